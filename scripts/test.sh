@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds and runs every test: natively (ASan + UBSan), then the Windows build
+# under Wine; also builds the 32-bit release program. Exits non-zero when any
+# step fails or no test ran.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/setup.sh
+
+werror=-DQUORVEX_WERROR=${QUORVEX_WERROR:-ON}
+status=0
+
+echo "== native build and tests"
+cmake --preset native "$werror" >/dev/null
+cmake --build --preset native
+ctest --preset native || status=1
+
+echo "== win64 build and tests under Wine"
+cmake --preset win64 "$werror" >/dev/null
+cmake --build --preset win64
+. scripts/wine-env.sh
+quorvex_wine_env build/win64
+trap 'quorvex_wine_stop "$root/build/win64"' EXIT
+ctest --preset win64 || status=1
+
+echo "== win32 release build"
+cmake --preset win32 "$werror" >/dev/null
+cmake --build --preset win32
+for exe in build/win32/*.exe build/win32/*/*.exe; do
+  [ -f "$exe" ] || continue
+  file "$exe" | grep -q 'PE32 executable' || { echo "not a PE32 program: $exe"; status=1; }
+done
+
+exit $status

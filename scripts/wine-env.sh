@@ -1,0 +1,75 @@
+# Sourced: prepares Wine for running the Windows build's programs.
+#   quorvex_wine_env BUILD_DIR
+# Sets WINEPREFIX (inside the build tree), WINEDEBUG and DISPLAY, creates and
+# configures the prefix once (virtual desktop, fonts, font replacements), starts
+# Xvfb when no display is set and keeps one persistent wineserver running.
+# Safe to call from several processes at once (flock).
+
+quorvex_wine_env() {
+  local build
+  build=$(cd "$1" && pwd) || return 1
+  export WINEPREFIX="$build/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  unset WINELOADERNOEXEC
+
+  exec 9>"$build/.wine.lock"
+  flock 9
+
+  # A display before any Wine process: a Wine session started without one
+  # stays display-less.
+  if [ -z "${DISPLAY:-}" ]; then
+    if [ -f "$build/.xvfb-display" ] && kill -0 "$(cat "$build/.xvfb-pid" 2>/dev/null)" 2>/dev/null; then
+      export DISPLAY=$(cat "$build/.xvfb-display")
+    else
+      local n=99
+      while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+      echo $! >"$build/.xvfb-pid"
+      echo ":$n" >"$build/.xvfb-display"
+      export DISPLAY=":$n"
+      local i
+      for i in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    fi
+  fi
+
+  if [ ! -f "$WINEPREFIX/.quorvex-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot --init </dev/null >/dev/null 2>&1
+    wineserver -w
+    local reg='HKCU\Software\Wine'
+    wine reg add "$reg\\Explorer" /v Desktop /t REG_SZ /d Default /f </dev/null >/dev/null 2>&1
+    wine reg add "$reg\\Explorer\\Desktops" /v Default /t REG_SZ /d 1024x768 /f </dev/null >/dev/null 2>&1
+    # The fonts the windows ask for by name, mapped to metric-compatible free fonts.
+    wine reg add "$reg\\Fonts\\Replacements" /v "Times New Roman" /t REG_SZ /d "Liberation Serif" /f </dev/null >/dev/null 2>&1
+    wine reg add "$reg\\Fonts\\Replacements" /v "Arial" /t REG_SZ /d "Liberation Sans" /f </dev/null >/dev/null 2>&1
+    wine reg add "$reg\\Fonts\\Replacements" /v "MS Sans Serif" /t REG_SZ /d "Liberation Sans" /f </dev/null >/dev/null 2>&1
+    wine reg add "$reg\\Fonts\\Replacements" /v "Courier New" /t REG_SZ /d "Liberation Mono" /f </dev/null >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    cp /usr/share/fonts/truetype/liberation/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    wineserver -w
+    touch "$WINEPREFIX/.quorvex-ready"
+  fi
+
+  # One persistent server for the whole run; its services start off any pipe.
+  if ! wineserver -p </dev/null >/dev/null 2>&1; then :; fi
+  if [ ! -f "$build/.wine-services" ] || [ "$(cat "$build/.wine-services")" != "$DISPLAY" ]; then
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+    echo "$DISPLAY" >"$build/.wine-services"
+  fi
+  flock -u 9
+  exec 9>&-
+}
+
+quorvex_wine_stop() {
+  local build
+  build=$(cd "$1" && pwd) || return 0
+  WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true
+  rm -f "$build/.wine-services"
+  if [ -f "$build/.xvfb-pid" ]; then
+    kill "$(cat "$build/.xvfb-pid")" 2>/dev/null || true
+    rm -f "$build/.xvfb-pid" "$build/.xvfb-display"
+  fi
+}

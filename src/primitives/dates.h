@@ -1,0 +1,37 @@
+// Dates (stored as (year - 1900) * 10000 + MM * 100 + DD) and times (HHMMSS)
+// held in native floats, their parts and their text forms.
+//
+// The year part passed around is the year since 1900 (0 ... 199, i.e. 1900 to
+// 2099). Values below 1,000,000 carry no century digit (19YY); values from
+// 1,000,000 up carry it in front (1YYMMDD = 20YY), as every data directory
+// written since 1999 does. Text forms always show a two-digit year.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int16_t kMaxYearSince1900 = 199;
+
+int IsValidDate(int16_t day, int16_t month, int16_t year);
+// 1 and *date written, or 0 and nothing written.
+int MakeDate(float* date, int16_t day, int16_t month, int16_t year);
+// The parts are always written; the result is IsValidDate of them.
+int ExtractDate(float date, int16_t* day, int16_t* month, int16_t* year);
+int IsValidFloatDate(float date);
+// DD/MM/YY without validation. The buffer is owned by the function, lives for
+// the whole run and is overwritten by the next call.
+const char* StrDate(float date);
+// D/M/Y as typed by a person: a two-digit year 00-49 means 2000-2049, 50-99
+// means 1950-1999. Returns the stored date, or -1.0 when the text is not a
+// valid date.
+float MakeDateFromString(const char* text);
+
+int IsValidTime(int16_t hour, int16_t minute, int16_t second);
+int MakeTime(float* time, int16_t hour, int16_t minute, int16_t second);
+// The parts are always written; always returns 1.
+int ExtractTime(float time, int16_t* hour, int16_t* minute, int16_t* second);
+int IsValidFloatTime(float time);
+// HH:MM:SS without validation; buffer as for StrDate.
+const char* StrTime(float time);
+// H:M:S; the time, or -1.0 when the text is not a valid time. -1.0 splits into
+// a valid time, so callers compare the result with -1.0.
+float MakeTimeFromString(const char* text);

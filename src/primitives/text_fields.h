@@ -1,0 +1,11 @@
+// Fixed-width blank-padded text fields (the name and symbol of a master record).
+#pragma once
+
+// field holds width characters followed by at least one more byte; trailing
+// blanks are cut by writing a terminator after the last non-blank. Returns 1.
+int RTrim(char* field, int width);
+// Pads text with blanks up to width bytes (no terminator written); a text of
+// width characters or more is left alone. Returns 1.
+int RPad(char* text, int width);
+int IsBlankOnly(const char* text);
+int CountOccurences(const char* text, char character);
