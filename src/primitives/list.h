@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct ListNode {
-  void* item;          // the node's own heap copy of the item's bytes
+  void* item;  // the node's own heap copy of the item's bytes
   int16_t itemSize;
   ListNode* previous;  // null at the front
   ListNode* next;      // null at the back
