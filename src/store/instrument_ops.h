@@ -1,0 +1,68 @@
+// Adding, copying, moving and removing whole instruments: one MasterRecord of
+// a directory's master together with its files F<n>.DAT, F<n>.DOP and F<n>.CHT
+// (the .CHT file is never read or written, only carried along).
+//
+// Every function takes directory texts ending in a backslash, opens and closes
+// master itself, keeps nothing open between calls and shows no message; the
+// dialogs' logic (instrument_dialogs.h) tells the user.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "store/master_file.h"
+
+// "%sF%d.CHT" for the directory text and file number (the .DAT and .DOP names
+// are in dat_file.h).
+std::string CHTFileName(const char* directory, int fileNumber);
+// "%smsttmp": the new master while instruments are removed.
+std::string MasterTempFileName(const char* directory);
+
+// Appends the record (complete but for its file number) to the directory's
+// master and returns the file number it was given, 1 ... 255; -1 when the
+// directory is full (255 instruments or records, or no unused number 1 ... 255
+// left) or master cannot be read or written. Never 0.
+//
+// A directory without master gets a new one (count 1, last file number 1) and
+// the record becomes F1. An existing master that cannot be opened for writing
+// is left alone (-1). While the header's last file number is below 255 the new
+// number is the next one; from 255 on it is the lowest number no record uses.
+// The header is written first, then the record at the end of the file; when
+// the record cannot be written the old header is put back.
+//
+// On success record->raw[0] holds the number; on -1 the record is unchanged.
+// With createFiles non-zero, empty F<n>.DAT and F<n>.DOP files are then made
+// (CreateDATFile, CreateDOPFile); their results do not change the result.
+int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles);
+
+// Adds the source instrument (its record) to the destination under a new
+// number and copies its .DAT, .DOP and .CHT files there (overwriting files of
+// the new names). A source file that does not exist is passed over. 1 when
+// the instrument was added and every existing source file copied; afterwards
+// record->raw[0] holds the destination number. 0 when no number was free, or
+// when a copy failed: then the new entry and the files already copied are
+// taken away again and the record keeps the source number.
+int CopyInstrument(const char* destination, const char* source, MasterRecord* record);
+
+// Moves the source instrument (its record) to the destination: a new entry
+// there, the files renamed to the new number, the source entry removed. 1 when
+// done; 0 when nothing was changed: the directory is full, a destination file
+// name that the move needs is taken, a source file is held open, or a step
+// failed and was undone. Every data file stays listed in exactly one master:
+// the source entry is removed only after every file has arrived, and a file
+// that cannot be renamed is copied and then deleted instead. Afterwards
+// record->raw[0] holds the source number again.
+int MoveInstrument(const char* destination, const char* source, MasterRecord* record);
+
+// Rewrites master without any record of the record's file number (all of
+// them, lowering the header's count by one for each): the new master is
+// written as "msttmp" and then takes the place of master in one step, so the
+// directory always has a whole master. 1 when master was replaced; 0 when
+// master is unchanged (it or msttmp cannot be opened, read or written whole,
+// or the replacement failed).
+//
+// With deleteFiles non-zero the instrument's .DAT, .DOP and .CHT files are
+// deleted after the rewrite (missing files are no error). A file that exists
+// but is held open or cannot be written is checked for first: then the result
+// is 0 and nothing is changed, so no data file is left behind unlisted.
+int DeleteInstrument(const char* directory, const MasterRecord& record, int deleteFiles);
