@@ -1,0 +1,92 @@
+#include "shell/remote_requests.h"
+
+#include "integrity/messages.h"
+#include "shell/shell_globals.h"
+#include "store/master_file.h"
+
+namespace {
+
+void ShowStopBox(const char* text) {
+  MessageBoxA(nullptr, text, AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+}  // namespace
+
+int RegisterRemoteMessages() {
+  UtilInit = RegisterWindowMessageA(kUtilInitName);
+  UtilLoad = RegisterWindowMessageA(kUtilLoadName);
+  UtilTestDAT = RegisterWindowMessageA(kUtilTestDATName);
+  UtilTestMaster = RegisterWindowMessageA(kUtilTestMasterName);
+  UtilClose = RegisterWindowMessageA(kUtilCloseName);
+  AllowRemoteFunctionEvoke =
+      UtilInit != 0 && UtilLoad != 0 && UtilTestDAT != 0 && UtilTestMaster != 0 && UtilClose != 0 ? 1 : 0;
+  return AllowRemoteFunctionEvoke;
+}
+
+bool AnswerRegisteredMessage(HWND frame, UINT message, LRESULT& result) {
+  if (AllowRemoteFunctionEvoke == 0) return false;
+  if (message == UtilTestDAT) {
+    FrameRemoteTestHost host(frame);
+    result = AnswerRemoteDATTest(UtilityCommandLine, host);
+    return true;
+  }
+  if (message == UtilTestMaster) {
+    FrameRemoteTestHost host(frame);
+    result = AnswerRemoteMasterTest(UtilityCommandLine, host);
+    return true;
+  }
+  return false;
+}
+
+void FrameRemoteTestHost::ShowError(int messageNumber) {
+  ShowStopBox(GetError(messageNumber));
+}
+
+void FrameRemoteTestHost::ShowPath(const std::string& directory) {
+  ShowStopBox(directory.c_str());
+}
+
+void FrameRemoteTestHost::PostClose() {
+  PostMessageA(frame_, WM_CLOSE, 0, 0);
+}
+
+bool FrameRemoteTestHost::ReadMasterRecord(const std::string& directory, int fileNumber,
+                                           MasterRecord& record) {
+  return GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record) != 0;
+}
+
+void FrameRemoteTestHost::RunDATTest(const std::string& directory, int fileNumber,
+                                     std::span<const int32_t> tests, const MasterRecord& record) {
+  RunRemoteDATTest(directory, fileNumber, tests, record);
+}
+
+void FrameRemoteTestHost::RunMasterTest(const std::string& directory, std::span<const int32_t> tests) {
+  RunRemoteMasterTest(directory, tests);
+}
+
+void RunRemoteDATTest(const std::string&, int, std::span<const int32_t>, const MasterRecord&) {
+  // Pending: ReportDATErrors(frame, path, n), then TestDATFile with the wait
+  // cursor, then DispatchMessagesWhileOpen(DATReportWindowOpen).
+}
+
+void RunRemoteMasterTest(const std::string&, std::span<const int32_t>) {
+  // Pending: ReportMasterErrors(frame, path), then TestMasterFile (no repair,
+  // no prompt, no creation) with the wait cursor, then
+  // DispatchMessagesWhileOpen(MasterReportWindowOpen).
+}
+
+void DispatchMessagesWhileOpen(const int& open) {
+  MSG message;
+  while (open != 0) {
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      WaitMessage();
+      continue;
+    }
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}

@@ -1,0 +1,43 @@
+// The program's process-wide handles and flags. The shell sets them during
+// start-up; the browser, the editor and the report windows read them.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+extern HINSTANCE hInst;
+extern HWND MDIFrame;
+extern HWND MDIhwnd;  // the MDI client
+
+// Menu bars of the chosen mode and their window-list popups: the initial bar
+// (no child active; its "&File" popup), the browser's ("&Window", fourth) and
+// the editor's ("&Window", third).
+extern HMENU hMenuInit, hMenuInitWindow;
+extern HMENU hMenuFiler, hMenuFilerWindow;
+extern HMENU hMenuEdit, hMenuEditWindow;
+
+// The directory tree's folder images (bitmap 129).
+extern HIMAGELIST hImageList;
+
+// The registered inter-program messages; 0 when registration failed.
+extern UINT UtilInit, UtilLoad, UtilTestDAT, UtilTestMaster, UtilClose;
+// 1 when all five messages were registered.
+extern int AllowRemoteFunctionEvoke;
+
+// 1 in utility mode; the command line is then kept (not owned) for the remote
+// test requests. Null in interactive mode.
+extern int UtilityInvoked;
+extern const char* UtilityCommandLine;
+
+// 1 when the system's major version is 4 or higher.
+extern int Windows4;
+// The 3-D control library while it is loaded and registered.
+extern HINSTANCE Ctl3dInst;
+
+// The editor window created last by CreateEditWindow.
+extern HWND hwndEdit;
+
+extern const char AppName[];       // "Quorvex": frame title, message box caption
+extern const char szFrameClass[];  // "QuorvexMDIFrame"
+extern const char szFilerClass[];  // "MdiFilerChild"
+extern const char szEditClass[];   // "MdiEditChild"
