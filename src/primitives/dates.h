@@ -5,6 +5,19 @@
 // 2099). Values below 1,000,000 carry no century digit (19YY); values from
 // 1,000,000 up carry it in front (1YYMMDD = 20YY), as every data directory
 // written since 1999 does. Text forms always show a two-digit year.
+//
+// Splitting a value into parts formats it with "%06.0f" (rounded, at least six
+// characters) and converts characters 0-1, 2-3 and 4-5 as strtol does, so 0.0
+// splits into 0, 0, 0 and -1.0 / -2.0 ("-00001", "-00002") into 0, 0, 1 and
+// 0, 0, 2: never valid dates, but valid times (00:00:01, 00:00:02). A date text
+// of seven or more digits splits into the digits before the last four (the
+// year since 1900, capped at 32767) and MM, DD. Times never carry a century:
+// their characters from the seventh on are ignored.
+//
+// The text conversions take exactly two separators and three parts of at most
+// 11 characters each (leading blanks accepted, each number ending at its first
+// non-digit, an empty part being 0); anything else, including numbers beyond
+// the 16-bit range, gives -1.0.
 #pragma once
 
 #include <cstdint>

@@ -34,14 +34,17 @@ int IsInList(const List* list, const void* key, int16_t size, ListCompare compar
 // Removes the first node from the front that compares equal; 1 if removed.
 int DeleteItem(List* list, const void* key, int16_t size, ListCompare compare);
 // Cursor walks: copy size bytes of the node's item into buffer and return the
-// node, or return null and leave buffer untouched.
+// node, or return null and leave buffer untouched. Never more bytes than the
+// item holds are copied; a null buffer copies nothing.
 ListNode* GetFirstItem(const List* list, void* buffer, int16_t size);
 ListNode* GetNextItem(const ListNode* node, void* buffer, int16_t size);
 ListNode* GetLastItem(const List* list, void* buffer, int16_t size);
 ListNode* GetPreviousItem(const ListNode* node, void* buffer, int16_t size);
-// Unlinks and frees the node; the pointer is dead afterwards. Returns 1.
+// Unlinks and frees the node; the pointer is dead afterwards, so a walk takes
+// the neighbour first. Returns 1 (0 for a null node).
 int DeleteCurrent(List* list, ListNode* node);
 
 // The model comparison for lists of 32-bit signed record numbers: -1 when the
-// sizes differ, else 0 / 1 / -1 for equal / item greater / item smaller.
+// sizes differ (or are not 4), else 0 / 1 / -1 for equal / item greater / item
+// smaller.
 int16_t EditRecordNumberCompare(const void* item, int16_t itemSize, const void* key, int16_t keySize);

@@ -7,7 +7,10 @@
 // The stored bytes travel as one 32-bit word whose little-endian byte order is
 // the file order (byte 0 = least significant mantissa byte, byte 3 = exponent).
 
-// Never fails. Zero of either sign becomes four zero bytes.
+// Never fails. Zero of either sign becomes four zero bytes; subnormals keep
+// their fraction under exponent byte 2. Values with no MBF form (magnitude
+// 2^127 or more, infinities, not-a-numbers) are stored as the largest MBF
+// magnitude with their sign, which MBF_IEEE reads back as kCorruptNumber.
 uint32_t IEEE_MBF(float value);
 
 // Never fails. The result is either kCorruptNumber or a value in the closed
