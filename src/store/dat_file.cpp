@@ -1,0 +1,200 @@
+#include "store/dat_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "primitives/dates.h"
+#include "primitives/mbf.h"
+#include "store/file_guard.h"
+
+namespace {
+
+constexpr int kShare = 1;
+constexpr int kCreate = 2;
+constexpr int kNotTemporary = 0;
+// Both created files are written as 4-byte records.
+constexpr uint32_t kCreateRecordSize = 4;
+// Bytes 2-3 of the header hold the count only while it fits a signed 16-bit
+// number; larger counts are written as 0.
+constexpr int32_t kHeaderCountLimit = 32767;
+
+using F = FieldType;
+
+struct LayoutRow {
+  int fieldCount;
+  char period;
+  std::array<FieldType, kMaxFields> columns;
+};
+
+// Looked up in this order; the first row whose field count and period both
+// match wins.
+constexpr LayoutRow kLayouts[] = {
+    {4, 'I', {F::Date, F::Time, F::Close, F::Volume}},
+    {5, 'D', {F::Date, F::High, F::Low, F::Close, F::Volume}},
+    {5, 'W', {F::Date, F::High, F::Low, F::Close, F::Volume}},
+    {5, 'M', {F::Date, F::High, F::Low, F::Close, F::Volume}},
+    {6, 'D', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
+    {6, 'W', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
+    {6, 'M', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
+    {7, 'I', {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume}},
+    {7, 'D', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
+    {7, 'W', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
+    {7, 'M', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
+    {8, 'I', {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
+};
+
+const LayoutRow* FindLayout(const MasterRecord& record) {
+  for (const LayoutRow& row : kLayouts) {
+    if (row.fieldCount == record.FieldCount() && row.period == record.Period()) return &row;
+  }
+  return nullptr;
+}
+
+struct DopRow {
+  const char* name;
+  int16_t first;
+  int16_t second;
+};
+
+// Indexed by FieldType code.
+constexpr DopRow kDopRows[] = {
+    {"Error", 0, 0}, {"Date", 0, 0},  {"Time", 0, 0},   {"Open", 3, 0}, {"Low", 3, 0},
+    {"High", 3, 0},  {"Close", 3, 0}, {"Volume", 0, 0}, {"OI", 0, 0},
+};
+
+constexpr const char* kFieldTypeTexts[] = {"Unknown", "Date",  "Time",   "Open", "Low",
+                                           "High",    "Close", "Volume", "O I"};
+
+// The first 4 bytes of a header for a file of `count` records.
+std::array<unsigned char, 4> HeaderStart(uint16_t firstField, int32_t count) {
+  const uint16_t stored = count >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(count);
+  return {static_cast<unsigned char>(firstField), static_cast<unsigned char>(firstField >> 8),
+          static_cast<unsigned char>(stored), static_cast<unsigned char>(stored >> 8)};
+}
+
+// A fresh header of R bytes: count 1 (the header alone), everything else 0.
+std::string NewHeader(int recordLength) {
+  std::string bytes(static_cast<size_t>(std::max(recordLength, 4)), '\0');
+  bytes[2] = 1;
+  return bytes;
+}
+
+// The stored value with the corrupt-number marker shown as 0, as the editor
+// shows it.
+float Readable(float value) {
+  return value < 0.0f ? 0.0f : value;
+}
+
+}  // namespace
+
+std::string DATFileName(const char* directory, int fileNumber) {
+  return std::string(directory) + "F" + std::to_string(fileNumber) + ".DAT";
+}
+
+std::string DOPFileName(const char* directory, int fileNumber) {
+  return std::string(directory) + "F" + std::to_string(fileNumber) + ".DOP";
+}
+
+float ReadField(FileHandle handle, int32_t p, int column, int recordLength) {
+  unsigned char bytes[4];
+  if (!ReadBlock(handle, bytes, 4, p * recordLength + 4 * column, 0)) return -1.0f;
+  return Readable(MBF_IEEE(LoadMbfWord(bytes)));
+}
+
+int WriteField(FileHandle handle, float value, int32_t p, int column, int recordLength) {
+  unsigned char bytes[4];
+  StoreMbfWord(bytes, IEEE_MBF(value));
+  return WriteBlock(handle, bytes, 4, p * recordLength + 4 * column, 0) ? 1 : 0;
+}
+
+int GetDate(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
+            int16_t* year) {
+  const float date = ReadField(handle, k + 1, 0, record.RecordLength());
+  if (date == -1.0f) return 0;
+  return ExtractDate(date, day, month, year) ? 1 : 0;
+}
+
+int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
+                int16_t* year, int16_t* hour, int16_t* minute, int16_t* second) {
+  unsigned char bytes[8];
+  const int32_t recordLength = record.RecordLength();
+  if (!ReadBlock(handle, bytes, 8, (k + 1) * recordLength, 0)) return 0;
+  if (!ExtractDate(Readable(MBF_IEEE(LoadMbfWord(bytes))), day, month, year)) return 0;
+  ExtractTime(Readable(MBF_IEEE(LoadMbfWord(bytes + 4))), hour, minute, second);
+  return 1;
+}
+
+int UpdateDATHeader(FileHandle handle, int32_t recordCount) {
+  unsigned char bytes[4];
+  if (!ReadBlock(handle, bytes, 4, 0, 0)) return 0;
+  const auto start = HeaderStart(static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)), recordCount);
+  return WriteBlock(handle, start.data(), 4, 0, 0) ? 1 : 0;
+}
+
+int GetDATFileType(FileHandle handle, const char* fileName, const MasterRecord& record, DATLayout* layout,
+                   DATHeader* header, UserInteraction& ui) {
+  (void)fileName;  // The fresh header goes through the caller's handle, which already names the file.
+  const int32_t recordLength = record.RecordLength();
+  // Without a record length nothing in the file can be located.
+  if (recordLength == 0) return 0;
+  const int32_t length = FileLength(handle);
+  if (length != 0) {
+    layout->recordCount = length / recordLength;
+    if (length % recordLength != 0 && !ui.AskYesNo("File is an inconsistent size. Ignore ?")) return 0;
+  } else {
+    if (!ui.AskYesNo("Invalid DAT file. Do you wish to re-create it ?")) return 0;
+    // The caller holds the file open, so a second open to re-create it would
+    // be refused: the header is written through the caller's own handle.
+    const std::string fresh = NewHeader(recordLength);
+    if (!WriteBlock(handle, fresh.data(), static_cast<uint32_t>(fresh.size()), 0, 0)) {
+      ui.ShowNotice("Create Failed!");
+      return 0;
+    }
+    layout->recordCount = 1;
+  }
+  if (!ReadBlock(handle, header->raw, sizeof header->raw, 0, 0))
+    std::fill(std::begin(header->raw), std::end(header->raw), 0);
+  return AssignFieldTypes(layout, record);
+}
+
+int AssignFieldTypes(DATLayout* layout, const MasterRecord& record) {
+  const LayoutRow* row = FindLayout(record);
+  if (!row) return 0;
+  std::copy(row->columns.begin(), row->columns.end(), layout->fieldTypes);
+  return 1;
+}
+
+const char* EnumerateFieldType(int code) {
+  if (code < 1 || code > 8) return kFieldTypeTexts[0];
+  return kFieldTypeTexts[code];
+}
+
+int CreateDATFile(const char* directory, const MasterRecord& record) {
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kCreate, kShare,
+                          kCreateRecordSize, kNotTemporary));
+  if (!dat.Valid()) return 0;
+  const std::string header = NewHeader(record.RecordLength());
+  // Created is what counts; a failed header write shows up in the file.
+  WriteBlock(dat.Get(), header.data(), static_cast<uint32_t>(header.size()), 0, 0);
+  return 1;
+}
+
+int CreateDOPFile(const char* directory, const MasterRecord& record) {
+  const LayoutRow* row = FindLayout(record);
+  std::string text;
+  char line[64];
+  for (int column = 0; column < record.FieldCount(); ++column) {
+    // A field count and period without a layout name every column "Error".
+    const int code = row && column < kMaxFields ? static_cast<int>(row->columns[column]) : 0;
+    const DopRow& dop = kDopRows[code];
+    std::snprintf(line, sizeof line, "%s, %d, %d,\r\n", dop.name, dop.first, dop.second);
+    text += line;
+  }
+  text += "\r\n";
+  FileGuard dop(SOpenFile(DOPFileName(directory, record.FileNumber()).c_str(), kCreate, kShare,
+                          kCreateRecordSize, kNotTemporary));
+  if (!dop.Valid()) return 0;
+  return WriteBlock(dop.Get(), text.data(), static_cast<uint32_t>(text.size()), 0, 0) ? 1 : 0;
+}
