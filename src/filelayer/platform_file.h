@@ -1,11 +1,14 @@
 // The one place the portable core meets the operating system. Two backends
 // implement it: platform_file_win32.cpp (CreateFileA & co.) and
 // platform_file_posix.cpp, which emulates the Windows behaviour the layer relies
-// on: read sharing between entries, names matched without regard to case, and
-// '\' accepted as a path separator.
+// on: the sharing rules of CreateFileA between opens of this process, names
+// matched without regard to case, and '\' accepted as a path separator.
 //
 // Paths are the core's texts: directory texts end in a backslash and file names
-// are formed by appending. The POSIX backend maps '\' to '/'.
+// are formed by appending. The POSIX backend maps '\' to '/' and resolves each
+// component of a name to the existing entry whatever its case.
+//
+// Every function reports failure by its result only; nothing throws.
 #pragma once
 
 #include <cstdint>
@@ -27,45 +30,67 @@ struct OpenRequest {
   bool temporary = false;  // FILE_ATTRIBUTE_TEMPORARY
 };
 
-// Null on failure.
+// Null on failure: missing file (OpenExisting), a directory, or an open that
+// the sharing rules refuse because another open holds the file. CreateAlways
+// empties an existing file (the one whose name matches whatever its case) and
+// leaves it untouched when the open is refused. The caller owns the result and
+// gives it back with Close.
 FileRef Open(const std::string& name, const OpenRequest& request);
 void Close(FileRef file);
-// Byte counts actually moved; -1 on failure.
+// Byte counts actually moved (fewer than count only at the end of the file);
+// -1 on failure, including a negative offset. Writing beyond the end extends
+// the file, the gap reading as zeros.
 int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset);
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset);
 // Size in bytes, or -1.
 int64_t Size(FileRef file);
+// Cuts or extends (with zeros) the file to length; false for a negative length.
 bool Truncate(FileRef file, int64_t length);
 
-// Opened for reading with read and write sharing, closed at once.
+// Opened for reading with read and write sharing, closed at once. False for a
+// directory.
 bool CanOpenForReading(const std::string& name);
+// Fails for a directory and for a file that is open.
 bool RemoveFile(const std::string& name);
-// Fails when the destination exists.
+// Moves a file or directory (as MoveFileA). Fails when the destination exists,
+// unless it is the source itself under another letter case (a rename that only
+// changes case), and when the source file is open.
 bool RenameFile(const std::string& from, const std::string& to);
 // Replaces destination with source in one step (MoveFileEx with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH / rename(2)); the old
-// destination stays whole if it fails.
+// destination stays whole if it fails. Fails when either file is open, and
+// when the two lie on different volumes.
 bool ReplaceFileWith(const std::string& source, const std::string& destination);
-// Fails when the destination exists if failIfExists.
+// Fails when the destination exists if failIfExists, when the destination is
+// open or is the source itself, and when the source is open without sharing
+// (a source that another open is writing, sharing read, is copied).
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists);
+// Fails when anything of that name (whatever its case) exists already.
 bool MakeDirectory(const std::string& path);
 
 struct DirectoryEntry {
   std::string name;  // as stored, case kept; "." and ".." are not reported
   bool isDirectory = false;
 };
-// Calls visit for each entry of the directory text (which ends in a separator);
-// false when the directory cannot be listed. visit returns false to stop.
+// Calls visit for each entry of the directory text (which ends in a separator;
+// "" is the current directory); false when the directory cannot be listed.
+// visit returns false to stop.
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit);
 
 // Creates a new empty file with a unique name in the directory text (which
 // ends in a separator), exclusively (never an existing file), and returns its
-// full name; empty on failure.
+// full name: the directory text followed by prefix and a generated tail. Empty
+// on failure.
 std::string CreateUniqueFile(const std::string& directory, const std::string& prefix);
 
 // Fault injection for tests: the nth call (1-based, counted from this call) of
-// the kind fails as the platform would. Reset clears every pending fault.
-enum class Call { Open, Read, Write, Truncate, Rename, Delete, Copy, CreateDirectory };
+// the kind fails as the platform would, doing nothing. Several faults may be
+// pending at once. ResetFaults clears every pending fault and the counts.
+//   Open: Open, CanOpenForReading, CreateUniqueFile; Read: ReadAt;
+//   Write: WriteAt; Truncate: Truncate; Rename: RenameFile, ReplaceFileWith;
+//   Delete: RemoveFile; Copy: CopyFileTo; CreateDirectory: MakeDirectory;
+//   Size: Size; List: ListDirectory.
+enum class Call { Open, Read, Write, Truncate, Rename, Delete, Copy, CreateDirectory, Size, List };
 void FailNthCall(Call kind, int nth);
 void ResetFaults();
 // Calls of the kind made since the last ResetFaults (for sizing fault loops).

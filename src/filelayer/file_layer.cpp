@@ -1,0 +1,410 @@
+#include "filelayer/file_layer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "filelayer/platform_file.h"
+
+namespace {
+
+constexpr uint32_t kCopyChunk = 32768;
+constexpr int64_t kMaxTrackedLength = std::numeric_limits<int32_t>::max();
+
+struct FileEntry {
+  bool inUse = false;
+  uint32_t referenceCount = 0;
+  int32_t length = 0;
+  std::string name;
+  bool shareable = false;
+  platform::FileRef platformHandle = nullptr;
+  uint32_t recordSize = 0;
+  int32_t mode = 0;
+  bool temporary = false;  // the extra attributes
+  bool shareMode = false;
+  bool platformHandleOpen = false;
+  bool accessed = false;
+  // The file was replaced but its size could not be learnt yet; the next
+  // operation that opens the platform handle learns it.
+  bool lengthPending = false;
+};
+
+struct HandleEntry {
+  bool inUse = false;
+  int32_t position = 0;
+  int32_t fileIndex = 0;
+};
+
+// Fixed tables, so that opening and closing never allocate (the name copy
+// aside).
+FileEntry gFiles[kMaxOpenHandles];
+HandleEntry gHandles[kMaxOpenHandles];
+bool gTablesCleared = false;
+// No free entry lies below these indexes, and no file entry in use at or
+// above gFilesEnd: they keep opening a long run of handles from scanning the
+// tables quadratically.
+int gFirstFreeHandle = 0;
+int gFirstFreeFile = 0;
+int gFilesEnd = 0;
+
+void ClearTables() {
+  for (FileEntry& entry : gFiles) entry = FileEntry{};
+  for (HandleEntry& entry : gHandles) entry = HandleEntry{};
+  gFirstFreeHandle = gFirstFreeFile = gFilesEnd = 0;
+  gTablesCleared = true;
+}
+
+int LowestFreeHandle() {
+  for (int i = gFirstFreeHandle; i < kMaxOpenHandles; ++i) {
+    if (!gHandles[i].inUse) return i;
+  }
+  return -1;
+}
+
+int LowestFreeFile() {
+  for (int i = gFirstFreeFile; i < kMaxOpenHandles; ++i) {
+    if (!gFiles[i].inUse) return i;
+  }
+  return -1;
+}
+
+int FindFile(const char* name) {
+  for (int i = 0; i < gFilesEnd; ++i) {
+    if (gFiles[i].inUse && gFiles[i].name == name) return i;
+  }
+  return -1;
+}
+
+void FreeFileEntry(int index) {
+  FileEntry& entry = gFiles[index];
+  if (entry.platformHandleOpen) platform::Close(entry.platformHandle);
+  std::string().swap(entry.name);
+  entry = FileEntry{};
+  gFirstFreeFile = std::min(gFirstFreeFile, index);
+  while (gFilesEnd > 0 && !gFiles[gFilesEnd - 1].inUse) --gFilesEnd;
+}
+
+platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform::Creation creation) {
+  platform::OpenRequest request;
+  request.access = mode == 0 ? platform::Access::Read : platform::Access::ReadWrite;
+  request.creation = creation;
+  request.shareRead = share;
+  request.temporary = temporary;
+  return request;
+}
+
+// Opens the file of a new entry; false (nothing kept) when the platform
+// refuses. Files whose length does not fit the 32-bit tracked length are
+// refused too.
+bool OpenNewEntry(int index, const char* name, int mode, int share, uint32_t recordSize, int temporary) {
+  auto creation = mode == 2 ? platform::Creation::CreateAlways : platform::Creation::OpenExisting;
+  platform::FileRef file = platform::Open(name, RequestFor(mode, share != 0, temporary != 0, creation));
+  if (file == nullptr) return false;
+  int64_t length = 0;
+  if (mode != 2) {
+    length = platform::Size(file);
+    if (length < 0 || length > kMaxTrackedLength) {
+      platform::Close(file);
+      return false;
+    }
+  }
+  FileEntry& entry = gFiles[index];
+  entry.inUse = true;
+  entry.referenceCount = 1;
+  entry.length = static_cast<int32_t>(length);
+  entry.name = name;
+  entry.shareable = share != 0;
+  entry.platformHandle = file;
+  entry.recordSize = recordSize;
+  entry.mode = mode;
+  entry.temporary = temporary != 0;
+  entry.shareMode = share != 0;
+  entry.platformHandleOpen = true;
+  entry.accessed = mode == 2;
+  entry.lengthPending = false;
+  gFilesEnd = std::max(gFilesEnd, index + 1);
+  if (index == gFirstFreeFile) gFirstFreeFile = index + 1;
+  return true;
+}
+
+// Opens the platform handle again after a release; false when the platform
+// refuses (the entry stays released, so the next operation tries again).
+bool EnsurePlatformHandle(FileEntry& entry) {
+  if (!entry.platformHandleOpen) {
+    auto request = RequestFor(entry.mode, entry.shareMode, entry.temporary, platform::Creation::OpenExisting);
+    platform::FileRef file = platform::Open(entry.name, request);
+    if (file == nullptr) return false;
+    entry.platformHandle = file;
+    entry.platformHandleOpen = true;
+  }
+  if (entry.lengthPending) {
+    int64_t size = platform::Size(entry.platformHandle);
+    if (size >= 0 && size <= kMaxTrackedLength) {
+      entry.length = static_cast<int32_t>(size);
+      entry.lengthPending = false;
+    }
+  }
+  return true;
+}
+
+void ReleasePlatformHandle(FileEntry& entry) {
+  platform::Close(entry.platformHandle);
+  entry.platformHandle = nullptr;
+  entry.platformHandleOpen = false;
+}
+
+HandleEntry& HandleOf(FileHandle handle) {
+  return gHandles[handle];
+}
+FileEntry& FileOf(FileHandle handle) {
+  return gFiles[gHandles[handle].fileIndex];
+}
+
+void RaiseLength(FileEntry& entry, int64_t end) {
+  if (end > entry.length) entry.length = static_cast<int32_t>(end);
+}
+
+}  // namespace
+
+FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize, int temporary) {
+  if (!gTablesCleared) ClearTables();
+  const int handle = LowestFreeHandle();
+  if (handle < 0) return kNoFreeHandle;
+  if (name == nullptr) name = "";
+  const int found = FindFile(name);
+  if (found >= 0 && !gFiles[found].shareable) return kOpenRefused;
+  int fileIndex = found;
+  if (found < 0) {
+    fileIndex = LowestFreeFile();
+    if (fileIndex < 0) return kNoFreeFileEntry;
+  }
+  switch (mode) {
+    case 0:
+      if (found >= 0) {
+        ++gFiles[found].referenceCount;
+      } else if (!OpenNewEntry(fileIndex, name, mode, share, recordSize, temporary)) {
+        return kOpenRefused;
+      }
+      break;
+    case 1:
+    case 2:
+      if (found >= 0) return kOpenRefused;
+      if (!OpenNewEntry(fileIndex, name, mode, share, recordSize, temporary)) return kPlatformOpenFailed;
+      break;
+    default:
+      return kNoFreeHandle;
+  }
+  gHandles[handle] = HandleEntry{true, 0, fileIndex};
+  gFirstFreeHandle = handle + 1;
+  return handle;
+}
+
+FileHandle SCloseFile(FileHandle handle) {
+  if (!ValidFile(handle)) return kClosedHandle;
+  HandleEntry& entry = HandleOf(handle);
+  const int fileIndex = entry.fileIndex;
+  entry = HandleEntry{};
+  gFirstFreeHandle = std::min(gFirstFreeHandle, static_cast<int>(handle));
+  if (--gFiles[fileIndex].referenceCount == 0) FreeFileEntry(fileIndex);
+  return kClosedHandle;
+}
+
+int ValidFile(FileHandle handle) {
+  if (handle < 0 || handle >= kMaxOpenHandles || !gHandles[handle].inUse) return 0;
+  const int32_t fileIndex = gHandles[handle].fileIndex;
+  return fileIndex >= 0 && fileIndex < kMaxOpenHandles && gFiles[fileIndex].inUse ? 1 : 0;
+}
+
+int ReadRecord(FileHandle handle, void* buffer, int advance) {
+  if (!ValidFile(handle)) return 0;
+  HandleEntry& slot = HandleOf(handle);
+  FileEntry& file = FileOf(handle);
+  if (int64_t{slot.position} + file.recordSize > file.length) return 0;
+  if (!EnsurePlatformHandle(file)) return 0;
+  file.accessed = true;
+  if (platform::ReadAt(file.platformHandle, buffer, file.recordSize, slot.position) != file.recordSize)
+    return 0;
+  if (advance) slot.position += static_cast<int32_t>(file.recordSize);
+  return 1;
+}
+
+int WriteRecord(FileHandle handle, const void* buffer, int advance) {
+  if (!ValidFile(handle)) return 0;
+  HandleEntry& slot = HandleOf(handle);
+  FileEntry& file = FileOf(handle);
+  const int64_t end = int64_t{slot.position} + file.recordSize;
+  if (end > kMaxTrackedLength) return 0;
+  if (!EnsurePlatformHandle(file)) return 0;
+  file.accessed = true;
+  const int64_t put = platform::WriteAt(file.platformHandle, buffer, file.recordSize, slot.position);
+  if (put > 0) RaiseLength(file, slot.position + put);
+  if (put != file.recordSize) return 0;
+  if (advance) slot.position = static_cast<int32_t>(end);
+  return 1;
+}
+
+int ReadBlock(FileHandle handle, void* buffer, uint32_t count, int32_t offset, int advance) {
+  if (!ValidFile(handle)) return 0;
+  FileEntry& file = FileOf(handle);
+  if (int64_t{offset} + count > file.length) return 0;
+  if (!EnsurePlatformHandle(file)) return 0;
+  file.accessed = true;
+  if (platform::ReadAt(file.platformHandle, buffer, count, offset) != count) return 0;
+  if (advance) HandleOf(handle).position = static_cast<int32_t>(int64_t{offset} + count);
+  return 1;
+}
+
+int WriteBlock(FileHandle handle, const void* buffer, uint32_t count, int32_t offset, int advance) {
+  if (!ValidFile(handle)) return 0;
+  FileEntry& file = FileOf(handle);
+  const int64_t end = int64_t{offset} + count;
+  if (end > kMaxTrackedLength) return 0;
+  if (!EnsurePlatformHandle(file)) return 0;
+  file.accessed = true;
+  const int64_t put = platform::WriteAt(file.platformHandle, buffer, count, offset);
+  if (put > 0) RaiseLength(file, offset + put);
+  if (put != count) return 0;
+  if (advance) HandleOf(handle).position = static_cast<int32_t>(end);
+  return 1;
+}
+
+int32_t SSeek(FileHandle handle, int32_t distance, int origin) {
+  if (!ValidFile(handle)) return -1;
+  HandleEntry& slot = HandleOf(handle);
+  FileEntry& file = FileOf(handle);
+  if (!EnsurePlatformHandle(file)) return -1;
+  file.accessed = true;
+  int64_t base = -1;
+  switch (origin) {
+    case 0:
+      base = 0;
+      break;
+    case 1:
+      base = slot.position;
+      break;
+    case 2:
+      base = platform::Size(file.platformHandle);
+      break;
+    default:
+      break;
+  }
+  const int64_t target = base + distance;
+  // Like SetFilePointer, no position before the start; and none that the
+  // 32-bit position could not hold.
+  if (base < 0 || target < 0 || target > kMaxTrackedLength) {
+    slot.position = -1;
+    return -1;
+  }
+  slot.position = static_cast<int32_t>(target);
+  return slot.position;
+}
+
+int32_t FileLength(FileHandle handle) {
+  return ValidFile(handle) ? FileOf(handle).length : 0;
+}
+
+int STruncateFile(FileHandle handle, int32_t length) {
+  if (!ValidFile(handle)) return 0;
+  FileEntry& file = FileOf(handle);
+  if (!EnsurePlatformHandle(file)) return 0;
+  file.accessed = true;
+  if (!platform::Truncate(file.platformHandle, length)) return 0;
+  file.length = length;
+  file.lengthPending = false;
+  return 1;
+}
+
+void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, int skip, int advance) {
+  if (!ValidFile(source) || !ValidFile(destination)) return;
+  FileEntry& from = FileOf(source);
+  FileEntry& to = FileOf(destination);
+  if (!EnsurePlatformHandle(from) || !EnsurePlatformHandle(to)) return;
+  from.accessed = true;
+  to.accessed = true;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyChunk]);
+  if (!buffer) return;
+
+  const int64_t start = (int64_t{record} + (skip ? 1 : 0)) * from.recordSize;
+  const int64_t at = HandleOf(destination).position;
+  // Copying a file into itself would read its own output for ever; stop at
+  // the end it had when the copy began.
+  const int64_t limit = &from == &to ? platform::Size(from.platformHandle) : -1;
+  int64_t copied = 0;
+  for (;;) {
+    uint32_t want = kCopyChunk;
+    if (limit >= 0)
+      want = static_cast<uint32_t>(std::clamp<int64_t>(limit - (start + copied), 0, kCopyChunk));
+    if (want == 0) break;
+    const int64_t got = platform::ReadAt(from.platformHandle, buffer.get(), want, start + copied);
+    if (got <= 0 || at + copied + got > kMaxTrackedLength) break;
+    const int64_t put =
+        platform::WriteAt(to.platformHandle, buffer.get(), static_cast<uint32_t>(got), at + copied);
+    if (put > 0) copied += put;
+    if (put != got) break;
+  }
+  if (copied > 0) RaiseLength(to, at + copied);
+  if (advance) {
+    for (FileHandle handle : {source, destination}) {
+      HandleEntry& slot = HandleOf(handle);
+      slot.position = static_cast<int32_t>(std::min(slot.position + copied, kMaxTrackedLength));
+    }
+  }
+}
+
+int SUpdateFile(FileHandle handle, const char* replacementName) {
+  if (!ValidFile(handle) || replacementName == nullptr) return 0;
+  FileEntry& file = FileOf(handle);
+  // Windows will not replace a file that is open, not even by this process.
+  if (file.platformHandleOpen) ReleasePlatformHandle(file);
+  if (!platform::ReplaceFileWith(replacementName, file.name)) {
+    EnsurePlatformHandle(file);
+    return 0;
+  }
+  file.lengthPending = true;
+  file.accessed = true;
+  EnsurePlatformHandle(file);
+  return 1;
+}
+
+int ReleaseHandle(FileHandle handle) {
+  if (!ValidFile(handle)) return 0;
+  FileEntry& file = FileOf(handle);
+  if (!file.platformHandleOpen) return 0;
+  ReleasePlatformHandle(file);
+  return 1;
+}
+
+int FileAccessed(FileHandle handle) {
+  return ValidFile(handle) && FileOf(handle).accessed ? 1 : 0;
+}
+
+void ClearFileAccess(FileHandle handle) {
+  if (ValidFile(handle)) FileOf(handle).accessed = false;
+}
+
+int Exists(const char* fileName) {
+  return fileName != nullptr && platform::CanOpenForReading(fileName) ? 1 : 0;
+}
+
+int IsValidPath(const char* directory) {
+  if (directory == nullptr) return 0;
+  // Any listable directory holds at least ".", which the search finds.
+  return platform::ListDirectory(directory, [](const platform::DirectoryEntry&) { return false; }) ? 1 : 0;
+}
+
+int FileNameToPath(char* out, const char* fileName) {
+  if (out == nullptr || fileName == nullptr) return 0;
+  const char* last = std::strrchr(fileName, '\\');
+  if (last == nullptr) return 0;
+  const size_t length = static_cast<size_t>(last - fileName) + 1;
+  std::memcpy(out, fileName, length);
+  out[length] = '\0';
+  return 1;
+}
+
+int IsFileOpen(const char* name) {
+  return name != nullptr && FindFile(name) >= 0 ? 1 : 0;
+}

@@ -1,0 +1,434 @@
+// POSIX backend. Data directories come from Windows, and the layer above was
+// built on Windows' file semantics, so this backend reproduces the parts that
+// matter: the names of a directory are matched without regard to case, '\'
+// separates components, and opens of one file within this process follow
+// CreateFileA's sharing rules, whatever name text reached the file.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include "filelayer/platform_faults.h"
+#include "filelayer/platform_file.h"
+
+namespace platform {
+
+struct File {
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool canRead = false;
+  bool canWrite = false;
+  bool shareRead = false;
+  bool shareWrite = false;
+};
+
+namespace {
+
+// Every platform file this process holds open, for the sharing rules.
+std::vector<File*>& OpenFiles() {
+  static std::vector<File*> files;
+  return files;
+}
+
+struct Wanted {
+  bool read = false;
+  bool write = false;
+  bool shareRead = false;
+  bool shareWrite = false;
+};
+
+bool SameFile(const File& file, const struct stat& info) {
+  return file.device == info.st_dev && file.inode == info.st_ino;
+}
+
+// CreateFileA's rule: every existing open must share what the new one wants to
+// do, and the new one must share what every existing open does.
+bool SharingAllows(const struct stat& target, const Wanted& wanted) {
+  for (const File* held : OpenFiles()) {
+    if (!SameFile(*held, target)) continue;
+    if ((wanted.read && !held->shareRead) || (wanted.write && !held->shareWrite)) return false;
+    if ((held->canRead && !wanted.shareRead) || (held->canWrite && !wanted.shareWrite)) return false;
+  }
+  return true;
+}
+
+bool HeldOpen(const struct stat& target) {
+  return std::any_of(OpenFiles().begin(), OpenFiles().end(),
+                     [&](const File* held) { return SameFile(*held, target); });
+}
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+}
+
+bool Exists(const std::string& path, struct stat* info = nullptr) {
+  struct stat local;
+  return lstat(path.c_str(), info ? info : &local) == 0;
+}
+
+// The entry of directory (a native path, "" for the current directory) whose
+// name matches name whatever its case; the smallest in byte order when several
+// do, so that the choice is stable. Empty when none does.
+std::string FindNoCase(const std::string& directory, std::string_view name) {
+  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+  if (dir == nullptr) return {};
+  std::string best;
+  while (const dirent* entry = readdir(dir)) {
+    std::string_view candidate(entry->d_name);
+    if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
+  }
+  closedir(dir);
+  return best;
+}
+
+struct Resolved {
+  std::string path;     // every existing component in its stored case
+  std::string literal;  // the same, but the last component as the caller spelt it
+};
+
+// Maps a core name to a native path: '\' becomes '/', and each component is
+// the existing entry whatever its case (an exact match first). Components
+// below one that does not exist are kept as given.
+Resolved Resolve(const std::string& name) {
+  std::string text = name;
+  std::replace(text.begin(), text.end(), '\\', '/');
+  bool trailingSeparator = !text.empty() && text.back() == '/';
+
+  std::vector<std::string_view> parts;
+  std::string_view rest(text);
+  bool absolute = !rest.empty() && rest.front() == '/';
+  while (!rest.empty()) {
+    size_t slash = rest.find('/');
+    std::string_view part = rest.substr(0, slash);
+    if (!part.empty()) parts.push_back(part);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+  }
+
+  Resolved result;
+  std::string prefix = absolute ? "/" : "";
+  bool parentExists = true;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string_view part = parts[i];
+    std::string stored(part);
+    if (parentExists && part != "." && part != ".." && !Exists(prefix + stored)) {
+      std::string match = FindNoCase(prefix, part);
+      if (match.empty()) {
+        parentExists = false;
+      } else {
+        stored = match;
+      }
+    }
+    bool last = i + 1 == parts.size();
+    std::string separator = (!last || trailingSeparator) ? "/" : "";
+    if (last) result.literal = prefix + std::string(part) + separator;
+    prefix += stored + separator;
+  }
+  result.path = prefix;
+  if (parts.empty()) result.literal = prefix;
+  return result;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// MOVEFILE_WRITE_THROUGH: the new name is on disk when the call returns.
+void SyncDirectory(const std::string& directory) {
+  int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+void SyncFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// Copies every byte of the open descriptor in to the open descriptor out.
+bool CopyContents(int in, int out) {
+  std::vector<char> buffer(65536);
+  for (;;) {
+    ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    for (ssize_t done = 0; done < got;) {
+      ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      done += put;
+    }
+  }
+}
+
+bool CopyResolved(const std::string& source, const std::string& destination, bool failIfExists) {
+  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat sourceInfo;
+  // CopyFileA reads the source sharing read and write: a file that another
+  // open is writing can be copied, unless that open shares nothing.
+  if (fstat(in, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode) ||
+      !SharingAllows(sourceInfo, {.read = true, .write = false, .shareRead = true, .shareWrite = true})) {
+    close(in);
+    return false;
+  }
+  int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
+  int out = open(destination.c_str(), flags, sourceInfo.st_mode & 0777);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  bool copied = CopyContents(in, out);
+  close(in);
+  if (close(out) != 0) copied = false;
+  if (!copied) unlink(destination.c_str());
+  return copied;
+}
+
+std::mt19937& Generator() {
+  static std::mt19937 generator([] {
+    std::random_device device;
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<std::mt19937::result_type>(device() ^ static_cast<unsigned>(stamp) ^
+                                                  static_cast<unsigned>(getpid()));
+  }());
+  return generator;
+}
+
+}  // namespace
+
+FileRef Open(const std::string& name, const OpenRequest& request) {
+  if (detail::CallFails(Call::Open)) return nullptr;
+  const bool write = request.access == Access::ReadWrite;
+  const bool create = request.creation == Creation::CreateAlways;
+  std::string path = Resolve(name).path;
+  // Never O_TRUNC here: a create that the sharing rules refuse must leave the
+  // file as it was.
+  int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
+  int fd = open(path.c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !SharingAllows(info, wanted) ||
+      (create && ftruncate(fd, 0) != 0)) {
+    close(fd);
+    return nullptr;
+  }
+  auto* file = new File{fd, info.st_dev, info.st_ino, true, write, request.shareRead, false};
+  OpenFiles().push_back(file);
+  return file;
+}
+
+void Close(FileRef file) {
+  if (file == nullptr) return;
+  auto& files = OpenFiles();
+  files.erase(std::remove(files.begin(), files.end(), file), files.end());
+  close(file->fd);
+  delete file;
+}
+
+int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
+  if (detail::CallFails(Call::Read)) return -1;
+  if (file == nullptr || offset < 0) return -1;
+  auto* bytes = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t got = pread(file->fd, bytes + done, static_cast<size_t>(count - done), offset + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
+  if (detail::CallFails(Call::Write)) return -1;
+  if (file == nullptr || offset < 0 || !file->canWrite) return -1;
+  const auto* bytes = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t put = pwrite(file->fd, bytes + done, static_cast<size_t>(count - done), offset + done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return done > 0 ? done : -1;
+    done += put;
+  }
+  return done;
+}
+
+int64_t Size(FileRef file) {
+  if (detail::CallFails(Call::Size)) return -1;
+  struct stat info;
+  if (file == nullptr || fstat(file->fd, &info) != 0) return -1;
+  return info.st_size;
+}
+
+bool Truncate(FileRef file, int64_t length) {
+  if (detail::CallFails(Call::Truncate)) return false;
+  if (file == nullptr || length < 0 || !file->canWrite) return false;
+  return ftruncate(file->fd, length) == 0;
+}
+
+bool CanOpenForReading(const std::string& name) {
+  if (detail::CallFails(Call::Open)) return false;
+  int fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            SharingAllows(info, {.read = true, .write = false, .shareRead = true, .shareWrite = true});
+  close(fd);
+  return ok;
+}
+
+bool RemoveFile(const std::string& name) {
+  if (detail::CallFails(Call::Delete)) return false;
+  std::string path = Resolve(name).path;
+  struct stat info;
+  if (!Exists(path, &info) || S_ISDIR(info.st_mode) || HeldOpen(info)) return false;
+  return unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (detail::CallFails(Call::Rename)) return false;
+  std::string source = Resolve(from).path;
+  Resolved destination = Resolve(to);
+  struct stat sourceInfo;
+  if (!Exists(source, &sourceInfo) || (S_ISREG(sourceInfo.st_mode) && HeldOpen(sourceInfo))) return false;
+  struct stat destinationInfo;
+  if (Exists(destination.path, &destinationInfo)) {
+    bool caseOnly = destinationInfo.st_dev == sourceInfo.st_dev &&
+                    destinationInfo.st_ino == sourceInfo.st_ino && destination.literal != source;
+    if (!caseOnly) return false;
+    return rename(source.c_str(), destination.literal.c_str()) == 0;
+  }
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.literal.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno == EINVAL || errno == ENOSYS) {
+    // A file system without no-replace renames; the existence test above
+    // stands in for it.
+    if (rename(source.c_str(), destination.literal.c_str()) == 0) return true;
+  }
+  // MoveFileA moves a file to another volume by copying it.
+  if (errno == EXDEV && S_ISREG(sourceInfo.st_mode)) {
+    if (!CopyResolved(source, destination.literal, true)) return false;
+    if (unlink(source.c_str()) == 0) return true;
+    unlink(destination.literal.c_str());
+  }
+  return false;
+}
+
+bool ReplaceFileWith(const std::string& source, const std::string& destination) {
+  if (detail::CallFails(Call::Rename)) return false;
+  std::string from = Resolve(source).path;
+  std::string to = Resolve(destination).path;
+  struct stat info;
+  if (!Exists(from, &info) || !S_ISREG(info.st_mode) || HeldOpen(info)) return false;
+  if (Exists(to, &info) && (!S_ISREG(info.st_mode) || HeldOpen(info))) return false;
+  SyncFile(from);
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncDirectory(DirectoryOf(to));
+  return true;
+}
+
+bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
+  if (detail::CallFails(Call::Copy)) return false;
+  std::string source = Resolve(from).path;
+  Resolved destination = Resolve(to);
+  struct stat sourceInfo;
+  struct stat destinationInfo;
+  if (!Exists(source, &sourceInfo)) return false;
+  if (Exists(destination.path, &destinationInfo)) {
+    if (failIfExists || !S_ISREG(destinationInfo.st_mode) || HeldOpen(destinationInfo)) return false;
+    if (destinationInfo.st_dev == sourceInfo.st_dev && destinationInfo.st_ino == sourceInfo.st_ino)
+      return false;
+    return CopyResolved(source, destination.path, false);
+  }
+  return CopyResolved(source, destination.literal, failIfExists);
+}
+
+bool MakeDirectory(const std::string& path) {
+  if (detail::CallFails(Call::CreateDirectory)) return false;
+  Resolved resolved = Resolve(path);
+  if (Exists(resolved.path)) return false;
+  return mkdir(resolved.literal.c_str(), 0777) == 0;
+}
+
+bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
+  if (detail::CallFails(Call::List)) return false;
+  std::string path = Resolve(directory).path;
+  if (path.empty()) path = ".";
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) return false;
+  if (path.back() != '/') path += '/';
+  std::vector<DirectoryEntry> entries;
+  while (const dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isDirectory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat info;
+      isDirectory = stat((path + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+    entries.push_back({std::move(name), isDirectory});
+  }
+  closedir(dir);
+  // The order of an NTFS directory, so that listings agree across systems.
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
+  for (const DirectoryEntry& entry : entries) {
+    if (!visit(entry)) break;
+  }
+  return true;
+}
+
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
+  if (detail::CallFails(Call::Open)) return {};
+  std::string native = Resolve(directory).path;
+  if (!native.empty() && native.back() != '/') native += '/';
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "%08X.TMP", static_cast<unsigned>(Generator()()));
+    std::string leaf = prefix + tail;
+    // A name that differs from an existing one only in case would be the
+    // same file on Windows.
+    if (!FindNoCase(native, leaf).empty()) continue;
+    int fd = open((native + leaf).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      return directory + leaf;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+}  // namespace platform

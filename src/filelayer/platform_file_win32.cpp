@@ -1,0 +1,169 @@
+// Win32 backend: the system's own file calls, which define the behaviour that
+// the POSIX backend imitates.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "filelayer/platform_faults.h"
+#include "filelayer/platform_file.h"
+
+namespace platform {
+
+struct File {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+namespace {
+
+bool MoveTo(HANDLE handle, int64_t offset) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  return SetFilePointerEx(handle, distance, nullptr, FILE_BEGIN) != 0;
+}
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return UpperAscii(x) < UpperAscii(y); });
+}
+
+std::mt19937& Generator() {
+  static std::mt19937 generator([] {
+    std::random_device device;
+    return static_cast<std::mt19937::result_type>(device() ^ GetTickCount() ^ GetCurrentProcessId());
+  }());
+  return generator;
+}
+
+}  // namespace
+
+FileRef Open(const std::string& name, const OpenRequest& request) {
+  if (detail::CallFails(Call::Open)) return nullptr;
+  DWORD access = GENERIC_READ | (request.access == Access::ReadWrite ? GENERIC_WRITE : 0);
+  DWORD share = request.shareRead ? FILE_SHARE_READ : 0;
+  DWORD disposition = request.creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS;
+  if (request.temporary) attributes |= FILE_ATTRIBUTE_TEMPORARY;
+  HANDLE handle = CreateFileA(name.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return new File{handle};
+}
+
+void Close(FileRef file) {
+  if (file == nullptr) return;
+  CloseHandle(file->handle);
+  delete file;
+}
+
+int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
+  if (detail::CallFails(Call::Read)) return -1;
+  if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
+  DWORD got = 0;
+  if (!ReadFile(file->handle, buffer, count, &got, nullptr)) return -1;
+  return got;
+}
+
+int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
+  if (detail::CallFails(Call::Write)) return -1;
+  if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
+  DWORD put = 0;
+  if (!WriteFile(file->handle, buffer, count, &put, nullptr)) return put > 0 ? put : -1;
+  return put;
+}
+
+int64_t Size(FileRef file) {
+  if (detail::CallFails(Call::Size)) return -1;
+  LARGE_INTEGER size;
+  if (file == nullptr || !GetFileSizeEx(file->handle, &size)) return -1;
+  return size.QuadPart;
+}
+
+bool Truncate(FileRef file, int64_t length) {
+  if (detail::CallFails(Call::Truncate)) return false;
+  if (file == nullptr || length < 0 || !MoveTo(file->handle, length)) return false;
+  return SetEndOfFile(file->handle) != 0;
+}
+
+bool CanOpenForReading(const std::string& name) {
+  if (detail::CallFails(Call::Open)) return false;
+  HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+bool RemoveFile(const std::string& name) {
+  if (detail::CallFails(Call::Delete)) return false;
+  return DeleteFileA(name.c_str()) != 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (detail::CallFails(Call::Rename)) return false;
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+bool ReplaceFileWith(const std::string& source, const std::string& destination) {
+  if (detail::CallFails(Call::Rename)) return false;
+  return MoveFileExA(source.c_str(), destination.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
+  if (detail::CallFails(Call::Copy)) return false;
+  return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
+}
+
+bool MakeDirectory(const std::string& path) {
+  if (detail::CallFails(Call::CreateDirectory)) return false;
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
+  if (detail::CallFails(Call::List)) return false;
+  std::string pattern = directory + "*.*";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  std::vector<DirectoryEntry> entries;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    entries.push_back({std::move(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  // NTFS lists in this order; other file systems (and Wine) need not.
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
+  for (const DirectoryEntry& entry : entries) {
+    if (!visit(entry)) break;
+  }
+  return true;
+}
+
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
+  if (detail::CallFails(Call::Open)) return {};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "%08X.TMP", static_cast<unsigned>(Generator()()));
+    std::string name = directory + prefix + tail;
+    HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle);
+      return name;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
+}
+
+}  // namespace platform
