@@ -1,0 +1,230 @@
+#include "integrity/dat_test.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "integrity/error_list.h"
+#include "integrity/messages.h"
+#include "integrity/test_support.h"
+#include "primitives/dates.h"
+#include "primitives/mbf.h"
+#include "store/dat_file.h"
+#include "store/file_guard.h"
+
+using integrity_detail::AllocateBlock;
+using integrity_detail::BlockPtr;
+using integrity_detail::CloseWithNotice;
+using integrity_detail::DefectListPtr;
+using integrity_detail::Deliver;
+using integrity_detail::ErrorListPtr;
+
+namespace {
+
+constexpr const char* kDATErrorNames[] = {
+    "Corrupt Numbers", "High < Low",    "Close > High",  "Close < Low",        "Open < Low",
+    "Open > High",     "Invalid Dates", "Invalid Times", "Dates out of order", "Date/Times out of order",
+    "Not an Error!",
+};
+constexpr int kDATErrorNameCount = sizeof kDATErrorNames / sizeof kDATErrorNames[0];
+
+constexpr int kMemoryMessage = 1;
+constexpr int kOpenMessage = 2;
+constexpr int kReadOnly = 0;
+constexpr int kShare = 1;
+constexpr int kColumnBytes = 4;
+
+// Where each column type sits among the columns that fit inside a record; -1
+// when the layout has none there.
+struct Columns {
+  int count = 0;
+  int date = -1, time = -1, open = -1, low = -1, high = -1, close = -1;
+};
+
+Columns TestedColumns(const DATLayout& layout, const MasterRecord& record) {
+  Columns columns;
+  columns.count =
+      std::min({static_cast<int>(record.FieldCount()), record.RecordLength() / kColumnBytes, kMaxFields});
+  for (int c = 0; c < columns.count; ++c) {
+    switch (layout.fieldTypes[c]) {
+      case FieldType::Date:
+        columns.date = c;
+        break;
+      case FieldType::Time:
+        columns.time = c;
+        break;
+      case FieldType::Open:
+        columns.open = c;
+        break;
+      case FieldType::Low:
+        columns.low = c;
+        break;
+      case FieldType::High:
+        columns.high = c;
+        break;
+      case FieldType::Close:
+        columns.close = c;
+        break;
+      default:
+        break;
+    }
+  }
+  return columns;
+}
+
+// The tests of one record, read into bytes; they add to entry.
+class RecordTests {
+ public:
+  RecordTests(FileHandle dat, const MasterRecord& record, const Columns& columns, const unsigned char* bytes,
+              DATErrorEntry* entry)
+      : dat_(dat), record_(record), columns_(columns), bytes_(bytes), entry_(entry) {}
+
+  // False when memory ran out.
+  bool Run(int32_t code) {
+    switch (code) {
+      case 0:
+        return CorruptNumbers();
+      case 1:
+        return Relation(columns_.low, columns_.high, columns_.low, code);
+      case 2:
+        return Relation(columns_.close, columns_.high, columns_.close, code);
+      case 3:
+        return Relation(columns_.low, columns_.close, columns_.low, code);
+      case 4:
+        return Relation(columns_.low, columns_.open, columns_.open, code);
+      case 5:
+        return Relation(columns_.open, columns_.high, columns_.open, code);
+      case 6:
+        return InvalidValue(columns_.date, IsValidFloatDate, code);
+      case 7:
+        return InvalidValue(columns_.time, IsValidFloatTime, code);
+      case 8:
+        return DatesOutOfOrder();
+      case 9:
+        return DateTimesOutOfOrder();
+      default:
+        return true;
+    }
+  }
+
+ private:
+  float Value(int column) const { return MBF_IEEE(LoadMbfWord(bytes_ + kColumnBytes * column)); }
+  bool Add(int column, int32_t code) { return AddDATError(static_cast<uint8_t>(column), code, entry_) != 0; }
+  bool Intraday() const { return record_.Period() == 'I'; }
+
+  bool CorruptNumbers() {
+    for (int c = 0; c < columns_.count; ++c) {
+      if (Value(c) < 0.0f && !Add(c, 0)) return false;
+    }
+    return true;
+  }
+
+  // A defect when a > b; corrupt values are left to code 0.
+  bool Relation(int aColumn, int bColumn, int recordedColumn, int32_t code) {
+    if (aColumn < 0 || bColumn < 0) return true;
+    const float a = Value(aColumn);
+    const float b = Value(bColumn);
+    if (a < 0.0f || b < 0.0f) return true;
+    return a > b ? Add(recordedColumn, code) : true;
+  }
+
+  bool InvalidValue(int column, int (*isValid)(float), int32_t code) {
+    if (column < 0) return true;
+    const float value = Value(column);
+    if (value < 0.0f || isValid(value)) return true;
+    return Add(column, code);
+  }
+
+  bool DatesOutOfOrder() {
+    if (columns_.date < 0 || entry_->recordNumber <= 0) return true;
+    const float current = Value(columns_.date);
+    if (current < 0.0f) return true;
+    int16_t day = 0, month = 0, year = 0;
+    float previous = 0.0f;
+    if (!GetDate(dat_, record_, entry_->recordNumber - 1, &day, &month, &year) ||
+        !MakeDate(&previous, day, month, year)) {
+      return true;
+    }
+    // Several records of one day are normal in an intraday file.
+    const bool outOfOrder = Intraday() ? previous > current : previous >= current;
+    return outOfOrder ? Add(0, 8) : true;
+  }
+
+  bool DateTimesOutOfOrder() {
+    if (!Intraday() || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return true;
+    int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    float previousDate = 0.0f;
+    if (!GetDateTime(dat_, record_, entry_->recordNumber - 1, &day, &month, &year, &hour, &minute, &second) ||
+        !MakeDate(&previousDate, day, month, year)) {
+      return true;
+    }
+    const float currentDate = Value(columns_.date);
+    if (previousDate > currentDate) return Add(0, 9);
+    if (previousDate < currentDate) return true;
+    // A previous time that is not a time cannot order the pair; code 7 reports
+    // it on that record.
+    float previousTime = 0.0f;
+    if (!MakeTime(&previousTime, hour, minute, second)) return true;
+    return previousTime > Value(columns_.time) ? Add(0, 9) : true;
+  }
+
+  FileHandle dat_;
+  const MasterRecord& record_;
+  const Columns& columns_;
+  const unsigned char* bytes_;
+  DATErrorEntry* entry_;
+};
+
+}  // namespace
+
+const char* GetDATError(int32_t code) {
+  return code >= 0 && code < kDATErrorNameCount ? kDATErrorNames[code]
+                                                : kDATErrorNames[kDATErrorNameCount - 1];
+}
+
+int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
+                const MasterRecord& record) {
+  DATLayout layout{};
+  const int recordLength = record.RecordLength();
+  if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
+    CloseWithNotice(report, kUnknownDATFormatText);
+    return 0;
+  }
+  ErrorListPtr errors(CreateList());
+  BlockPtr bytes = AllocateBlock(static_cast<size_t>(recordLength));
+  if (!errors || !bytes) {
+    CloseWithNotice(report, GetError(kMemoryMessage));
+    return 0;
+  }
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kReadOnly, kShare,
+                          static_cast<uint32_t>(recordLength), 0));
+  if (!dat.Valid()) {
+    CloseWithNotice(report, GetError(kOpenMessage));
+    return 0;
+  }
+  const Columns columns = TestedColumns(layout, record);
+  // The header record is not examined; a trailing partial record cannot be
+  // read whole and ends the scan.
+  for (int32_t r = 0;; ++r) {
+    const int64_t offset = (int64_t{r} + 1) * recordLength;
+    if (offset > INT32_MAX || !ReadBlock(dat.Get(), bytes.get(), static_cast<uint32_t>(recordLength),
+                                         static_cast<int32_t>(offset), 0)) {
+      break;
+    }
+    DATErrorEntry entry{r, nullptr};
+    RecordTests tests(dat.Get(), record, columns, bytes.get(), &entry);
+    bool memoryLeft = true;
+    for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
+    DefectListPtr defects(entry.defects);
+    if (memoryLeft && defects) memoryLeft = AddItem(errors.get(), &entry, sizeof entry) != 0;
+    if (!memoryLeft) {
+      CloseWithNotice(report, GetError(kMemoryMessage));
+      return 0;
+    }
+    // The list owns the defects now.
+    (void)defects.release();
+  }
+  dat.Close();
+  Deliver(report, std::move(errors));
+  return 0;
+}

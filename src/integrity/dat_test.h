@@ -1,0 +1,52 @@
+// The DAT test: one instrument's data file checked record by record against a
+// chosen set of defect tests. It never writes to the file; what it finds goes
+// to the report as an ErrorList of DATErrorEntry items.
+#pragma once
+
+#include <cstdint>
+
+#include "integrity/report_target.h"
+#include "store/master_file.h"
+
+// A test and the defect it reports share the code.
+enum class DATErrorCode : int32_t {
+  CorruptNumbers = 0,       // recorded on the corrupt column
+  HighBelowLow = 1,         // on the Low column
+  CloseAboveHigh = 2,       // on the Close column
+  CloseBelowLow = 3,        // on the Low column
+  OpenBelowLow = 4,         // on the Open column
+  OpenAboveHigh = 5,        // on the Open column
+  InvalidDates = 6,         // on the Date column
+  InvalidTimes = 7,         // on the Time column
+  DatesOutOfOrder = 8,      // on column 0
+  DateTimesOutOfOrder = 9,  // on column 0
+  NotAnError = 10,          // never produced
+};
+
+inline constexpr int kDATTestCount = 10;
+// The tests in the order the test dialog lists them (by name, without regard
+// to case); qvx runs them in this order by default.
+inline constexpr int32_t kDATDialogOrder[kDATTestCount] = {3, 2, 0, 9, 8, 1, 6, 7, 4, 5};
+// What a remote DAT test request runs: every test but the two Open tests.
+inline constexpr int32_t kRemoteDATTests[] = {0, 1, 2, 3, 6, 7, 8, 9};
+
+// The name of a code ("Corrupt Numbers" ... "Not an Error!"); codes outside
+// 0 ... 10 give the name of 10.
+const char* GetDATError(int32_t code);
+
+// The text shown when the master record's field count and period match no
+// layout this program knows, or its record length cannot hold a single column.
+inline constexpr const char* kUnknownDATFormatText = "Unable to test files of this format.";
+
+// Tests "%sF%d.DAT" (directory ending in a backslash, the record's file
+// number) with the record's record length, field count and period. The tests
+// run on each data record in the order of testCodes; a code given twice runs
+// twice, a code outside 0 ... 9 does nothing. Columns that do not fit wholly
+// inside the record length are left out, as if the layout had none.
+//
+// The result reaches the report only: ErrorListReady with the findings, or a
+// notice and Close — "No Errors Found"; kUnknownDATFormatText; message 1 when
+// memory ran out; message 2 when the data file cannot be opened. A read that
+// fails ends the scan as if the file ended there. Always returns 0.
+int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
+                const MasterRecord& record);

@@ -1,0 +1,397 @@
+#include "integrity/master_test.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "integrity/error_list.h"
+#include "integrity/messages.h"
+#include "integrity/test_support.h"
+#include "primitives/mbf.h"
+#include "store/dat_file.h"
+#include "store/file_guard.h"
+#include "store/master_file.h"
+
+using integrity_detail::CloseWithNotice;
+using integrity_detail::DefectListPtr;
+using integrity_detail::Deliver;
+using integrity_detail::ErrorListPtr;
+
+namespace {
+
+constexpr const char* kMasterErrorNames[] = {
+    "Missing DAT File",
+    "Missing DOP File",
+    "Bad Master FileType",
+    "Inconsistent DAT Record Length",
+    "Starting Date not synchronised with DAT file",
+    "Ending Date not synchronized with DAT file",
+    "Invalid IntraDay Time-Base Specified",
+    "Invalid Data Format",
+    "Too many files reported",
+    "Too few files reported",
+    "Unknown File Format",
+    "Invalid DAT Record Length",
+    "Not an Error!",
+};
+constexpr int kMasterErrorNameCount = sizeof kMasterErrorNames / sizeof kMasterErrorNames[0];
+
+// Spelling and spacing are the program's own.
+constexpr const char* kRepairQuestions[] = {
+    "Missing DAT File, Create empty replacement file ?",
+    "Missing DOP File, Create empty replacement file ?",
+    "Master file has a bad file type, Correct ?",
+    "Master file has an inconstent record length, Correct ?",
+    "The Master record and DAT file start dates are out of sync, Correct ?",
+    "The Master record and DAT file end dates are out of sync, Correct ?",
+    "Master file has an invalid intraday time base, Correct ?",
+    "Master file has an invalid data format, Correct ?",
+    "Too Many files reported in directory, Correct ?",
+    "Too few files reported in directory, Correct ?",
+    "Master file has an unknown file format, Correct ?",
+    "Master file has an inconstent record length, Correct ?",
+};
+constexpr int kRepairQuestionCount = sizeof kRepairQuestions / sizeof kRepairQuestions[0];
+
+constexpr int kMemoryMessage = 1;
+constexpr int kOpenMessage = 2;
+constexpr int kReadOnly = 0;
+constexpr int kReadWrite = 1;
+constexpr int kShare = 1;
+
+using Code = MasterErrorCode;
+constexpr int32_t C(Code code) {
+  return static_cast<int32_t>(code);
+}
+
+// The record length of F<n>.DAT judged from its contents, or 0 when it cannot
+// be determined: such a length is never written into master.
+uint8_t DeterminedRecordLength(const char* directory, int fileNumber) {
+  const uint16_t length = AscertainRecordLength(directory, fileNumber);
+  switch (length) {
+    case 16:
+    case 20:
+    case 24:
+    case 28:
+    case 32:
+      return static_cast<uint8_t>(length);
+    default:
+      return 0;
+  }
+}
+
+bool IsKnownRecordLength(uint8_t length) {
+  return length == 16 || length == 20 || length == 24 || length == 28 || length == 32;
+}
+
+std::string LowerCaseName(const char* directory, int fileNumber, const char* extension) {
+  return std::string(directory) + "f" + std::to_string(fileNumber) + extension;
+}
+
+// The stored bytes of the first (last == false) or last data record's date of
+// the instrument's data file. False when there is no date to compare: the
+// file cannot be opened with the record's length, or holds no whole data
+// record.
+bool ReadDATDateWord(const char* directory, const MasterRecord& record, bool last, uint32_t* word) {
+  const int32_t recordLength = record.RecordLength();
+  if (recordLength < 4) return false;
+  FileGuard dat(SOpenFile(LowerCaseName(directory, record.FileNumber(), ".dat").c_str(), kReadOnly, kShare,
+                          static_cast<uint32_t>(recordLength), 0));
+  if (!dat.Valid()) return false;
+  const int32_t length = FileLength(dat.Get());
+  if (length < 2 * recordLength) return false;
+  unsigned char bytes[4];
+  if (!ReadBlock(dat.Get(), bytes, 4, last ? length - recordLength : recordLength, 0)) return false;
+  *word = LoadMbfWord(bytes);
+  return true;
+}
+
+// One pass over an open master: the tests, their questions and repairs.
+class MasterScan {
+ public:
+  MasterScan(const char* directory, ReportTarget& report, FileHandle master, int repair, int prompt,
+             int create)
+      : directory_(directory),
+        report_(report),
+        master_(master),
+        repair_(repair),
+        prompt_(prompt),
+        create_(create) {}
+
+  // False when memory ran out.
+  bool TestHeader(int32_t code, MasterHeader& header, uint32_t actualCount, MasterErrorEntry* entry) {
+    if (code != C(Code::TooManyFiles) && code != C(Code::TooFewFiles)) return true;
+    // The count is stored signed; with its top bit set it counts as too many.
+    const auto reported =
+        static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(header.InstrumentCount())));
+    const bool found = code == C(Code::TooManyFiles) ? actualCount < reported : reported < actualCount;
+    if (!found) return true;
+    return Found(code, entry, [&] {
+      MasterHeader corrected = header;
+      corrected.SetInstrumentCount(static_cast<uint16_t>(actualCount));
+      if (!WriteBlock(master_, corrected.raw, kMasterRecordSize, 0, 0)) return false;
+      header = corrected;
+      return true;
+    });
+  }
+
+  // record was read from offset; a correction rewrites it there.
+  bool TestRecord(int32_t code, MasterRecord& record, int32_t offset, MasterErrorEntry* entry) {
+    auto rewrite = [&](auto change) {
+      return [&, change] {
+        MasterRecord corrected = record;
+        if (!change(corrected)) return false;
+        if (!WriteBlock(master_, corrected.raw, kMasterRecordSize, offset, 0)) return false;
+        record = corrected;
+        return true;
+      };
+    };
+    switch (static_cast<Code>(code)) {
+      case Code::MissingDATFile:
+        if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dat").c_str())) return true;
+        return Found(code, entry, [&] { return CreateDATFile(directory_, record) != 0; });
+      case Code::MissingDOPFile:
+        if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dop").c_str())) return true;
+        return Found(code, entry, [&] { return CreateDOPFile(directory_, record) != 0; });
+      case Code::BadFileType:
+        if (record.FileType() == kMasterFileType) return true;
+        return Found(code, entry, rewrite([](MasterRecord& r) {
+                       r.SetFileType(kMasterFileType);
+                       return true;
+                     }));
+      case Code::InconsistentRecordLength:
+        if (record.RecordLength() == 4 * record.FieldCount()) return true;
+        return Found(code, entry, rewrite([this](MasterRecord& r) {
+                       const uint8_t length = DeterminedRecordLength(directory_, r.FileNumber());
+                       if (length == 0) return false;
+                       r.SetRecordLength(length);
+                       r.SetFieldCount(static_cast<uint8_t>(length / 4));
+                       return true;
+                     }));
+      case Code::StartDateOutOfSync:
+      case Code::EndDateOutOfSync: {
+        const bool last = code == C(Code::EndDateOutOfSync);
+        uint32_t datWord = 0;
+        if (record.FieldCount() < 4 || record.FieldCount() > 8) return true;
+        if (!ReadDATDateWord(directory_, record, last, &datWord)) return true;
+        const uint32_t masterWord = last ? record.LastDateWord() : record.FirstDateWord();
+        // Two corrupt dates both read as the marker and agree.
+        if (MBF_IEEE(datWord) == MBF_IEEE(masterWord)) return true;
+        return Found(code, entry, rewrite([last, datWord](MasterRecord& r) {
+                       if (last) {
+                         r.SetLastDateWord(datWord);
+                       } else {
+                         r.SetFirstDateWord(datWord);
+                       }
+                       return true;
+                     }));
+      }
+      case Code::InvalidTimeBase: {
+        const char period = record.Period();
+        const auto timeBase = static_cast<int16_t>(record.TimeBase());
+        const bool invalid = (period == 'I' && timeBase < 0) ||
+                             ((period == 'D' || period == 'W' || period == 'M') && timeBase != 0);
+        if (!invalid) return true;
+        return Found(code, entry, rewrite([](MasterRecord& r) {
+                       r.SetTimeBase(0);
+                       return true;
+                     }));
+      }
+      case Code::InvalidDataFormat: {
+        const char period = record.Period();
+        if (period == 'I' || period == 'D' || period == 'W' || period == 'M') return true;
+        return Found(code, entry, rewrite([this](MasterRecord& r) {
+                       r.SetPeriod(IsIntra(directory_, r.FileNumber()) ? 'I' : 'D');
+                       return true;
+                     }));
+      }
+      case Code::UnknownFileFormat:
+        if (record.Reserved() == 0) return true;
+        return Found(code, entry, rewrite([](MasterRecord& r) {
+                       r.SetReserved(0);
+                       return true;
+                     }));
+      case Code::InvalidRecordLength:
+        if (IsKnownRecordLength(record.RecordLength())) return true;
+        return Found(code, entry, rewrite([this](MasterRecord& r) {
+                       const uint8_t length = DeterminedRecordLength(directory_, r.FileNumber());
+                       if (length == 0) return false;
+                       r.SetRecordLength(length);
+                       return true;
+                     }));
+      default:
+        return true;
+    }
+  }
+
+ private:
+  // The repair step every test shares once it has found its defect: repair
+  // when allowed (and, with prompting, agreed), then record the defect.
+  template <typename Correction>
+  bool Found(int32_t code, MasterErrorEntry* entry, Correction correct) {
+    int32_t repaired = 0;
+    const bool needsCreate = code == C(Code::MissingDATFile) || code == C(Code::MissingDOPFile);
+    if (repair_ && (!needsCreate || create_) &&
+        (!prompt_ || report_.AskYesNo(GetMasterRepairQuestion(code)))) {
+      repaired = correct() ? 1 : 0;
+    }
+    return AddMasterError(code, repaired, entry) != 0;
+  }
+
+  const char* directory_;
+  ReportTarget& report_;
+  FileHandle master_;
+  int repair_;
+  int prompt_;
+  int create_;
+};
+
+// Adds a finished entry to the list (it then owns the defects); false when
+// memory ran out.
+bool AddEntry(List* errors, MasterErrorEntry& entry) {
+  DefectListPtr defects(entry.defects);
+  if (!defects) return true;
+  if (!AddItem(errors, &entry, sizeof entry)) return false;
+  (void)defects.release();
+  return true;
+}
+
+MasterDefect* FindDefect(const List* errorList, int32_t fileNumber, int32_t code) {
+  if (errorList == nullptr) return nullptr;
+  for (const ListNode* node = errorList->first; node != nullptr; node = node->next) {
+    const MasterErrorEntry* entry = MasterEntryOf(node);
+    if (entry->fileNumber != fileNumber) continue;
+    for (const ListNode* d = entry->defects ? entry->defects->first : nullptr; d != nullptr; d = d->next) {
+      if (MasterDefectOf(d)->errorCode == code) return MasterDefectOf(d);
+    }
+    return nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* GetMasterError(int32_t code) {
+  return code >= 0 && code < kMasterErrorNameCount ? kMasterErrorNames[code]
+                                                   : kMasterErrorNames[kMasterErrorNameCount - 1];
+}
+
+const char* GetMasterRepairQuestion(int32_t code) {
+  return code >= 0 && code < kRepairQuestionCount ? kRepairQuestions[code] : nullptr;
+}
+
+int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
+                   int repair, int prompt, int create) {
+  ErrorListPtr errors(CreateList());
+  if (!errors) {
+    CloseWithNotice(report, GetError(kMemoryMessage));
+    return 0;
+  }
+  FileGuard master(SOpenFile(MasterFileName(directory).c_str(), kReadWrite, kShare, kMasterRecordSize, 0));
+  if (!master.Valid()) {
+    CloseWithNotice(report, GetError(kOpenMessage));
+    return 0;
+  }
+  MasterHeader header;
+  if (!ReadBlock(master.Get(), header.raw, kMasterRecordSize, 0, 0)) {
+    CloseWithNotice(report, kMasterTooShortText);
+    return 0;
+  }
+  const auto actualCount =
+      static_cast<uint32_t>((FileLength(master.Get()) - kMasterRecordSize) / kMasterRecordSize);
+  MasterScan scan(directory, report, master.Get(), repair, prompt, create);
+
+  bool memoryLeft = true;
+  MasterErrorEntry headerEntry{0, nullptr};
+  for (int i = 0; i < testCount && memoryLeft; ++i) {
+    memoryLeft = scan.TestHeader(testCodes[i], header, actualCount, &headerEntry);
+  }
+  memoryLeft = AddEntry(errors.get(), headerEntry) && memoryLeft;
+
+  for (int32_t offset = kMasterRecordSize; memoryLeft; offset += kMasterRecordSize) {
+    MasterRecord record;
+    if (!ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0)) break;
+    MasterErrorEntry entry{record.FileNumber(), nullptr};
+    for (int i = 0; i < testCount && memoryLeft; ++i) {
+      memoryLeft = scan.TestRecord(testCodes[i], record, offset, &entry);
+    }
+    memoryLeft = AddEntry(errors.get(), entry) && memoryLeft;
+  }
+  if (!memoryLeft) {
+    CloseWithNotice(report, GetError(kMemoryMessage));
+    return 0;
+  }
+  master.Close();
+  Deliver(report, std::move(errors));
+  return 0;
+}
+
+int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code) {
+  if (fileNumber == 0) {
+    // The header has only its count to correct.
+    if (code != C(Code::TooManyFiles) && code != C(Code::TooFewFiles)) return 0;
+    return UpdateMasterHeader(directory, code) ? 1 : 0;
+  }
+  MasterRecord record;
+  if (!GetMetaStockMasterRecord(directory, fileNumber, &record)) return 0;
+  switch (static_cast<Code>(code)) {
+    case Code::MissingDATFile:
+      return CreateDATFile(directory, record) ? 1 : 0;
+    case Code::MissingDOPFile:
+      return CreateDOPFile(directory, record) ? 1 : 0;
+    case Code::BadFileType:
+      record.SetFileType(kMasterFileType);
+      break;
+    case Code::InconsistentRecordLength:
+    case Code::InvalidRecordLength: {
+      const uint8_t length = DeterminedRecordLength(directory, fileNumber);
+      if (length == 0) return 0;
+      record.SetRecordLength(length);
+      if (code == C(Code::InconsistentRecordLength)) record.SetFieldCount(static_cast<uint8_t>(length / 4));
+      break;
+    }
+    case Code::StartDateOutOfSync:
+    case Code::EndDateOutOfSync: {
+      const bool last = code == C(Code::EndDateOutOfSync);
+      const float date = last ? GetDATEndDate(directory, fileNumber, record)
+                              : GetDATStartDate(directory, fileNumber, record);
+      if (date == -1.0f) return 0;
+      if (last) {
+        record.SetLastDate(date);
+      } else {
+        record.SetFirstDate(date);
+      }
+      break;
+    }
+    case Code::InvalidTimeBase:
+      record.SetTimeBase(0);
+      break;
+    case Code::InvalidDataFormat:
+      if (!IsIntra(directory, fileNumber)) return 0;
+      record.SetPeriod('I');
+      break;
+    case Code::UnknownFileFormat:
+      record.SetReserved(0);
+      break;
+    default:
+      return 0;
+  }
+  if (!UpdateMetaStockMasterRecord(directory, fileNumber, record)) return 0;
+  // The update reports only that the record was found; read it back to learn
+  // whether the write took.
+  MasterRecord written;
+  if (!GetMetaStockMasterRecord(directory, fileNumber, &written)) return 0;
+  return std::memcmp(written.raw, record.raw, kMasterRecordSize) == 0 ? 1 : 0;
+}
+
+int IsMasterErrorRepaired(const List* errorList, int32_t fileNumber, int32_t code) {
+  const MasterDefect* defect = FindDefect(errorList, fileNumber, code);
+  return defect != nullptr && defect->repaired != 0 ? 1 : 0;
+}
+
+int MarkMasterErrorRepaired(List* errorList, int32_t fileNumber, int32_t code) {
+  MasterDefect* defect = FindDefect(errorList, fileNumber, code);
+  if (defect == nullptr) return 0;
+  defect->repaired = 1;
+  return 1;
+}

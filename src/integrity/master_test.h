@@ -1,0 +1,77 @@
+// The master test: a data directory's master file checked against a chosen
+// set of defect tests, with repairs as it goes (repair, prompt and create
+// options), and the later one-at-a-time corrections of the master report.
+#pragma once
+
+#include <cstdint>
+
+#include "integrity/report_target.h"
+#include "primitives/list.h"
+
+// A test and the defect it reports share the code.
+enum class MasterErrorCode : int32_t {
+  MissingDATFile = 0,
+  MissingDOPFile = 1,
+  BadFileType = 2,
+  InconsistentRecordLength = 3,
+  StartDateOutOfSync = 4,
+  EndDateOutOfSync = 5,
+  InvalidTimeBase = 6,
+  InvalidDataFormat = 7,
+  TooManyFiles = 8,  // header
+  TooFewFiles = 9,   // header
+  UnknownFileFormat = 10,
+  InvalidRecordLength = 11,
+  NotAnError = 12,  // never produced
+};
+
+inline constexpr int kMasterTestCount = 12;
+// The tests in the order the test dialog lists them (by name, without regard
+// to case); qvx runs them in this order by default.
+inline constexpr int32_t kMasterDialogOrder[kMasterTestCount] = {2, 5, 3, 11, 7, 6, 0, 1, 4, 9, 8, 10};
+
+// The name of a code ("Missing DAT File" ... "Not an Error!"); codes outside
+// 0 ... 12 give the name of 12.
+const char* GetMasterError(int32_t code);
+
+// The question asked before repairing a defect of this code when prompting is
+// on; null for codes that have none (12 and beyond).
+const char* GetMasterRepairQuestion(int32_t code);
+
+// Shown when master is shorter than its 53-byte header: such a file is not
+// tested and nothing is written to it.
+inline constexpr const char* kMasterTooShortText = "The master file is too short to hold its header record.";
+
+// Tests "%smaster" of the directory (ending in a backslash). Codes 8 and 9 run
+// on the header, the others on every instrument record, in the order of
+// testCodes (twice when given twice; unknown codes do nothing). Each test sees
+// the record as earlier tests of the pass left it.
+//
+// repair: correct each defect where possible, rewriting the record in place;
+// prompt: ask the report first (only Yes repairs); create: allow making a
+// missing F<n>.DAT or F<n>.DOP (codes 0 and 1 repair nothing without it, and
+// ask nothing). A defect is marked repaired only when its correction took
+// effect: a record length that cannot be determined, a file that could not be
+// created or a write that failed leaves it "Not Repaired".
+//
+// The result reaches the report only: ErrorListReady with the findings, or a
+// notice and Close — "No Errors Found"; message 1 when memory ran out;
+// message 2 when master cannot be opened for reading and writing;
+// kMasterTooShortText. Always returns 0.
+int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
+                   int repair, int prompt, int create);
+
+// The master report's Correct: repairs the defect of this code on the record
+// with this file number (0: the header, codes 8 and 9) through the store's
+// own operations. 1 when the correction was made; 0 when it cannot be made
+// (no such record, a date or record length that cannot be read from the data
+// file, data that is not intraday for code 7, a code without a correction) or
+// the write failed — nothing is then written.
+int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code);
+
+// 1 when the first defect of this code in the first entry for this file
+// number of a master ErrorList is marked repaired; 0 otherwise (and when there
+// is no such defect).
+int IsMasterErrorRepaired(const List* errorList, int32_t fileNumber, int32_t code);
+// Marks that defect repaired in the list itself. 1 when it was found.
+int MarkMasterErrorRepaired(List* errorList, int32_t fileNumber, int32_t code);
