@@ -331,7 +331,11 @@ void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, i
   const int64_t at = HandleOf(destination).position;
   // Copying a file into itself would read its own output for ever; stop at
   // the end it had when the copy began.
-  const int64_t limit = &from == &to ? platform::Size(from.platformHandle) : -1;
+  int64_t limit = -1;
+  if (&from == &to) {
+    limit = platform::Size(from.platformHandle);
+    if (limit < 0) return;
+  }
   int64_t copied = 0;
   for (;;) {
     uint32_t want = kCopyChunk;
@@ -400,7 +404,7 @@ int FileNameToPath(char* out, const char* fileName) {
   const char* last = std::strrchr(fileName, '\\');
   if (last == nullptr) return 0;
   const size_t length = static_cast<size_t>(last - fileName) + 1;
-  std::memcpy(out, fileName, length);
+  std::memmove(out, fileName, length);
   out[length] = '\0';
   return 1;
 }

@@ -74,8 +74,8 @@ int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset
   if (detail::CallFails(Call::Write)) return -1;
   if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
   DWORD put = 0;
-  if (!WriteFile(file->handle, buffer, count, &put, nullptr)) return put > 0 ? put : -1;
-  return put;
+  if (!WriteFile(file->handle, buffer, count, &put, nullptr) && put == 0) return -1;
+  return static_cast<int64_t>(put);
 }
 
 int64_t Size(FileRef file) {

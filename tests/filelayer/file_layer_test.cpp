@@ -330,6 +330,22 @@ TEST_F(FileLayerTest, CopyFromRecordMovesMoreThanOneBufferAndKeepsPositionsWitho
   EXPECT_EQ(Content("OUT.DAT"), Slice(source, 1000, 99000));
 }
 
+TEST_F(FileLayerTest, CopyWithinOneEntryStopsAtTheEndItStartedFrom) {
+  Bytes data = Pattern(3 * kRecord);
+  Make("F1.DAT", data);
+  FileHandle writer = Open(Name("F1.DAT"), 1);
+  FileHandle reader = Open(Name("F1.DAT"), 0);
+  ASSERT_EQ(SSeek(writer, 0, 2), 30);
+  CopyFromRecord(reader, writer, 0, 1, 1);
+  EXPECT_EQ(FileLength(writer), 50);
+  EXPECT_EQ(Position(writer), 50);
+  Close(writer);
+  Close(reader);
+  Bytes expected = data;
+  expected.insert(expected.end(), data.begin() + 10, data.end());
+  EXPECT_EQ(Content("F1.DAT"), expected);
+}
+
 class FileUpdateTest : public FileLayerTest {
  protected:
   // Writes a replacement file beside F1.DAT and returns its core name.
