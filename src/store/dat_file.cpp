@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -81,6 +83,14 @@ std::string NewHeader(int recordLength) {
   return bytes;
 }
 
+// The byte offset of column `column` of physical record p, or -1 when it lies
+// outside what a file can hold (a record number typed by a person may be
+// anything).
+int32_t FieldOffset(int64_t p, int64_t column, int64_t recordLength) {
+  const int64_t offset = p * recordLength + 4 * column;
+  return p < 0 || column < 0 || offset > INT32_MAX ? -1 : static_cast<int32_t>(offset);
+}
+
 // The stored value with the corrupt-number marker shown as 0, as the editor
 // shows it.
 float Readable(float value) {
@@ -99,28 +109,31 @@ std::string DOPFileName(const char* directory, int fileNumber) {
 
 float ReadField(FileHandle handle, int32_t p, int column, int recordLength) {
   unsigned char bytes[4];
-  if (!ReadBlock(handle, bytes, 4, p * recordLength + 4 * column, 0)) return -1.0f;
+  const int32_t offset = FieldOffset(p, column, recordLength);
+  if (offset < 0 || !ReadBlock(handle, bytes, 4, offset, 0)) return -1.0f;
   return Readable(MBF_IEEE(LoadMbfWord(bytes)));
 }
 
 int WriteField(FileHandle handle, float value, int32_t p, int column, int recordLength) {
   unsigned char bytes[4];
   StoreMbfWord(bytes, IEEE_MBF(value));
-  return WriteBlock(handle, bytes, 4, p * recordLength + 4 * column, 0) ? 1 : 0;
+  const int32_t offset = FieldOffset(p, column, recordLength);
+  return offset >= 0 && WriteBlock(handle, bytes, 4, offset, 0) ? 1 : 0;
 }
 
 int GetDate(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
             int16_t* year) {
-  const float date = ReadField(handle, k + 1, 0, record.RecordLength());
-  if (date == -1.0f) return 0;
-  return ExtractDate(date, day, month, year) ? 1 : 0;
+  unsigned char bytes[4];
+  const int32_t offset = FieldOffset(int64_t{k} + 1, 0, record.RecordLength());
+  if (offset < 0 || !ReadBlock(handle, bytes, 4, offset, 0)) return 0;
+  return ExtractDate(Readable(MBF_IEEE(LoadMbfWord(bytes))), day, month, year) ? 1 : 0;
 }
 
 int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
                 int16_t* year, int16_t* hour, int16_t* minute, int16_t* second) {
   unsigned char bytes[8];
-  const int32_t recordLength = record.RecordLength();
-  if (!ReadBlock(handle, bytes, 8, (k + 1) * recordLength, 0)) return 0;
+  const int32_t offset = FieldOffset(int64_t{k} + 1, 0, record.RecordLength());
+  if (offset < 0 || !ReadBlock(handle, bytes, 8, offset, 0)) return 0;
   if (!ExtractDate(Readable(MBF_IEEE(LoadMbfWord(bytes))), day, month, year)) return 0;
   ExtractTime(Readable(MBF_IEEE(LoadMbfWord(bytes + 4))), hour, minute, second);
   return 1;

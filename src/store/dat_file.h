@@ -80,7 +80,8 @@ int UpdateDATHeader(FileHandle handle, int32_t recordCount);
 // records, and "Invalid DAT file. Do you wish to re-create it ?" when the file
 // is empty; a Yes to the latter writes a fresh header through the caller's own
 // handle (which must then be open for writing) and "Create Failed!" is shown
-// when that fails. 1 when the file is usable and its layout known, else 0.
+// when that fails. 1 when the file is usable and its layout known, else 0
+// (at once, without questions, when the record's record length is 0).
 int GetDATFileType(FileHandle handle, const char* fileName, const MasterRecord& record, DATLayout* layout,
                    DATHeader* header, UserInteraction& ui);
 

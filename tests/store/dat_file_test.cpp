@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,21 @@ TEST_F(DatFileTest, ReadFieldReadsTheColumnOfThePhysicalRecord) {
   EXPECT_EQ(ReadField(dat.Get(), 0, 0, 20), 0.0f) << "the header read as a number: its exponent byte is 0";
   EXPECT_EQ(ReadField(dat.Get(), 3, 0, 20), -1.0f) << "beyond the end";
   EXPECT_EQ(ReadField(dat.Get(), 2, 5, 20), -1.0f) << "a column past the last record's end";
+}
+
+TEST_F(DatFileTest, RecordNumbersBeyondAnyFileAreRefused) {
+  fixtures::WriteDat(dir_, 1, DatBuilder::ForFields(7).Values({StoredDate(2013, 11, 15), 90500}));
+  FileGuard dat = Open(1, 1, 28);
+  const MasterRecord record = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
+  int16_t d, mo, y, h, mi, s;
+  for (int32_t k : {100000000, INT32_MAX - 1, INT32_MAX}) {
+    EXPECT_EQ(ReadField(dat.Get(), k, 0, 28), -1.0f) << k;
+    EXPECT_EQ(WriteField(dat.Get(), 1.0f, k, 0, 28), 0) << k;
+    EXPECT_EQ(GetDate(dat.Get(), record, k, &d, &mo, &y), 0) << k;
+    EXPECT_EQ(GetDateTime(dat.Get(), record, k, &d, &mo, &y, &h, &mi, &s), 0) << k;
+  }
+  EXPECT_EQ(ReadField(dat.Get(), -1, 0, 28), -1.0f);
+  EXPECT_EQ(FileLength(dat.Get()), 56) << "nothing was written";
 }
 
 TEST_F(DatFileTest, WriteFieldStoresMbfBytesWithoutMovingThePosition) {
