@@ -62,7 +62,9 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
 // or the replacement failed).
 //
 // With deleteFiles non-zero the instrument's .DAT, .DOP and .CHT files are
-// deleted after the rewrite (missing files are no error). A file that exists
-// but is held open or cannot be written is checked for first: then the result
-// is 0 and nothing is changed, so no data file is left behind unlisted.
+// deleted after the rewrite (missing files are no error), so that no data file
+// is left behind unlisted: a file that exists but is held open or cannot be
+// written is checked for first (the result is then 0 and nothing changed), and
+// should a deletion still fail, the removed records are appended to master
+// again and the result is 0 (files deleted before it stay deleted).
 int DeleteInstrument(const char* directory, const MasterRecord& record, int deleteFiles);

@@ -1,0 +1,298 @@
+#include "store/instrument_dialogs.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "filelayer/file_layer.h"
+#include "filelayer/platform_file.h"
+#include "integrity/messages.h"
+#include "primitives/list.h"
+#include "primitives/path_list.h"
+#include "primitives/text_fields.h"
+#include "store/instrument_ops.h"
+
+namespace {
+
+// Numbers of the general message table.
+constexpr int kUnknownErrorMessage = 0;
+constexpr int kReadOnlyMessage = 2;
+constexpr int kInvalidPathMessage = 3;
+constexpr int kSelectingMessage = 4;
+constexpr int kDirectoryFullMessage = 14;
+constexpr int kCannotCreateDirectoryMessage = 19;
+constexpr int kCreateDirectoryQuestion = 20;
+
+constexpr size_t kNameKept = 15;     // of the 16 characters the name edit takes
+constexpr size_t kPaddedWidth = 16;  // the symbol is padded over the two bytes after it
+constexpr size_t kTimeBaseDigits = 3;
+constexpr uint8_t kBlank = ' ';
+
+constexpr PeriodChoice kPeriods[] = {{"Daily", 'D'}, {"Weekly", 'W'}, {"Monthly", 'M'}, {"IntraDay", 'I'}};
+constexpr FieldCountChoice kEndOfDayFieldCounts[] = {{"Five", 5}, {"Six", 6}, {"Seven", 7}};
+constexpr FieldCountChoice kIntradayFieldCounts[] = {{"Four", 4}, {"Seven", 7}, {"Eight", 8}};
+
+bool Offered(char period, int fieldCount) {
+  auto periods = CreatePeriodChoices();
+  if (std::none_of(periods.begin(), periods.end(),
+                   [&](const PeriodChoice& c) { return c.period == period; })) {
+    return false;
+  }
+  auto counts = CreateFieldCountChoices(period);
+  return std::any_of(counts.begin(), counts.end(),
+                     [&](const FieldCountChoice& c) { return c.fieldCount == fieldCount; });
+}
+
+// Up to `kept` characters of text, blank-padded to `width`, into the field.
+void PutPadded(uint8_t* field, const std::string& text, size_t kept, size_t width) {
+  char buffer[kPaddedWidth + 1] = {};
+  std::memcpy(buffer, text.data(), std::min({text.size(), kept, width}));
+  RPad(buffer, static_cast<int>(width));
+  std::memcpy(field, buffer, width);
+}
+
+// The decimal digits at the start of the first three characters; 0 without.
+uint16_t ReadTimeBase(const std::string& text) {
+  uint16_t value = 0;
+  for (size_t i = 0; i < std::min(text.size(), kTimeBaseDigits); ++i) {
+    if (text[i] < '0' || text[i] > '9') break;
+    value = static_cast<uint16_t>(value * 10 + (text[i] - '0'));
+  }
+  return value;
+}
+
+std::string WithBackslash(const char* text) {
+  std::string path = text;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+// The free slots of a directory's master as the dialogs compare them: signed,
+// so that a count above 255 reads as no room at all.
+int FreeSlots(const char* directory) {
+  return static_cast<int16_t>(GetFreeInstrumentCount(directory));
+}
+
+const char* NotEnoughRoomQuestion(TransferKind kind) {
+  return kind == TransferKind::Copy
+             ? "There is not enough room to copy all of the files into the directory, do you "
+               "want to copy as many as will fit?"
+             : "There is not enough room to move all of the files into the directory, do you "
+               "want to move as many as will fit?";
+}
+
+const char* FailureQuestion(TransferKind kind) {
+  return kind == TransferKind::Copy ? "A problem occured during copying, do you wish to attempt to continue ?"
+                                    : "A problem occured during moving, do you wish to attempt to continue ?";
+}
+
+struct ListDeleter {
+  void operator()(List* list) const { KillList(list); }
+};
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (*text == '\0' || LowerAscii(*text) != LowerAscii(*prefix)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::span<const PeriodChoice> CreatePeriodChoices() {
+  return kPeriods;
+}
+
+std::span<const FieldCountChoice> CreateFieldCountChoices(char period) {
+  if (period == 'I') return kIntradayFieldCounts;
+  return kEndOfDayFieldCounts;
+}
+
+bool CreateTimeBaseEnabled(char period) {
+  return period == 'I';
+}
+
+int BuildCreateRecord(const CreateEntries& entries, UserInteraction& ui, MasterRecord* record) {
+  if (entries.name.empty()) {
+    ui.ShowNotice("The Instrument name MUST contain a name so that it can be identified");
+    return 0;
+  }
+  const std::string name = entries.name.substr(0, std::min(entries.name.size(), kNameKept));
+  if (IsBlankOnly(name.c_str())) {
+    ui.ShowNotice("You MUST supply a name which contains something other than just spaces.");
+    return 0;
+  }
+  if (!Offered(entries.period, entries.fieldCount)) {
+    ui.ShowNotice(GetError(kUnknownErrorMessage));
+    return 0;
+  }
+  const bool intraday = entries.period == 'I';
+  if (intraday && entries.timeBase.empty()) {
+    ui.ShowNotice("You MUST supply a time base for IntraDay files");
+    return 0;
+  }
+
+  MasterRecord built = {};
+  PutPadded(built.raw + master_offset::kName, name, kNameKept, master_offset::kNameWidth);
+  PutPadded(built.raw + master_offset::kSymbol, entries.symbol, master_offset::kSymbolWidth, kPaddedWidth);
+  built.raw[master_offset::kTrailer] = kBlank;
+  built.raw[master_offset::kTrailer + 1] = kBlank;
+  built.SetPeriod(entries.period);
+  built.SetFieldCount(static_cast<uint8_t>(entries.fieldCount));
+  built.SetRecordLength(static_cast<uint8_t>(4 * entries.fieldCount));
+  built.SetFileType(kMasterFileType);
+  built.SetTimeBase(intraday ? ReadTimeBase(entries.timeBase) : 0);
+  *record = built;
+  return 1;
+}
+
+int CreateApply(const char* directory, const CreateEntries& entries, UserInteraction& ui,
+                int16_t* fileNumber) {
+  *fileNumber = -1;
+  MasterRecord record;
+  if (!BuildCreateRecord(entries, ui, &record)) return kDialogStaysOpen;
+  *fileNumber = CreateInstrument(directory, &record, 1);
+  if (*fileNumber == -1) ui.ShowNotice("Unable to create instrument");
+  return kDialogEnds;
+}
+
+int MakeDirApply(const char* parent, const char* name, UserInteraction& ui, std::string* created) {
+  if (name == nullptr || *name == '\0') {
+    ui.ShowNotice("You must provide at least one character for a directory name.");
+    return kDialogStaysOpen;
+  }
+  const std::string path = std::string(parent) + name;
+  if (!platform::MakeDirectory(path)) {
+    ui.ShowNotice("Unable to create Directory");
+    return kDialogStaysOpen;
+  }
+  const std::string directory = path + '\\';
+  if (!CreateEmptyMasterFile(directory.c_str())) {
+    ui.ShowNotice(GetError(kUnknownErrorMessage));
+    return kDialogStaysOpen;
+  }
+  *created = directory;
+  return kDialogEnds;
+}
+
+int ChangeSymbolApply(const char* directory, MasterRecord* record, const char* newSymbol,
+                      UserInteraction& ui) {
+  PutPadded(record->raw + master_offset::kSymbol, newSymbol ? newSymbol : "", master_offset::kSymbolWidth,
+            master_offset::kSymbolWidth);
+  if (!UpdateMetaStockMasterRecord(directory, record->FileNumber(), *record)) {
+    ui.ShowNotice(GetError(kReadOnlyMessage));
+    return kDialogStaysOpen;
+  }
+  return kDialogEnds;
+}
+
+int SelectDriveApply(const char* text, UserInteraction& ui, std::string* path) {
+  if (text == nullptr || *text == '\0') {
+    ui.ShowNotice(GetError(kInvalidPathMessage));
+    return kDialogStaysOpen;
+  }
+  const std::string candidate = WithBackslash(text);
+  if (candidate == "\\" || !IsValidPath(candidate.c_str())) {
+    ui.ShowNotice(GetError(kInvalidPathMessage));
+    return kDialogStaysOpen;
+  }
+  AddPath(candidate.c_str());
+  *path = candidate;
+  return kDialogEnds;
+}
+
+int SelectInstruments(const char* directory, const int16_t* fileNumbers, int count, UserInteraction& ui,
+                      std::vector<MasterRecord>* instruments) {
+  instruments->clear();
+  std::unique_ptr<List, ListDeleter> list(CreateList());
+  if (!list || !MakeInstrumentList(list.get(), directory, fileNumbers, count)) {
+    ui.ShowNotice(GetError(kSelectingMessage));
+    return 0;
+  }
+  MasterRecord record;
+  for (ListNode* node = GetFirstItem(list.get(), &record, kMasterRecordSize); node != nullptr;
+       node = GetNextItem(node, &record, kMasterRecordSize)) {
+    instruments->push_back(record);
+  }
+  return 1;
+}
+
+std::string InstrumentLine(const MasterRecord& record) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%s\t%s\tF%d", record.Name().c_str(), record.Symbol().c_str(),
+                record.FileNumber());
+  return line;
+}
+
+std::string InitialDestination(const char* source) {
+  for (const PathNode* node = PathList; node != nullptr; node = node->next) {
+    if (StartsWithNoCase(node->path, source)) return node->path;
+  }
+  return {};
+}
+
+int TransferApply(TransferKind kind, const char* source, const std::vector<MasterRecord>& instruments,
+                  const char* destinationText, UserInteraction& ui, InstrumentTally* tally,
+                  std::string* destination) {
+  *tally = {};
+  if (destinationText == nullptr || *destinationText == '\0') {
+    ui.ShowNotice(GetError(kInvalidPathMessage));
+    return kDialogStaysOpen;
+  }
+  *destination = WithBackslash(destinationText);
+  const char* target = destination->c_str();
+  if (!IsValidPath(target)) {
+    if (!ui.AskYesNo(GetError(kCreateDirectoryQuestion))) return kDialogStaysOpen;
+    // The directory gets no master of its own: the first instrument makes it.
+    if (!platform::MakeDirectory(destination->substr(0, destination->size() - 1))) {
+      ui.ShowNotice(GetError(kCannotCreateDirectoryMessage));
+      return kDialogStaysOpen;
+    }
+  }
+  AddPath(target);
+
+  const int free = FreeSlots(target);
+  if (free <= 0) {
+    ui.ShowNotice(GetError(kDirectoryFullMessage));
+    return kDialogStaysOpen;
+  }
+  if (free < static_cast<int>(instruments.size()) && !ui.AskYesNo(NotEnoughRoomQuestion(kind))) {
+    return kDialogStaysOpen;
+  }
+
+  for (const MasterRecord& instrument : instruments) {
+    MasterRecord record = instrument;
+    const int result = kind == TransferKind::Copy ? CopyInstrument(target, source, &record)
+                                                  : MoveInstrument(target, source, &record);
+    if (result) {
+      ++tally->done;
+      continue;
+    }
+    ++tally->failed;
+    if (FreeSlots(target) <= 0) {
+      ui.ShowNotice(GetError(kDirectoryFullMessage));
+      break;
+    }
+    if (!ui.AskYesNo(FailureQuestion(kind))) break;
+  }
+  return kDialogEnds;
+}
+
+int DeleteApply(const char* directory, const std::vector<MasterRecord>& instruments, UserInteraction& ui,
+                InstrumentTally* tally) {
+  *tally = {};
+  for (const MasterRecord& instrument : instruments) {
+    if (DeleteInstrument(directory, instrument, 1)) {
+      ++tally->done;
+      continue;
+    }
+    ++tally->failed;
+    if (!ui.AskYesNo("An error occured whilst deleting, do you wish to continue ?")) break;
+  }
+  return kDialogEnds;
+}

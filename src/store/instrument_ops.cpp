@@ -1,0 +1,400 @@
+#include "store/instrument_ops.h"
+
+#include <array>
+#include <bitset>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filelayer/file_layer.h"
+#include "filelayer/platform_file.h"
+#include "store/dat_file.h"
+#include "store/file_guard.h"
+
+namespace {
+
+constexpr int kShare = 1;
+constexpr int kReadOnly = 0;
+constexpr int kReadWrite = 1;
+constexpr int kCreate = 2;
+constexpr int kTemporary = 1;
+constexpr int kNotTemporary = 0;
+
+// File numbers are one byte; numbering from the header's last file number
+// stops here and new instruments then fill gaps.
+constexpr int kTopFileNumber = 255;
+
+// The three files of an instrument, in the order they are copied, moved and
+// deleted.
+enum class InstrumentFile { DAT, DOP, CHT };
+constexpr std::array<InstrumentFile, 3> kInstrumentFiles = {InstrumentFile::DAT, InstrumentFile::DOP,
+                                                            InstrumentFile::CHT};
+
+std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file) {
+  switch (file) {
+    case InstrumentFile::DAT:
+      return DATFileName(directory, fileNumber);
+    case InstrumentFile::DOP:
+      return DOPFileName(directory, fileNumber);
+    case InstrumentFile::CHT:
+      break;
+  }
+  return CHTFileName(directory, fileNumber);
+}
+
+FileGuard OpenMaster(const char* directory, int mode, int temporary) {
+  return FileGuard(SOpenFile(MasterFileName(directory).c_str(), mode, kShare, kMasterRecordSize, temporary));
+}
+
+int32_t WholeRecordsAfterHeader(FileHandle master) {
+  const int32_t length = FileLength(master);
+  return length < kMasterRecordSize ? 0 : (length - kMasterRecordSize) / kMasterRecordSize;
+}
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Whether anything of that name is in its directory, whatever its case and
+// whoever holds it open (a file that cannot be opened still counts). When the
+// directory cannot be listed the answer is yes, so that callers leave things
+// alone rather than act on a guess.
+bool FilePresent(const std::string& name) {
+  if (Exists(name.c_str())) return true;
+  const size_t cut = name.find_last_of("\\/");
+  const std::string directory = cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
+  const std::string leaf = cut == std::string::npos ? name : name.substr(cut + 1);
+  bool found = false;
+  const bool listed = platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    found = EqualNoCase(entry.name, leaf);
+    return !found;
+  });
+  return !listed || found;
+}
+
+// Whether nobody else holds the file: not in this process's file table (an
+// editor may have given back its platform handle for a while) and openable
+// without sharing. With forWriting the open asks for write access too, which a
+// read-only file refuses.
+bool FileIsFree(const std::string& name, bool forWriting) {
+  if (IsFileOpen(name.c_str())) return false;
+  platform::OpenRequest request;
+  request.access = forWriting ? platform::Access::ReadWrite : platform::Access::Read;
+  request.shareRead = false;
+  platform::FileRef file = platform::Open(name, request);
+  if (file == nullptr) return false;
+  platform::Close(file);
+  return true;
+}
+
+// Where a new instrument goes in an open master: its number, the header to
+// write back, and the offset of the record (just after the last whole record,
+// so that a partial record at the end cannot shift the new one out of line).
+struct Addition {
+  int16_t fileNumber = -1;
+  MasterHeader original{};
+  MasterHeader header{};
+  int32_t recordOffset = 0;
+};
+
+// The lowest number 1 ... 255 that no record of master uses; -1 when the
+// records cannot be read or every number is taken.
+int16_t LowestUnusedNumber(FileHandle master, int32_t records) {
+  std::bitset<kTopFileNumber + 1> used;
+  MasterRecord record;
+  for (int32_t i = 1; i <= records; ++i) {
+    if (!ReadBlock(master, record.raw, kMasterRecordSize, i * kMasterRecordSize, 0)) return -1;
+    used.set(record.FileNumber());
+  }
+  for (int n = 1; n <= kTopFileNumber; ++n) {
+    if (!used.test(static_cast<size_t>(n))) return static_cast<int16_t>(n);
+  }
+  return -1;
+}
+
+// false when master's header cannot be read or no number is left.
+bool PlanAddition(FileHandle master, Addition* plan) {
+  if (!ReadBlock(master, plan->original.raw, kMasterRecordSize, 0, 0)) return false;
+  plan->header = plan->original;
+  const int32_t records = WholeRecordsAfterHeader(master);
+  plan->recordOffset = (records + 1) * kMasterRecordSize;
+  MasterHeader& header = plan->header;
+  // No more than 255 instruments fit, whichever counter shows it; a header
+  // whose last file number lags behind its count must not let a 256th in.
+  if (static_cast<int16_t>(header.InstrumentCount()) >= kMaxInstruments || records >= kMaxInstruments) {
+    return false;
+  }
+  // A last file number beyond the top (a damaged header) is treated as the
+  // top: counting on from it would hand out a number that does not fit.
+  if (header.LastFileNumber() < kTopFileNumber) {
+    header.SetLastFileNumber(static_cast<uint16_t>(header.LastFileNumber() + 1));
+    header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() + 1));
+    plan->fileNumber = static_cast<int16_t>(header.LastFileNumber());
+    return true;
+  }
+  plan->fileNumber = LowestUnusedNumber(master, records);
+  if (plan->fileNumber < 0) return false;
+  header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() + 1));
+  return true;
+}
+
+int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
+  const std::string name = MasterFileName(directory);
+  FileGuard master(SOpenFile(name.c_str(), kCreate, kShare, kMasterRecordSize, kNotTemporary));
+  if (!master.Valid()) return -1;
+  MasterHeader header = {};
+  header.SetInstrumentCount(1);
+  header.SetLastFileNumber(1);
+  MasterRecord entry = *record;
+  entry.SetFileNumber(1);
+  if (!WriteRecord(master.Get(), header.raw, 1) || !WriteRecord(master.Get(), entry.raw, 1)) {
+    // The directory had no master before; a half-written one would not help.
+    master.Close();
+    platform::RemoveFile(name);
+    return -1;
+  }
+  *record = entry;
+  return 1;
+}
+
+int16_t AddToMaster(const char* directory, MasterRecord* record) {
+  FileGuard master = OpenMaster(directory, kReadWrite, kNotTemporary);
+  if (!master.Valid()) {
+    // Creating would empty a master that is merely held by someone else or
+    // read-only.
+    if (FilePresent(MasterFileName(directory))) return -1;
+    return CreateMasterWith(directory, record);
+  }
+  Addition plan;
+  if (!PlanAddition(master.Get(), &plan)) return -1;
+  MasterRecord entry = *record;
+  entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
+  // Header first: should the record then be lost, the count is one too high
+  // (which the master test reports) rather than a number being handed out
+  // twice.
+  if (!WriteBlock(master.Get(), plan.header.raw, kMasterRecordSize, 0, 0)) return -1;
+  if (!WriteBlock(master.Get(), entry.raw, kMasterRecordSize, plan.recordOffset, 0)) {
+    WriteBlock(master.Get(), plan.original.raw, kMasterRecordSize, 0, 0);
+    return -1;
+  }
+  *record = entry;
+  return plan.fileNumber;
+}
+
+// The number CreateInstrument would give a new instrument now, without
+// changing anything; -1 when it would fail.
+int16_t NextFileNumber(const char* directory) {
+  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : 1;
+  Addition plan;
+  return PlanAddition(master.Get(), &plan) ? plan.fileNumber : -1;
+}
+
+// Copies master's header and every record not of the file number into temp,
+// lowering the count for each record left out (kept in *removed), and writes
+// the header last. false unless every whole record was read and every write
+// went through.
+bool CopyMasterWithout(FileHandle master, FileHandle temp, int fileNumber,
+                       std::vector<MasterRecord>* removed) {
+  MasterHeader header;
+  if (!ReadRecord(master, header.raw, 1)) return false;
+  if (!WriteRecord(temp, header.raw, 1)) return false;
+  const int32_t records = WholeRecordsAfterHeader(master);
+  MasterRecord record;
+  for (int32_t i = 0; i < records; ++i) {
+    if (!ReadRecord(master, record.raw, 1)) return false;
+    if (record.FileNumber() == fileNumber) {
+      header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() - 1));
+      removed->push_back(record);
+    } else if (!WriteRecord(temp, record.raw, 1)) {
+      return false;
+    }
+  }
+  return WriteBlock(temp, header.raw, kMasterRecordSize, 0, 0) != 0;
+}
+
+// Appends the records to master again, raising the count by one for each.
+bool Relist(const char* directory, const std::vector<MasterRecord>& records) {
+  FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
+  if (!master.Valid()) return false;
+  MasterHeader header;
+  if (!ReadBlock(master.Get(), header.raw, kMasterRecordSize, 0, 0)) return false;
+  header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() + records.size()));
+  int32_t offset = (WholeRecordsAfterHeader(master.Get()) + 1) * kMasterRecordSize;
+  if (!WriteBlock(master.Get(), header.raw, kMasterRecordSize, 0, 0)) return false;
+  for (const MasterRecord& record : records) {
+    if (!WriteBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0)) return false;
+    offset += kMasterRecordSize;
+  }
+  return true;
+}
+
+// Moves one file: a rename, or where the rename is refused a copy that is
+// then deleted from the source. false (the source file in place, no copy
+// left) when neither works.
+bool MoveOneFile(const std::string& from, const std::string& to) {
+  if (platform::RenameFile(from, to)) return true;
+  if (!platform::CopyFileTo(from, to, true)) return false;
+  if (platform::RemoveFile(from)) return true;
+  platform::RemoveFile(to);
+  return false;
+}
+
+struct FileMove {
+  std::string from;
+  std::string to;
+  bool moved = false;
+};
+
+// Moves every file back; false when one of them stays at the destination.
+bool PutBack(std::array<FileMove, 3>& moves) {
+  bool all = true;
+  for (auto it = moves.rbegin(); it != moves.rend(); ++it) {
+    if (!it->moved) continue;
+    if (MoveOneFile(it->to, it->from)) {
+      it->moved = false;
+    } else {
+      all = false;
+    }
+  }
+  return all;
+}
+
+}  // namespace
+
+std::string CHTFileName(const char* directory, int fileNumber) {
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "F%d.CHT", fileNumber);
+  return std::string(directory) + tail;
+}
+
+std::string MasterTempFileName(const char* directory) {
+  return std::string(directory) + "msttmp";
+}
+
+int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles) {
+  const int16_t fileNumber = AddToMaster(directory, record);
+  if (fileNumber != -1 && createFiles != 0) {
+    CreateDATFile(directory, *record);
+    CreateDOPFile(directory, *record);
+  }
+  return fileNumber;
+}
+
+int CopyInstrument(const char* destination, const char* source, MasterRecord* record) {
+  const int sourceNumber = record->FileNumber();
+  MasterRecord entry = *record;
+  const int16_t destinationNumber = CreateInstrument(destination, &entry, 0);
+  if (destinationNumber == -1) return 0;
+  std::array<std::string, 3> copied;
+  size_t copies = 0;
+  for (InstrumentFile file : kInstrumentFiles) {
+    const std::string from = InstrumentFileName(source, sourceNumber, file);
+    const std::string to = InstrumentFileName(destination, destinationNumber, file);
+    if (platform::CopyFileTo(from, to, false)) {
+      copied[copies++] = to;
+      continue;
+    }
+    if (!FilePresent(from)) continue;
+    // The instrument would be listed with its data missing, or with a stale
+    // file of the new number: take the new entry away again, unless a copy
+    // cannot be removed (it then stays listed).
+    bool removed = true;
+    for (size_t i = 0; i < copies; ++i) removed = platform::RemoveFile(copied[i]) && removed;
+    if (removed) DeleteInstrument(destination, entry, 0);
+    return 0;
+  }
+  *record = entry;
+  return 1;
+}
+
+int MoveInstrument(const char* destination, const char* source, MasterRecord* record) {
+  const int sourceNumber = record->FileNumber();
+  const int16_t destinationNumber = NextFileNumber(destination);
+  if (destinationNumber == -1) return 0;
+
+  // Everything that could make a rename fail is checked before either master
+  // changes: the new names must be free and the files must not be held.
+  std::array<FileMove, 3> moves;
+  std::array<bool, 3> present{};
+  for (size_t i = 0; i < kInstrumentFiles.size(); ++i) {
+    moves[i].from = InstrumentFileName(source, sourceNumber, kInstrumentFiles[i]);
+    moves[i].to = InstrumentFileName(destination, destinationNumber, kInstrumentFiles[i]);
+    if (FilePresent(moves[i].to)) return 0;
+    present[i] = FilePresent(moves[i].from);
+    if (present[i] && !FileIsFree(moves[i].from, false)) return 0;
+  }
+
+  MasterRecord entry = *record;
+  const int16_t created = CreateInstrument(destination, &entry, 0);
+  if (created == -1) return 0;
+  if (created != destinationNumber) {
+    DeleteInstrument(destination, entry, 0);
+    return 0;
+  }
+
+  bool allMoved = true;
+  for (size_t i = 0; i < moves.size() && allMoved; ++i) {
+    if (!present[i]) continue;
+    moves[i].moved = MoveOneFile(moves[i].from, moves[i].to);
+    allMoved = moves[i].moved;
+  }
+  // The source entry goes only once every file has arrived.
+  if (allMoved && DeleteInstrument(source, *record, 0) == 1) return 1;
+
+  // Undo. A file that cannot be moved back stays listed by the new entry.
+  if (PutBack(moves)) DeleteInstrument(destination, entry, 0);
+  return 0;
+}
+
+int DeleteInstrument(const char* directory, const MasterRecord& record, int deleteFiles) {
+  const int fileNumber = record.FileNumber();
+  if (deleteFiles != 0) {
+    for (InstrumentFile file : kInstrumentFiles) {
+      const std::string name = InstrumentFileName(directory, fileNumber, file);
+      if (FilePresent(name) && !FileIsFree(name, true)) return 0;
+    }
+  }
+
+  const std::string masterName = MasterFileName(directory);
+  const std::string tempName = MasterTempFileName(directory);
+  std::vector<MasterRecord> removed;
+  {
+    FileGuard master(SOpenFile(masterName.c_str(), kReadOnly, kShare, kMasterRecordSize, kTemporary));
+    if (!master.Valid()) return 0;
+    FileGuard temp(SOpenFile(tempName.c_str(), kCreate, kShare, kMasterRecordSize, kTemporary));
+    if (!temp.Valid()) return 0;
+    const bool whole = CopyMasterWithout(master.Get(), temp.Get(), fileNumber, &removed);
+    temp.Close();
+    master.Close();
+    if (!whole) {
+      platform::RemoveFile(tempName);
+      return 0;
+    }
+  }
+  // One step: master is either the old file or the new one, never missing.
+  if (!platform::ReplaceFileWith(tempName, masterName)) {
+    platform::RemoveFile(tempName);
+    return 0;
+  }
+
+  if (deleteFiles != 0) {
+    for (InstrumentFile file : kInstrumentFiles) {
+      const std::string name = InstrumentFileName(directory, fileNumber, file);
+      if (platform::RemoveFile(name) || !FilePresent(name)) continue;
+      // A file left behind must not lose its entry.
+      Relist(directory, removed);
+      return 0;
+    }
+  }
+  return 1;
+}
