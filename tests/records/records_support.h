@@ -89,8 +89,9 @@ struct Listed {
 };
 
 inline std::vector<Listed> ReadMaster(const std::string& nativePath) {
-  const Bytes bytes = ReadBytes(nativePath);
   std::vector<Listed> entries;
+  if (!testing_support::FileExistsNative(nativePath)) return entries;
+  const Bytes bytes = ReadBytes(nativePath);
   for (size_t offset = kMasterRecordSize; offset + kMasterRecordSize <= bytes.size();
        offset += kMasterRecordSize) {
     MasterRecord record;
