@@ -1,0 +1,27 @@
+// qvx's commands come in groups, one file each; every group registers its
+// subcommands into the application. A command's callback runs during parsing
+// and leaves its exit status in *status (cli_common.h).
+//
+// To add a group: write Register<Group>Commands in cli/commands_<group>.cpp,
+// declare it here, add it to kCommandGroups in main.cpp and the file to the
+// qvx sources in cli/CMakeLists.txt.
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace qvx {
+
+using CommandGroup = void (*)(CLI::App& app, int* status);
+
+// list, tree, show, find, sample.
+void RegisterReadCommands(CLI::App& app, int* status);
+// test-dat, test-master, correct, check.
+void RegisterIntegrityCommands(CLI::App& app, int* status);
+// insert, delete-records, truncate, split, set, append.
+void RegisterRecordCommands(CLI::App& app, int* status);
+// create, mkdir, symbol, copy, move, delete.
+void RegisterInstrumentCommands(CLI::App& app, int* status);
+
+}  // namespace qvx

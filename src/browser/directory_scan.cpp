@@ -1,0 +1,191 @@
+#include "browser/directory_scan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "filelayer/platform_file.h"
+#include "primitives/memory.h"
+
+namespace {
+
+// A directory linked into its own subtree (a symbolic link or junction) would
+// otherwise be scanned until the stack runs out. Real data trees are a few
+// levels deep; Windows paths cannot nest much deeper than this anyway.
+constexpr int kMaxScanDepth = 128;
+
+char* CopyText(const std::string& text) {
+  auto* copy = static_cast<char*>(MemAllocate(text.size() + 1));
+  if (copy != nullptr) std::memcpy(copy, text.data(), text.size());
+  return copy;
+}
+
+void SetLabel(DirNode& node, const std::string& text) {
+  std::memset(node.name, 0, sizeof node.name);
+  std::memcpy(node.name, text.data(), std::min<size_t>(text.size(), kDirLabelLength));
+}
+
+bool IsMasterName(const std::string& name) {
+  static constexpr char kMaster[] = "master";
+  if (name.size() != sizeof kMaster - 1) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kMaster[i]) return false;
+  }
+  return true;
+}
+
+DirNode* ItemOf(const ListNode* listNode) {
+  return static_cast<DirNode*>(listNode->item);
+}
+
+// Adds node to the front of the List and returns the List's own copy, or null
+// when memory ran out (the path is then freed here).
+DirNode* AddNode(List* nodes, DirNode& node) {
+  if (AddItem(nodes, &node, static_cast<int16_t>(sizeof(DirNode))) == 0) {
+    MemDeAllocate(node.path);
+    return nullptr;
+  }
+  return ItemOf(nodes->first);
+}
+
+// Returns 1 when a subdirectory was added; sets outOfMemory when a node could
+// not be stored (the scan then stops).
+int ScanBelow(List* nodes, const std::string& path, DirNode* parent, int depth, bool& outOfMemory) {
+  if (depth >= kMaxScanDepth) return 0;
+  // The whole listing is taken first: the recursion below must not run while
+  // the platform's search of this directory is still open.
+  std::vector<std::string> subdirectories;
+  platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
+    if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
+      subdirectories.push_back(entry.name);
+    return true;
+  });
+  int added = 0;
+  for (const std::string& name : subdirectories) {
+    DirNode node{};
+    std::string childPath = path + name + "\\";
+    node.path = CopyText(childPath);
+    if (node.path == nullptr) {
+      outOfMemory = true;
+      return added;
+    }
+    SetLabel(node, name);
+    node.parent = parent;
+    node.childCount = 0;
+    node.hasMaster = HasMasterFile(node.path);
+    ++parent->childCount;
+    DirNode* stored = AddNode(nodes, node);
+    if (stored == nullptr) {
+      --parent->childCount;
+      outOfMemory = true;
+      return added;
+    }
+    added = 1;
+    ScanBelow(nodes, childPath, stored, depth + 1, outOfMemory);
+    if (outOfMemory) return added;
+  }
+  return added;
+}
+
+}  // namespace
+
+int ScanRootDirectory(List* nodes, const char* rootPath) {
+  DirNode root{};
+  root.path = CopyText(rootPath);
+  if (root.path == nullptr) return 0;
+  SetLabel(root, rootPath);
+  root.parent = nullptr;
+  root.childCount = 0;
+  root.hasMaster = HasMasterFile(rootPath);
+  DirNode* stored = AddNode(nodes, root);
+  if (stored == nullptr) return 0;
+  bool outOfMemory = false;
+  ScanBelow(nodes, rootPath, stored, 0, outOfMemory);
+  return outOfMemory ? 0 : 1;
+}
+
+int ScanDirectory(List* nodes, const char* path, DirNode* parent) {
+  bool outOfMemory = false;
+  return ScanBelow(nodes, path, parent, 0, outOfMemory);
+}
+
+int HasMasterFile(const char* path) {
+  bool found = false;
+  platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
+    found = IsMasterName(entry.name);
+    return !found;
+  });
+  return found ? 1 : 0;
+}
+
+int HasChildNode(const List* nodes, const DirNode* node) {
+  for (const ListNode* it = nodes->first; it != nullptr; it = it->next) {
+    if (ItemOf(it)->parent == node) return 1;
+  }
+  return 0;
+}
+
+int PruneDirTree(List* nodes) {
+  bool removed = true;
+  while (removed) {
+    removed = false;
+    // From the root toward the front: children lie closer to the front than
+    // their parent, so a parent emptied in this pass goes in the next one.
+    ListNode* it = nodes->last;
+    while (it != nullptr) {
+      ListNode* previous = it->previous;
+      DirNode* node = ItemOf(it);
+      if (node->parent != nullptr && node->hasMaster == 0 && HasChildNode(nodes, node) == 0) {
+        MemDeAllocate(node->path);
+        DeleteCurrent(nodes, it);
+        removed = true;
+      }
+      it = previous;
+    }
+  }
+  return 1;
+}
+
+int KillTreeData(List* nodes) {
+  for (ListNode* it = nodes->first; it != nullptr; it = it->next) {
+    DirNode* node = ItemOf(it);
+    node->path = static_cast<char*>(MemDeAllocate(node->path));
+  }
+  return 1;
+}
+
+const char* GetPathFromTree(const DirNode* node) {
+  return node->path;
+}
+
+DirNode* RootDirNode(const List* nodes) {
+  return nodes->last != nullptr ? ItemOf(nodes->last) : nullptr;
+}
+
+std::vector<DirNode*> ChildDirNodes(const List* nodes, const DirNode* node) {
+  // The List runs from the newest node to the oldest, so a directory's
+  // children come out in the reverse of the search order.
+  std::vector<DirNode*> children;
+  for (const ListNode* it = nodes->first; it != nullptr; it = it->next) {
+    if (ItemOf(it)->parent == node) children.push_back(ItemOf(it));
+  }
+  std::reverse(children.begin(), children.end());
+  return children;
+}
+
+namespace {
+
+void WalkBelow(const List* nodes, const DirNode* node, int depth,
+               const std::function<void(const DirNode&, int)>& visit) {
+  visit(*node, depth);
+  for (const DirNode* child : ChildDirNodes(nodes, node)) WalkBelow(nodes, child, depth + 1, visit);
+}
+
+}  // namespace
+
+void WalkDirTree(const List* nodes, const std::function<void(const DirNode& node, int depth)>& visit) {
+  const DirNode* root = RootDirNode(nodes);
+  if (root != nullptr) WalkBelow(nodes, root, 0, visit);
+}
