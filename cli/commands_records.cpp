@@ -69,6 +69,29 @@ class Editor {
   bool open_ = false;
 };
 
+// Remembers whether the user was told anything and the last question answered
+// No, so that a command that stops at a question can say why.
+class WatchedInteraction : public UserInteraction {
+ public:
+  explicit WatchedInteraction(UserInteraction& inner) : inner_(inner) {}
+  void ShowNotice(const char* text) override {
+    told_ = true;
+    inner_.ShowNotice(text);
+  }
+  bool AskYesNo(const char* text) override {
+    const bool yes = inner_.AskYesNo(text);
+    if (!yes) declined_ = text;
+    return yes;
+  }
+  bool Told() const { return told_; }
+  const std::string& Declined() const { return declined_; }
+
+ private:
+  UserInteraction& inner_;
+  bool told_ = false;
+  std::string declined_;
+};
+
 // The exit status of a refused cell text, its message printed.
 int CellFailure(CellCommit result, const std::string& text) {
   switch (result) {
@@ -140,9 +163,14 @@ int RunSplit(const std::string& dir, int fileNumber, int32_t record, const Split
   // backslash.
   std::string destination = options.destination;
   if (!destination.empty()) destination = CoreDirectory(destination);
+  WatchedInteraction watched(ui);
   const SplitDialogResult result =
       EditorSplit(&editor.Session(), destination.c_str(), options.firstInclude ? 1 : 0,
-                  options.lastInclude ? 1 : 0, options.leaveIntact ? 1 : 0, ui);
+                  options.lastInclude ? 1 : 0, options.leaveIntact ? 1 : 0, watched);
+  // A No to the directory question says nothing by itself.
+  if (result == SplitDialogResult::StayOpen && !watched.Told() && !watched.Declined().empty()) {
+    return editor.Close(Fail(watched.Declined()));
+  }
   return editor.Close(result == SplitDialogResult::Split ? kExitSuccess : kExitFailure);
 }
 
