@@ -74,19 +74,6 @@ int FreeSlots(const char* directory) {
   return static_cast<int16_t>(GetFreeInstrumentCount(directory));
 }
 
-const char* NotEnoughRoomQuestion(TransferKind kind) {
-  return kind == TransferKind::Copy
-             ? "There is not enough room to copy all of the files into the directory, do you "
-               "want to copy as many as will fit?"
-             : "There is not enough room to move all of the files into the directory, do you "
-               "want to move as many as will fit?";
-}
-
-const char* FailureQuestion(TransferKind kind) {
-  return kind == TransferKind::Copy ? "A problem occured during copying, do you wish to attempt to continue ?"
-                                    : "A problem occured during moving, do you wish to attempt to continue ?";
-}
-
 struct ListDeleter {
   void operator()(List* list) const { KillList(list); }
 };
@@ -103,6 +90,23 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 }
 
 }  // namespace
+
+const char* TransferRoomQuestion(TransferKind kind) {
+  return kind == TransferKind::Copy
+             ? "There is not enough room to copy all of the files into the directory, do you "
+               "want to copy as many as will fit?"
+             : "There is not enough room to move all of the files into the directory, do you "
+               "want to move as many as will fit?";
+}
+
+const char* TransferFailureQuestion(TransferKind kind) {
+  return kind == TransferKind::Copy ? "A problem occured during copying, do you wish to attempt to continue ?"
+                                    : "A problem occured during moving, do you wish to attempt to continue ?";
+}
+
+const char* DeleteFailureQuestion() {
+  return "An error occured whilst deleting, do you wish to continue ?";
+}
 
 std::span<const PeriodChoice> CreatePeriodChoices() {
   return kPeriods;
@@ -261,7 +265,7 @@ int TransferApply(TransferKind kind, const char* source, const std::vector<Maste
     ui.ShowNotice(GetError(kDirectoryFullMessage));
     return kDialogStaysOpen;
   }
-  if (free < static_cast<int>(instruments.size()) && !ui.AskYesNo(NotEnoughRoomQuestion(kind))) {
+  if (free < static_cast<int>(instruments.size()) && !ui.AskYesNo(TransferRoomQuestion(kind))) {
     return kDialogStaysOpen;
   }
 
@@ -278,7 +282,7 @@ int TransferApply(TransferKind kind, const char* source, const std::vector<Maste
       ui.ShowNotice(GetError(kDirectoryFullMessage));
       break;
     }
-    if (!ui.AskYesNo(FailureQuestion(kind))) break;
+    if (!ui.AskYesNo(TransferFailureQuestion(kind))) break;
   }
   return kDialogEnds;
 }
@@ -292,7 +296,7 @@ int DeleteApply(const char* directory, const std::vector<MasterRecord>& instrume
       continue;
     }
     ++tally->failed;
-    if (!ui.AskYesNo("An error occured whilst deleting, do you wish to continue ?")) break;
+    if (!ui.AskYesNo(DeleteFailureQuestion())) break;
   }
   return kDialogEnds;
 }

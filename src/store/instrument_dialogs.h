@@ -109,6 +109,13 @@ struct InstrumentTally {
 
 enum class TransferKind { Copy, Move };
 
+// The questions of the Copy, Move and Delete dialogs (the create-directory
+// question is message 20 of the general table), for callers that answer them
+// by their text.
+const char* TransferRoomQuestion(TransferKind kind);
+const char* TransferFailureQuestion(TransferKind kind);
+const char* DeleteFailureQuestion();
+
 // Copy's or Move's OK. Checks the destination ("The path specified was not
 // valid." when empty; a backslash is appended when missing; a missing
 // directory is created after a Yes to "This directory does not exist, do you
