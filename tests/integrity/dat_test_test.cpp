@@ -10,11 +10,12 @@
 
 #include "fixtures.h"
 #include "integrity/messages.h"
-#include "recording_report.h"
+#include "integrity_test_support.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using Findings = std::vector<integrity_testing::DATFinding>;
 using fixtures::DatBuilder;
 using fixtures::MasterEntry;
 using fixtures::StoredDate;
@@ -77,7 +78,9 @@ struct DetectionCase {
   int column;
 };
 
-void PrintTo(const DetectionCase& c, std::ostream* out) { *out << c.rule; }
+void PrintTo(const DetectionCase& c, std::ostream* out) {
+  *out << c.rule;
+}
 
 class DATDetectionTest : public DATTest, public ::testing::WithParamInterface<DetectionCase> {};
 
@@ -87,7 +90,7 @@ TEST_P(DATDetectionTest, FindsTheDefectOnItsColumnAndNothingElse) {
   c.damage(dat);
   Run(c.intraday ? Intraday() : Daily(), dat, {c.code});
   ASSERT_EQ(report_.events, std::vector<std::string>{"list"});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, c.column, c.code}}));
+  EXPECT_EQ(Found(), (Findings{{1, c.column, c.code}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,21 +143,21 @@ TEST_F(DATTest, EqualPricesPassEveryRelation) {
 TEST_F(DATTest, CorruptHighIsLeftToCorruptNumbers) {
   Run(Daily(), SoundDaily().SetWord(2, kHigh, fixtures::kStoredMinusOne).SetValue(2, kLow, 50.0f),
       {0, 1, 2, 5});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{2, kHigh, 0}}));
+  EXPECT_EQ(Found(), (Findings{{2, kHigh, 0}}));
 }
 
 TEST_F(DATTest, SameDateIsOutOfOrderInDailyFiles) {
   DatBuilder dat = DatBuilder::ForFields(6);
   for (int day : {4, 5, 6, 7, 8, 8, 11}) dat.Values({StoredDate(2010, 1, day), 10, 12, 9, 11, 1});
   Run(Daily(), dat, {8});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{5, 0, 8}}));
+  EXPECT_EQ(Found(), (Findings{{5, 0, 8}}));
 }
 
 TEST_F(DATTest, SameDateIntradayPassesCodeEightAndIsOrderedByTime) {
   DatBuilder dat = SoundIntraday().SetValue(2, kITime, StoredTime(10, 0, 0));
   Run(Intraday(), dat, {8, 9});
   // Record 2 repeats 10:00 after 10:05: only code 9 finds it. Equal times pass.
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{2, 0, 9}}));
+  EXPECT_EQ(Found(), (Findings{{2, 0, 9}}));
 }
 
 TEST_F(DATTest, OrderHoldsAcrossTheCentury) {
@@ -163,26 +166,26 @@ TEST_F(DATTest, OrderHoldsAcrossTheCentury) {
                        .Values({StoredDate(2000, 1, 3), 10, 12, 9, 11, 1})
                        .Values({StoredDate(1999, 12, 30), 10, 12, 9, 11, 1});
   Run(Daily(), dat, {8});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{2, 0, 8}}));
+  EXPECT_EQ(Found(), (Findings{{2, 0, 8}}));
 }
 
 TEST_F(DATTest, FirstRecordIsNeverOutOfOrder) {
   DatBuilder dat = SoundDaily().SetValue(0, kDate, StoredDate(2011, 1, 1));
   Run(Daily(), dat, {8});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, 0, 8}}));
+  EXPECT_EQ(Found(), (Findings{{1, 0, 8}}));
 }
 
 TEST_F(DATTest, InvalidPreviousDateSkipsTheOrderTests) {
   // Record 1 holds 32/01/10: record 2 has no date to follow. Code 6 says why.
   DatBuilder dat = SoundDaily().SetValue(1, kDate, 1100132.0f);
   Run(Daily(), dat, {8, 6});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, 0, 6}}));
+  EXPECT_EQ(Found(), (Findings{{1, 0, 6}}));
 }
 
 TEST_F(DATTest, InvalidPreviousTimeOnTheSameDatePassesCodeNine) {
   DatBuilder dat = SoundIntraday().SetValue(1, kITime, 250000.0f);
   Run(Intraday(), dat, {9, 7});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, kITime, 7}}));
+  EXPECT_EQ(Found(), (Findings{{1, kITime, 7}}));
 }
 
 TEST_F(DATTest, TrailingPartialRecordIsIgnored) {
@@ -204,7 +207,7 @@ TEST_F(DATTest, ColumnsBeyondTheRecordLengthAreLeftOut) {
   dat.Values({StoredDate(2010, 1, 4), 10, 12, 9, 11}).Words({fixtures::kStoredMinusOne, 0, 0, 0, 0});
   const MasterEntry entry{.fileNumber = 1, .fieldCount = 7, .recordLength = 20, .period = 'D'};
   Run(entry, dat, {0});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, 0, 0}}));
+  EXPECT_EQ(Found(), (Findings{{1, 0, 0}}));
 }
 
 TEST_F(DATTest, UnknownLayoutOrTooShortRecordsAreRefused) {
@@ -229,14 +232,13 @@ TEST_F(DATTest, ListRunsBackwardsAndRepeatedCodesRunTwice) {
   DatBuilder dat = SoundDaily().SetValue(0, kOpen, 13.0f).SetValue(2, kClose, 13.0f);
   Run(Daily(), dat, {5, 2, 5, 99, -1, 10});
   // Record 2 first, its last defect first; record 0's two Open defects last.
-  EXPECT_EQ(DATListOrder(report_.list),
-            (std::vector<DATFinding>{{2, kClose, 2}, {0, kOpen, 5}, {0, kOpen, 5}}));
+  EXPECT_EQ(DATListOrder(report_.list), (Findings{{2, kClose, 2}, {0, kOpen, 5}, {0, kOpen, 5}}));
 }
 
 TEST_F(DATTest, DefectsOfOneRecordRunInSelectionOrder) {
   DatBuilder dat = SoundDaily().SetValue(1, kOpen, 13.0f).SetWord(1, kVolume, fixtures::kStoredMinusOne);
   Run(Daily(), dat, {5, 0});
-  EXPECT_EQ(Found(), (std::vector<DATFinding>{{1, kOpen, 5}, {1, kVolume, 0}}));
+  EXPECT_EQ(Found(), (Findings{{1, kOpen, 5}, {1, kVolume, 0}}));
 }
 
 TEST_F(DATTest, TheTestNeverChangesTheDataFile) {

@@ -1,6 +1,9 @@
-#include "recording_report.h"
+#include "integrity_test_support.h"
 
 #include <algorithm>
+#include <filesystem>
+
+#include "support/temp_dir.h"
 
 namespace integrity_testing {
 
@@ -36,6 +39,17 @@ std::vector<MasterFinding> MasterFoundOrder(const List* errorList) {
   std::vector<MasterFinding> findings = MasterListOrder(errorList);
   std::reverse(findings.begin(), findings.end());
   return findings;
+}
+
+std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& nativeDirectory) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::vector<uint8_t>> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(nativeDirectory)) {
+    if (!entry.is_regular_file()) continue;
+    files[fs::relative(entry.path(), nativeDirectory).generic_string()] =
+        testing_support::ReadBytes(entry.path().string());
+  }
+  return files;
 }
 
 }  // namespace integrity_testing

@@ -1,9 +1,10 @@
-// A report target that keeps what a test delivered, and flat views of the
-// ErrorLists for comparison.
+// What the integrity tests share: a report target that keeps what a test
+// delivered, flat views of the ErrorLists, and snapshots of whole directories.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -67,5 +68,9 @@ std::vector<MasterFinding> MasterListOrder(const List* errorList);
 // In the order things were found: entries back to front, defects back to front.
 std::vector<DATFinding> DATFoundOrder(const List* errorList);
 std::vector<MasterFinding> MasterFoundOrder(const List* errorList);
+
+// Every file below the native directory (paths relative to it, '/'-separated)
+// with its bytes.
+std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& nativeDirectory);
 
 }  // namespace integrity_testing

@@ -1,0 +1,603 @@
+// The integrity commands: test-dat, test-master, correct and check.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/directory_scan.h"
+#include "cli_common.h"
+#include "commands.h"
+#include "filelayer/file_layer.h"
+#include "filelayer/platform_file.h"
+#include "integrity/dat_test.h"
+#include "integrity/error_list.h"
+#include "integrity/error_reports.h"
+#include "integrity/master_test.h"
+#include "integrity/messages.h"
+#include "integrity/report_target.h"
+#include "primitives/list.h"
+#include "store/dat_file.h"
+#include "store/file_guard.h"
+#include "store/master_file.h"
+#include "terminal_interaction.h"
+
+namespace qvx {
+namespace {
+
+// Message numbers of the general message table.
+constexpr int kReadOnlyMessage = 2;
+constexpr int kInvalidPathMessage = 3;
+constexpr int kRepairFailedMessage = 16;
+constexpr int kNoSuchFileMessage = 22;
+constexpr const char* kNoInstrumentText = "Unable to find Instrument";
+
+// The result of one test as a report window would have seen it: the list,
+// or the notice it was closed with. Questions go to the terminal.
+class CollectingReport : public ReportTarget {
+ public:
+  explicit CollectingReport(UserInteraction& ui) : ui_(ui) {}
+  ~CollectingReport() override { KillErrorList(list_); }
+  CollectingReport(const CollectingReport&) = delete;
+  CollectingReport& operator=(const CollectingReport&) = delete;
+
+  void ErrorListReady(List* errorList) override {
+    KillErrorList(list_);
+    list_ = errorList;
+  }
+  void Close() override {}
+  void ShowNotice(const char* text) override { notice_ = text; }
+  bool AskYesNo(const char* text) override { return ui_.AskYesNo(text); }
+
+  const List* Findings() const { return list_; }
+  // The list, which the caller then owns.
+  List* TakeFindings() {
+    List* list = list_;
+    list_ = nullptr;
+    return list;
+  }
+  bool Failed() const { return list_ == nullptr && notice_ != kNoErrorsFoundText; }
+  const std::string& Notice() const { return notice_; }
+
+ private:
+  UserInteraction& ui_;
+  List* list_ = nullptr;
+  std::string notice_;
+};
+
+// A small writer of compact JSON. Texts from data files are bytes of no known
+// encoding: bytes from 0x80 up are written as the Latin-1 characters they
+// would be, so the output is always valid UTF-8 JSON.
+class Json {
+ public:
+  Json& BeginObject() { return Open('{'); }
+  Json& EndObject() { return Close('}'); }
+  Json& BeginArray() { return Open('['); }
+  Json& EndArray() { return Close(']'); }
+  Json& Key(const char* key) {
+    Separate();
+    AppendString(key);
+    text_ += ':';
+    afterKey_ = true;
+    return *this;
+  }
+  Json& String(const std::string& value) {
+    Separate();
+    AppendString(value);
+    return *this;
+  }
+  Json& Number(int64_t value) {
+    Separate();
+    text_ += std::to_string(value);
+    return *this;
+  }
+  Json& Bool(bool value) {
+    Separate();
+    text_ += value ? "true" : "false";
+    return *this;
+  }
+  Json& StringOrNull(const std::string& value) {
+    if (!value.empty()) return String(value);
+    Separate();
+    text_ += "null";
+    return *this;
+  }
+  Json& Numbers(const std::vector<int32_t>& values) {
+    BeginArray();
+    for (int32_t value : values) Number(value);
+    return EndArray();
+  }
+  Json& Text(const char* key, const std::string& value) { return Key(key).String(value); }
+  Json& TextOrNull(const char* key, const std::string& value) { return Key(key).StringOrNull(value); }
+  Json& Int(const char* key, int64_t value) { return Key(key).Number(value); }
+  Json& Ints(const char* key, const std::vector<int32_t>& values) { return Key(key).Numbers(values); }
+  Json& Flag(const char* key, bool value) { return Key(key).Bool(value); }
+  const std::string& Document() const { return text_; }
+
+ private:
+  Json& Open(char bracket) {
+    Separate();
+    text_ += bracket;
+    first_ = true;
+    return *this;
+  }
+  Json& Close(char bracket) {
+    text_ += bracket;
+    first_ = false;
+    return *this;
+  }
+  void Separate() {
+    if (afterKey_) {
+      afterKey_ = false;
+      return;
+    }
+    if (!first_) text_ += ',';
+    first_ = false;
+  }
+  void AppendString(const std::string& value) {
+    text_ += '"';
+    for (unsigned char c : value) {
+      if (c == '"' || c == '\\') {
+        text_ += '\\';
+        text_ += static_cast<char>(c);
+      } else if (c < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        text_ += escaped;
+      } else if (c >= 0x80) {
+        text_ += static_cast<char>(0xC0 | (c >> 6));
+        text_ += static_cast<char>(0x80 | (c & 0x3F));
+      } else {
+        text_ += static_cast<char>(c);
+      }
+    }
+    text_ += '"';
+  }
+
+  std::string text_;
+  bool first_ = true;
+  bool afterKey_ = false;
+};
+
+// The instrument's name, or "" when master has no record of that number.
+std::string InstrumentName(const std::string& directory, int32_t fileNumber) {
+  MasterRecord record{};
+  if (fileNumber == 0 || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) return "";
+  return record.Name();
+}
+
+// The findings of a DAT ErrorList in the order of the saved report: records
+// ascending, each record's problems from the last found to the first.
+void WriteDATFindings(Json& json, const List* errors, const MasterRecord& record) {
+  DATLayout layout{};
+  AssignFieldTypes(&layout, record);
+  json.BeginArray();
+  for (const ListNode* node = errors ? errors->last : nullptr; node != nullptr; node = node->previous) {
+    const DATErrorEntry* entry = DATEntryOf(node);
+    for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
+      const DATDefect* defect = DATDefectOf(d);
+      const FieldType type =
+          defect->columnIndex < kMaxFields ? layout.fieldTypes[defect->columnIndex] : FieldType::None;
+      json.BeginObject()
+          .Int("record", entry->recordNumber)
+          .Int("column", defect->columnIndex)
+          .Text("column_name", EnumerateFieldType(type))
+          .Int("code", defect->errorCode)
+          .Text("code_name", GetDATError(defect->errorCode))
+          .EndObject();
+    }
+  }
+  json.EndArray();
+}
+
+// The findings of a master ErrorList in the order of the saved report: the
+// header, then the records in master order.
+void WriteMasterFindings(Json& json, const List* errors, const std::string& directory) {
+  json.BeginArray();
+  for (const ListNode* node = errors ? errors->last : nullptr; node != nullptr; node = node->previous) {
+    const MasterErrorEntry* entry = MasterEntryOf(node);
+    const std::string name = InstrumentName(directory, entry->fileNumber);
+    for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
+      const MasterDefect* defect = MasterDefectOf(d);
+      json.BeginObject()
+          .Int("file_number", entry->fileNumber)
+          .Text("instrument", name)
+          .Int("code", defect->errorCode)
+          .Text("code_name", GetMasterError(defect->errorCode))
+          .Flag("repaired", defect->repaired != 0)
+          .EndObject();
+    }
+  }
+  json.EndArray();
+}
+
+int64_t CountDefects(const List* errors) {
+  int64_t count = 0;
+  for (const ListNode* node = errors ? errors->first : nullptr; node != nullptr; node = node->next) {
+    count += CountListItems(DATEntryOf(node)->defects);
+  }
+  return count;
+}
+
+int ReportFileFailure(const std::string& name) {
+  return Fail(name + ": " + GetError(kReadOnlyMessage));
+}
+
+int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t>& tests,
+               const std::string& reportFile, bool json) {
+  const std::string directory = CoreDirectory(dir);
+  MasterRecord record{};
+  if (directory.empty() || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) {
+    return Fail(kNoInstrumentText);
+  }
+  TerminalInteraction ui;
+  CollectingReport report(ui);
+  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
+  if (report.Failed()) return Fail(report.Notice());
+
+  std::string failedName;
+  if (report.Findings() && !reportFile.empty() &&
+      !WriteDATErrorReport(reportFile.c_str(), directory.c_str(), fileNumber, report.Findings(),
+                           &failedName)) {
+    return ReportFileFailure(failedName);
+  }
+  if (json) {
+    Json out;
+    out.BeginObject()
+        .Text("directory", directory)
+        .Int("file_number", fileNumber)
+        .Text("instrument", record.Name())
+        .Ints("tests", tests)
+        .Key("findings");
+    WriteDATFindings(out, report.Findings(), record);
+    out.EndObject();
+    std::cout << out.Document() << '\n';
+  } else if (report.Findings()) {
+    std::string text;
+    if (!FormatDATErrorReport(directory.c_str(), fileNumber, report.Findings(), &text, &failedName)) {
+      return ReportFileFailure(failedName);
+    }
+    std::cout << PlainLineEnds(text);
+  } else {
+    std::cout << kNoErrorsFoundText << '\n';
+  }
+  return report.Findings() ? kExitFound : kExitSuccess;
+}
+
+struct MasterOptions {
+  bool repair = false;
+  bool prompt = false;
+  bool create = false;
+};
+
+int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, const MasterOptions& options,
+                  const std::string& reportFile, bool json) {
+  const std::string directory = CoreDirectory(dir);
+  if (directory.empty() || !Exists(MasterFileName(directory.c_str()).c_str())) {
+    return Fail(GetError(kNoSuchFileMessage));
+  }
+  TerminalInteraction ui;
+  ui.SetPrompt(options.prompt);
+  CollectingReport report(ui);
+  TestMasterFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()),
+                 options.repair ? 1 : 0, options.prompt ? 1 : 0, options.create ? 1 : 0);
+  if (report.Failed()) return Fail(report.Notice());
+
+  std::string failedName;
+  if (report.Findings() && !reportFile.empty() &&
+      !WriteMasterErrorReport(reportFile.c_str(), directory.c_str(), report.Findings(), &failedName)) {
+    return ReportFileFailure(failedName);
+  }
+  if (json) {
+    Json out;
+    out.BeginObject()
+        .Text("directory", directory)
+        .Ints("tests", tests)
+        .Flag("repair", options.repair)
+        .Flag("prompt", options.prompt)
+        .Flag("create", options.create)
+        .Key("findings");
+    WriteMasterFindings(out, report.Findings(), directory);
+    out.EndObject();
+    std::cout << out.Document() << '\n';
+  } else if (report.Findings()) {
+    std::cout << PlainLineEnds(FormatMasterErrorReport(directory.c_str(), report.Findings()));
+  } else {
+    std::cout << kNoErrorsFoundText << '\n';
+  }
+  return report.Findings() ? kExitFound : kExitSuccess;
+}
+
+int RunCorrect(const std::string& dir, int fileNumber, int code) {
+  const std::string directory = CoreDirectory(dir);
+  if (directory.empty() || !RepairMasterError(directory.c_str(), fileNumber, code)) {
+    std::cerr << GetError(kRepairFailedMessage) << '\n';
+    return kExitFound;
+  }
+  return kExitSuccess;
+}
+
+// What check learned about one instrument's data file.
+struct DATCheck {
+  MasterRecord record{};
+  std::string failure;  // why the data file was not tested; empty when it was
+  std::unique_ptr<List, void (*)(List*)> findings{nullptr, [](List* list) { KillErrorList(list); }};
+};
+
+// What check learned about one data directory.
+struct DirectoryCheck {
+  std::string directory;  // relative to the root, '/'-separated; "." for the root
+  std::string path;       // the core's directory text
+  std::string failure;    // why master was not tested; empty when it was
+  std::unique_ptr<List, void (*)(List*)> masterFindings{nullptr, [](List* list) { KillErrorList(list); }};
+  std::vector<DATCheck> instruments;
+
+  int64_t MasterDefects() const { return CountDefects(masterFindings.get()); }
+  int64_t DATDefects() const {
+    int64_t count = 0;
+    for (const DATCheck& dat : instruments) count += CountDefects(dat.findings.get());
+    return count;
+  }
+  int64_t FaultyDataFiles() const {
+    int64_t count = 0;
+    for (const DATCheck& dat : instruments) count += dat.findings ? 1 : 0;
+    return count;
+  }
+  int64_t UntestedDataFiles() const {
+    int64_t count = 0;
+    for (const DATCheck& dat : instruments) count += dat.failure.empty() ? 0 : 1;
+    return count;
+  }
+  const char* Status() const {
+    if (!failure.empty()) return "failed";
+    return MasterDefects() + DATDefects() + UntestedDataFiles() > 0 ? "defects" : "ok";
+  }
+};
+
+// Every record of master in file order.
+std::vector<MasterRecord> MasterRecords(const std::string& directory) {
+  std::vector<MasterRecord> records;
+  FileGuard master(SOpenFile(MasterFileName(directory.c_str()).c_str(), 0, 1, kMasterRecordSize, 0));
+  if (!master.Valid()) return records;
+  MasterRecord record;
+  for (int32_t offset = kMasterRecordSize; ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0);
+       offset += kMasterRecordSize) {
+    records.push_back(record);
+  }
+  return records;
+}
+
+DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) {
+  DirectoryCheck check;
+  check.path = path;
+  std::string relative = path.substr(root.size());
+  for (char& c : relative) {
+    if (c == '\\') c = '/';
+  }
+  while (!relative.empty() && relative.back() == '/') relative.pop_back();
+  check.directory = relative.empty() ? "." : relative;
+
+  // Report only: the checks answer every question No and change no file.
+  TerminalInteraction ui;
+  {
+    CollectingReport report(ui);
+    TestMasterFile(path.c_str(), report, kMasterDialogOrder, kMasterTestCount, 0, 0, 0);
+    if (report.Failed()) {
+      check.failure = report.Notice();
+      return check;
+    }
+    check.masterFindings.reset(report.TakeFindings());
+  }
+  for (const MasterRecord& record : MasterRecords(path)) {
+    DATCheck& dat = check.instruments.emplace_back();
+    dat.record = record;
+    if (!Exists(DATFileName(path.c_str(), record.FileNumber()).c_str())) {
+      dat.failure = GetError(kNoSuchFileMessage);
+      continue;
+    }
+    CollectingReport report(ui);
+    TestDATFile(path.c_str(), report, kDATDialogOrder, kDATTestCount, record);
+    if (report.Failed()) {
+      dat.failure = report.Notice();
+      continue;
+    }
+    dat.findings.reset(report.TakeFindings());
+  }
+  return check;
+}
+
+std::string Plural(int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+void PrintSummary(const std::vector<DirectoryCheck>& checks) {
+  size_t width = 1;
+  for (const DirectoryCheck& check : checks) width = std::max(width, check.directory.size());
+  int64_t ok = 0, withDefects = 0, failed = 0, masterDefects = 0, datDefects = 0, untested = 0;
+  for (const DirectoryCheck& check : checks) {
+    std::string status = check.Status();
+    std::string line = status == "ok" ? "OK       " : status == "failed" ? "FAILED   " : "DEFECTS  ";
+    line += check.directory + std::string(width - check.directory.size() + 2, ' ');
+    if (!check.failure.empty()) {
+      line += "master not tested: " + check.failure;
+      ++failed;
+    } else {
+      line += Plural(static_cast<int64_t>(check.instruments.size()), "instrument", "instruments");
+      if (status == "ok") {
+        ++ok;
+      } else {
+        ++withDefects;
+        line += ", " + Plural(check.MasterDefects(), "master defect", "master defects");
+        line += ", " + Plural(check.DATDefects(), "DAT defect", "DAT defects");
+        if (check.DATDefects() > 0)
+          line += " in " + Plural(check.FaultyDataFiles(), "data file", "data files");
+        if (check.UntestedDataFiles() > 0) {
+          line += ", " + Plural(check.UntestedDataFiles(), "data file", "data files") + " not tested";
+        }
+      }
+    }
+    masterDefects += check.MasterDefects();
+    datDefects += check.DATDefects();
+    untested += check.UntestedDataFiles();
+    std::cout << line << '\n';
+  }
+  std::cout << "Total: " << Plural(static_cast<int64_t>(checks.size()), "directory", "directories") << " ("
+            << ok << " ok, " << withDefects << " with defects, " << failed << " failed), "
+            << Plural(masterDefects, "master defect", "master defects") << ", "
+            << Plural(datDefects, "DAT defect", "DAT defects") << ", "
+            << Plural(untested, "data file", "data files") << " not tested\n";
+}
+
+void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& checks) {
+  Json out;
+  int64_t ok = 0, withDefects = 0, failed = 0, masterDefects = 0, datDefects = 0, untested = 0;
+  out.BeginObject().Key("root").String(root).Key("directories").BeginArray();
+  for (const DirectoryCheck& check : checks) {
+    const std::string status = check.Status();
+    ok += status == "ok";
+    withDefects += status == "defects";
+    failed += status == "failed";
+    masterDefects += check.MasterDefects();
+    datDefects += check.DATDefects();
+    untested += check.UntestedDataFiles();
+    out.BeginObject()
+        .Text("directory", check.directory)
+        .Text("path", check.path)
+        .Text("status", status)
+        .TextOrNull("failure", check.failure)
+        .Int("instruments", static_cast<int64_t>(check.instruments.size()))
+        .Int("master_defects", check.MasterDefects())
+        .Int("dat_defects", check.DATDefects())
+        .Key("master_findings");
+    WriteMasterFindings(out, check.masterFindings.get(), check.path);
+    out.Key("data_files").BeginArray();
+    for (const DATCheck& dat : check.instruments) {
+      out.BeginObject()
+          .Int("file_number", dat.record.FileNumber())
+          .Text("instrument", dat.record.Name())
+          .TextOrNull("failure", dat.failure)
+          .Key("findings");
+      WriteDATFindings(out, dat.findings.get(), dat.record);
+      out.EndObject();
+    }
+    out.EndArray().EndObject();
+  }
+  out.EndArray()
+      .Key("totals")
+      .BeginObject()
+      .Int("directories", static_cast<int64_t>(checks.size()))
+      .Int("ok", ok)
+      .Int("with_defects", withDefects)
+      .Int("failed", failed)
+      .Int("master_defects", masterDefects)
+      .Int("dat_defects", datDefects)
+      .Int("untested_data_files", untested)
+      .EndObject()
+      .EndObject();
+  std::cout << out.Document() << '\n';
+}
+
+// The tree also keeps directories holding a subdirectory named master; only a
+// master file makes a data directory.
+bool HoldsMasterFile(const std::string& path) {
+  bool found = false;
+  platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
+    std::string name = entry.name;
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    found = !entry.isDirectory && name == "master";
+    return !found;
+  });
+  return found;
+}
+
+struct NodeListDeleter {
+  void operator()(List* nodes) const {
+    KillTreeData(nodes);
+    KillList(nodes);
+  }
+};
+
+int RunCheck(const std::string& rootArgument, bool json) {
+  const std::string root = CoreDirectory(rootArgument);
+  if (root.empty() || root == "\\" || !IsValidPath(root.c_str())) return Fail(GetError(kInvalidPathMessage));
+  std::unique_ptr<List, NodeListDeleter> nodes(CreateList());
+  if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(1));
+  PruneDirTree(nodes.get());
+  std::vector<DirectoryCheck> checks;
+  WalkDirTree(nodes.get(), [&](const DirNode& node, int) {
+    if (node.hasMaster && HoldsMasterFile(GetPathFromTree(&node)))
+      checks.push_back(CheckDirectory(root, GetPathFromTree(&node)));
+  });
+  if (json) {
+    PrintJson(root, checks);
+  } else {
+    PrintSummary(checks);
+  }
+  for (const DirectoryCheck& check : checks) {
+    if (std::string(check.Status()) != "ok") return kExitFound;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void RegisterIntegrityCommands(CLI::App& app, int* status) {
+  auto dir = std::make_shared<std::string>();
+  auto fileNumber = std::make_shared<int>(0);
+  auto reportFile = std::make_shared<std::string>();
+  auto json = std::make_shared<bool>(false);
+
+  auto datTests = std::make_shared<std::vector<int32_t>>();
+  CLI::App* testDat = app.add_subcommand("test-dat", "The DAT test of instrument N's data file");
+  testDat->add_option("DIR", *dir, "Data directory")->required();
+  testDat->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+  testDat
+      ->add_option("--tests", *datTests, "Comma-separated test codes, run in that order (default: all ten)")
+      ->delimiter(',');
+  testDat->add_option("--report", *reportFile, "Also write the saved report (LF CR line ends) to FILE");
+  testDat->add_flag("--json", *json, "The findings as JSON");
+  testDat->callback([=] {
+    std::vector<int32_t> tests =
+        datTests->empty() ? std::vector<int32_t>(std::begin(kDATDialogOrder), std::end(kDATDialogOrder))
+                          : *datTests;
+    *status = RunTestDat(*dir, *fileNumber, tests, *reportFile, *json);
+  });
+
+  auto masterTests = std::make_shared<std::vector<int32_t>>();
+  auto options = std::make_shared<MasterOptions>();
+  CLI::App* testMaster = app.add_subcommand("test-master", "The master test, with its repair options");
+  testMaster->add_option("DIR", *dir, "Data directory")->required();
+  testMaster->add_option("--tests", *masterTests, "Comma-separated test codes (default: all twelve)")
+      ->delimiter(',');
+  testMaster->add_flag("--repair", options->repair, "Repair errors where possible");
+  testMaster->add_flag("--prompt", options->prompt, "Ask on the terminal before each repair");
+  testMaster->add_flag("--create", options->create, "Create data and DOP files where none exist");
+  testMaster->add_option("--report", *reportFile, "Also write the saved report (LF CR line ends) to FILE");
+  testMaster->add_flag("--json", *json, "The findings as JSON");
+  testMaster->callback([=] {
+    std::vector<int32_t> tests = masterTests->empty() ? std::vector<int32_t>(std::begin(kMasterDialogOrder),
+                                                                             std::end(kMasterDialogOrder))
+                                                      : *masterTests;
+    *status = RunTestMaster(*dir, tests, *options, *reportFile, *json);
+  });
+
+  auto code = std::make_shared<int>(0);
+  CLI::App* correct = app.add_subcommand("correct", "The master report's Correct for one defect");
+  correct->add_option("DIR", *dir, "Data directory")->required();
+  correct->add_option("N", *fileNumber, "File number (0: the header)")->required()->check(CLI::Range(0, 255));
+  correct->add_option("CODE", *code, "Master error code")->required();
+  correct->callback([=] { *status = RunCorrect(*dir, *fileNumber, *code); });
+
+  CLI::App* check = app.add_subcommand(
+      "check", "Every test, report only, on every data directory below ROOT; changes no file");
+  check->add_option("ROOT", *dir, "Root directory")->required();
+  check->add_flag("--json", *json,
+                  "One JSON document: a directory object each, with its findings, and totals");
+  check->callback([=] { *status = RunCheck(*dir, *json); });
+}
+
+}  // namespace qvx
