@@ -69,7 +69,9 @@ int RunCreate(const CreateOptions& options) {
     known = known || offered[i].fieldCount == entries.fieldCount;
     counts += (i == 0 ? "" : i + 1 == offered.size() ? " or " : ", ") + std::to_string(offered[i].fieldCount);
   }
-  if (!known) return Fail("qvx create: a " + options.period + " instrument has " + counts + " fields");
+  if (!known)
+    return Fail("qvx create: " + std::string(entries.period == 'I' ? "an " : "a ") + options.period +
+                " instrument has " + counts + " fields");
 
   TranscribedInteraction ui;
   int16_t fileNumber = -1;

@@ -195,10 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(InstrumentOpsTest, CreateNeverEmptiesAMasterItCannotOpen) {
   Fill(NativeA(), "A", {1, 2}, 2);
   const Bytes before = ReadBytes(NativeFile(NativeA(), "master"));
-  Holder holder(A() + "master", platform::Access::ReadWrite, false);
-  ASSERT_TRUE(holder.Held());
-  MasterRecord record = NewRecord();
-  EXPECT_EQ(CreateInstrument(A().c_str(), &record, 0), -1);
+  {
+    Holder holder(A() + "master", platform::Access::ReadWrite, false);
+    ASSERT_TRUE(holder.Held());
+    MasterRecord record = NewRecord();
+    EXPECT_EQ(CreateInstrument(A().c_str(), &record, 0), -1);
+  }
   EXPECT_EQ(ReadBytes(NativeFile(NativeA(), "master")), before);
 }
 
@@ -452,9 +454,11 @@ TEST_F(MoveTest, RefusedWhenADestinationNameIsTaken) {
 }
 
 TEST_F(MoveTest, RefusedWhileASourceFileIsHeld) {
-  Holder other(A() + "F7.DOP", platform::Access::Read, false);
-  ASSERT_TRUE(other.Held());
-  EXPECT_EQ(Move(), 0);
+  {
+    Holder other(A() + "F7.DOP", platform::Access::Read, false);
+    ASSERT_TRUE(other.Held());
+    EXPECT_EQ(Move(), 0);
+  }
   EXPECT_EQ(ReadBytes(NativeFile(NativeB(), "master")), destinationMaster_);
   ExpectNotMoved();
 }
