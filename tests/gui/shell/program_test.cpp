@@ -211,6 +211,18 @@ TEST(ProgramStart, UtilityStartShowsNoBannerOnlyTheMaximisedFrame) {
   ExpectExitCode(program, 0);
 }
 
+// Typed keys go to the foreground window: wait until that is the frame.
+void BringToFront(HWND frame) {
+  ASSERT_TRUE(WaitUntil(
+      "the frame to become the foreground window",
+      [&] {
+        if (GetForegroundWindow() == frame) return true;
+        SetForegroundWindow(frame);
+        return false;
+      },
+      kStepLimit));
+}
+
 // F1 opens About and Alt+X ends the program, in both modes. The keys are
 // typed through the system's input queue, so they pass through the program's
 // own message loop and accelerator table.
@@ -220,7 +232,7 @@ TEST(ProgramKeys, F1OpensAboutAndAltXExitsInEitherMode) {
     Program program(QUORVEX_PROGRAM, arguments);
     const HWND frame = WaitForFrame(program);
     ASSERT_NE(frame, nullptr);
-    SetForegroundWindow(frame);
+    BringToFront(frame);
     gui_harness::PressChord({VK_F1});
     const HWND about = WaitForDialog(program, "About Quorvex", "the About box after F1");
     ASSERT_NE(about, nullptr);
@@ -236,6 +248,7 @@ TEST(ProgramKeys, F1OpensAboutAndAltXExitsInEitherMode) {
     ASSERT_TRUE(WaitUntil(
         "the About box to close after OK", [&] { return !IsWindow(about); }, kStepLimit));
 
+    BringToFront(frame);
     gui_harness::PressChord({VK_MENU, 'X'});
     ExpectExitCode(program, 0);
   }
