@@ -33,10 +33,6 @@ TEST(Startup, UtilityModeNeedsAutotestAndATestTokenAndKeepsTheCommandLine) {
   EXPECT_EQ(UtilityInvoked, 0);
 }
 
-TEST(Startup, ThisSystemIsVersionFourOrLater) {
-  EXPECT_EQ(QueryWindowsVersion(), 1);
-}
-
 class Ctl3dTest : public ::testing::Test {
  protected:
   void SetUp() override { hInst = GetModuleHandleA(nullptr); }
