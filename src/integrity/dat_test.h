@@ -27,8 +27,6 @@ inline constexpr int kDATTestCount = 10;
 // The tests in the order the test dialog lists them (by name, without regard
 // to case); qvx runs them in this order by default.
 inline constexpr int32_t kDATDialogOrder[kDATTestCount] = {3, 2, 0, 9, 8, 1, 6, 7, 4, 5};
-// What a remote DAT test request runs: every test but the two Open tests.
-inline constexpr int32_t kRemoteDATTests[] = {0, 1, 2, 3, 6, 7, 8, 9};
 
 // The name of a code ("Corrupt Numbers" ... "Not an Error!"); codes outside
 // 0 ... 10 give the name of 10.
