@@ -550,7 +550,8 @@ class DataDirectory {
 constexpr WalkStyle kEighths{8, 8 * 24, 6, 3, 200, 2500, 0};
 constexpr WalkStyle kSixteenths{16, 16 * 41, 12, 6, 500, 6000, 0};
 constexpr WalkStyle kCents{100, 3275, 60, 35, 100, 4000, 0};
-constexpr WalkStyle kCentsWithZeroInterest{100, 8840, 140, 80, 300, 9000, 0};
+// Stocks in 7-field layouts carry an open interest of 0, as real stock data does.
+constexpr WalkStyle kHighPricedCents{100, 8840, 140, 80, 300, 9000, 0};
 constexpr WalkStyle kIntradayCents{100, 5210, 12, 6, 5, 120, 0};
 constexpr WalkStyle kFutures{4, 4 * 1190, 6, 3, 10, 300, 350000};  // index points in quarters
 
@@ -560,7 +561,7 @@ void BuildStocks(SampleTree& tree) {
       {1, "ACME INDUSTRIES", "ACME", 'D', 5, 0, DailyBars(101, kSixteenths, {1998, 7, 1}, {2001, 6, 29})});
   dir.Add({2, "BOREALIS MINING", "BRML", 'D', 6, 0, DailyBars(102, kEighths, {1996, 1, 2}, {1998, 12, 31})});
   dir.Add({3, "CYGNUS SOFTWARE", "CYGS", 'D', 7, 0,
-           DailyBars(103, kCentsWithZeroInterest, {2002, 1, 2}, {2004, 12, 31})});
+           DailyBars(103, kHighPricedCents, {2002, 1, 2}, {2004, 12, 31})});
   dir.Add({4, "DELTA AIRWAYS", "DLTA", 'W', 6, 0, WeeklyBars(104, kEighths, {1995, 1, 2}, {2004, 12, 31})});
   dir.Add(
       {5, "EQUINOX FUND", "EQNX", 'M', 5, 0, MonthlyBars(105, kSixteenths, {1990, 1, 2}, {2009, 12, 31})});
@@ -692,8 +693,8 @@ void BuildDamagedMaster(SampleTree& tree) {
   reserved.record[5] = 1;
   dir.MasterDefect(&reserved, 10);
 
-  DataDirectory::Entry& recordSize = dir.Add(
-      {10, "ODD RECORD SIZE", "ODRL", 'D', 7, 0, DailyBars(410, kCentsWithZeroInterest, first, last)});
+  DataDirectory::Entry& recordSize =
+      dir.Add({10, "ODD RECORD SIZE", "ODRL", 'D', 7, 0, DailyBars(410, kHighPricedCents, first, last)});
   recordSize.record[3] = 36;
   recordSize.record[4] = 9;
   dir.MasterDefect(&recordSize, 11);
@@ -715,7 +716,7 @@ void BuildDamagedHeader(SampleTree& tree) {
   dir.Add({1, "GAMMA CHEMICALS", "GMCH", 'D', 5, 0, DailyBars(501, kCents, {2004, 6, 1}, {2004, 8, 31})});
   dir.Add({2, "HARBOUR FREIGHT", "HBFR", 'D', 6, 0, DailyBars(502, kCents, {2004, 6, 1}, {2004, 8, 31})});
   dir.Add({3, "INDIGO TEXTILES", "INTX", 'D', 7, 0,
-           DailyBars(503, kCentsWithZeroInterest, {2004, 6, 1}, {2004, 8, 31})});
+           DailyBars(503, kHighPricedCents, {2004, 6, 1}, {2004, 8, 31})});
   dir.MasterDefect(nullptr, 9);
   dir.Finish(1);
 }
@@ -733,8 +734,8 @@ void BuildNested(SampleTree& tree) {
   }
   {
     DataDirectory dir(tree, "Nested/Archive of International Equities");
-    dir.Add({1, "KESTREL AG", "KSTL", 'D', 7, 0,
-             DailyBars(602, kCentsWithZeroInterest, {2007, 1, 2}, {2007, 6, 29})});
+    dir.Add(
+        {1, "KESTREL AG", "KSTL", 'D', 7, 0, DailyBars(602, kHighPricedCents, {2007, 1, 2}, {2007, 6, 29})});
     dir.Finish();
   }
   {
