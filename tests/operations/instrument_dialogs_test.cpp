@@ -337,6 +337,15 @@ TEST_F(DialogsTest, SelectPathAcceptsADirectoryAndRemembersIt) {
   EXPECT_TRUE(ui.notices.empty());
 }
 
+#ifdef _WIN32
+TEST_F(DialogsTest, SelectPathCompletesADriveLetter) {
+  ScriptedInteraction ui;
+  std::string path;
+  EXPECT_EQ(SelectDriveApply("C:", ui, &path), kDialogEnds);
+  EXPECT_EQ(path, "C:\\");
+}
+#endif
+
 TEST_F(DialogsTest, SelectPathRefusesWhatIsNotASearchableDirectory) {
   WriteBytes(a_.Path("plain"), Bytes{1});
   for (const std::string& typed :

@@ -139,6 +139,18 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberingCase{"a last number beyond the top searches gaps", {1, 2}, 300, 3, 300}),
     operations_test::ByRule());
 
+TEST_F(InstrumentOpsTest, AfterF255TheNextInstrumentFillsAGap) {
+  WriteBytes(NativeFile(NativeA(), "master"), WithRecords({2, 254}, 2, 254).Build());
+  MasterRecord first = NewRecord();
+  MasterRecord second = NewRecord();
+  EXPECT_EQ(CreateInstrument(A().c_str(), &first, 0), 255);
+  EXPECT_EQ(CreateInstrument(A().c_str(), &second, 0), 1);
+  const MasterRead master = ReadMaster(NativeA());
+  EXPECT_EQ(master.Numbers(), (std::vector<int>{2, 254, 255, 1}));
+  EXPECT_EQ(master.count, 4);
+  EXPECT_EQ(master.last, 255);
+}
+
 TEST_F(InstrumentOpsTest, CreateWithoutMasterMakesOneWithF1) {
   MasterRecord record = NewRecord();
   EXPECT_EQ(CreateInstrument(A().c_str(), &record, 0), 1);
