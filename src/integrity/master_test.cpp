@@ -6,7 +6,7 @@
 
 #include "integrity/error_list.h"
 #include "integrity/messages.h"
-#include "integrity/test_support.h"
+#include "integrity/integrity_internal.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
 #include "store/file_guard.h"

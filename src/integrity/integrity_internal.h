@@ -1,4 +1,4 @@
-// What the DAT and master tests share: owning handles for their lists and
+// Internal to the DAT and master tests: owning handles for their lists and
 // buffers, and the way a test ends.
 #pragma once
 
