@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "filelayer/platform_file.h"
 #include "primitives/memory.h"
@@ -50,18 +52,32 @@ DirNode* AddNode(List* nodes, DirNode& node) {
   return ItemOf(nodes->first);
 }
 
-// Returns 1 when a subdirectory was added; sets outOfMemory when a node could
-// not be stored (the scan then stops).
-int ScanBelow(List* nodes, const std::string& path, DirNode* parent, int depth, bool& outOfMemory) {
-  if (depth >= kMaxScanDepth) return 0;
-  // The whole listing is taken first: the recursion below must not run while
-  // the platform's search of this directory is still open.
-  std::vector<std::string> subdirectories;
+// What one listing of a directory tells the scan.
+struct Listing {
+  std::vector<std::string> subdirectories;  // not beginning with a full stop, in search order
+  bool hasMaster = false;
+};
+
+// The whole listing is taken at once: the recursion must not run while the
+// platform's search of the directory is still open. One listing serves both
+// the node's master flag and its children.
+Listing ListOnce(const std::string& path) {
+  Listing listing;
   platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
+    if (IsMasterName(entry.name)) listing.hasMaster = true;
     if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
-      subdirectories.push_back(entry.name);
+      listing.subdirectories.push_back(entry.name);
     return true;
   });
+  return listing;
+}
+
+// Adds the subdirectories (of path) below parent. Returns 1 when a
+// subdirectory was added; sets outOfMemory when a node could not be stored
+// (the scan then stops).
+int ScanBelow(List* nodes, const std::string& path, const std::vector<std::string>& subdirectories,
+              DirNode* parent, int depth, bool& outOfMemory) {
+  if (depth >= kMaxScanDepth) return 0;
   int added = 0;
   for (const std::string& name : subdirectories) {
     DirNode node{};
@@ -71,10 +87,11 @@ int ScanBelow(List* nodes, const std::string& path, DirNode* parent, int depth, 
       outOfMemory = true;
       return added;
     }
+    const Listing child = ListOnce(childPath);
     SetLabel(node, name);
     node.parent = parent;
     node.childCount = 0;
-    node.hasMaster = HasMasterFile(node.path);
+    node.hasMaster = child.hasMaster ? 1 : 0;
     ++parent->childCount;
     DirNode* stored = AddNode(nodes, node);
     if (stored == nullptr) {
@@ -83,7 +100,7 @@ int ScanBelow(List* nodes, const std::string& path, DirNode* parent, int depth, 
       return added;
     }
     added = 1;
-    ScanBelow(nodes, childPath, stored, depth + 1, outOfMemory);
+    ScanBelow(nodes, childPath, child.subdirectories, stored, depth + 1, outOfMemory);
     if (outOfMemory) return added;
   }
   return added;
@@ -95,20 +112,21 @@ int ScanRootDirectory(List* nodes, const char* rootPath) {
   DirNode root{};
   root.path = CopyText(rootPath);
   if (root.path == nullptr) return 0;
+  const Listing listing = ListOnce(rootPath);
   SetLabel(root, rootPath);
   root.parent = nullptr;
   root.childCount = 0;
-  root.hasMaster = HasMasterFile(rootPath);
+  root.hasMaster = listing.hasMaster ? 1 : 0;
   DirNode* stored = AddNode(nodes, root);
   if (stored == nullptr) return 0;
   bool outOfMemory = false;
-  ScanBelow(nodes, rootPath, stored, 0, outOfMemory);
+  ScanBelow(nodes, rootPath, listing.subdirectories, stored, 0, outOfMemory);
   return outOfMemory ? 0 : 1;
 }
 
 int ScanDirectory(List* nodes, const char* path, DirNode* parent) {
   bool outOfMemory = false;
-  return ScanBelow(nodes, path, parent, 0, outOfMemory);
+  return ScanBelow(nodes, path, ListOnce(path).subdirectories, parent, 0, outOfMemory);
 }
 
 int HasMasterFile(const char* path) {
@@ -128,22 +146,33 @@ int HasChildNode(const List* nodes, const DirNode* node) {
 }
 
 int PruneDirTree(List* nodes) {
-  bool removed = true;
-  while (removed) {
-    removed = false;
-    // From the root toward the front: children lie closer to the front than
-    // their parent, so a parent emptied in this pass goes in the next one.
-    ListNode* it = nodes->last;
-    while (it != nullptr) {
-      ListNode* previous = it->previous;
-      DirNode* node = ItemOf(it);
-      if (node->parent != nullptr && node->hasMaster == 0 && HasChildNode(nodes, node) == 0) {
-        MemDeAllocate(node->path);
-        DeleteCurrent(nodes, it);
-        removed = true;
-      }
-      it = previous;
-    }
+  // Each node's count of children still in the List; a node goes once it has
+  // no master and that count is 0, which may free its parent in turn. This
+  // removes the same nodes as walking the List until nothing more goes, in
+  // one pass instead of one search of the List per node and walk.
+  std::unordered_map<const DirNode*, int32_t> children;
+  std::unordered_map<const DirNode*, ListNode*> where;
+  for (ListNode* it = nodes->first; it != nullptr; it = it->next) {
+    where[ItemOf(it)] = it;
+    if (ItemOf(it)->parent != nullptr) ++children[ItemOf(it)->parent];
+  }
+  auto removable = [&](const DirNode* node) {
+    return node->parent != nullptr && node->hasMaster == 0 && children[node] == 0;
+  };
+  std::vector<ListNode*> doomed;
+  for (ListNode* it = nodes->first; it != nullptr; it = it->next) {
+    if (removable(ItemOf(it))) doomed.push_back(it);
+  }
+  while (!doomed.empty()) {
+    ListNode* it = doomed.back();
+    doomed.pop_back();
+    DirNode* node = ItemOf(it);
+    const DirNode* parent = node->parent;
+    MemDeAllocate(node->path);
+    DeleteCurrent(nodes, it);
+    const auto parentNode = where.find(parent);
+    if (--children[parent] == 0 && parentNode != where.end() && removable(parent))
+      doomed.push_back(parentNode->second);
   }
   return 1;
 }

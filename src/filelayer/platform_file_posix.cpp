@@ -94,6 +94,12 @@ bool Exists(const std::string& path, struct stat* info = nullptr) {
 // name matches name whatever its case; the smallest in byte order when several
 // do, so that the choice is stable. Empty when none does.
 std::string FindNoCase(const std::string& directory, std::string_view name) {
+  // The name in capitals, as Windows programs write them, is the smallest
+  // case variant in byte order: when it exists, the search would pick it.
+  std::string upper(name);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+  if (Exists(directory + upper)) return upper;
   DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
   if (dir == nullptr) return {};
   std::string best;
@@ -130,11 +136,27 @@ Resolved Resolve(const std::string& name) {
 
   Resolved result;
   std::string prefix = absolute ? "/" : "";
+  // When the whole name exists as spelt, so does every component on the way,
+  // and the search below would keep each as it is; likewise for the
+  // components before the last when the directory holding it exists as
+  // spelt. Two lookups then stand in for one per component.
+  size_t known = 0;
+  if (!parts.empty()) {
+    std::string joined = prefix;
+    std::string parent;
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i + 1 == parts.size()) parent = joined;
+      joined += parts[i];
+      if (i + 1 < parts.size() || trailingSeparator) joined += '/';
+    }
+    if (Exists(joined)) return {joined, joined};
+    if (parts.size() > 1 && Exists(parent)) known = parts.size() - 1;
+  }
   bool parentExists = true;
   for (size_t i = 0; i < parts.size(); ++i) {
     std::string_view part = parts[i];
     std::string stored(part);
-    if (parentExists && part != "." && part != ".." && !Exists(prefix + stored)) {
+    if (i >= known && parentExists && part != "." && part != ".." && !Exists(prefix + stored)) {
       std::string match = FindNoCase(prefix, part);
       if (match.empty()) {
         parentExists = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "integrity/error_list.h"
@@ -33,6 +34,8 @@ constexpr int kOpenMessage = 2;
 constexpr int kReadOnly = 0;
 constexpr int kShare = 1;
 constexpr int kColumnBytes = 4;
+// Bytes read from the data file at a time.
+constexpr int kReadAhead = 32768;
 
 // Where each column type sits among the columns that fit inside a record; -1
 // when the layout has none there.
@@ -72,12 +75,20 @@ Columns TestedColumns(const DATLayout& layout, const MasterRecord& record) {
   return columns;
 }
 
-// The tests of one record, read into bytes; they add to entry.
+// A stored date or time as the store's GetDate and GetDateTime read it: the
+// corrupt-number marker counts as 0.
+float ReadableValue(const unsigned char* bytes) {
+  const float value = MBF_IEEE(LoadMbfWord(bytes));
+  return value < 0.0f ? 0.0f : value;
+}
+
+// The tests of one record, read into bytes; previous holds the record before
+// it (null for record 0). They add to entry.
 class RecordTests {
  public:
-  RecordTests(FileHandle dat, const MasterRecord& record, const Columns& columns, const unsigned char* bytes,
-              DATErrorEntry* entry)
-      : dat_(dat), record_(record), columns_(columns), bytes_(bytes), entry_(entry) {}
+  RecordTests(const unsigned char* previous, const MasterRecord& record, const Columns& columns,
+              const unsigned char* bytes, DATErrorEntry* entry)
+      : previous_(previous), record_(record), columns_(columns), bytes_(bytes), entry_(entry) {}
 
   // False when memory ran out.
   bool Run(int32_t code) {
@@ -108,7 +119,14 @@ class RecordTests {
   }
 
  private:
-  float Value(int column) const { return MBF_IEEE(LoadMbfWord(bytes_ + kColumnBytes * column)); }
+  // Each column is converted once per record, whichever tests read it.
+  float Value(int column) {
+    if (!(converted_ & (1u << column))) {
+      values_[column] = MBF_IEEE(LoadMbfWord(bytes_ + kColumnBytes * column));
+      converted_ |= 1u << column;
+    }
+    return values_[column];
+  }
   bool Add(int column, int32_t code) { return AddDATError(static_cast<uint8_t>(column), code, entry_) != 0; }
   bool Intraday() const { return record_.Period() == 'I'; }
 
@@ -141,7 +159,7 @@ class RecordTests {
     if (current < 0.0f) return true;
     int16_t day = 0, month = 0, year = 0;
     float previous = 0.0f;
-    if (!GetDate(dat_, record_, entry_->recordNumber - 1, &day, &month, &year) ||
+    if (previous_ == nullptr || !ExtractDate(ReadableValue(previous_), &day, &month, &year) ||
         !MakeDate(&previous, day, month, year)) {
       return true;
     }
@@ -154,10 +172,11 @@ class RecordTests {
     if (!Intraday() || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return true;
     int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
     float previousDate = 0.0f;
-    if (!GetDateTime(dat_, record_, entry_->recordNumber - 1, &day, &month, &year, &hour, &minute, &second) ||
+    if (previous_ == nullptr || !ExtractDate(ReadableValue(previous_), &day, &month, &year) ||
         !MakeDate(&previousDate, day, month, year)) {
       return true;
     }
+    ExtractTime(ReadableValue(previous_ + kColumnBytes), &hour, &minute, &second);
     const float currentDate = Value(columns_.date);
     if (previousDate > currentDate) return Add(0, 9);
     if (previousDate < currentDate) return true;
@@ -168,12 +187,37 @@ class RecordTests {
     return previousTime > Value(columns_.time) ? Add(0, 9) : true;
   }
 
-  FileHandle dat_;
+  const unsigned char* previous_;
   const MasterRecord& record_;
   const Columns& columns_;
   const unsigned char* bytes_;
   DATErrorEntry* entry_;
+  float values_[kMaxFields] = {};
+  unsigned converted_ = 0;  // bit c: values_[c] holds column c
 };
+
+// Reads the records from r on into block, at most blockRecords of them and
+// none beyond the last whole record; *count is how many. A block that cannot
+// be read is read again record by record, so that the scan ends exactly at
+// the first record that cannot be read. False when not even record r can be.
+bool ReadAhead(FileHandle dat, int32_t r, int64_t wholeRecords, int32_t blockRecords, int recordLength,
+               unsigned char* block, int32_t* count) {
+  const int64_t want = std::min<int64_t>(blockRecords, wholeRecords - r);
+  const int64_t offset = (int64_t{r} + 1) * recordLength;
+  if (want <= 0 || offset + want * recordLength > INT32_MAX) return false;
+  if (ReadBlock(dat, block, static_cast<uint32_t>(want * recordLength), static_cast<int32_t>(offset), 0)) {
+    *count = static_cast<int32_t>(want);
+    return true;
+  }
+  int32_t read = 0;
+  while (read < want && ReadBlock(dat, block + static_cast<size_t>(read) * static_cast<size_t>(recordLength),
+                                  static_cast<uint32_t>(recordLength),
+                                  static_cast<int32_t>(offset + int64_t{read} * recordLength), 0)) {
+    ++read;
+  }
+  *count = read;
+  return read > 0;
+}
 
 }  // namespace
 
@@ -190,9 +234,13 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
     CloseWithNotice(report, kUnknownDATFormatText);
     return 0;
   }
+  // Records are read a block at a time; the record before the one under test
+  // stays in memory for the order tests instead of being read again.
+  const int32_t blockRecords = std::max(1, kReadAhead / recordLength);
   ErrorListPtr errors(CreateList());
-  BlockPtr bytes = AllocateBlock(static_cast<size_t>(recordLength));
-  if (!errors || !bytes) {
+  BlockPtr block = AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
+  BlockPtr previous = AllocateBlock(static_cast<size_t>(recordLength));
+  if (!errors || !block || !previous) {
     CloseWithNotice(report, GetError(kMemoryMessage));
     return 0;
   }
@@ -205,14 +253,17 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
   const Columns columns = TestedColumns(layout, record);
   // The header record is not examined; a trailing partial record cannot be
   // read whole and ends the scan.
-  for (int32_t r = 0;; ++r) {
-    const int64_t offset = (int64_t{r} + 1) * recordLength;
-    if (offset > INT32_MAX || !ReadBlock(dat.Get(), bytes.get(), static_cast<uint32_t>(recordLength),
-                                         static_cast<int32_t>(offset), 0)) {
-      break;
+  const int64_t wholeRecords = FileLength(dat.Get()) / recordLength - 1;
+  int32_t inBlock = 0;  // records read into the block
+  int32_t used = 0;     // of which tested
+  for (int32_t r = 0;; ++r, ++used) {
+    if (used == inBlock) {
+      if (!ReadAhead(dat.Get(), r, wholeRecords, blockRecords, recordLength, block.get(), &inBlock)) break;
+      used = 0;
     }
+    const unsigned char* bytes = block.get() + static_cast<size_t>(used) * static_cast<size_t>(recordLength);
     DATErrorEntry entry{r, nullptr};
-    RecordTests tests(dat.Get(), record, columns, bytes.get(), &entry);
+    RecordTests tests(r > 0 ? previous.get() : nullptr, record, columns, bytes, &entry);
     bool memoryLeft = true;
     for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
     DefectListPtr defects(entry.defects);
@@ -223,6 +274,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
     }
     // The list owns the defects now.
     (void)defects.release();
+    std::memcpy(previous.get(), bytes, static_cast<size_t>(recordLength));
   }
   dat.Close();
   Deliver(report, std::move(errors));

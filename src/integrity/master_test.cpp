@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "integrity/error_list.h"
@@ -88,22 +89,31 @@ std::string LowerCaseName(const char* directory, int fileNumber, const char* ext
   return std::string(directory) + "f" + std::to_string(fileNumber) + extension;
 }
 
-// The stored bytes of the first (last == false) or last data record's date of
-// the instrument's data file. False when there is no date to compare: the
-// file cannot be opened with the record's length, or holds no whole data
-// record.
-bool ReadDATDateWord(const char* directory, const MasterRecord& record, bool last, uint32_t* word) {
+// The stored bytes of the first and last data records' dates of the
+// instrument's data file, each with whether it could be read. Neither can be
+// when there is no date to compare: the file cannot be opened with the
+// record's length, or holds no whole data record.
+struct DATDateWords {
+  bool found[2] = {false, false};  // [0] first, [1] last
+  uint32_t words[2] = {0, 0};
+};
+
+DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record) {
+  DATDateWords dates;
   const int32_t recordLength = record.RecordLength();
-  if (recordLength < 4) return false;
+  if (recordLength < 4) return dates;
   FileGuard dat(SOpenFile(LowerCaseName(directory, record.FileNumber(), ".dat").c_str(), kReadOnly, kShare,
                           static_cast<uint32_t>(recordLength), 0));
-  if (!dat.Valid()) return false;
+  if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
-  if (length < 2 * recordLength) return false;
-  unsigned char bytes[4];
-  if (!ReadBlock(dat.Get(), bytes, 4, last ? length - recordLength : recordLength, 0)) return false;
-  *word = LoadMbfWord(bytes);
-  return true;
+  if (length < 2 * recordLength) return dates;
+  for (int last = 0; last < 2; ++last) {
+    unsigned char bytes[4];
+    if (!ReadBlock(dat.Get(), bytes, 4, last ? length - recordLength : recordLength, 0)) continue;
+    dates.found[last] = true;
+    dates.words[last] = LoadMbfWord(bytes);
+  }
+  return dates;
 }
 
 // One pass over an open master: the tests, their questions and repairs.
@@ -134,6 +144,9 @@ class MasterScan {
       return true;
     });
   }
+
+  // Called before the tests of each record.
+  void BeginRecord() { dateWords_.reset(); }
 
   // record was read from offset; a correction rewrites it there.
   bool TestRecord(int32_t code, MasterRecord& record, int32_t offset, MasterErrorEntry* entry) {
@@ -171,9 +184,11 @@ class MasterScan {
       case Code::StartDateOutOfSync:
       case Code::EndDateOutOfSync: {
         const bool last = code == C(Code::EndDateOutOfSync);
-        uint32_t datWord = 0;
         if (record.FieldCount() < 4 || record.FieldCount() > 8) return true;
-        if (!ReadDATDateWord(directory_, record, last, &datWord)) return true;
+        // Both date tests of a record read the data file once.
+        if (!dateWords_) dateWords_ = ReadDATDateWords(directory_, record);
+        if (!dateWords_->found[last ? 1 : 0]) return true;
+        const uint32_t datWord = dateWords_->words[last ? 1 : 0];
         const uint32_t masterWord = last ? record.LastDateWord() : record.FirstDateWord();
         // Two corrupt dates both read as the marker and agree.
         if (MBF_IEEE(datWord) == MBF_IEEE(masterWord)) return true;
@@ -234,6 +249,8 @@ class MasterScan {
     if (repair_ && (!needsCreate || create_) &&
         (!prompt_ || report_.AskYesNo(GetMasterRepairQuestion(code)))) {
       repaired = correct() ? 1 : 0;
+      // The correction may have changed the record or its files.
+      dateWords_.reset();
     }
     return AddMasterError(code, repaired, entry) != 0;
   }
@@ -244,6 +261,7 @@ class MasterScan {
   int repair_;
   int prompt_;
   int create_;
+  std::optional<DATDateWords> dateWords_;  // of the record under test, once read
 };
 
 // Adds a finished entry to the list (it then owns the defects); false when
@@ -312,6 +330,7 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
     MasterRecord record;
     if (!ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0)) break;
     MasterErrorEntry entry{record.FileNumber(), nullptr};
+    scan.BeginRecord();
     for (int i = 0; i < testCount && memoryLeft; ++i) {
       memoryLeft = scan.TestRecord(testCodes[i], record, offset, &entry);
     }

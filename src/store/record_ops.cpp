@@ -1,5 +1,7 @@
 #include "store/record_ops.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@ constexpr int kTemporary = 1;
 // Header bytes 2-3 hold the count only while it fits a signed 16-bit number.
 constexpr int32_t kHeaderCountLimit = 32767;
 constexpr const char* kTempPrefix = "QVX";
+// Bytes moved at a time when records are copied one by one.
+constexpr int32_t kBlockBytes = 32768;
 
 uint16_t StoredCount(int32_t records) {
   return records >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(records);
@@ -144,22 +148,44 @@ int DeleteSelectedDATRecords(FileHandle handle, const char* fileName, RecordSele
   Shape shape;
   if (selection == nullptr || !ShapeOf(handle, record, &shape)) return 0;
   const int32_t L = shape.recordLength;
+  // Every record is looked up in the selection: a sorted copy of its numbers
+  // answers at once where walking the List for each record would take a
+  // time that grows with the square of the selection.
+  std::vector<int32_t> selected;
+  for (const ListNode* node = selection->first; node != nullptr; node = node->next) {
+    int32_t number = 0;
+    if (node->itemSize != sizeof number) continue;  // never equal under EditRecordNumberCompare
+    std::memcpy(&number, node->item, sizeof number);
+    selected.push_back(number);
+  }
+  std::sort(selected.begin(), selected.end());
   TempFile temp(DirectoryOf(fileName), L);
   if (!temp.Valid()) return 0;
   const FileHandle out = temp.Get();
-  std::vector<unsigned char> buffer(static_cast<size_t>(L));
   // The header is never a candidate, whatever the selection holds.
   if (!CopyRecordBytes(handle, 0, out, 0, L)) return 0;
+  // The records are read and the kept ones written a block at a time.
+  const int32_t blockRecords = std::max<int32_t>(1, kBlockBytes / L);
+  std::vector<unsigned char> in(static_cast<size_t>(blockRecords) * static_cast<size_t>(L));
+  std::vector<unsigned char> kept;
+  kept.reserve(in.size());
   int32_t written = 1;
   std::vector<int32_t> deleted;
-  for (int32_t k = 0; k < shape.dataRecords; ++k) {
-    if (IsInList(selection, &k, sizeof k, EditRecordNumberCompare)) {
-      deleted.push_back(k);
-      continue;
+  for (int32_t first = 0; first < shape.dataRecords; first += blockRecords) {
+    const int32_t count = std::min(blockRecords, shape.dataRecords - first);
+    if (!ReadBlock(handle, in.data(), static_cast<uint32_t>(count * L), (first + 1) * L, 0)) return 0;
+    kept.clear();
+    for (int32_t k = first; k < first + count; ++k) {
+      if (std::binary_search(selected.begin(), selected.end(), k)) {
+        deleted.push_back(k);
+        continue;
+      }
+      const auto at = in.begin() + static_cast<std::ptrdiff_t>(k - first) * L;
+      kept.insert(kept.end(), at, at + L);
     }
-    if (!ReadBlock(handle, buffer.data(), static_cast<uint32_t>(L), (k + 1) * L, 0)) return 0;
-    if (!WriteBlock(out, buffer.data(), static_cast<uint32_t>(L), written * L, 0)) return 0;
-    ++written;
+    if (kept.empty()) continue;
+    if (!WriteBlock(out, kept.data(), static_cast<uint32_t>(kept.size()), written * L, 0)) return 0;
+    written += static_cast<int32_t>(kept.size()) / L;
   }
   if (FileLength(out) != written * L || !ReplaceWith(handle, temp)) return 0;
   // Only now that the file is replaced do the deleted numbers leave the selection.
@@ -220,12 +246,16 @@ void SetPortionDates(FileHandle file, int32_t recordLength, MasterRecord* entry)
   entry->SetLastDateWord(dateAt(length - recordLength));
 }
 
-// The first portion: header and data records 0 ... count - 1.
+// The first portion: header and data records 0 ... count - 1, copied a
+// block at a time (copying the whole file and cutting it would move the
+// last portion's bytes for nothing).
 bool BuildFirstPortion(FileHandle source, const Shape& shape, int32_t count, FileHandle out) {
   const int32_t L = shape.recordLength;
-  if (!CopyRecordBytes(source, 0, out, 0, L)) return false;
-  if (!CopyTail(source, shape, 0, out)) return false;
-  return STruncateFile(out, (count + 1) * L) != 0 && WriteOwnCount(out, L);
+  const int32_t end = (count + 1) * L;
+  for (int32_t at = 0; at < end; at += kBlockBytes) {
+    if (!CopyRecordBytes(source, at, out, at, std::min(kBlockBytes, end - at))) return false;
+  }
+  return WriteOwnCount(out, L);
 }
 
 // The last portion: header and data records first ... to the end.
