@@ -1,0 +1,464 @@
+// Quorvex's benchmarks. Each compares one operation with a baseline that does
+// the least work the same result needs (plain POSIX reads, a plain copy, a
+// plain listing), measured in the same run on the same generated data, and
+// prints the ratio of the two times next to its target. Run them with
+// `bash scripts/bench.sh`; the figures are kept in bench/README.md.
+//
+//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx
+#include <CLI/CLI.hpp>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench_data.h"
+#include "browser/directory_scan.h"
+#include "commands.h"
+#include "filelayer/file_layer.h"
+#include "integrity/dat_test.h"
+#include "integrity/error_list.h"
+#include "integrity/master_test.h"
+#include "primitives/list.h"
+#include "primitives/mbf.h"
+#include "store/dat_file.h"
+#include "store/master_file.h"
+#include "store/record_ops.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile double gSink = 0;  // keeps the baselines' results alive
+
+[[noreturn]] void Die(const std::string& what) {
+  std::fprintf(stderr, "bench: %s\n", what.c_str());
+  std::exit(2);
+}
+
+double Milliseconds(const std::function<void()>& run) {
+  const auto start = Clock::now();
+  run();
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Timing {
+  double ours = 0;
+  double baseline = 0;
+};
+
+// The best of reps runs of each, taken in turn so that a change in the
+// machine's load falls on both alike. prepare runs, untimed, before every run.
+Timing Measure(int reps, const std::function<void()>& prepare, const std::function<void()>& ours,
+               const std::function<void()>& baseline) {
+  Timing best{1e300, 1e300};
+  for (int i = 0; i < reps; ++i) {
+    prepare();
+    best.ours = std::min(best.ours, Milliseconds(ours));
+    prepare();
+    best.baseline = std::min(best.baseline, Milliseconds(baseline));
+  }
+  return best;
+}
+
+int gMissed = 0;
+
+// informative: a comparison beyond the targets, shown but not counted.
+void Report(const std::string& name, const std::string& baselineName, const Timing& timing, double target,
+            bool informative = false) {
+  const double ratio = timing.ours / timing.baseline;
+  const bool met = ratio <= target;
+  if (!met && !informative) ++gMissed;
+  std::printf("%-46s ours %9.2f ms  baseline %9.2f ms  ratio %6.2f  target <= %.1f  %s\n", name.c_str(),
+              timing.ours, timing.baseline, ratio, target,
+              informative ? (met ? "(info: within)" : "(info: beyond)")
+              : met       ? "met"
+                          : "MISSED");
+  std::printf("%-46s   (baseline: %s)\n", "", baselineName.c_str());
+  std::fflush(stdout);
+}
+
+// A report that keeps the notice and frees any findings.
+class QuietReport : public ReportTarget {
+ public:
+  void ShowNotice(const char* text) override { notice = text; }
+  bool AskYesNo(const char*) override { return false; }
+  void ErrorListReady(List* list) override {
+    ++findings;
+    KillErrorList(list);
+  }
+  void Close() override {}
+
+  std::string notice;
+  int findings = 0;
+};
+
+void ExpectNothingFound(const QuietReport& report, const char* what) {
+  if (report.findings != 0 || report.notice != kNoErrorsFoundText)
+    Die(std::string(what) + " found defects in sound data: \"" + report.notice + "\"");
+}
+
+MasterRecord RecordOf(const std::string& coreDir, int fileNumber) {
+  MasterRecord record{};
+  if (!GetMetaStockMasterRecord(coreDir.c_str(), fileNumber, &record)) Die("no master record in " + coreDir);
+  return record;
+}
+
+// Reads a native file in 32 KiB blocks, handing each block to use.
+void ReadInBlocks(const std::string& path, const std::function<void(const uint8_t*, size_t, size_t)>& use) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) Die("cannot open " + path);
+  static uint8_t block[32768];
+  size_t offset = 0;
+  for (;;) {
+    const ssize_t got = read(fd, block, sizeof block);
+    if (got <= 0) break;
+    use(block, static_cast<size_t>(got), offset);
+    offset += static_cast<size_t>(got);
+  }
+  close(fd);
+}
+
+// durable: as a careful program replaces a file, the copy is forced to disk
+// and then renamed into place, and the rename forced to disk too (what the
+// record operations' write-through replacement does).
+void CopyInBlocks(const std::string& from, const std::string& to, bool durable = false) {
+  const std::string target = durable ? to + ".new" : to;
+  const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out < 0) Die("cannot create " + target);
+  ReadInBlocks(from, [&](const uint8_t* bytes, size_t size, size_t) {
+    if (write(out, bytes, size) != static_cast<ssize_t>(size)) Die("cannot write " + target);
+  });
+  if (durable) fsync(out);
+  close(out);
+  if (!durable) return;
+  if (rename(target.c_str(), to.c_str()) != 0) Die("cannot rename " + target);
+  const std::string directory = to.substr(0, to.find_last_of('/'));
+  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
+// --- the DAT test -----------------------------------------------------------
+
+void BenchDatTest(const std::string& work, int reps) {
+  const std::string dir = work + "/largest";
+  bench::WriteLargestInstrument(dir);
+  const std::string core = bench::CoreDir(dir);
+  const MasterRecord record = RecordOf(core, 1);
+  const int length = record.RecordLength();
+  const Timing timing = Measure(
+      reps, [] {},
+      [&] {
+        QuietReport report;
+        TestDATFile(core.c_str(), report, kDATDialogOrder, kDATTestCount, record);
+        ExpectNothingFound(report, "the DAT test");
+      },
+      [&] {
+        double sum = 0;
+        ReadInBlocks(dir + "/F1.DAT", [&](const uint8_t* bytes, size_t size, size_t offset) {
+          for (size_t at = offset < static_cast<size_t>(length) ? length - offset : 0; at + 4 <= size;
+               at += 4)
+            sum += MBF_IEEE(LoadMbfWord(bytes + at));
+        });
+        gSink = sum;
+      });
+  Report("DAT test, all codes, 65,535 x 8 fields", "read in 32 KiB blocks, every field converted", timing,
+         2.0);
+}
+
+// --- the master test --------------------------------------------------------
+
+void BenchMasterTest(const std::string& work, int reps) {
+  const std::string dir = work + "/full";
+  bench::WriteFullDirectory(dir);
+  const std::string core = bench::CoreDir(dir);
+  const Timing timing = Measure(
+      reps, [] {},
+      [&] {
+        QuietReport report;
+        TestMasterFile(core.c_str(), report, kMasterDialogOrder, kMasterTestCount, 0, 0, 0);
+        ExpectNothingFound(report, "the master test");
+      },
+      [&] {
+        double sum = 0;
+        for (int n = 1; n <= bench::kFullDirectory; ++n) {
+          const std::string path = dir + "/F" + std::to_string(n) + ".DAT";
+          const int fd = open(path.c_str(), O_RDONLY);
+          uint8_t bytes[4] = {};
+          if (fd < 0 || pread(fd, bytes, 4, 28) != 4) Die("cannot read " + path);
+          close(fd);
+          sum += MBF_IEEE(LoadMbfWord(bytes));
+        }
+        gSink = sum;
+      });
+  Report("master test, all codes, report only, 255 files", "open, read 4 bytes of and close each data file",
+         timing, 2.0);
+}
+
+// --- the directory scan -----------------------------------------------------
+
+int ListRecursively(const std::string& path) {
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> subdirectories;
+  int entries = 0;
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    ++entries;
+    if (entry->d_type == DT_DIR) subdirectories.push_back(path + "/" + entry->d_name);
+  }
+  closedir(dir);
+  for (const std::string& sub : subdirectories) entries += ListRecursively(sub);
+  return entries;
+}
+
+void BenchDirectoryScan(const std::string& work, int reps) {
+  const std::string root = work + "/tree";
+  bench::WriteTree(root);
+  const std::string core = bench::CoreDir(root);
+  int kept = 0;
+  const Timing timing = Measure(
+      reps, [] {},
+      [&] {
+        List* nodes = CreateList();
+        if (ScanRootDirectory(nodes, core.c_str()) == 0) Die("the scan ran out of memory");
+        PruneDirTree(nodes);
+        kept = CountListItems(nodes);
+        KillTreeData(nodes);
+        KillList(nodes);
+      },
+      [&] { gSink = ListRecursively(root); });
+  // The root, the 200 data directories and the 100 top-level directories above them.
+  if (kept != 1 + bench::kTreeDataDirectories + 100) Die("the pruned tree holds " + std::to_string(kept));
+  Report("directory scan and pruning, 10,000 directories", "a plain recursive listing (opendir/readdir)",
+         timing, 1.5);
+}
+
+// --- the record operations --------------------------------------------------
+
+void BenchRecordOps(const std::string& work, int reps) {
+  const std::string source = work + "/ops-source";
+  bench::WriteLargestInstrument(source);
+  const std::vector<uint8_t> dat = bench::ReadFile(source + "/F1.DAT");
+  const std::vector<uint8_t> master = bench::ReadFile(source + "/master");
+  const std::string dir = work + "/ops";
+  const std::string core = bench::CoreDir(dir);
+  const std::string name = core + "F1.DAT";
+  const MasterRecord record = RecordOf(bench::CoreDir(source), 1);
+  const int32_t L = record.RecordLength();
+
+  auto fresh = [&] {
+    bench::RemoveTree(dir);
+    bench::MakeDirectories(dir);
+    bench::WriteFile(dir + "/F1.DAT", dat);
+    bench::WriteFile(dir + "/master", master);
+  };
+  auto copy = [&] { CopyInBlocks(source + "/F1.DAT", dir + "/copy.DAT"); };
+  // Runs op on the file held open as the editor holds it, and checks the length it leaves.
+  auto onOpenFile = [&](const std::function<int(FileHandle)>& op, int32_t expectedRecords, const char* what) {
+    const FileHandle handle = SOpenFile(name.c_str(), 1, 1, static_cast<uint32_t>(L), 0);
+    if (!ValidFile(handle)) Die("cannot open " + name);
+    if (op(handle) != 1) Die(std::string(what) + " failed");
+    const int32_t length = FileLength(handle);
+    SCloseFile(handle);
+    if (length != (expectedRecords + 1) * L)
+      Die(std::string(what) + " left " + std::to_string(length / L - 1) + " records");
+  };
+
+  // The selection is the editor's, built as the user selects: not timed.
+  List* selection = nullptr;
+  const Timing deletion = Measure(
+      reps,
+      [&] {
+        fresh();
+        KillList(selection);
+        selection = CreateList();
+        // Descending, so that each number goes in at the front.
+        for (int32_t r = bench::kLargestRecords - 1; r >= 0; --r) {
+          if (r % 2 == 0) AddNewItem(selection, &r, sizeof r, EditRecordNumberCompare);
+        }
+      },
+      [&] {
+        onOpenFile([&](FileHandle h) { return DeleteSelectedDATRecords(h, name.c_str(), selection, record); },
+                   bench::kLargestRecords / 2, "the deletion");
+      },
+      copy);
+  KillList(selection);
+  Report("delete every other record of 65,535", "copy the file in 32 KiB blocks", deletion, 3.0);
+
+  const Timing insertion = Measure(
+      reps, fresh,
+      [&] {
+        onOpenFile([&](FileHandle h) { return InsertRecord(h, name.c_str(), 0, record); },
+                   bench::kLargestRecords + 1, "the insertion");
+      },
+      copy);
+  Report("insert one record at the start", "copy the file in 32 KiB blocks", insertion, 3.0);
+
+  const Timing split = Measure(
+      reps, fresh,
+      [&] {
+        onOpenFile(
+            [&](FileHandle h) {
+              MasterRecord own = record;
+              return SplitFile(h, core.c_str(), 1, &own, core.c_str(), bench::kLargestRecords / 2, 1, 0, 0);
+            },
+            bench::kLargestRecords / 2, "the split");
+      },
+      copy);
+  Report("split the file in half", "copy the file in 32 KiB blocks", split, 3.0);
+
+  // Every replacement of a data file is written through to the disk; against
+  // a copy that is too, the operations' own work shows.
+  const Timing durable = Measure(
+      reps, fresh, [] {}, [&] { CopyInBlocks(source + "/F1.DAT", dir + "/copy.DAT", true); });
+  const char* durableName = "copy in 32 KiB blocks, fsync, rename, fsync the directory";
+  Report("  delete, against a durable copy", durableName, {deletion.ours, durable.baseline}, 3.0, true);
+  Report("  insert, against a durable copy", durableName, {insertion.ours, durable.baseline}, 3.0, true);
+  Report("  split, against a durable copy", durableName, {split.ours, durable.baseline}, 3.0, true);
+}
+
+// --- qvx list and show ------------------------------------------------------
+
+int RunQvx(std::vector<std::string> args) {
+  CLI::App app{"qvx", "qvx"};
+  app.require_subcommand(1, 1);
+  int status = 0;
+  qvx::RegisterReadCommands(app, &status);
+  args.insert(args.begin(), "qvx");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  app.parse(static_cast<int>(argv.size()), argv.data());
+  return status;
+}
+
+// What std::cout receives while run runs.
+std::string Captured(const std::function<void()>& run) {
+  std::ostringstream text;
+  std::streambuf* previous = std::cout.rdbuf(text.rdbuf());
+  run();
+  std::cout.rdbuf(previous);
+  return text.str();
+}
+
+std::string Trimmed(const uint8_t* field, size_t width) {
+  std::string text(reinterpret_cast<const char*>(field), width);
+  text = text.substr(0, text.find('\0'));
+  return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+void PlainList(const std::string& dir) {
+  static const char* const kPeriods[] = {"Daily File", "Weekly File", "Monthly File", "IntraDay File"};
+  const std::vector<uint8_t> master = bench::ReadFile(dir + "/master");
+  for (size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
+    const uint8_t* record = master.data() + at;
+    const int n = record[0];
+    const char period = static_cast<char>(record[33]);
+    const char* periodText = period == 'D'   ? kPeriods[0]
+                             : period == 'W' ? kPeriods[1]
+                             : period == 'M' ? kPeriods[2]
+                                             : kPeriods[3];
+    const std::string file = dir + "/F" + std::to_string(n) + ".DAT";
+    std::cout << Trimmed(record + 7, 16) << '\t' << Trimmed(record + 36, 14) << "\tF" << n << '\t'
+              << periodText << '\t' << (access(file.c_str(), R_OK) == 0 ? "File Exists" : "Non-Existant")
+              << '\n';
+  }
+}
+
+void PlainShow(const std::string& dir) {
+  constexpr int kFields = bench::kLargestFields;
+  constexpr size_t kLength = 4 * kFields;
+  std::cout << "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\tO I\n";
+  long record = 0;
+  ReadInBlocks(dir + "/F1.DAT", [&](const uint8_t* bytes, size_t size, size_t offset) {
+    for (size_t at = offset < kLength ? kLength - offset : 0; at + kLength <= size; at += kLength) {
+      std::string line = std::to_string(record++);
+      char text[64];
+      const auto date = static_cast<long>(MBF_IEEE(LoadMbfWord(bytes + at)));
+      std::snprintf(text, sizeof text, "\t%02ld/%02ld/%02ld", date % 100, date / 100 % 100,
+                    date / 10000 % 100);
+      line += text;
+      const auto time = static_cast<long>(MBF_IEEE(LoadMbfWord(bytes + at + 4)));
+      std::snprintf(text, sizeof text, "\t%02ld:%02ld:%02ld", time / 10000, time / 100 % 100, time % 100);
+      line += text;
+      for (size_t c = 2; c < kFields; ++c) {
+        std::snprintf(text, sizeof text, "\t%.2f",
+                      static_cast<double>(MBF_IEEE(LoadMbfWord(bytes + at + 4 * c))));
+        line += text;
+      }
+      std::cout << line << '\n';
+    }
+  });
+}
+
+void BenchQvx(const std::string& work, int reps) {
+  const std::string full = work + "/qvx-full";
+  const std::string largest = work + "/qvx-largest";
+  bench::WriteFullDirectory(full);
+  bench::WriteLargestInstrument(largest);
+  const auto list = [&] { RunQvx({"list", full}); };
+  const auto show = [&] { RunQvx({"show", largest, "1"}); };
+  // The baselines print exactly what qvx prints.
+  if (Captured(list) != Captured([&] { PlainList(full); })) Die("qvx list and the plain listing differ");
+  if (Captured(show) != Captured([&] { PlainShow(largest); })) Die("qvx show and the plain reader differ");
+
+  std::ofstream sink("/dev/null");
+  std::streambuf* previous = std::cout.rdbuf(sink.rdbuf());
+  const Timing listing = Measure(
+      reps, [] {}, list, [&] { PlainList(full); });
+  const Timing showing = Measure(
+      reps, [] {}, show, [&] { PlainShow(largest); });
+  std::cout.rdbuf(previous);
+  Report("qvx list, 255 instruments", "read master whole, access() each data file", listing, 2.0);
+  Report("qvx show, every record of 65,535 x 8 fields", "read in 32 KiB blocks, same texts", showing, 2.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Quorvex benchmarks: our time against a plain baseline, same run, same data."};
+  int reps = 7;
+  std::string keep;
+  std::vector<std::string> names;
+  app.add_option("--reps", reps, "Runs of each side; the best is taken")->check(CLI::PositiveNumber);
+  app.add_option("--keep", keep, "Generate the data in this directory and keep it");
+  app.add_option("NAME", names, "dat, master, tree, records, qvx (default: all)");
+  CLI11_PARSE(app, argc, argv);
+
+  std::string work = keep;
+  if (work.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quorvex-bench-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) Die("cannot make a work directory");
+    work = pattern;
+  }
+  bench::MakeDirectories(work);
+
+  const std::vector<std::pair<std::string, void (*)(const std::string&, int)>> benches = {
+      {"dat", BenchDatTest},
+      {"master", BenchMasterTest},
+      {"tree", BenchDirectoryScan},
+      {"records", BenchRecordOps},
+      {"qvx", BenchQvx}};
+  std::printf("Quorvex benchmarks: best of %d runs of each side; ratio = ours / baseline\n", reps);
+  for (const auto& [name, run] : benches) {
+    if (names.empty() || std::find(names.begin(), names.end(), name) != names.end()) run(work, reps);
+  }
+  if (keep.empty()) bench::RemoveTree(work);
+  std::printf("%d target(s) missed\n", gMissed);
+  return 0;
+}
