@@ -1,4 +1,5 @@
-// The record editor window (class "MdiEditChild"), as the frame uses it.
+// The record editor window (class "MdiEditChild"), as the frame and the DAT
+// error report use it.
 #pragma once
 
 #include <windows.h>
@@ -6,11 +7,21 @@
 #include <cstdint>
 
 // The editor's window procedure, registered with the class "MdiEditChild".
+// Besides the menu commands it takes 527 (go to the record in lParam) and
+// 528 (the same, and the field in the high word of wParam) from the DAT
+// error report; lParam -1 changes nothing.
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Opens an editor on the data file of fileNumber in directory (ending in a
 // backslash) inside mdiClient; messages are owned by owner. 1 when the
-// creation request was sent to the MDI client (the new window is then in
-// hwndEdit), 0 after a failure, which it has reported.
+// creation request was sent to the MDI client (hwndEdit then holds the new
+// window, or null when the window refused to open, after saying why); 0
+// after a failure it has reported (no data file, no master entry), and
+// without a word for a null directory.
 int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory,
                      int16_t fileNumber);
+
+// What a refused character sounds like: MessageBeep(0) unless replaced (the
+// GUI tests count beeps). Null puts the default back; returns the previous.
+using EditorBeepFunction = void (*)();
+EditorBeepFunction SetEditorBeep(EditorBeepFunction beep);
