@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -14,6 +16,8 @@ struct Faults {
   std::array<int, kKinds> counts{};
   // For each kind, the call numbers (as counted in counts) that must fail.
   std::array<std::vector<int>, kKinds> pending;
+  // Write call numbers that store only some of their bytes, and how many.
+  std::vector<std::pair<int, uint32_t>> shortWrites;
 };
 
 Faults& State() {
@@ -33,10 +37,17 @@ void FailNthCall(Call kind, int nth) {
   faults.pending[Index(kind)].push_back(faults.counts[Index(kind)] + nth);
 }
 
+void ShortenNthWrite(int nth, uint32_t bytes) {
+  if (nth < 1) return;
+  Faults& faults = State();
+  faults.shortWrites.emplace_back(faults.counts[Index(Call::Write)] + nth, bytes);
+}
+
 void ResetFaults() {
   Faults& faults = State();
   faults.counts.fill(0);
   for (auto& list : faults.pending) list.clear();
+  faults.shortWrites.clear();
 }
 
 int CallCount(Call kind) {
@@ -53,6 +64,17 @@ bool CallFails(Call kind) {
   if (hit == list.end()) return false;
   list.erase(hit);
   return true;
+}
+
+uint32_t WriteAllowance(uint32_t count) {
+  Faults& faults = State();
+  const int number = faults.counts[Index(Call::Write)];
+  auto& list = faults.shortWrites;
+  auto hit = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.first == number; });
+  if (hit == list.end()) return count;
+  const uint32_t allowed = std::min(count, hit->second);
+  list.erase(hit);
+  return allowed;
 }
 
 }  // namespace detail

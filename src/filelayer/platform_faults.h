@@ -10,5 +10,8 @@ namespace platform::detail {
 // must fail (the caller then returns its failure result without doing
 // anything).
 bool CallFails(Call kind);
+// The bytes the Write call just counted by CallFails may store: count, or
+// fewer when ShortenNthWrite named that call.
+uint32_t WriteAllowance(uint32_t count);
 
 }  // namespace platform::detail

@@ -295,6 +295,7 @@ int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
 
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
   if (detail::CallFails(Call::Write)) return -1;
+  count = detail::WriteAllowance(count);
   if (file == nullptr || offset < 0 || !file->canWrite) return -1;
   const auto* bytes = static_cast<const char*>(buffer);
   int64_t done = 0;

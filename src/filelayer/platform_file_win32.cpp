@@ -72,6 +72,7 @@ int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
 
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
   if (detail::CallFails(Call::Write)) return -1;
+  count = detail::WriteAllowance(count);
   if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
   DWORD put = 0;
   if (!WriteFile(file->handle, buffer, count, &put, nullptr) && put == 0) return -1;

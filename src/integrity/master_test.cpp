@@ -1,15 +1,19 @@
 #include "integrity/master_test.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "filelayer/platform_file.h"
 #include "integrity/error_list.h"
 #include "integrity/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
+#include "store/dat_probe.h"
 #include "store/file_guard.h"
 #include "store/master_file.h"
 
@@ -79,6 +83,60 @@ uint8_t DeterminedRecordLength(const char* directory, int fileNumber) {
     default:
       return 0;
   }
+}
+
+// Whether the directory holds an entry of that name (matched without regard
+// to case), readable or not. The "create empty replacement" repairs of codes
+// 0 and 1 run only when it does not: a data file that exists but cannot be
+// opened for reading at the moment (held by another program, no read
+// permission, a passing failure) must never be emptied. A directory that
+// cannot be listed counts as holding it.
+bool Present(const char* directory, const std::string& name) {
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  bool found = false;
+  const bool listed = platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    found =
+        entry.name.size() == name.size() && std::equal(name.begin(), name.end(), entry.name.begin(),
+                                                       [&](char a, char b) { return lower(a) == lower(b); });
+    return !found;
+  });
+  return found || !listed;
+}
+
+// CreateDATFile reports a file it created even when its header could not be
+// written: the file must hold the whole header.
+bool HeaderWritten(const std::string& name, const MasterRecord& record) {
+  FileGuard dat(SOpenFile(name.c_str(), kReadOnly, kShare, 1, 0));
+  return dat.Valid() && FileLength(dat.Get()) == std::max<int32_t>(record.RecordLength(), 4);
+}
+
+// Whether F<n>.DAT holds intraday records, as IsIntra judges it; nothing when
+// the file cannot be read, so that the code 7 correction does not take
+// unread data for daily data.
+std::optional<bool> IntradayData(const char* directory, int fileNumber) {
+  FileGuard dat(SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, 1, 0));
+  if (!dat.Valid()) return std::nullopt;
+  const int32_t length = FileLength(dat.Get());
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(length, 0)));
+  if (length > 0 && !ReadBlock(dat.Get(), bytes.data(), static_cast<uint32_t>(length), 0, 0))
+    return std::nullopt;
+  const uint16_t recordLength = RecordLengthOfContents(bytes);
+  return recordLength != kUnknownRecordLength && IntradayContents(bytes, recordLength) != 0;
+}
+
+// Makes the missing F<n>.DAT (dop: F<n>.DOP) of the record. When it cannot be
+// made whole (a header or text that could not be written), what was made is
+// taken away again, so that the directory is as it was and the defect counts
+// as not repaired.
+bool CreateMissingFile(const char* directory, const MasterRecord& record, bool dop) {
+  const std::string name =
+      dop ? DOPFileName(directory, record.FileNumber()) : DATFileName(directory, record.FileNumber());
+  if (Present(directory, name.substr(std::strlen(directory)))) return false;
+  if (dop ? CreateDOPFile(directory, record) != 0
+          : CreateDATFile(directory, record) != 0 && HeaderWritten(name, record))
+    return true;
+  platform::RemoveFile(name);
+  return false;
 }
 
 bool IsKnownRecordLength(uint8_t length) {
@@ -162,10 +220,10 @@ class MasterScan {
     switch (static_cast<Code>(code)) {
       case Code::MissingDATFile:
         if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dat").c_str())) return true;
-        return Found(code, entry, [&] { return CreateDATFile(directory_, record) != 0; });
+        return Found(code, entry, [&] { return CreateMissingFile(directory_, record, false); });
       case Code::MissingDOPFile:
         if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dop").c_str())) return true;
-        return Found(code, entry, [&] { return CreateDOPFile(directory_, record) != 0; });
+        return Found(code, entry, [&] { return CreateMissingFile(directory_, record, true); });
       case Code::BadFileType:
         if (record.FileType() == kMasterFileType) return true;
         return Found(code, entry, rewrite([](MasterRecord& r) {
@@ -216,7 +274,9 @@ class MasterScan {
         const char period = record.Period();
         if (period == 'I' || period == 'D' || period == 'W' || period == 'M') return true;
         return Found(code, entry, rewrite([this](MasterRecord& r) {
-                       r.SetPeriod(IsIntra(directory_, r.FileNumber()) ? 'I' : 'D');
+                       const std::optional<bool> intraday = IntradayData(directory_, r.FileNumber());
+                       if (!intraday) return false;
+                       r.SetPeriod(*intraday ? 'I' : 'D');
                        return true;
                      }));
       }
@@ -355,9 +415,9 @@ int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code) {
   if (!GetMetaStockMasterRecord(directory, fileNumber, &record)) return 0;
   switch (static_cast<Code>(code)) {
     case Code::MissingDATFile:
-      return CreateDATFile(directory, record) ? 1 : 0;
+      return CreateMissingFile(directory, record, false) ? 1 : 0;
     case Code::MissingDOPFile:
-      return CreateDOPFile(directory, record) ? 1 : 0;
+      return CreateMissingFile(directory, record, true) ? 1 : 0;
     case Code::BadFileType:
       record.SetFileType(kMasterFileType);
       break;

@@ -50,8 +50,10 @@ inline constexpr const char* kMasterTooShortText = "The master file is too short
 // repair: correct each defect where possible, rewriting the record in place;
 // prompt: ask the report first (only Yes repairs); create: allow making a
 // missing F<n>.DAT or F<n>.DOP (codes 0 and 1 repair nothing without it, and
-// ask nothing). A defect is marked repaired only when its correction took
-// effect: a record length that cannot be determined, a file that could not be
+// ask nothing). A file is created only when the directory holds no entry of
+// its name: one that exists but cannot be opened for reading is never
+// emptied. A defect is marked repaired only when its correction took effect:
+// a record length that cannot be determined, a file that could not be
 // created or a write that failed leaves it "Not Repaired".
 //
 // The result reaches the report only: ErrorListReady with the findings, or a
@@ -65,8 +67,9 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
 // with this file number (0: the header, codes 8 and 9) through the store's
 // own operations. 1 when the correction was made; 0 when it cannot be made
 // (no such record, a date or record length that cannot be read from the data
-// file, data that is not intraday for code 7, a code without a correction) or
-// the write failed — nothing is then written.
+// file, data that is not intraday for code 7, a code without a correction, a
+// file of the name codes 0 and 1 would create already there) or the write
+// failed — nothing is then written.
 int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code);
 
 // 1 when the first defect of this code in the first entry for this file
