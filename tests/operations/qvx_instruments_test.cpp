@@ -11,11 +11,8 @@
 
 #include "fixtures.h"
 #include "operations_support.h"
+#include "support/program_runner.h"
 #include "support/temp_dir.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 #ifndef QVX_PROGRAM
 #error "QVX_PROGRAM must name the qvx executable"
@@ -37,70 +34,10 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-struct QvxRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using QvxRun = testing_support::ProgramRun;
 
-std::string ProgramPath() {
-  std::string path = QVX_PROGRAM;
-#ifdef _WIN32
-  // The build tree as Wine shows it: the Unix root is drive Z.
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    path = "Z:" + path;
-  }
-#endif
-  return path;
-}
-
-std::string Quote(const std::string& arg) {
-#ifdef _WIN32
-  // The C runtime's rules: backslashes are doubled before a quote.
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(2 * backslashes, '\\');
-  return quoted + "\"";
-#else
-  std::string quoted = "'";
-  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-#endif
-}
-
-QvxRun Qvx(const std::vector<std::string>& args) {
-  static TempDir outputs;
-  std::string command = Quote(ProgramPath());
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const std::string out = outputs.Path("out.txt"), err = outputs.Path("err.txt");
-#ifdef _WIN32
-  command += " <NUL >" + Quote(out) + " 2>" + Quote(err);
-  command = "\"" + command + "\"";  // cmd /c drops the outer pair
-#else
-  command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-#endif
-  QvxRun run;
-  const int raw = std::system(command.c_str());
-#ifdef _WIN32
-  run.status = raw;
-#else
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-  const Bytes o = ReadBytes(out), e = ReadBytes(err);
-  run.out.assign(o.begin(), o.end());
-  run.err.assign(e.begin(), e.end());
-  return run;
-}
+// Runs the qvx built beside this test; stdin is empty.
+QvxRun Qvx(const std::vector<std::string>& args) { return testing_support::RunProgram(QVX_PROGRAM, args); }
 
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;

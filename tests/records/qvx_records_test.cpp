@@ -3,6 +3,8 @@
 // build the program is qvx.exe, started under Wine by this test.
 #include <gtest/gtest.h>
 
+#include "support/program_runner.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,10 +13,6 @@
 #include "fixtures.h"
 #include "integrity/messages.h"
 #include "records_support.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 #ifndef QVX_PROGRAM
 #error "QVX_PROGRAM must name the qvx executable"
@@ -25,71 +23,10 @@ namespace {
 using namespace records_test;
 using fixtures::MbfWord;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing_support::ProgramRun;
 
-std::string Quote(const std::string& arg) {
-#ifdef _WIN32
-  // The C runtime's rules: backslashes before a quote are doubled.
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(2 * backslashes, '\\');
-  return quoted + "\"";
-#else
-  std::string quoted = "'";
-  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-#endif
-}
-
-std::string ProgramPath() {
-  std::string path = QVX_PROGRAM;
-#ifdef _WIN32
-  // The build tree's path as Wine shows it: the Unix root is drive Z.
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    path = "Z:" + path;
-  }
-#endif
-  return path;
-}
-
-Outcome Qvx(const std::vector<std::string>& args) {
-  static TempDir outputs;
-  std::string command = Quote(ProgramPath());
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const std::string out = outputs.Path("out.txt"), err = outputs.Path("err.txt");
-#ifdef _WIN32
-  command += " <NUL >" + Quote(out) + " 2>" + Quote(err);
-  // cmd /c drops the first and last quote of the line: give it a pair to drop.
-  command = "\"" + command + "\"";
-#else
-  command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-#endif
-  Outcome run;
-  const int raw = std::system(command.c_str());
-#ifdef _WIN32
-  run.status = raw;
-#else
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-  const Bytes o = ReadBytes(out), e = ReadBytes(err);
-  run.out.assign(o.begin(), o.end());
-  run.err.assign(e.begin(), e.end());
-  return run;
-}
+// Runs the qvx built beside this test; stdin is empty.
+Outcome Qvx(const std::vector<std::string>& args) { return testing_support::RunProgram(QVX_PROGRAM, args); }
 
 // Instrument F1 with stale header count and master dates, so that every run
 // shows the write-back on close.
