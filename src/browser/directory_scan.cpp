@@ -64,7 +64,7 @@ struct Listing {
 Listing ListOnce(const std::string& path) {
   Listing listing;
   platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
-    if (IsMasterName(entry.name)) listing.hasMaster = true;
+    if (!entry.isDirectory && IsMasterName(entry.name)) listing.hasMaster = true;
     if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
       listing.subdirectories.push_back(entry.name);
     return true;
@@ -132,7 +132,7 @@ int ScanDirectory(List* nodes, const char* path, DirNode* parent) {
 int HasMasterFile(const char* path) {
   bool found = false;
   platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
-    found = IsMasterName(entry.name);
+    found = !entry.isDirectory && IsMasterName(entry.name);
     return !found;
   });
   return found ? 1 : 0;

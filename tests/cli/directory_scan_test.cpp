@@ -154,6 +154,20 @@ TEST_F(DirectoryScanTest, MasterIsFoundWhateverItsLetterCase) {
   EXPECT_EQ(HasMasterFile(PathOf("other").c_str()), 0);
 }
 
+// A subdirectory that happens to be named master is not a master file: the
+// directory above it is shown only on the way to data below it.
+TEST_F(DirectoryScanTest, ADirectoryNamedMasterIsNotAMasterFile) {
+  Dir("holder/Master");
+  EXPECT_EQ(HasMasterFile(PathOf("holder").c_str()), 0);
+  Scan();
+  EXPECT_EQ(Find("holder"), nullptr);
+  DataDir("holder/Master");
+  Scan();
+  ASSERT_NE(Find("holder"), nullptr);
+  EXPECT_EQ(Find("holder")->hasMaster, 0);
+  EXPECT_EQ(Find("holder/Master")->hasMaster, 1);
+}
+
 TEST_F(DirectoryScanTest, NodesLinkToTheirParentsCopyInTheList) {
   DataDir("a/b/c");
   Scan();
