@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake make g++ googletest libcli11-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          wine wine64 fonts-wine fonts-liberation xvfb imagemagick)
+          wine wine64 fonts-wine fonts-liberation xvfb imagemagick file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
