@@ -225,8 +225,12 @@ LRESULT OnPaint(HWND window, EditorState& state) {
 
 // ---- Scrolling -------------------------------------------------------------------------
 
+// The scroll bars at the view's top record and first column (a move may
+// bring a column left of the view into it).
 void ShowTopRecord(HWND window, const EditorState& state) {
   SetScrollPos(window, SB_VERT, state.topRecord, TRUE);
+  if (GetScrollPos(window, SB_HORZ) != state.firstColumn)
+    SetScrollPos(window, SB_HORZ, state.firstColumn, TRUE);
 }
 
 LRESULT OnVScroll(HWND window, EditorState& state, int request, int thumb) {

@@ -376,6 +376,7 @@ TEST_F(EditorWindowTest, GoToRecordCommandsMoveToTheRecordAndField) {
   EXPECT_EQ(state.currentRecord, 200);
   EXPECT_EQ(state.currentColumn, 2);
   EXPECT_EQ(state.firstColumn, 2) << "the field comes into view";
+  EXPECT_EQ(GetScrollPos(editor, SB_HORZ), 2) << "and the horizontal scroll bar follows";
   Command(editor, IDM_GOTO_RECORD_COLUMN, -1, 5);
   EXPECT_EQ(state.currentRecord, 200) << "-1 changes nothing";
   EXPECT_EQ(state.currentColumn, 2);
