@@ -1,10 +1,15 @@
 #include "shell/frame_window.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "browser/browser_window.h"
 #include "editor/editor_window.h"
+#include "filelayer/file_layer.h"
+#include "integrity/messages.h"
+#include "primitives/memory.h"
+#include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
 #include "shell/remote_requests.h"
@@ -175,4 +180,17 @@ HWND OpenBrowserWindow(char* directory) {
   create.style = 0;
   create.lParam = reinterpret_cast<LPARAM>(directory);
   return reinterpret_cast<HWND>(SendMessageA(MDIhwnd, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+}
+
+HWND OpenStartPathBrowser(const std::string& directory) {
+  constexpr int kInvalidPathMessage = 3;
+  if (directory.empty() || !IsValidPath(directory.c_str())) {
+    MessageBoxA(MDIFrame, GetError(kInvalidPathMessage), AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    return nullptr;
+  }
+  AddPath(directory.c_str());
+  auto* path = static_cast<char*>(MemAllocate(directory.size() + 1));
+  if (path == nullptr) return nullptr;
+  std::memcpy(path, directory.c_str(), directory.size() + 1);
+  return OpenBrowserWindow(path);
 }

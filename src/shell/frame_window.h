@@ -24,8 +24,9 @@ HWND CreateFrameWindow(HINSTANCE instance);
 // browser window with the creation request. The new window, or null.
 HWND OpenBrowserWindow(char* directory);
 
-// An interactive start whose command line names a directory (PATH:"...")
-// opens a browser on it once the frame is up, as if it had been chosen in
-// Select Path. Pending: lands with the browser window; until then it does
-// nothing.
-void OpenStartPathBrowser(const std::string& directory);
+// An interactive start whose command line names a directory (PATH:"...",
+// ending in a backslash) opens a browser on it once the frame is up, as if it
+// had been chosen in Select Path: the path joins the path history. A path
+// that is not a searchable directory gets "The path specified was not
+// valid." and opens nothing. The new window, or null.
+HWND OpenStartPathBrowser(const std::string& directory);

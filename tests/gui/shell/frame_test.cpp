@@ -175,6 +175,8 @@ TEST_F(FrameTest, OtherCommandsGoToTheActiveChildUnchanged) {
   }
 
   ReceivedCommands().clear();
+  DialogResponder responder;
+  responder.ExpectDialog("Select Path", [](HWND dialog) { gui_harness::PressButton(dialog, IDCANCEL); });
   for (WORD command : {IDM_TILE_VERTICALLY, IDM_CASCADE, IDM_OPEN_EDITOR, IDM_SELECT_PATH}) {
     SendMessageA(MDIFrame, WM_COMMAND, command, 0);
   }
