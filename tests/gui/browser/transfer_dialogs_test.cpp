@@ -102,7 +102,7 @@ TEST_F(TransferTest, CopyShowsTheSourceAndTheInstrumentsAndCopiesThemIntoANewDir
   const HWND browser = BrowserWithSelected({1, 2, 3});
   const Bytes dat1 = StocksFile(1, ".DAT"), dat2 = StocksFile(2, ".DAT"), dat3 = StocksFile(3, ".DAT");
   const Bytes sourceMaster = ReadBytes(NativePath("Stocks/master"));
-  const std::string destination = Dir("Copied");
+  const std::string destination = Dir("Stocks\\Copied");
   responder_
       .ExpectDialog(
           "Copy",
@@ -123,26 +123,28 @@ TEST_F(TransferTest, CopyShowsTheSourceAndTheInstrumentsAndCopiesThemIntoANewDir
   Command(browser, IDM_COPY);
 
   // Processed in the reverse of their master order: F3 arrives first.
-  const std::vector<MasterRecord> copied = ReadMasterRecords(NativePath("Copied/master"));
+  const std::vector<MasterRecord> copied = ReadMasterRecords(NativePath("Stocks/Copied/master"));
   EXPECT_EQ(InstrumentNames(copied), (std::vector<std::string>{kStocks.at(3), kStocks.at(2), kStocks.at(1)}));
-  EXPECT_EQ(ReadBytes(NativePath("Copied/F1.DAT")), dat3);
-  EXPECT_EQ(ReadBytes(NativePath("Copied/F2.DAT")), dat2);
-  EXPECT_EQ(ReadBytes(NativePath("Copied/F3.DAT")), dat1);
-  EXPECT_EQ(ReadBytes(NativePath("Copied/F3.DOP")), StocksFile(1, ".DOP"));
+  EXPECT_EQ(ReadBytes(NativePath("Stocks/Copied/F1.DAT")), dat3);
+  EXPECT_EQ(ReadBytes(NativePath("Stocks/Copied/F2.DAT")), dat2);
+  EXPECT_EQ(ReadBytes(NativePath("Stocks/Copied/F3.DAT")), dat1);
+  EXPECT_EQ(ReadBytes(NativePath("Stocks/Copied/F3.DOP")), StocksFile(1, ".DOP"));
   EXPECT_EQ(ReadBytes(NativePath("Stocks/master")), sourceMaster) << "a copy leaves the source alone";
   EXPECT_EQ(ListLines(List(browser)).size(), 6u);
 
-  // The destination joined the path history (with its backslash) and is
-  // offered next time.
-  std::string offered;
+  // The destination joined the path history (with its backslash); lying
+  // below the source, it is the destination offered next time.
+  std::string first, shown;
   responder_.ExpectDialog("Copy", [&](HWND dialog) {
-    char first[MAX_PATH] = {};
-    SendDlgItemMessageA(dialog, IDC_TRANSFER_DESTINATION, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-    offered = first;
+    char text[MAX_PATH] = {};
+    SendDlgItemMessageA(dialog, IDC_TRANSFER_DESTINATION, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    first = text;
+    shown = ControlTextOf(dialog, IDC_TRANSFER_DESTINATION);
     PressButton(dialog, IDCANCEL);
   });
   Command(browser, IDM_COPY);
-  EXPECT_EQ(offered, destination);
+  EXPECT_EQ(first, destination);
+  EXPECT_EQ(shown, destination);
 }
 
 TEST_F(TransferTest, CopyIntoTheSourceDirectoryMakesCopiesUnderNewNumbers) {
