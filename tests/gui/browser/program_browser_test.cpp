@@ -89,6 +89,18 @@ std::string RemoteListLine(HWND list, int line) {
   return narrow;
 }
 
+// Keys typed through the system's input queue go to the foreground window.
+void BringToFront(HWND frame) {
+  EXPECT_TRUE(WaitUntil(
+      "the frame to become the foreground window",
+      [&] {
+        if (GetForegroundWindow() == frame) return true;
+        SetForegroundWindow(frame);
+        return false;
+      },
+      kStepLimit));
+}
+
 TEST(ProgramBrowser, AStartWithAPathOpensABrowserOnItsDataDirectories) {
   testing_support::TempDir temp;
   const std::string root = temp.Path("sample");
@@ -135,6 +147,25 @@ TEST(ProgramBrowser, AStartWithAPathOpensABrowserOnItsDataDirectories) {
   RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   SendMessageTimeoutA(frame, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
   EXPECT_FALSE(gui_harness::SaveScreenshot("browser-sample-tree").empty());
+
+  // The keys reach the browser through the frame's accelerators: Delete
+  // opens the Delete dialog on the selected line, Enter an editor on it.
+  BringToFront(frame);
+  gui_harness::PressChord({VK_DELETE});
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      "the Delete dialog after the Delete key",
+      [&] { return (dialog = gui_harness::FindProgramDialog(program, "Delete")) != nullptr; }, kStepLimit));
+  gui_harness::PressButton(dialog, IDCANCEL);
+  ASSERT_TRUE(WaitUntil(
+      "the Delete dialog to close", [&] { return !IsWindow(dialog); }, kStepLimit));
+  BringToFront(frame);
+  gui_harness::PressChord({VK_RETURN});
+  const std::string editorTitle = root + "\\Stocks\\F1.DAT [ACME INDUSTRIES]";
+  EXPECT_TRUE(WaitUntil(
+      "an editor titled " + editorTitle + " after the Enter key",
+      [&] { return FindWindowExA(client, nullptr, "MdiEditChild", editorTitle.c_str()) != nullptr; },
+      kStepLimit));
 
   PostMessageA(frame, WM_COMMAND, IDM_EXIT, 0);
   DWORD code = 12345;
