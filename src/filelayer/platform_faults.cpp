@@ -66,13 +66,14 @@ bool CallFails(Call kind) {
   return true;
 }
 
-uint32_t WriteAllowance(uint32_t count) {
+uint32_t WriteAllowance(uint32_t count, int64_t offset, const std::function<int64_t()>& size) {
   Faults& faults = State();
   const int number = faults.counts[Index(Call::Write)];
   auto& list = faults.shortWrites;
   auto hit = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.first == number; });
   if (hit == list.end()) return count;
-  const uint32_t allowed = std::min(count, hit->second);
+  const int64_t inside = std::max<int64_t>(size() - offset, 0);
+  const uint32_t allowed = static_cast<uint32_t>(std::min<int64_t>(count, inside + hit->second));
   list.erase(hit);
   return allowed;
 }

@@ -92,9 +92,10 @@ std::string CreateUniqueFile(const std::string& directory, const std::string& pr
 //   Size: Size; List: ListDirectory.
 enum class Call { Open, Read, Write, Truncate, Rename, Delete, Copy, CreateDirectory, Size, List };
 void FailNthCall(Call kind, int nth);
-// The nth WriteAt call (counted with the Write calls, from this call) stores
-// only its first `bytes` bytes and returns that count, as a write that fills
-// the disk does. ResetFaults clears it too.
+// The nth WriteAt call (counted with the Write calls, from this call) meets a
+// full disk with `bytes` bytes free: what lands inside the file as it is
+// stored, and at most `bytes` beyond its end; the call returns the count
+// stored, as such a write does. ResetFaults clears it too.
 void ShortenNthWrite(int nth, uint32_t bytes);
 void ResetFaults();
 // Calls of the kind made since the last ResetFaults (for sizing fault loops).

@@ -295,8 +295,11 @@ int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
 
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
   if (detail::CallFails(Call::Write)) return -1;
-  count = detail::WriteAllowance(count);
   if (file == nullptr || offset < 0 || !file->canWrite) return -1;
+  count = detail::WriteAllowance(count, offset, [file] {
+    struct stat info;
+    return fstat(file->fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+  });
   const auto* bytes = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {

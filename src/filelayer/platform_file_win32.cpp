@@ -72,8 +72,11 @@ int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
 
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
   if (detail::CallFails(Call::Write)) return -1;
-  count = detail::WriteAllowance(count);
   if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
+  count = detail::WriteAllowance(count, offset, [file] {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file->handle, &size) ? static_cast<int64_t>(size.QuadPart) : 0;
+  });
   DWORD put = 0;
   if (!WriteFile(file->handle, buffer, count, &put, nullptr) && put == 0) return -1;
   return static_cast<int64_t>(put);

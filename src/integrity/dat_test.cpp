@@ -102,9 +102,9 @@ class RecordTests {
       case 3:
         return Relation(columns_.low, columns_.close, columns_.low, code);
       case 4:
-        return Relation(columns_.low, columns_.open, columns_.open, code);
+        return OpenRelation(columns_.low, columns_.open, code);
       case 5:
-        return Relation(columns_.open, columns_.high, columns_.open, code);
+        return OpenRelation(columns_.open, columns_.high, code);
       case 6:
         return InvalidValue(columns_.date, IsValidFloatDate, code);
       case 7:
@@ -144,6 +144,13 @@ class RecordTests {
     const float b = Value(bColumn);
     if (a < 0.0f || b < 0.0f) return true;
     return a > b ? Add(recordedColumn, code) : true;
+  }
+
+  // An open of 0 is no open price, as data from before opens were recorded
+  // carries it: there is nothing to compare.
+  bool OpenRelation(int aColumn, int bColumn, int32_t code) {
+    if (columns_.open >= 0 && Value(columns_.open) == 0.0f) return true;
+    return Relation(aColumn, bColumn, columns_.open, code);
   }
 
   bool InvalidValue(int column, int (*isValid)(float), int32_t code) {

@@ -14,8 +14,8 @@ enum class DATErrorCode : int32_t {
   HighBelowLow = 1,         // on the Low column
   CloseAboveHigh = 2,       // on the Close column
   CloseBelowLow = 3,        // on the Low column
-  OpenBelowLow = 4,         // on the Open column
-  OpenAboveHigh = 5,        // on the Open column
+  OpenBelowLow = 4,         // on the Open column; an open of 0 (none) passes
+  OpenAboveHigh = 5,        // on the Open column; an open of 0 (none) passes
   InvalidDates = 6,         // on the Date column
   InvalidTimes = 7,         // on the Time column
   DatesOutOfOrder = 8,      // on column 0

@@ -173,9 +173,12 @@ int AppendPendingRecord(EditorSession* session) {
   for (int c = 0; c < columns && 4 * c + 4 <= length; ++c) {
     StoreMbfWord(&bytes[static_cast<size_t>(4 * c)], IEEE_MBF(session->pending[c].value));
   }
-  // One write, so that a failure cannot leave part of a record behind.
+  // One write, so that a failure cannot leave part of a record behind; and a
+  // write cut short (a full disk) is cut away again.
+  const int32_t before = FileLength(session->file.Get());
   if (WriteBlock(session->file.Get(), bytes.data(), static_cast<uint32_t>(length),
                  session->layout.recordCount * length, 0) == 0) {
+    if (FileLength(session->file.Get()) > before) STruncateFile(session->file.Get(), before);
     return 0;
   }
   std::fill(std::begin(session->pending), std::end(session->pending), PendingValue{0.0f, 0});

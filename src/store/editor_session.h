@@ -103,7 +103,8 @@ CellCommit CommitCellText(EditorSession* session, int32_t record, int column, co
 
 // When every column of the new-record row holds a pending value: appends the
 // record (in one write), clears the pending values and raises the record
-// count; 1. Otherwise 0, and when the write fails the pending values stay.
+// count; 1. Otherwise 0, and when the write fails the pending values stay and
+// whatever part of the record reached the file (a full disk) is cut away.
 int AppendPendingRecord(EditorSession* session);
 
 // Insert Record at the current record: 1 and the selection emptied, the

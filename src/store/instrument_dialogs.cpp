@@ -177,6 +177,9 @@ int MakeDirApply(const char* parent, const char* name, UserInteraction& ui, std:
   }
   const std::string directory = path + '\\';
   if (!CreateEmptyMasterFile(directory.c_str())) {
+    // A master left shorter than its header would make the new directory
+    // unusable: take it away.
+    platform::RemoveFile(MasterFileName(directory.c_str()));
     ui.ShowNotice(GetError(kUnknownErrorMessage));
     return kDialogStaysOpen;
   }
@@ -188,7 +191,12 @@ int ChangeSymbolApply(const char* directory, MasterRecord* record, const char* n
                       UserInteraction& ui) {
   PutPadded(record->raw + master_offset::kSymbol, newSymbol ? newSymbol : "", master_offset::kSymbolWidth,
             master_offset::kSymbolWidth);
-  if (!UpdateMetaStockMasterRecord(directory, record->FileNumber(), *record)) {
+  // The update reports only that the record was found: read it back to learn
+  // whether master took it.
+  MasterRecord written{};
+  if (!UpdateMetaStockMasterRecord(directory, record->FileNumber(), *record) ||
+      !GetMetaStockMasterRecord(directory, record->FileNumber(), &written) ||
+      std::memcmp(written.raw, record->raw, kMasterRecordSize) != 0) {
     ui.ShowNotice(GetError(kReadOnlyMessage));
     return kDialogStaysOpen;
   }

@@ -68,7 +68,8 @@ int CreateApply(const char* directory, const CreateEntries& entries, UserInterac
 // it. kDialogEnds and *created (the new directory text, ending in a
 // backslash); kDialogStaysOpen after "You must provide at least one character
 // for a directory name.", "Unable to create Directory", or "An unknown error
-// occurred!" (the directory was made but its master was not; it stays).
+// occurred!" (the directory was made but its master was not; it stays,
+// without any part of a master).
 int MakeDirApply(const char* parent, const char* name, UserInteraction& ui, std::string* created);
 
 // Change Symbol's OK for the instrument's record as read when the dialog

@@ -181,9 +181,12 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
   // Header first: should the record then be lost, the count is one too high
   // (which the master test reports) rather than a number being handed out
   // twice.
+  const int32_t oldLength = FileLength(master.Get());
   if (!WriteBlock(master.Get(), plan.header.raw, kMasterRecordSize, 0, 0)) return -1;
   if (!WriteBlock(master.Get(), entry.raw, kMasterRecordSize, plan.recordOffset, 0)) {
     WriteBlock(master.Get(), plan.original.raw, kMasterRecordSize, 0, 0);
+    // A write cut short (a full disk) leaves part of a record: cut it away.
+    if (FileLength(master.Get()) > oldLength) STruncateFile(master.Get(), oldLength);
     return -1;
   }
   *record = entry;
@@ -388,7 +391,9 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
   }
 
   if (deleteFiles != 0) {
-    for (InstrumentFile file : kInstrumentFiles) {
+    // The data file goes last: should another deletion fail, the instrument
+    // is listed again with its data still there.
+    for (InstrumentFile file : {InstrumentFile::DOP, InstrumentFile::CHT, InstrumentFile::DAT}) {
       const std::string name = InstrumentFileName(directory, fileNumber, file);
       if (platform::RemoveFile(name) || !FilePresent(name)) continue;
       // A file left behind must not lose its entry.

@@ -28,7 +28,8 @@ std::string MasterTempFileName(const char* directory);
 // is left alone (-1). While the header's last file number is below 255 the new
 // number is the next one; from 255 on it is the lowest number no record uses.
 // The header is written first, then the record at the end of the file; when
-// the record cannot be written the old header is put back.
+// the record cannot be written the old header is put back and any part of the
+// record that reached the file (a full disk) is cut away.
 //
 // On success record->raw[0] holds the number; on -1 the record is unchanged.
 // With createFiles non-zero, empty F<n>.DAT and F<n>.DOP files are then made
@@ -61,10 +62,11 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
 // master is unchanged (it or msttmp cannot be opened, read or written whole,
 // or the replacement failed).
 //
-// With deleteFiles non-zero the instrument's .DAT, .DOP and .CHT files are
-// deleted after the rewrite (missing files are no error), so that no data file
-// is left behind unlisted: a file that exists but is held open or cannot be
-// written is checked for first (the result is then 0 and nothing changed), and
-// should a deletion still fail, the removed records are appended to master
-// again and the result is 0 (files deleted before it stay deleted).
+// With deleteFiles non-zero the instrument's .DOP, .CHT and .DAT files are
+// deleted after the rewrite, the data file last (missing files are no error),
+// so that no data file is left behind unlisted: a file that exists but is held
+// open or cannot be written is checked for first (the result is then 0 and
+// nothing changed), and should a deletion still fail, the removed records are
+// appended to master again and the result is 0 (files deleted before it stay
+// deleted; the data file is then still there).
 int DeleteInstrument(const char* directory, const MasterRecord& record, int deleteFiles);

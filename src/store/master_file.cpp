@@ -134,15 +134,17 @@ int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord
   uint32_t firstWord = 0;
   uint32_t lastWord = 0;
   if (length > recordLength) {
-    // A date that cannot be read, or reads as corrupt, is stored as 0.
-    auto dateAt = [&](int32_t offset) -> uint32_t {
+    // A date that reads as corrupt is stored as 0. One that cannot be read
+    // at all leaves master alone: storing 0 would overwrite good dates
+    // because of a failed read.
+    auto dateAt = [&](int32_t offset, uint32_t* word) {
       unsigned char bytes[4];
-      if (!ReadBlock(datHandle, bytes, 4, offset, 0)) return 0;
+      if (!ReadBlock(datHandle, bytes, 4, offset, 0)) return false;
       float date = MBF_IEEE(LoadMbfWord(bytes));
-      return date < 0.0f ? IEEE_MBF(0.0f) : IEEE_MBF(date);
+      *word = date < 0.0f ? IEEE_MBF(0.0f) : IEEE_MBF(date);
+      return true;
     };
-    firstWord = dateAt(recordLength);
-    lastWord = dateAt(length - recordLength);
+    if (!dateAt(recordLength, &firstWord) || !dateAt(length - recordLength, &lastWord)) return 0;
   }
 
   FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);

@@ -164,7 +164,8 @@ int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const Mas
 // record length from record) into every master record whose file number is
 // record's. A DAT file holding no data record, or a corrupt date, gives 0.
 // 1 when the last rewrite succeeded; 0 when master cannot be opened, no
-// record matched or the last rewrite failed.
+// record matched or the last rewrite failed, and 0 without touching master
+// when a date cannot be read from the DAT file.
 int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord& record);
 
 // Reads and writes back the header. For master error codes 8 and 9 ("Too

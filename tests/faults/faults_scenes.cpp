@@ -41,7 +41,9 @@ void WriteSoundDirectory(const std::string& nativeDir, const std::vector<int>& n
   std::filesystem::create_directories(nativeDir);
   MasterBuilder master;
   for (int n : numbers) {
-    const auto seed = static_cast<uint32_t>(n * 31 + nativeDir.size());
+    // Distinct per number and directory, and the same in every scratch directory.
+    const std::string tag = std::filesystem::path(nativeDir).filename().string();
+    const auto seed = static_cast<uint32_t>(n * 31 + tag.size() * 7 + (tag.empty() ? 0 : tag[0]));
     master.Add(SoundEntry(n, records, seed));
     const Series series = Series::Daily(records, 2009, 12, 28, seed);
     testing_support::WriteBytes(nativeDir + "/F" + std::to_string(n) + ".DAT", series.Dat(7, 'D').Build());
