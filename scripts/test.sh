@@ -14,6 +14,7 @@ echo "== native build and tests"
 cmake --preset native "$werror" >/dev/null
 cmake --build --preset native
 ctest --preset native || status=1
+bash scripts/fuzz.sh || status=1
 
 echo "== win64 build and tests under Wine"
 cmake --preset win64 "$werror" >/dev/null

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Short fuzzing passes over what comes from outside: master files, data files
+# with their master records, typed dates and times, and command lines.
+# Builds the libFuzzer programs with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer in a tree of their own (build/fuzz, or
+# $QUORVEX_FUZZ_BUILD), seeds them from the sample tree and the committed
+# seeds, and runs each for $QUORVEX_FUZZ_SECONDS seconds (30 by default).
+# Exits non-zero when a fuzzer finds an input that breaks a rule or crashes;
+# the input is kept under <build>/fuzz-artifacts/<target>/ and belongs in
+# tests/fuzz/regressions/<target>/ once the fault is fixed (fuzz_tests then
+# replays it in every build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${QUORVEX_FUZZ_BUILD:-build/fuzz}
+seconds=${QUORVEX_FUZZ_SECONDS:-30}
+targets=(master datafile datetime commandline)
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_SANITIZE=ON \
+  -DQUORVEX_FUZZ=ON -DQUORVEX_WERROR="${QUORVEX_WERROR:-OFF}" >/dev/null
+cmake --build "$build" -j2 --target quorvex_fuzz_seeds "${targets[@]/#/fuzz_}"
+
+seeds="$build/fuzz-corpus/sample"
+rm -rf "$seeds"
+"$build/tests/fuzz/quorvex_fuzz_seeds" "$seeds"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+status=0
+for target in "${targets[@]}"; do
+  corpus="$build/fuzz-corpus/$target"
+  artifacts="$build/fuzz-artifacts/$target"
+  mkdir -p "$corpus" "$artifacts"
+  echo "== fuzz_$target, ${seconds} s"
+  if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$artifacts/" \
+      "$corpus" "$seeds/$target" "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target" \
+      >"$artifacts/log.txt" 2>&1; then
+    status=1
+    echo "fuzz_$target broke a rule or crashed; the input is in $artifacts/, the output in $artifacts/log.txt:"
+    grep -E "quorvex fuzz:|ERROR: |SUMMARY: |runtime error" "$artifacts/log.txt" | head -5 || true
+  else
+    grep -E "^stat::number_of_executed_units|^#[0-9]+ *DONE" "$artifacts/log.txt" | head -2 || true
+  fi
+done
+exit $status
