@@ -146,6 +146,21 @@ class RecordTests {
     return a > b ? Add(recordedColumn, code) : true;
   }
 
+  // The previous record's date as GetDate reads it, made again from its
+  // parts; false when there is none or it is not a valid date. Worked out
+  // once for both order tests.
+  bool PreviousDate(float* date) {
+    if (!previousDateKnown_) {
+      int16_t day = 0, month = 0, year = 0;
+      previousDateValid_ = previous_ != nullptr &&
+                           ExtractDate(ReadableValue(previous_), &day, &month, &year) &&
+                           MakeDate(&previousDate_, day, month, year);
+      previousDateKnown_ = true;
+    }
+    *date = previousDate_;
+    return previousDateValid_;
+  }
+
   // An open of 0 is no open price, as data from before opens were recorded
   // carries it: there is nothing to compare.
   bool OpenRelation(int aColumn, int bColumn, int32_t code) {
@@ -164,12 +179,8 @@ class RecordTests {
     if (columns_.date < 0 || entry_->recordNumber <= 0) return true;
     const float current = Value(columns_.date);
     if (current < 0.0f) return true;
-    int16_t day = 0, month = 0, year = 0;
     float previous = 0.0f;
-    if (previous_ == nullptr || !ExtractDate(ReadableValue(previous_), &day, &month, &year) ||
-        !MakeDate(&previous, day, month, year)) {
-      return true;
-    }
+    if (!PreviousDate(&previous)) return true;
     // Several records of one day are normal in an intraday file.
     const bool outOfOrder = Intraday() ? previous > current : previous >= current;
     return outOfOrder ? Add(0, 8) : true;
@@ -177,12 +188,9 @@ class RecordTests {
 
   bool DateTimesOutOfOrder() {
     if (!Intraday() || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return true;
-    int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    int16_t hour = 0, minute = 0, second = 0;
     float previousDate = 0.0f;
-    if (previous_ == nullptr || !ExtractDate(ReadableValue(previous_), &day, &month, &year) ||
-        !MakeDate(&previousDate, day, month, year)) {
-      return true;
-    }
+    if (!PreviousDate(&previousDate)) return true;
     ExtractTime(ReadableValue(previous_ + kColumnBytes), &hour, &minute, &second);
     const float currentDate = Value(columns_.date);
     if (previousDate > currentDate) return Add(0, 9);
@@ -201,6 +209,9 @@ class RecordTests {
   DATErrorEntry* entry_;
   float values_[kMaxFields] = {};
   unsigned converted_ = 0;  // bit c: values_[c] holds column c
+  bool previousDateKnown_ = false;
+  bool previousDateValid_ = false;
+  float previousDate_ = 0.0f;
 };
 
 // Reads the records from r on into block, at most blockRecords of them and
