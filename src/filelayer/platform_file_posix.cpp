@@ -90,15 +90,20 @@ bool Exists(const std::string& path, struct stat* info = nullptr) {
   return lstat(path.c_str(), info ? info : &local) == 0;
 }
 
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+  return upper;
+}
+
 // The entry of directory (a native path, "" for the current directory) whose
 // name matches name whatever its case; the smallest in byte order when several
 // do, so that the choice is stable. Empty when none does.
 std::string FindNoCase(const std::string& directory, std::string_view name) {
   // The name in capitals, as Windows programs write them, is the smallest
   // case variant in byte order: when it exists, the search would pick it.
-  std::string upper(name);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+  std::string upper = UpperAscii(name);
   if (Exists(directory + upper)) return upper;
   DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
   if (dir == nullptr) return {};
@@ -116,45 +121,73 @@ struct Resolved {
   std::string literal;  // the same, but the last component as the caller spelt it
 };
 
+// A core name taken apart: '\' becomes '/', empty components are dropped.
+struct NameParts {
+  std::vector<std::string> parts;
+  bool absolute = false;
+  bool trailingSeparator = false;
+
+  explicit NameParts(const std::string& name) {
+    std::string text = name;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    trailingSeparator = !text.empty() && text.back() == '/';
+    absolute = !text.empty() && text.front() == '/';
+    std::string_view rest(text);
+    while (!rest.empty()) {
+      size_t slash = rest.find('/');
+      std::string_view part = rest.substr(0, slash);
+      if (!part.empty()) parts.emplace_back(part);
+      rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+  }
+  // The first count components as spelt, joined; the native path of the name
+  // when every component exists as spelt.
+  std::string Joined(size_t count) const {
+    std::string joined = absolute ? "/" : "";
+    for (size_t i = 0; i < count; ++i) {
+      joined += parts[i];
+      if (i + 1 < parts.size() || trailingSeparator) joined += '/';
+    }
+    return joined;
+  }
+};
+
+// The native path of a name whose components all exist as spelt, which is
+// then also what Resolve gives; the common case, tried first by the opens.
+std::string Spelt(const std::string& name) {
+  const NameParts nameParts(name);
+  return nameParts.Joined(nameParts.parts.size());
+}
+
 // Maps a core name to a native path: '\' becomes '/', and each component is
 // the existing entry whatever its case (an exact match first). Components
 // below one that does not exist are kept as given.
 Resolved Resolve(const std::string& name) {
-  std::string text = name;
-  std::replace(text.begin(), text.end(), '\\', '/');
-  bool trailingSeparator = !text.empty() && text.back() == '/';
-
-  std::vector<std::string_view> parts;
-  std::string_view rest(text);
-  bool absolute = !rest.empty() && rest.front() == '/';
-  while (!rest.empty()) {
-    size_t slash = rest.find('/');
-    std::string_view part = rest.substr(0, slash);
-    if (!part.empty()) parts.push_back(part);
-    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-  }
+  const NameParts nameParts(name);
+  const std::vector<std::string>& parts = nameParts.parts;
+  const bool trailingSeparator = nameParts.trailingSeparator;
 
   Resolved result;
-  std::string prefix = absolute ? "/" : "";
+  std::string prefix = nameParts.absolute ? "/" : "";
   // When the whole name exists as spelt, so does every component on the way,
   // and the search below would keep each as it is; likewise for the
   // components before the last when the directory holding it exists as
-  // spelt. Two lookups then stand in for one per component.
+  // spelt, and the search of the last one would pick its capitals first
+  // (see FindNoCase). A lookup or two then stand in for one per component.
   size_t known = 0;
   if (!parts.empty()) {
-    std::string joined = prefix;
-    std::string parent;
-    for (size_t i = 0; i < parts.size(); ++i) {
-      if (i + 1 == parts.size()) parent = joined;
-      joined += parts[i];
-      if (i + 1 < parts.size() || trailingSeparator) joined += '/';
-    }
+    const std::string joined = nameParts.Joined(parts.size());
     if (Exists(joined)) return {joined, joined};
+    const std::string parent = nameParts.Joined(parts.size() - 1);
+    const std::string& last = parts.back();
+    const std::string upper = UpperAscii(last);
+    if (!trailingSeparator && upper != last && last != "." && last != ".." && Exists(parent + upper))
+      return {parent + upper, joined};
     if (parts.size() > 1 && Exists(parent)) known = parts.size() - 1;
   }
   bool parentExists = true;
   for (size_t i = 0; i < parts.size(); ++i) {
-    std::string_view part = parts[i];
+    const std::string& part = parts[i];
     std::string stored(part);
     if (i >= known && parentExists && part != "." && part != ".." && !Exists(prefix + stored)) {
       std::string match = FindNoCase(prefix, part);
@@ -166,7 +199,7 @@ Resolved Resolve(const std::string& name) {
     }
     bool last = i + 1 == parts.size();
     std::string separator = (!last || trailingSeparator) ? "/" : "";
-    if (last) result.literal = prefix + std::string(part) + separator;
+    if (last) result.literal = prefix + part + separator;
     prefix += stored + separator;
   }
   result.path = prefix;
@@ -252,11 +285,13 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   if (detail::CallFails(Call::Open)) return nullptr;
   const bool write = request.access == Access::ReadWrite;
   const bool create = request.creation == Creation::CreateAlways;
-  std::string path = Resolve(name).path;
   // Never O_TRUNC here: a create that the sharing rules refuse must leave the
   // file as it was.
   int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
-  int fd = open(path.c_str(), flags, 0666);
+  // An existing file named as spelt is the one Resolve would find; a create
+  // must look for another letter case first.
+  int fd = create ? -1 : open(Spelt(name).c_str(), flags, 0666);
+  if (fd < 0) fd = open(Resolve(name).path.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
   struct stat info;
   Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
@@ -326,7 +361,8 @@ bool Truncate(FileRef file, int64_t length) {
 
 bool CanOpenForReading(const std::string& name) {
   if (detail::CallFails(Call::Open)) return false;
-  int fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(Spelt(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
   bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
