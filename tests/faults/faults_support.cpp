@@ -108,7 +108,7 @@ int SweepEveryCall(const SweepSpec& spec) {
   if (spec.shortWrites) {
     const int writes = counts[static_cast<size_t>(platform::Call::Write)];
     for (int n = 1; n <= writes; ++n) {
-      runOnce(platform::Call::Write, n, "write call " + std::to_string(n) + " stores 1 byte",
+      runOnce(platform::Call::Write, n, "write call " + std::to_string(n) + " on a full disk",
               [n] { platform::ShortenNthWrite(n, 1); });
     }
     return failed;

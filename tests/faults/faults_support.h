@@ -58,9 +58,9 @@ struct Outcome {
 // Builds the scene in a fresh directory, runs the operation once without
 // faults to learn how many calls of each kind it makes and what it leaves,
 // then once for every call with that call failing (or, with shortWrites,
-// every write storing only half its bytes, as on a full disk), and hands
-// each outcome to check. Returns how many faulty runs the operation reported
-// as failed (result == failedResult).
+// every write meeting a full disk with one byte free: what lands inside the
+// file is stored, one byte more at most), and hands each outcome to check. Returns how many faulty runs the
+// operation reported as failed (result == failedResult).
 struct SweepSpec {
   std::string name;
   std::function<void(const TempDir&)> build;
