@@ -85,7 +85,11 @@ int FormatDATErrorReport(const char* directory, int fileNumber, const List* erro
     *failedName = datName;
     return 0;
   }
-  FileGuard dat(SOpenFile(datName.c_str(), kReadOnly, kShare, record.RecordLength(), 0));
+  // Opened by the name text that the record editor and the DAT test use: the
+  // file layer then shares an editor's open entry instead of asking the
+  // system for a second handle, which an editor's write access refuses.
+  FileGuard dat(
+      SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, record.RecordLength(), 0));
   if (!dat.Valid()) {
     *failedName = datName;
     return 0;

@@ -1,6 +1,8 @@
 #include "shell/remote_requests.h"
 
+#include "integrity/integrity_window_support.h"
 #include "integrity/messages.h"
+#include "integrity/report_windows.h"
 #include "shell/shell_globals.h"
 #include "store/master_file.h"
 
@@ -57,29 +59,43 @@ bool FrameRemoteTestHost::ReadMasterRecord(const std::string& directory, int fil
 
 void FrameRemoteTestHost::RunDATTest(const std::string& directory, int fileNumber,
                                      std::span<const int32_t> tests, const MasterRecord& record) {
-  RunRemoteDATTest(directory, fileNumber, tests, record);
+  RunRemoteDATTest(frame_, directory, fileNumber, tests, record);
 }
 
 void FrameRemoteTestHost::RunMasterTest(const std::string& directory, std::span<const int32_t> tests) {
-  RunRemoteMasterTest(directory, tests);
+  RunRemoteMasterTest(frame_, directory, tests);
 }
 
-void RunRemoteDATTest(const std::string&, int, std::span<const int32_t>, const MasterRecord&) {
-  // Pending: ReportDATErrors(frame, path, n), then TestDATFile with the wait
-  // cursor, then DispatchMessagesWhileOpen(DATReportWindowOpen).
+void RunRemoteDATTest(HWND frame, const std::string& directory, int fileNumber,
+                      std::span<const int32_t> tests, const MasterRecord& record) {
+  const HWND report = ReportDATErrors(frame, directory.c_str(), static_cast<int16_t>(fileNumber));
+  if (report == nullptr) return;
+  {
+    integrity_windows::WaitCursor wait;
+    TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
+  }
+  DispatchMessagesWhileOpen(DATReportWindowOpen);
 }
 
-void RunRemoteMasterTest(const std::string&, std::span<const int32_t>) {
-  // Pending: ReportMasterErrors(frame, path), then TestMasterFile (no repair,
-  // no prompt, no creation) with the wait cursor, then
-  // DispatchMessagesWhileOpen(MasterReportWindowOpen).
+void RunRemoteMasterTest(HWND frame, const std::string& directory, std::span<const int32_t> tests) {
+  const HWND report = ReportMasterErrors(frame, directory.c_str());
+  if (report == nullptr) return;
+  {
+    integrity_windows::WaitCursor wait;
+    TestMasterFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), 0, 0, 0);
+  }
+  DispatchMessagesWhileOpen(MasterReportWindowOpen);
 }
 
 void DispatchMessagesWhileOpen(const int& open) {
   MSG message;
   while (open != 0) {
     if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      WaitMessage();
+      // A message sent from another thread or program (WM_CLOSE to the
+      // report, say) is handled inside PeekMessageA, which then reports an
+      // empty queue: look at the flag again before sleeping, and wake for
+      // anything already waiting, not only for what arrives later.
+      if (open != 0) MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       continue;
     }
     if (message.message == WM_QUIT) {

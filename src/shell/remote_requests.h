@@ -47,17 +47,18 @@ class FrameRemoteTestHost : public RemoteTestHost {
   HWND frame_;
 };
 
-// Runs the DAT test of a remote request with its report window and waits
-// until that window is closed. Pending: the report windows and the tests land
-// in a later issue; until then no report window opens and no test runs, so
-// the request goes straight on to its end (WM_CLOSE).
-void RunRemoteDATTest(const std::string& directory, int fileNumber, std::span<const int32_t> tests,
-                      const MasterRecord& record);
-// The same for the master test (the program stays open). Pending likewise.
-void RunRemoteMasterTest(const std::string& directory, std::span<const int32_t> tests);
+// Runs the DAT test of a remote request: the DAT report window owned by the
+// frame, the test with the wait cursor, then the polling loop until no DAT
+// report is open. Nothing runs when the report window cannot be created.
+void RunRemoteDATTest(HWND frame, const std::string& directory, int fileNumber,
+                      std::span<const int32_t> tests, const MasterRecord& record);
+// The same for the master test, which only reports (no repair, no prompt, no
+// creation of files).
+void RunRemoteMasterTest(HWND frame, const std::string& directory, std::span<const int32_t> tests);
 
 // The polling loop of a remote test: takes and dispatches messages (without
-// the accelerator tables) until *open is 0. It sleeps while the queue is
+// the accelerator tables) until *open is 0, also when a message sent from
+// another thread or program is what clears it. It sleeps while the queue is
 // empty instead of spinning. A WM_QUIT it takes is posted again and ends the
 // wait, so that the program's own message loop still ends.
 void DispatchMessagesWhileOpen(const int& open);

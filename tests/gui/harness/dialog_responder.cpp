@@ -94,6 +94,7 @@ void CALLBACK DialogResponder::TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
 
 void DialogResponder::Answer(HWND dialog) {
   SeenDialog seen{WindowText(dialog), MessageBoxText(dialog)};
+  if (ignoredCaptions_.count(seen.caption) != 0) return;
   seen_.push_back(seen);
   if (!expectations_.empty()) {
     Expectation& next = expectations_.front();

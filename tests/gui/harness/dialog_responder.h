@@ -43,6 +43,14 @@ class DialogResponder {
   // it, and to close it).
   DialogResponder& ExpectDialog(const std::string& caption, std::function<void(HWND)> action);
 
+  // Dialogs of the code under test that answer nothing (modeless windows
+  // such as reports, activated again whenever a box over them closes) are
+  // left alone when they have this caption as they are looked at.
+  DialogResponder& IgnoreCaption(const std::string& caption) {
+    ignoredCaptions_.insert(caption);
+    return *this;
+  }
+
   const std::vector<SeenDialog>& Seen() const { return seen_; }
   size_t Outstanding() const { return expectations_.size(); }
 
@@ -64,6 +72,7 @@ class DialogResponder {
   std::deque<Expectation> expectations_;
   std::deque<HWND> queued_;
   std::set<HWND> handled_;
+  std::set<std::string> ignoredCaptions_;
   std::vector<SeenDialog> seen_;
 };
 

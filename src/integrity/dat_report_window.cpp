@@ -1,0 +1,309 @@
+// The DAT File Errors window: the faulty records of a DAT test, the problems
+// of the selected record, Goto into the record editor it opens, explanations
+// and the saved report.
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "editor/editor_model.h"
+#include "editor/editor_window.h"
+#include "integrity/dat_test.h"
+#include "integrity/error_list.h"
+#include "integrity/error_reports.h"
+#include "integrity/explain_dialogs.h"
+#include "integrity/integrity_window_support.h"
+#include "integrity/messages.h"
+#include "integrity/report_windows.h"
+#include "resource.h"
+#include "shell/shell_globals.h"
+#include "shell/window_thunk.h"
+#include "store/dat_file.h"
+
+int DATReportWindowOpen = 0;
+
+namespace {
+
+using namespace integrity_windows;
+
+constexpr char kTestingCaption[] = "Testing : Please Wait...";
+constexpr char kReportCaption[] = "DAT File Errors";
+constexpr char kSelectRecordAndProblemText[] =
+    "Please select both a record and an associated problem and try again";
+constexpr char kSelectProblemText[] = "Please select a problem and try again";
+constexpr int kFileAccessMessage = 2;
+
+// Open DAT report windows; DATReportWindowOpen says whether there is any.
+int openReports = 0;
+
+struct DATReportState {
+  std::string directory;
+  int16_t fileNumber = 0;
+  OwnedErrorList errors;  // null until the test delivers it
+  HWND editor = nullptr;  // the record editor this report opened (or found open on its file)
+};
+
+HWND RecordList(HWND dialog) {
+  return GetDlgItem(dialog, IDC_RECORD_LIST);
+}
+HWND ProblemList(HWND dialog) {
+  return GetDlgItem(dialog, IDC_PROBLEM_LIST);
+}
+
+const DATErrorEntry* FindEntry(const List* errors, int32_t recordNumber) {
+  for (const ListNode* node = errors ? errors->first : nullptr; node != nullptr; node = node->next) {
+    if (DATEntryOf(node)->recordNumber == recordNumber) return DATEntryOf(node);
+  }
+  return nullptr;
+}
+
+std::optional<int32_t> SelectedRecord(HWND dialog) {
+  const auto data = SelectedItemData(RecordList(dialog));
+  if (!data) return std::nullopt;
+  return static_cast<int32_t>(*data);
+}
+
+std::optional<int> SelectedColumn(HWND dialog) {
+  const auto data = SelectedItemData(ProblemList(dialog));
+  if (!data) return std::nullopt;
+  return static_cast<int>(*data);
+}
+
+// "%08d" of each record number, so that the sorted list box shows the records
+// in ascending order.
+void FillDATRecordList(HWND dialog, const DATReportState& state) {
+  const HWND list = RecordList(dialog);
+  ListRefill refill(list);
+  for (const ListNode* node = state.errors->first; node != nullptr; node = node->next) {
+    const int32_t record = DATEntryOf(node)->recordNumber;
+    char text[16];
+    std::snprintf(text, sizeof text, "%08d", static_cast<int>(record));
+    AddListItem(list, text, record);
+  }
+}
+
+// One item per defect of the record, its column index as item data: corrupt
+// numbers name their column ("Close : Corrupt Numbers"), the others give the
+// defect's name alone.
+void FillDATProblemList(HWND dialog, const DATReportState& state, int32_t recordNumber) {
+  const HWND list = ProblemList(dialog);
+  ListRefill refill(list);
+  MasterRecord record{};
+  DATLayout layout{};
+  if (GetMetaStockMasterRecord(state.directory.c_str(), state.fileNumber, &record)) {
+    AssignFieldTypes(&layout, record);
+  }
+  const DATErrorEntry* entry = FindEntry(state.errors.get(), recordNumber);
+  if (entry == nullptr) return;
+  for (const ListNode* node = entry->defects->first; node != nullptr; node = node->next) {
+    const DATDefect* defect = DATDefectOf(node);
+    std::string text = GetDATError(defect->errorCode);
+    if (defect->errorCode == static_cast<int32_t>(DATErrorCode::CorruptNumbers)) {
+      const FieldType type =
+          defect->columnIndex < kMaxFields ? layout.fieldTypes[defect->columnIndex] : FieldType::None;
+      text = std::string(EnumerateFieldType(type)) + " : " + text;
+    }
+    AddListItem(list, text, defect->columnIndex);
+  }
+}
+
+// The editor already open on the instrument's data file, if there is one: a
+// second editor on the file would be refused, the file being open for
+// writing in the first.
+HWND FindOpenEditor(const DATReportState& state) {
+  if (MDIhwnd == nullptr) return nullptr;
+  const std::string fileName = DATFileName(state.directory.c_str(), state.fileNumber);
+  for (HWND child = GetWindow(MDIhwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (std::string(className) != szEditClass) continue;
+    const EditorState* editor = AttachedState<EditorState>(child);
+    if (editor != nullptr && editor->session.fileName == fileName) return child;
+  }
+  return nullptr;
+}
+
+// The report steers the editor open on its file, or opens one.
+HWND OpenEditor(HWND dialog, const DATReportState& state) {
+  if (const HWND open = FindOpenEditor(state)) {
+    SendMessageA(MDIhwnd, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(open), 0);
+    return open;
+  }
+  if (CreateEditWindow(dialog, MDIhwnd, hInst, state.directory.c_str(), state.fileNumber)) return hwndEdit;
+  return nullptr;
+}
+
+void OnErrorListReady(HWND dialog, DATReportState& state, List* errors) {
+  state.errors.reset(errors);
+  if (state.errors) {
+    FillDATRecordList(dialog, state);
+    const HWND records = RecordList(dialog);
+    if (SendMessageA(records, LB_GETCOUNT, 0, 0) > 0) {
+      FillDATProblemList(dialog, state, static_cast<int32_t>(SendMessageA(records, LB_GETITEMDATA, 0, 0)));
+    }
+    state.editor = OpenEditor(dialog, state);
+    SelectFirstItem(records);
+    SelectFirstItem(ProblemList(dialog));
+  }
+  SetWindowTextA(dialog, kReportCaption);
+}
+
+// Sends the editor a go-to command and gives it the keyboard focus. Only the
+// report's own editor is steered, and only while it is still open.
+void SteerEditor(const DATReportState& state, WPARAM command, int32_t recordNumber) {
+  if (state.editor == nullptr || !IsWindow(state.editor)) return;
+  SendMessageA(state.editor, WM_COMMAND, command, static_cast<LPARAM>(recordNumber));
+  SetFocus(state.editor);
+}
+
+void GotoRecord(const DATReportState& state, int32_t recordNumber) {
+  SteerEditor(state, MAKEWPARAM(IDM_GOTO_RECORD, 0), recordNumber);
+}
+
+void GotoRecordAndColumn(const DATReportState& state, int32_t recordNumber, int column) {
+  SteerEditor(state, MAKEWPARAM(IDM_GOTO_RECORD_COLUMN, column), recordNumber);
+}
+
+void OnGoto(HWND dialog, const DATReportState& state) {
+  const auto record = SelectedRecord(dialog);
+  if (!record) return;
+  if (const auto column = SelectedColumn(dialog)) {
+    GotoRecordAndColumn(state, *record, *column);
+  } else {
+    GotoRecord(state, *record);
+  }
+}
+
+void OnRecordDoubleClick(HWND dialog, const DATReportState& state) {
+  if (const auto record = SelectedRecord(dialog)) GotoRecord(state, *record);
+}
+
+void OnProblemDoubleClick(HWND dialog, const DATReportState& state) {
+  const auto record = SelectedRecord(dialog);
+  const auto column = SelectedColumn(dialog);
+  if (record && column) GotoRecordAndColumn(state, *record, *column);
+}
+
+void OnRecordSelected(HWND dialog, const DATReportState& state) {
+  const auto record = SelectedRecord(dialog);
+  if (!record) return;
+  FillDATProblemList(dialog, state, *record);
+  SelectFirstItem(ProblemList(dialog));
+}
+
+// Two problems on one column carry the same item data; the first of them in
+// the defect list is the one explained.
+void OnExplain(HWND dialog, const DATReportState& state) {
+  const auto record = SelectedRecord(dialog);
+  if (!record) {
+    ShowStopBox(dialog, kSelectRecordAndProblemText);
+    return;
+  }
+  const auto column = SelectedColumn(dialog);
+  if (!column) {
+    ShowStopBox(dialog, kSelectProblemText);
+    return;
+  }
+  const DATErrorEntry* entry = FindEntry(state.errors.get(), *record);
+  if (entry == nullptr) return;
+  for (const ListNode* node = entry->defects->first; node != nullptr; node = node->next) {
+    const DATDefect* defect = DATDefectOf(node);
+    if (defect->columnIndex == *column) {
+      ExplainDATErrors(dialog, defect->errorCode);
+      return;
+    }
+  }
+}
+
+void OnSave(HWND dialog, const DATReportState& state) {
+  const auto fileName = AskReportFileName(dialog, state.directory);
+  if (!fileName) return;
+  std::string failedName;
+  if (!WriteDATErrorReport(fileName->c_str(), state.directory.c_str(), state.fileNumber, state.errors.get(),
+                           &failedName)) {
+    ShowStopBox(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+  }
+}
+
+INT_PTR OnCommand(HWND dialog, DATReportState& state, int id, int notification, LPARAM lParam) {
+  if (id == kErrorListReadyCommand) {
+    OnErrorListReady(dialog, state, reinterpret_cast<List*>(lParam));
+    return TRUE;
+  }
+  if (id == IDCANCEL) {
+    DestroyWindow(dialog);
+    return TRUE;
+  }
+  // Until the list arrives only Close works.
+  if (!state.errors) return TRUE;
+  switch (id) {
+    case IDOK:
+      OnGoto(dialog, state);
+      break;
+    case IDC_EXPLAIN_ERROR:
+      OnExplain(dialog, state);
+      break;
+    case IDC_SAVE_ERRORS:
+      OnSave(dialog, state);
+      break;
+    case IDC_RECORD_LIST:
+      if (notification == LBN_SELCHANGE) OnRecordSelected(dialog, state);
+      if (notification == LBN_DBLCLK) OnRecordDoubleClick(dialog, state);
+      break;
+    case IDC_PROBLEM_LIST:
+      if (notification == LBN_DBLCLK) OnProblemDoubleClick(dialog, state);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}
+
+INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<DATReportState>*>(lParam)));
+    ++openReports;
+    DATReportWindowOpen = 1;
+    SetWindowTextA(dialog, kTestingCaption);
+    return TRUE;
+  }
+  DATReportState* state = DialogState<DATReportState>(dialog);
+  if (state == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      return OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam), lParam);
+    case WM_CLOSE:
+      DestroyWindow(dialog);
+      return TRUE;
+    case WM_NCDESTROY:
+      // The list goes with the state; the editor stays open.
+      ReleaseDialogState<DATReportState>(dialog);
+      --openReports;
+      DATReportWindowOpen = openReports > 0 ? 1 : 0;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ReportDATErrorsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return RunDialogProcedure([&] { return HandleReportMessage(dialog, message, wParam, lParam); });
+}
+
+HWND ReportDATErrors(HWND parent, const char* directory, int16_t fileNumber) {
+  auto state = std::make_unique<DATReportState>();
+  state->directory = directory;
+  state->fileNumber = fileNumber;
+  const HWND window = CreateDialogParamA(hInst, MAKEINTRESOURCEA(IDD_DAT_REPORT), parent,
+                                         ReportDATErrorsDlgProc, reinterpret_cast<LPARAM>(&state));
+  if (window != nullptr) ShowReportWindow(window);
+  return window;
+}
+
+int TestDATFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
+                const MasterRecord& record) {
+  ReportWindowTarget target(reportWindow);
+  return TestDATFile(directory, target, testCodes, testCount, record);
+}

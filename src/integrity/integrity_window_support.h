@@ -1,0 +1,103 @@
+// What the integrity windows (the test dialogs, the two report windows and
+// the explanation dialogs) share: message boxes, list-box helpers, the wait
+// cursor, the per-dialog state slot, the Save dialog, and the ReportTarget that
+// turns a test's results into messages to a report window.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "integrity/error_list.h"
+#include "integrity/report_target.h"
+
+namespace integrity_windows {
+
+struct ErrorListKiller {
+  void operator()(List* list) const { KillErrorList(list); }
+};
+// An ErrorList a report window owns.
+using OwnedErrorList = std::unique_ptr<List, ErrorListKiller>;
+
+// An error or notice: caption "Quorvex", stop icon, task-modal. A null owner
+// gives a box without owner.
+void ShowStopBox(HWND owner, const char* text, const char* caption = nullptr);
+
+// The wait cursor from construction to destruction, then the arrow.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Appends an item with its item data; the item's index, or -1.
+int AddListItem(HWND list, const std::string& text, LPARAM data);
+// The item data of the selected item of a single-selection list box, or
+// nothing when no item is selected.
+std::optional<LPARAM> SelectedItemData(HWND list);
+// Selects the first item (when there is one).
+void SelectFirstItem(HWND list);
+
+// Empties a list box with its redrawing suspended; the list is redrawn when
+// the guard ends, after the caller has filled it again.
+class ListRefill {
+ public:
+  explicit ListRefill(HWND list);
+  ~ListRefill();
+  ListRefill(const ListRefill&) = delete;
+  ListRefill& operator=(const ListRefill&) = delete;
+
+ private:
+  HWND list_;
+};
+
+// The state object of a dialog, kept in its DWLP_USER slot. Adopt takes
+// ownership (at WM_INITDIALOG); Release frees it (at WM_NCDESTROY).
+template <class State>
+State* DialogState(HWND dialog) {
+  return reinterpret_cast<State*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+template <class State>
+void AdoptDialogState(HWND dialog, std::unique_ptr<State> state) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
+}
+template <class State>
+void ReleaseDialogState(HWND dialog) {
+  std::unique_ptr<State> owned(DialogState<State>(dialog));
+  SetWindowLongPtrA(dialog, DWLP_USER, 0);
+}
+
+// Shows a report window (created hidden) at the top right of its owner's
+// client area, where it leaves the record editors room, and paints it at
+// once: the test that runs next pumps no messages.
+void ShowReportWindow(HWND report);
+
+// Runs the system Save dialog of the error reports, owned by owner: text and
+// all-files filters, default extension "txt", the data directory as initial
+// directory, overwrite and create prompts. The chosen file name, or nothing
+// when the user cancelled or the dialog failed.
+std::optional<std::string> AskReportFileName(HWND owner, const std::string& directory);
+
+// A test's results as messages to a report window: ErrorListReady becomes
+// WM_COMMAND 101 with the list as long parameter, Close a WM_CLOSE, notices
+// and questions message boxes owned by the window. A window that is gone by
+// the time the list is ready cannot take it: the list is then freed here.
+class ReportWindowTarget : public ReportTarget {
+ public:
+  explicit ReportWindowTarget(HWND report) : report_(report) {}
+
+  void ErrorListReady(List* errorList) override;
+  void Close() override;
+  void ShowNotice(const char* text) override;
+  bool AskYesNo(const char* text) override;
+
+ private:
+  HWND Owner() const;
+  HWND report_;
+};
+
+}  // namespace integrity_windows

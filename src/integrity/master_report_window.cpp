@@ -1,0 +1,247 @@
+// The Master File Errors window: the header and the instrument records with
+// defects, each defect with whether it has been repaired, Correct, the
+// explanations and the saved report.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "integrity/error_list.h"
+#include "integrity/error_reports.h"
+#include "integrity/explain_dialogs.h"
+#include "integrity/integrity_window_support.h"
+#include "integrity/master_test.h"
+#include "integrity/messages.h"
+#include "integrity/report_windows.h"
+#include "resource.h"
+#include "shell/shell_globals.h"
+#include "shell/window_thunk.h"
+#include "store/master_file.h"
+
+int MasterReportWindowOpen = 0;
+
+namespace {
+
+using namespace integrity_windows;
+
+constexpr char kTestingCaption[] = "Testing : Please Wait";
+constexpr char kReportCaption[] = "Master File Errors";
+constexpr char kHeaderItemText[] = "File Header";
+// As wide as "Not Repaired", so that the names line up.
+constexpr char kRepairedText[] = "Repaired    ";
+constexpr char kNotRepairedText[] = "Not Repaired";
+constexpr int kFileAccessMessage = 2;
+constexpr int kAlreadyRepairedMessage = 15;
+constexpr int kRepairFailedMessage = 16;
+constexpr int kSelectProblemMessage = 21;
+
+// Open master report windows; MasterReportWindowOpen says whether there is any.
+int openReports = 0;
+
+struct MasterReportState {
+  std::string directory;
+  OwnedErrorList errors;  // null until the test delivers it; Correct updates its repaired flags
+};
+
+HWND InstrumentList(HWND dialog) {
+  return GetDlgItem(dialog, IDC_INSTRUMENT_LIST);
+}
+HWND ProblemList(HWND dialog) {
+  return GetDlgItem(dialog, IDC_PROBLEM_LIST);
+}
+
+const MasterErrorEntry* FindEntry(const List* errors, int32_t fileNumber) {
+  for (const ListNode* node = errors ? errors->first : nullptr; node != nullptr; node = node->next) {
+    if (MasterEntryOf(node)->fileNumber == fileNumber) return MasterEntryOf(node);
+  }
+  return nullptr;
+}
+
+// "File Header", or "F%d : %s" with the instrument's name as master holds it
+// now; an instrument no longer in master keeps its number and shows no name,
+// as in the saved report.
+std::string InstrumentText(const std::string& directory, int32_t fileNumber) {
+  if (fileNumber == 0) return kHeaderItemText;
+  MasterRecord record{};
+  const std::string name =
+      GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record) ? record.Name() : std::string();
+  // Appended piece by piece: GCC 12 (i686, optimised) wrongly sees an
+  // overlapping copy in the chain of operator+ here (-Wrestrict).
+  std::string text = "F";
+  text += std::to_string(fileNumber);
+  text += " : ";
+  text += name;
+  return text;
+}
+
+void FillMasterInstrumentList(HWND dialog, const MasterReportState& state) {
+  const HWND list = InstrumentList(dialog);
+  ListRefill refill(list);
+  for (const ListNode* node = state.errors->first; node != nullptr; node = node->next) {
+    const int32_t fileNumber = MasterEntryOf(node)->fileNumber;
+    AddListItem(list, InstrumentText(state.directory, fileNumber), fileNumber);
+  }
+}
+
+// "Repaired     : <name>" or "Not Repaired : <name>", the code as item data;
+// the sorted list shows the defects still to repair first.
+void FillMasterProblemList(HWND dialog, const MasterReportState& state, int32_t fileNumber) {
+  const HWND list = ProblemList(dialog);
+  ListRefill refill(list);
+  const MasterErrorEntry* entry = FindEntry(state.errors.get(), fileNumber);
+  if (entry == nullptr) return;
+  for (const ListNode* node = entry->defects->first; node != nullptr; node = node->next) {
+    const MasterDefect* defect = MasterDefectOf(node);
+    const std::string text = std::string(defect->repaired ? kRepairedText : kNotRepairedText) + " : " +
+                             GetMasterError(defect->errorCode);
+    AddListItem(list, text, defect->errorCode);
+  }
+}
+
+std::optional<int32_t> SelectedFileNumber(HWND dialog) {
+  const auto data = SelectedItemData(InstrumentList(dialog));
+  if (!data) return std::nullopt;
+  return static_cast<int32_t>(*data);
+}
+
+std::optional<int32_t> SelectedCode(HWND dialog) {
+  const auto data = SelectedItemData(ProblemList(dialog));
+  if (!data) return std::nullopt;
+  return static_cast<int32_t>(*data);
+}
+
+void OnErrorListReady(HWND dialog, MasterReportState& state, List* errors) {
+  state.errors.reset(errors);
+  if (state.errors) {
+    FillMasterInstrumentList(dialog, state);
+    const HWND instruments = InstrumentList(dialog);
+    SelectFirstItem(instruments);
+    if (SendMessageA(instruments, LB_GETCOUNT, 0, 0) > 0) {
+      FillMasterProblemList(dialog, state,
+                            static_cast<int32_t>(SendMessageA(instruments, LB_GETITEMDATA, 0, 0)));
+    }
+  }
+  SetWindowTextA(dialog, kReportCaption);
+}
+
+void OnInstrumentSelected(HWND dialog, const MasterReportState& state) {
+  const auto fileNumber = SelectedFileNumber(dialog);
+  if (!fileNumber) return;
+  FillMasterProblemList(dialog, state, *fileNumber);
+  SelectFirstItem(ProblemList(dialog));
+}
+
+void OnCorrect(HWND dialog, MasterReportState& state) {
+  const auto fileNumber = SelectedFileNumber(dialog);
+  const auto code = SelectedCode(dialog);
+  if (!fileNumber || !code) return;
+  if (IsMasterErrorRepaired(state.errors.get(), *fileNumber, *code)) {
+    ShowStopBox(dialog, GetError(kAlreadyRepairedMessage));
+    return;
+  }
+  if (!RepairMasterError(state.directory.c_str(), *fileNumber, *code)) {
+    ShowStopBox(dialog, GetError(kRepairFailedMessage));
+    return;
+  }
+  MarkMasterErrorRepaired(state.errors.get(), *fileNumber, *code);
+  FillMasterProblemList(dialog, state, *fileNumber);
+  SelectFirstItem(ProblemList(dialog));
+}
+
+void OnExplain(HWND dialog, const MasterReportState& state) {
+  if (!state.errors) {
+    ShowStopBox(dialog, GetError(kSelectProblemMessage));
+    return;
+  }
+  if (const auto code = SelectedCode(dialog)) ExplainMasterErrors(dialog, *code);
+}
+
+void OnSave(HWND dialog, const MasterReportState& state) {
+  const auto fileName = AskReportFileName(dialog, state.directory);
+  if (!fileName) return;
+  std::string failedName;
+  if (!WriteMasterErrorReport(fileName->c_str(), state.directory.c_str(), state.errors.get(), &failedName)) {
+    ShowStopBox(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+  }
+}
+
+INT_PTR OnCommand(HWND dialog, MasterReportState& state, int id, int notification, LPARAM lParam) {
+  switch (id) {
+    case kErrorListReadyCommand:
+      OnErrorListReady(dialog, state, reinterpret_cast<List*>(lParam));
+      return TRUE;
+    case IDCANCEL:
+      DestroyWindow(dialog);
+      return TRUE;
+    case IDC_EXPLAIN_ERROR:
+      OnExplain(dialog, state);
+      return TRUE;
+    default:
+      break;
+  }
+  // Until the list arrives Correct, Save Errors and the lists do nothing.
+  if (!state.errors) return TRUE;
+  switch (id) {
+    case IDOK:
+      OnCorrect(dialog, state);
+      break;
+    case IDC_SAVE_ERRORS:
+      OnSave(dialog, state);
+      break;
+    case IDC_INSTRUMENT_LIST:
+      if (notification == LBN_SELCHANGE) OnInstrumentSelected(dialog, state);
+      break;
+    case IDC_PROBLEM_LIST:
+      if (notification == LBN_DBLCLK) OnCorrect(dialog, state);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}
+
+INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<MasterReportState>*>(lParam)));
+    ++openReports;
+    MasterReportWindowOpen = 1;
+    SetWindowTextA(dialog, kTestingCaption);
+    return TRUE;
+  }
+  MasterReportState* state = DialogState<MasterReportState>(dialog);
+  if (state == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      return OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam), lParam);
+    case WM_CLOSE:
+      DestroyWindow(dialog);
+      return TRUE;
+    case WM_NCDESTROY:
+      ReleaseDialogState<MasterReportState>(dialog);
+      --openReports;
+      MasterReportWindowOpen = openReports > 0 ? 1 : 0;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ReportMasterErrorsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return RunDialogProcedure([&] { return HandleReportMessage(dialog, message, wParam, lParam); });
+}
+
+HWND ReportMasterErrors(HWND parent, const char* directory) {
+  auto state = std::make_unique<MasterReportState>();
+  state->directory = directory;
+  const HWND window = CreateDialogParamA(hInst, MAKEINTRESOURCEA(IDD_MASTER_REPORT), parent,
+                                         ReportMasterErrorsDlgProc, reinterpret_cast<LPARAM>(&state));
+  if (window != nullptr) ShowReportWindow(window);
+  return window;
+}
+
+int TestMasterFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
+                   int repair, int prompt, int create) {
+  ReportWindowTarget target(reportWindow);
+  return TestMasterFile(directory, target, testCodes, testCount, repair, prompt, create);
+}

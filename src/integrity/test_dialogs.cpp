@@ -1,0 +1,204 @@
+#include "integrity/test_dialogs.h"
+
+#include <memory>
+#include <string>
+
+#include "filelayer/file_layer.h"
+#include "integrity/dat_test.h"
+#include "integrity/integrity_window_support.h"
+#include "integrity/master_test.h"
+#include "integrity/messages.h"
+#include "primitives/memory.h"
+#include "integrity/report_windows.h"
+#include "resource.h"
+#include "shell/shell_globals.h"
+#include "shell/window_thunk.h"
+#include "store/master_file.h"
+
+namespace {
+
+using namespace integrity_windows;
+
+struct BlockFreer {
+  void operator()(void* block) const { MemDeAllocate(block); }
+};
+
+constexpr char kUnknownInstrumentText[] = "Unable to find Instrument";
+constexpr int kUnknownErrorMessage = 0;
+constexpr int kOutOfMemoryMessage = 1;
+constexpr int kSelectTestMessage = 11;
+constexpr int kNoSuchFileMessage = 22;
+
+struct DATDialogInputs {
+  HWND parent;
+  const char* directory;
+  int16_t fileNumber;
+  MasterRecord record;
+};
+
+struct MasterDialogInputs {
+  HWND parent;
+  const char* directory;
+};
+
+// The test codes of the selected items, in list order: the codes go into a
+// zero-filled block (a failed allocation says so), the positions of the
+// selected items are read into it and each is replaced by its item's code.
+class SelectedTests {
+ public:
+  // Shows the dialog's message and leaves Ok() false when nothing is selected
+  // or the selection cannot be read.
+  explicit SelectedTests(HWND dialog) : list_(GetDlgItem(dialog, IDC_TEST_LIST)) {
+    const LRESULT selected = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
+    if (selected <= 0) {
+      ShowStopBox(dialog, GetError(kSelectTestMessage));
+      return;
+    }
+    codes_.reset(static_cast<int32_t*>(MemAllocate(sizeof(int32_t) * static_cast<size_t>(selected))));
+    if (!codes_) {
+      ShowStopBox(dialog, GetError(kOutOfMemoryMessage));
+      return;
+    }
+    static_assert(sizeof(int) == sizeof(int32_t), "LB_GETSELITEMS fills ints");
+    if (SendMessageA(list_, LB_GETSELITEMS, static_cast<WPARAM>(selected),
+                     reinterpret_cast<LPARAM>(codes_.get())) != selected) {
+      ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+      return;
+    }
+    count_ = static_cast<int>(selected);
+  }
+
+  bool Ok() const { return count_ > 0; }
+  int Count() const { return count_; }
+
+  // Replaces each position by its item's test code; the codes.
+  const int32_t* Codes() {
+    int32_t* codes = codes_.get();
+    if (!converted_) {
+      for (int i = 0; i < count_; ++i) {
+        codes[i] =
+            static_cast<int32_t>(SendMessageA(list_, LB_GETITEMDATA, static_cast<WPARAM>(codes[i]), 0));
+      }
+      converted_ = true;
+    }
+    return codes;
+  }
+
+ private:
+  HWND list_;
+  std::unique_ptr<int32_t, BlockFreer> codes_;
+  int count_ = 0;
+  bool converted_ = false;
+};
+
+void AddTests(HWND dialog, int count, const char* (*name)(int32_t)) {
+  const HWND list = GetDlgItem(dialog, IDC_TEST_LIST);
+  for (int32_t code = 0; code < count; ++code) AddListItem(list, name(code), code);
+}
+
+void OnDATOk(HWND dialog, const DATDialogInputs& inputs) {
+  SelectedTests tests(dialog);
+  if (!tests.Ok()) return;
+  const HWND report = ReportDATErrors(inputs.parent, inputs.directory, inputs.fileNumber);
+  if (report == nullptr) {
+    ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+  } else {
+    WaitCursor wait;
+    TestDATFile(inputs.directory, report, tests.Codes(), tests.Count(), inputs.record);
+  }
+  EndDialog(dialog, 1);
+}
+
+INT_PTR HandleDATMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      const auto* inputs = reinterpret_cast<const DATDialogInputs*>(lParam);
+      SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs->record.Name().c_str());
+      AddTests(dialog, kDATTestCount, GetDATError);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      const auto* inputs = reinterpret_cast<const DATDialogInputs*>(GetWindowLongPtrA(dialog, DWLP_USER));
+      if (LOWORD(wParam) == IDOK && inputs != nullptr) OnDATOk(dialog, *inputs);
+      if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+int IsChecked(HWND dialog, int id) {
+  return IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0;
+}
+
+void OnMasterOk(HWND dialog, const MasterDialogInputs& inputs) {
+  SelectedTests tests(dialog);
+  if (!tests.Ok()) return;
+  if (!Exists(MasterFileName(inputs.directory).c_str())) {
+    ShowStopBox(dialog, GetError(kNoSuchFileMessage));
+    EndDialog(dialog, 0);
+    return;
+  }
+  const HWND report = ReportMasterErrors(inputs.parent, inputs.directory);
+  if (report == nullptr) {
+    ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+  } else {
+    const int repair = IsChecked(dialog, IDC_TEST_REPAIR);
+    const int prompt = IsChecked(dialog, IDC_TEST_PROMPT);
+    const int create = IsChecked(dialog, IDC_TEST_CREATE_FILES);
+    WaitCursor wait;
+    TestMasterFile(inputs.directory, report, tests.Codes(), tests.Count(), repair, prompt, create);
+  }
+  EndDialog(dialog, 1);
+}
+
+INT_PTR HandleMasterMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      const auto* inputs = reinterpret_cast<const MasterDialogInputs*>(lParam);
+      SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs->directory);
+      AddTests(dialog, kMasterTestCount, GetMasterError);
+      CheckDlgButton(dialog, IDC_TEST_CREATE_FILES, BST_CHECKED);
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      const auto* inputs = reinterpret_cast<const MasterDialogInputs*>(GetWindowLongPtrA(dialog, DWLP_USER));
+      if (LOWORD(wParam) == IDOK && inputs != nullptr) OnMasterOk(dialog, *inputs);
+      if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK TestDATDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return RunDialogProcedure([&] { return HandleDATMessage(dialog, message, wParam, lParam); });
+}
+
+INT_PTR CALLBACK TestMasterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return RunDialogProcedure([&] { return HandleMasterMessage(dialog, message, wParam, lParam); });
+}
+
+int TestDAT(HWND parent, const char* directory, int16_t fileNumber) {
+  DATDialogInputs inputs{parent, directory, fileNumber, {}};
+  if (!GetMetaStockMasterRecord(directory, fileNumber, &inputs.record)) {
+    ShowStopBox(parent, kUnknownInstrumentText);
+    return 0;
+  }
+  DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_TEST_DAT), parent, TestDATDlgProc,
+                  reinterpret_cast<LPARAM>(&inputs));
+  return 1;
+}
+
+int TestMaster(HWND parent, const char* directory) {
+  MasterDialogInputs inputs{parent, directory};
+  DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_TEST_MASTER), parent, TestMasterDlgProc,
+                  reinterpret_cast<LPARAM>(&inputs));
+  return 0;
+}
