@@ -81,7 +81,7 @@ HWND EditorWindowTest::Open(const std::string& directory, int fileNumber) {
   return editor;
 }
 
-EditorState& EditorWindowTest::State(HWND editor) const {
+EditorState& State(HWND editor) {
   EditorState* state = AttachedState<EditorState>(editor);
   if (state == nullptr) throw std::runtime_error("the window has no editor state");
   return *state;
@@ -92,15 +92,15 @@ void EditorWindowTest::Close(HWND editor) {
   EXPECT_FALSE(IsWindow(editor));
 }
 
-void EditorWindowTest::Type(HWND editor, const std::string& text) {
+void Type(HWND editor, const std::string& text) {
   for (char ch : text) SendMessageA(editor, WM_CHAR, static_cast<unsigned char>(ch), 1);
 }
 
-void EditorWindowTest::Backspace(HWND editor, int times) {
+void Backspace(HWND editor, int times) {
   SendMessageA(editor, WM_CHAR, 8, times);  // the repeat count is the low word
 }
 
-void EditorWindowTest::Key(HWND editor, WPARAM virtualKey) {
+void Key(HWND editor, WPARAM virtualKey) {
   SendMessageA(editor, WM_KEYDOWN, virtualKey, 1);
 }
 
@@ -120,7 +120,7 @@ void EditorWindowTest::ClickGutter(HWND editor, int row) {
   SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(GutterWidth / 2, y));
 }
 
-void EditorWindowTest::ClickCell(HWND editor, int row, int visibleColumn, int xInColumn) {
+void ClickCell(HWND editor, int row, int visibleColumn, int xInColumn) {
   const EditorState& state = State(editor);
   const int y = state.titleHeight + row * state.rowHeight + state.rowHeight / 2;
   const int x = GutterWidth + visibleColumn * ColumnWidth + xInColumn;

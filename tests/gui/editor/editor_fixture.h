@@ -28,6 +28,14 @@ inline constexpr int kIntradayFile = 3;
 // How many beeps the editors gave since the fixture started.
 int Beeps();
 
+// An editor's state, and the messages a person's keys and clicks send it
+// (also used by the browser's tests on editors it opened).
+EditorState& State(HWND editor);
+void Type(HWND editor, const std::string& text);
+void Backspace(HWND editor, int times);
+void Key(HWND editor, WPARAM virtualKey);
+void ClickCell(HWND editor, int row, int visibleColumn, int xInColumn = 50);
+
 // The stored word of (data record, column) of a data file's bytes, and the
 // header's record count.
 uint32_t Word(const Bytes& file, int recordLength, int32_t record, int column);
@@ -46,17 +54,12 @@ class EditorWindowTest : public ::testing::Test {
   // Opens an editor, maximised and painted; null (after a failure of the
   // test) when none was created.
   HWND Open(const std::string& directory, int fileNumber);
-  EditorState& State(HWND editor) const;
   void Close(HWND editor);
 
-  void Type(HWND editor, const std::string& text);
-  void Backspace(HWND editor, int times);
-  void Key(HWND editor, WPARAM virtualKey);
   LRESULT Command(HWND editor, int id, LPARAM lParam = 0, int highWord = 0);
   // Command 528: the cursor to (record, column), the record at the top.
   void GoTo(HWND editor, int32_t record, int column);
   void ClickGutter(HWND editor, int row);
-  void ClickCell(HWND editor, int row, int visibleColumn, int xInColumn = 50);
 
   // What the data file holds, read after the editor closed.
   Bytes FileBytes(const std::string& relative) const;
