@@ -4,7 +4,7 @@
 # Builds the libFuzzer programs with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in a tree of their own (build/fuzz, or
 # $QUORVEX_FUZZ_BUILD), seeds them from the sample tree and the committed
-# seeds, and runs each for $QUORVEX_FUZZ_SECONDS seconds (30 by default).
+# seeds, and runs each for $QUORVEX_FUZZ_SECONDS seconds (60 by default).
 # Exits non-zero when a fuzzer finds an input that breaks a rule or crashes;
 # the input is kept under <build>/fuzz-artifacts/<target>/ and belongs in
 # tests/fuzz/regressions/<target>/ once the fault is fixed (fuzz_tests then
@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORVEX_FUZZ_BUILD:-build/fuzz}
-seconds=${QUORVEX_FUZZ_SECONDS:-30}
+seconds=${QUORVEX_FUZZ_SECONDS:-60}
 targets=(master datafile datetime commandline)
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_SANITIZE=ON \
