@@ -154,6 +154,18 @@ void PickListLine(HWND dialog, int control, int line) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, control)));
 }
 
+HICON MessageBoxIcon(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[16] = {};
+    GetClassNameA(child, className, sizeof className);
+    const auto style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    if (lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+      return reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    }
+  }
+  return nullptr;
+}
+
 std::vector<MasterRecord> ReadMasterRecords(const std::string& nativePath) {
   const testing_support::Bytes bytes = testing_support::ReadBytes(nativePath);
   std::vector<MasterRecord> records(bytes.size() / kMasterRecordSize);

@@ -74,6 +74,9 @@ std::string ControlTextOf(HWND dialog, int control);
 // (LBN_SELCHANGE reaches the dialog).
 void PickListLine(HWND dialog, int control, int line);
 
+// The icon a message box shows (its icon static control), or null.
+HICON MessageBoxIcon(HWND box);
+
 // The records of a master file (header first), read from the disk.
 std::vector<MasterRecord> ReadMasterRecords(const std::string& nativePath);
 

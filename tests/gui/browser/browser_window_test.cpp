@@ -225,6 +225,36 @@ TEST_F(BrowserTest, TheTreeShowsOnlyDataDirectoriesAndTheWayToThemInSearchOrder)
   }
 }
 
+// A directory whose name begins with a full stop hides its whole subtree,
+// data directories included; a label cut to 29 characters still leads to the
+// directory's full path.
+TEST_F(BrowserTest, HiddenDirectoriesHideTheirSubtreesAndCutLabelsKeepTheWholePath) {
+  for (const char* hidden : {".cache/Inner", "Stocks/.old/Deeper", "Nested/.backup/Again"}) {
+    std::filesystem::create_directories(NativePath(hidden));
+    testing_support::WriteBytes(NativePath(std::string(hidden) + "/master"),
+                                testing_support::Bytes(kMasterRecordSize, 0));
+  }
+  const HWND browser = OpenBrowser(Root());
+  const HWND tree = Tree(browser);
+  const std::vector<std::string> lines = TreeLines(tree);
+  ASSERT_FALSE(lines.empty());
+  // The root's label is the root path; below it no label may name a hidden
+  // directory or anything inside one.
+  for (auto line = lines.begin() + 1; line != lines.end(); ++line) {
+    EXPECT_EQ(line->find('.'), std::string::npos) << "shown: " << *line;
+    for (const char* name : {"Inner", "Deeper", "Again"}) {
+      EXPECT_EQ(line->find(name), std::string::npos) << "shown: " << *line;
+    }
+  }
+  EXPECT_FALSE(TreeItemHasButton(tree, FindTreeItem(tree, {"Stocks"})))
+      << "a hidden subdirectory is not counted for the expand button";
+
+  const std::string label = std::string("Archive of International Equities").substr(0, 29);
+  SelectTreeItem(tree, {"Nested", label});
+  EXPECT_EQ(ListLines(List(browser)),
+            std::vector<std::string>{"KESTREL AG\tKSTL\tF1\tDaily File\tFile Exists"});
+}
+
 TEST_F(BrowserTest, ABrowserOnADirectoryWithoutDataBelowShowsItsRootAlone) {
   const std::string lonely = temp_.MakeSubdir("lonely");
   const HWND browser = OpenBrowser(lonely);
@@ -332,6 +362,45 @@ TEST_F(BrowserTest, InstrumentCommandsWithoutASelectionAskForOne) {
     }
   }
   EXPECT_EQ(Children().size(), 2u) << "no editor or other window was opened";
+}
+
+// The browser's own messages are errors: the stop icon and OK alone.
+TEST_F(BrowserTest, TheBrowsersMessagesCarryTheStopIconAndOk) {
+  std::filesystem::create_directories(NativePath("Full"));
+  testing_support::Bytes master(kMasterRecordSize, 0);
+  testing_support::PutU16(master, 0, 255);
+  testing_support::WriteBytes(NativePath("Full/master"), master);
+  struct Case {
+    const char* directory;
+    std::vector<int> selected;
+    int command;
+    const char* message;
+  };
+  for (const Case& c :
+       {Case{"Stocks", {}, IDM_COPY, kAtLeastOne}, Case{"Stocks", {0, 1}, IDM_TEST, kOnlyOne},
+        Case{"Full", {}, IDM_CREATE, "Unable to insert file, the directory is already full!"}}) {
+    SCOPED_TRACE(c.message);
+    const HWND browser = OpenBrowserOn(c.directory);
+    SelectLines(List(browser), c.selected);
+    std::string text;
+    HICON icon = nullptr;
+    bool hasOk = false, hasCancel = false, hasNo = false;
+    responder_.ExpectDialog("Quorvex", [&](HWND box) {
+      text = MessageBoxText(box);
+      icon = MessageBoxIcon(box);
+      hasOk = GetDlgItem(box, IDOK) != nullptr;
+      hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
+      hasNo = GetDlgItem(box, IDNO) != nullptr;
+      PressButton(box, IDOK);
+    });
+    Command(browser, c.command);
+    EXPECT_EQ(text, c.message);
+    EXPECT_EQ(icon, LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_HAND)));
+    EXPECT_TRUE(hasOk);
+    EXPECT_FALSE(hasCancel);
+    EXPECT_FALSE(hasNo);
+    SendMessageA(MDIhwnd, WM_MDIDESTROY, reinterpret_cast<WPARAM>(browser), 0);
+  }
 }
 
 TEST_F(BrowserTest, TestAndChangeSymbolTakeOnlyOneInstrument) {

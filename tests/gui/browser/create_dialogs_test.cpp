@@ -294,6 +294,61 @@ TEST_F(BrowserTest, CreateDirectoryMakesAnEmptyMasterAndOffersToRescan) {
   }));
 }
 
+TEST_F(BrowserTest, TheRescanQuestionCarriesTheExclamationIconWithYesAndNo) {
+  const HWND browser = OpenBrowser(Root());
+  HICON icon = nullptr;
+  bool hasYes = false, hasNo = false, hasOk = false;
+  responder_
+      .ExpectDialog("Create Directory",
+                    [](HWND dialog) {
+                      SetDlgItemTextA(dialog, IDC_MAKE_DIR_NAME, "Asked");
+                      PressButton(dialog, IDOK);
+                    })
+      .ExpectDialog("Quorvex", [&](HWND box) {
+        EXPECT_EQ(MessageBoxText(box), kRescanQuestion);
+        icon = MessageBoxIcon(box);
+        hasYes = GetDlgItem(box, IDYES) != nullptr;
+        hasNo = GetDlgItem(box, IDNO) != nullptr;
+        hasOk = GetDlgItem(box, IDOK) != nullptr;
+        PressButton(box, IDNO);
+      });
+  Command(browser, IDM_CREATE_DIRECTORY);
+  EXPECT_EQ(icon, LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_EXCLAMATION)));
+  EXPECT_TRUE(hasYes);
+  EXPECT_TRUE(hasNo);
+  EXPECT_FALSE(hasOk);
+}
+
+// The controls' kinds the templates give: the Create lists take one line
+// each and keep their own order; Select Path's combo box has an edit field;
+// the name edit of Create Directory takes 255 characters.
+TEST_F(BrowserTest, TheDialogTemplatesGiveTheirControlsTheirStyles) {
+  const HWND browser = OpenBrowserOn("Empty");
+  responder_.ExpectDialog("Create", [](HWND dialog) {
+    for (int control : {IDC_CREATE_PERIOD, IDC_CREATE_FIELDS}) {
+      const auto style = static_cast<DWORD>(GetWindowLongA(GetDlgItem(dialog, control), GWL_STYLE));
+      EXPECT_EQ(style & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0u) << "list " << control;
+      EXPECT_EQ(style & LBS_NOTIFY, static_cast<DWORD>(LBS_NOTIFY)) << "list " << control;
+    }
+    PressButton(dialog, IDCANCEL);
+  });
+  Command(browser, IDM_CREATE);
+
+  responder_.ExpectDialog("Create Directory", [](HWND dialog) {
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_MAKE_DIR_NAME, EM_GETLIMITTEXT, 0, 0), 255);
+    PressButton(dialog, IDCANCEL);
+  });
+  Command(browser, IDM_CREATE_DIRECTORY);
+
+  responder_.ExpectDialog("Select Path", [](HWND dialog) {
+    const auto style = static_cast<DWORD>(GetWindowLongA(GetDlgItem(dialog, IDC_SELECT_PATH), GWL_STYLE));
+    EXPECT_EQ(style & 3u, static_cast<DWORD>(CBS_DROPDOWN));
+    PressButton(dialog, IDCANCEL);
+  });
+  SendMessageA(MDIFrame, WM_COMMAND, IDM_SELECT_PATH, 0);
+  EXPECT_EQ(responder_.Outstanding(), 0u);
+}
+
 TEST_F(BrowserTest, CreateDirectoryRefusesAnEmptyOrTakenName) {
   const HWND browser = OpenBrowser(Root());
   HWND dialog = nullptr;

@@ -332,6 +332,61 @@ TEST_F(TransferTest, DeleteAsksWhetherToContinueAfterAFailure) {
   }
 }
 
+// The instrument lists sort and use tab stops; Copy's and Move's destination
+// is a combo box with an edit field.
+TEST_F(TransferTest, TheInstrumentListsSortAndTheDestinationCanBeTyped) {
+  const HWND browser = BrowserWithSelected({2});
+  for (auto [command, caption] :
+       {std::pair{IDM_COPY, "Copy"}, std::pair{IDM_MOVE, "Move"}, std::pair{IDM_DELETE, "Delete"}}) {
+    SCOPED_TRACE(caption);
+    const bool hasDestination = command != IDM_DELETE;
+    responder_.ExpectDialog(caption, [hasDestination](HWND dialog) {
+      const auto list = static_cast<DWORD>(GetWindowLongA(GetDlgItem(dialog, 102), GWL_STYLE));
+      EXPECT_EQ(list & (LBS_SORT | LBS_USETABSTOPS), static_cast<DWORD>(LBS_SORT | LBS_USETABSTOPS));
+      if (hasDestination) {
+        const auto combo =
+            static_cast<DWORD>(GetWindowLongA(GetDlgItem(dialog, IDC_TRANSFER_DESTINATION), GWL_STYLE));
+        EXPECT_EQ(combo & 3u, static_cast<DWORD>(CBS_DROPDOWN));
+      }
+      PressButton(dialog, IDCANCEL);
+    });
+    Command(browser, command);
+    EXPECT_EQ(responder_.Outstanding(), 0u);
+  }
+}
+
+// A destination left empty, and one whose parent is missing too so that it
+// cannot be made, keep the dialog open with their messages.
+TEST_F(TransferTest, CopyAndMoveRefuseAnEmptyOrUncreatableDestination) {
+  const std::string deep = Dir("Absent\\Deeper");
+  for (auto [command, caption] : {std::pair{IDM_COPY, "Copy"}, std::pair{IDM_MOVE, "Move"}}) {
+    SCOPED_TRACE(caption);
+    const HWND browser = BrowserWithSelected({1});
+    const Bytes before = ReadBytes(NativePath("Stocks/master"));
+    HWND dialog = nullptr;
+    responder_.ExpectDialog(caption, SendTo("", &dialog))
+        .ExpectDialog("Quorvex",
+                      [&](HWND box) {
+                        EXPECT_EQ(MessageBoxText(box), "The path specified was not valid.");
+                        PressButton(box, IDOK);
+                        SendTo(deep)(dialog);
+                      })
+        .Expect(kCreateQuestion, IDYES)
+        .ExpectDialog("Quorvex", [&](HWND box) {
+          EXPECT_EQ(MessageBoxText(box),
+                    "Unable to create directory, either the path specified was invalid or you may not have "
+                    "the appropriate rights to do this!");
+          PressButton(box, IDOK);
+          PressButton(dialog, IDCANCEL);
+        });
+    Command(browser, command);
+    EXPECT_EQ(responder_.Outstanding(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(NativePath("Absent")));
+    EXPECT_EQ(ReadBytes(NativePath("Stocks/master")), before);
+    SendMessageA(MDIhwnd, WM_MDIDESTROY, reinterpret_cast<WPARAM>(browser), 0);
+  }
+}
+
 TEST_F(TransferTest, CancelledDialogsChangeNothing) {
   const HWND browser = BrowserWithSelected({1, 2});
   const Bytes before = ReadBytes(NativePath("Stocks/master"));
