@@ -1,9 +1,9 @@
 // The operations against what other programs and the system do to files:
 // read-only files and directories, a data file held open for writing by
-// another handle (under Wine a real second CreateFileA handle, natively the
-// backend's emulation of its sharing rules), and record operations on a full
-// disk. Each refuses cleanly (with its message where it has one) and leaves
-// every file as it was, or does what the conditions allow.
+// another handle of this process (under Wine a real second CreateFileA handle,
+// natively the backend's emulation of its sharing rules) and, on Windows, by
+// another process, and record operations on a full disk. Each refuses cleanly (with its message where it has
+// one) and leaves every file as it was, or does what the conditions allow.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,6 +20,7 @@
 
 #include "faults_scenes.h"
 #include "faults_support.h"
+#include "held_file.h"
 #include "filelayer/file_layer.h"
 #include "integrity/dat_test.h"
 #include "integrity/error_list.h"
@@ -50,40 +51,31 @@ class Report : public ReportTarget {
   std::vector<std::string> notices;
 };
 
-// Holds a file as another program writing it would, sharing reading only.
-class Writer {
- public:
-  explicit Writer(const std::string& coreName) {
-    platform::OpenRequest request;
-    request.access = platform::Access::ReadWrite;
-    request.shareRead = true;
-    file_ = platform::Open(coreName, request);
-  }
-  ~Writer() { platform::Close(file_); }
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-  bool Holds() const { return file_ != nullptr; }
-
- private:
-  platform::FileRef file_ = nullptr;
-};
-
-class HeldForWriting : public ::testing::Test {
+// The data file F2.DAT held open for writing, sharing reading only, by
+// another handle of this process or by another process.
+class HeldForWriting : public ::testing::TestWithParam<Holder> {
  protected:
   void SetUp() override {
     WriteSoundDirectory(dir_.Path(""), {1, 2});
     before_ = TakeSnapshot(dir_.Path(""));
-    writer_ = std::make_unique<Writer>(dir_.Name("F2.DAT"));
-    ASSERT_TRUE(writer_->Holds());
+    hold_ = HoldForWriting(GetParam(), dir_.Name("F2.DAT"));
+    ASSERT_TRUE(hold_->Holds()) << hold_->Problem();
+  }
+  // The holder is told to let go and, when a process, reaped here, whatever
+  // the case did; a holder that ends badly fails the case.
+  void TearDown() override {
+    if (hold_ && hold_->Holds()) {
+      EXPECT_TRUE(hold_->LetGo()) << hold_->Problem();
+    }
   }
   void ExpectUnchanged() { EXPECT_EQ(TakeSnapshot(dir_.Path("")), before_); }
 
   TempDir dir_;
   Snapshot before_;
-  std::unique_ptr<Writer> writer_;
+  std::unique_ptr<FileHold> hold_;
 };
 
-TEST_F(HeldForWriting, TheEditorRefusesWithTheReadOnlyMessage) {
+TEST_P(HeldForWriting, TheEditorRefusesWithTheReadOnlyMessage) {
   fixtures::ScriptedInteraction ui;
   EditorSession session;
   EXPECT_EQ(OpenEditorSession(&session, dir_.Dir().c_str(), 2, ui), 0);
@@ -92,7 +84,7 @@ TEST_F(HeldForWriting, TheEditorRefusesWithTheReadOnlyMessage) {
   ExpectUnchanged();
 }
 
-TEST_F(HeldForWriting, TheDATTestSaysItCannotOpenTheFile) {
+TEST_P(HeldForWriting, TheDATTestSaysItCannotOpenTheFile) {
   MasterRecord record;
   ASSERT_TRUE(GetMetaStockMasterRecord(dir_.Dir().c_str(), 2, &record));
   Report report;
@@ -101,7 +93,7 @@ TEST_F(HeldForWriting, TheDATTestSaysItCannotOpenTheFile) {
   EXPECT_EQ(report.notices, std::vector<std::string>{GetError(kReadOnlyMessage)});
 }
 
-TEST_F(HeldForWriting, TheMasterTestFindsNoFalseDefect) {
+TEST_P(HeldForWriting, TheMasterTestFindsNoFalseDefect) {
   Report report;
   TestMasterFile(dir_.Dir().c_str(), report, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
   EXPECT_EQ(report.lists, 0);
@@ -109,7 +101,7 @@ TEST_F(HeldForWriting, TheMasterTestFindsNoFalseDefect) {
   ExpectUnchanged();
 }
 
-TEST_F(HeldForWriting, DeletingOrMovingTheInstrumentChangesNothing) {
+TEST_P(HeldForWriting, DeletingOrMovingTheInstrumentChangesNothing) {
   MasterRecord record;
   ASSERT_TRUE(GetMetaStockMasterRecord(dir_.Dir().c_str(), 2, &record));
   const std::string other = dir_.MakeSubdir("other");
@@ -120,7 +112,7 @@ TEST_F(HeldForWriting, DeletingOrMovingTheInstrumentChangesNothing) {
   ExpectUnchanged();
 }
 
-TEST_F(HeldForWriting, CopyingTheInstrumentCopiesItsBytes) {
+TEST_P(HeldForWriting, CopyingTheInstrumentCopiesItsBytes) {
   MasterRecord record;
   ASSERT_TRUE(GetMetaStockMasterRecord(dir_.Dir().c_str(), 2, &record));
   const std::string other = dir_.MakeSubdir("other");
@@ -128,6 +120,22 @@ TEST_F(HeldForWriting, CopyingTheInstrumentCopiesItsBytes) {
   ASSERT_EQ(CopyInstrument(other.c_str(), dir_.Dir().c_str(), &record), 1);
   EXPECT_EQ(StateOf(TakeSnapshot(dir_.Path("")), "other/F2.DAT"), StateOf(before_, "F2.DAT"));
 }
+
+TEST_P(HeldForWriting, OnceTheHolderLetsGoTheEditorOpensTheFile) {
+  fixtures::ScriptedInteraction ui;
+  EditorSession refused;
+  ASSERT_EQ(OpenEditorSession(&refused, dir_.Dir().c_str(), 2, ui), 0);
+  ASSERT_TRUE(hold_->LetGo()) << hold_->Problem();
+  EditorSession session;
+  EXPECT_EQ(OpenEditorSession(&session, dir_.Dir().c_str(), 2, ui), 1);
+  EXPECT_EQ(ui.notices, std::vector<std::string>{GetError(kReadOnlyMessage)});
+  EXPECT_EQ(IsFileOpen(dir_.Name("F2.DAT").c_str()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(By, HeldForWriting, ::testing::ValuesIn(AvailableHolders()),
+                         [](const ::testing::TestParamInfo<Holder>& param) {
+                           return std::string(HolderName(param.param));
+                         });
 
 #ifndef _WIN32
 // Makes a file or directory read-only for this process: by its permissions,
