@@ -468,6 +468,16 @@ TEST_F(BrowserTest, DoubleClickOpensOnlyTheLineUnderTheCaret) {
   SendMessageA(browser, WM_COMMAND, MAKEWPARAM(IDC_FILER_LIST, LBN_SELCHANGE),
                reinterpret_cast<LPARAM>(list));
   EXPECT_EQ(EditorTitles().size(), 1u) << "other notifications from the list open nothing";
+
+  // An empty list has no caret line: a double-click there opens nothing and
+  // says nothing (the responder fails on any box).
+  SelectTreeItem(Tree(browser), {"Empty"});
+  ASSERT_TRUE(ListLines(list).empty());
+  const size_t dialogsBefore = responder_.Seen().size();
+  SendMessageA(browser, WM_COMMAND, MAKEWPARAM(IDC_FILER_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+  gui_harness::DrainMessages();
+  EXPECT_EQ(EditorTitles().size(), 1u);
+  EXPECT_EQ(responder_.Seen().size(), dialogsBefore);
 }
 
 TEST_F(BrowserTest, CreateInAFullDirectorySaysSoWithoutADialog) {
