@@ -8,7 +8,7 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/directory_tree_view.h"
-#include "browser/message_boxes.h"
+#include "shell/message_boxes.h"
 #include "editor/editor_window.h"
 #include "integrity/messages.h"
 #include "integrity/test_dialogs.h"
@@ -240,8 +240,11 @@ void RefreshTree(HWND window, FilerState& state) {
   DestroyWindow(oldTree);
   // The current path belongs to a node that is about to go.
   state.currentPath = state.rootPath.get();
-  KillTreeData(state.nodes);
-  KillList(state.nodes);
+  // A refresh that ran out of memory before left no node list.
+  if (state.nodes != nullptr) {
+    KillTreeData(state.nodes);
+    KillList(state.nodes);
+  }
   state.nodes = CreateList();
   state.tree = CreateDirTreeView(window, 0, 0, state.width / 3, state.height);
   if (state.nodes == nullptr || state.tree == nullptr) {

@@ -5,7 +5,7 @@
 #include "browser/browser_dialogs.h"
 #include "browser/browser_window.h"
 #include "browser/dialog_support.h"
-#include "browser/message_boxes.h"
+#include "shell/message_boxes.h"
 #include "primitives/memory.h"
 #include "primitives/path_list.h"
 #include "resource.h"

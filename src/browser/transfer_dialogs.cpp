@@ -4,7 +4,7 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/dialog_support.h"
-#include "browser/message_boxes.h"
+#include "shell/message_boxes.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/window_thunk.h"

@@ -6,17 +6,10 @@
 #include "editor/goto_logic.h"
 #include "primitives/path_list.h"
 #include "resource.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
 #include "store/editor_session.h"
-
-void EditorMessageBoxes::ShowNotice(const char* text) {
-  MessageBoxA(owner_, text, caption_.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-}
-
-bool EditorMessageBoxes::AskYesNo(const char* text) {
-  return MessageBoxA(owner_, text, caption_.c_str(), MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
-}
 
 namespace {
 
@@ -68,7 +61,7 @@ void InitGoto(HWND dialog, const GotoValues& values, bool intraday) {
     }
     SendMessageA(months, CB_SETCURSEL, static_cast<WPARAM>(fields.month - 1), 0);
   } else {
-    EditorMessageBoxes(dialog).ShowNotice(kCurrentRecordMissing);
+    MessageBoxInteraction(dialog).ShowNotice(kCurrentRecordMissing);
   }
   for (int id : kGotoLimitedFields) {
     if (const HWND edit = GetDlgItem(dialog, id)) SendMessageA(edit, EM_LIMITTEXT, kGotoFieldLimit, 0);
@@ -94,7 +87,7 @@ GotoInput ReadGotoInput(HWND dialog, bool intraday) {
 // The Goto button: an invalid date or time, or a not-found answered Yes,
 // keeps the dialog open.
 void GotoPressed(HWND dialog, GotoValues& values, bool intraday) {
-  EditorMessageBoxes ui(dialog);
+  MessageBoxInteraction ui(dialog);
   const GotoResult result =
       SearchGoto(values.file, *values.masterRecord, ReadGotoInput(dialog, intraday), intraday);
   switch (result.outcome) {
@@ -171,14 +164,16 @@ bool Checked(HWND dialog, int id) {
 }
 
 void SplitPressed(HWND dialog) {
-  EditorMessageBoxes ui(dialog);
-  const HCURSOR previous = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  MessageBoxInteraction ui(dialog);
   const std::string destination = ItemText(dialog, IDC_SPLIT_DESTINATION);
-  const SplitDialogResult result = SplitDialogOk(
-      split.file, split.sourceDirectory, split.fileNumber, split.masterRecord, split.record,
-      destination.c_str(), Checked(dialog, IDC_SPLIT_FIRST_INCLUDE) ? 1 : 0,
-      Checked(dialog, IDC_SPLIT_LAST_INCLUDE) ? 1 : 0, Checked(dialog, IDC_SPLIT_LEAVE_INTACT) ? 1 : 0, ui);
-  SetCursor(previous != nullptr ? previous : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  SplitDialogResult result;
+  {
+    WaitCursor wait;
+    result = SplitDialogOk(
+        split.file, split.sourceDirectory, split.fileNumber, split.masterRecord, split.record,
+        destination.c_str(), Checked(dialog, IDC_SPLIT_FIRST_INCLUDE) ? 1 : 0,
+        Checked(dialog, IDC_SPLIT_LAST_INCLUDE) ? 1 : 0, Checked(dialog, IDC_SPLIT_LEAVE_INTACT) ? 1 : 0, ui);
+  }
   if (result != SplitDialogResult::StayOpen) EndDialog(dialog, 1);
 }
 
@@ -194,7 +189,7 @@ struct TruncateValues {
 TruncateValues truncation;
 
 void TruncatePressed(HWND dialog) {
-  EditorMessageBoxes ui(dialog);
+  MessageBoxInteraction ui(dialog);
   TruncateDialogOk(truncation.file, truncation.fileName, truncation.record,
                    Checked(dialog, IDC_TRUNCATE_FROM_CURRENT) ? 1 : 0,
                    Checked(dialog, IDC_TRUNCATE_INCLUDE_CURRENT) ? 1 : 0, truncation.selection,

@@ -1,6 +1,5 @@
 // The record editor's modal dialogs (Goto for daily and intraday data, Split
-// File, Truncate File) and the message boxes through which the editor and
-// its dialogs speak to the user.
+// File, Truncate File).
 //
 // Each dialog function keeps its inputs in module-level values for its
 // dialog procedure and returns the dialog's result; the decisions are the
@@ -15,21 +14,6 @@
 #include "filelayer/file_layer.h"
 #include "store/master_file.h"
 #include "store/record_ops.h"
-#include "store/user_interaction.h"
-
-// Task-modal message boxes owned by a window: notices with the stop icon and
-// OK, questions with the question icon and Yes/No (only Yes goes ahead).
-class EditorMessageBoxes : public UserInteraction {
- public:
-  explicit EditorMessageBoxes(HWND owner, std::string caption = "Quorvex")
-      : owner_(owner), caption_(std::move(caption)) {}
-  void ShowNotice(const char* text) override;
-  bool AskYesNo(const char* text) override;
-
- private:
-  HWND owner_;
-  std::string caption_;
-};
 
 // The Goto dialogs (templates 110 and 111) over the editor's open file,
 // starting from the current record's date (and time). The record found, or

@@ -13,6 +13,7 @@
 #include "primitives/list.h"
 #include "resource.h"
 #include "shell/gdi_guards.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
 #include "store/dat_file.h"
@@ -266,9 +267,9 @@ class CreationInteraction : public UserInteraction {
   void ShowNotice(const char* text) override {
     const bool own = std::strcmp(text, GetError(kReadOnlyMessage)) == 0 ||
                      std::strcmp(text, GetError(kUnknownFormatMessage)) == 0;
-    EditorMessageBoxes(owner_, own ? instrument_ : std::string(AppName)).ShowNotice(text);
+    MessageBoxInteraction(owner_, own ? instrument_ : std::string(AppName)).ShowNotice(text);
   }
-  bool AskYesNo(const char* text) override { return EditorMessageBoxes(owner_).AskYesNo(text); }
+  bool AskYesNo(const char* text) override { return MessageBoxInteraction(owner_).AskYesNo(text); }
 
  private:
   HWND owner_;
@@ -400,7 +401,7 @@ LRESULT OnChar(HWND window, EditorState& state, WPARAM code, LPARAM lParam) {
 }
 
 LRESULT OnLeftButtonDown(HWND window, EditorState& state, LPARAM lParam) {
-  EditorMessageBoxes ui(window);
+  MessageBoxInteraction ui(window);
   Apply(window, state, ClickAt(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ui));
   return 0;
 }
@@ -412,7 +413,7 @@ void Refresh(HWND window, EditorState& state) {
 }
 
 void TruncateCommand(HWND window, EditorState& state) {
-  EditorMessageBoxes ui(window);
+  MessageBoxInteraction ui(window);
   EditorSession& session = state.session;
   const int32_t record = SingleSelectedRecord(session, ui);
   if (record < 0 || !CommitBeforeCommand(state)) return;
@@ -426,7 +427,7 @@ void TruncateCommand(HWND window, EditorState& state) {
 }
 
 void SplitCommand(HWND window, EditorState& state) {
-  EditorMessageBoxes ui(window);
+  MessageBoxInteraction ui(window);
   EditorSession& session = state.session;
   const int32_t record = SingleSelectedRecord(session, ui);
   if (record < 0 || !CommitBeforeCommand(state)) return;
@@ -443,14 +444,14 @@ void SplitCommand(HWND window, EditorState& state) {
 
 void DeleteCommand(HWND window, EditorState& state) {
   if (CommitCellEdit(state) == 0) return;
-  EditorMessageBoxes ui(window);
+  MessageBoxInteraction ui(window);
   EditorDeleteSelection(&state.session, ui);
   SettleAfterDeletion(state);
   Refresh(window, state);
 }
 
 void InsertCommand(HWND window, EditorState& state) {
-  EditorMessageBoxes ui(window);
+  MessageBoxInteraction ui(window);
   if (EditorInsertRecord(&state.session, state.currentRecord, ui) == 0) return;
   FollowInsertedRecord(state);
   Repaint(window);
@@ -577,7 +578,7 @@ int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char*
                      int16_t fileNumber) {
   // Only a caller's mistake passes no directory; there is nothing to tell the user.
   if (directory == nullptr) return 0;
-  EditorMessageBoxes ui(owner);
+  MessageBoxInteraction ui(owner);
   StateTicket<EditorState> ticket;
   ticket.state.reset(new (std::nothrow) EditorState);
   if (!ticket.state) {

@@ -16,6 +16,7 @@
 #include "integrity/messages.h"
 #include "integrity/report_windows.h"
 #include "resource.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
 #include "store/dat_file.h"
@@ -196,12 +197,12 @@ void OnRecordSelected(HWND dialog, const DATReportState& state) {
 void OnExplain(HWND dialog, const DATReportState& state) {
   const auto record = SelectedRecord(dialog);
   if (!record) {
-    ShowStopBox(dialog, kSelectRecordAndProblemText);
+    ShowStopMessage(dialog, kSelectRecordAndProblemText);
     return;
   }
   const auto column = SelectedColumn(dialog);
   if (!column) {
-    ShowStopBox(dialog, kSelectProblemText);
+    ShowStopMessage(dialog, kSelectProblemText);
     return;
   }
   const DATErrorEntry* entry = FindEntry(state.errors.get(), *record);
@@ -221,7 +222,7 @@ void OnSave(HWND dialog, const DATReportState& state) {
   std::string failedName;
   if (!WriteDATErrorReport(fileName->c_str(), state.directory.c_str(), state.fileNumber, state.errors.get(),
                            &failedName)) {
-    ShowStopBox(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+    ShowStopMessage(nullptr, GetError(kFileAccessMessage), failedName.c_str());
   }
 }
 

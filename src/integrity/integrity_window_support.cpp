@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "integrity/error_list.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 
 namespace integrity_windows {
@@ -19,18 +20,6 @@ constexpr char kReportExtension[] = "txt";
 constexpr int kReportMargin = 8;
 
 }  // namespace
-
-void ShowStopBox(HWND owner, const char* text, const char* caption) {
-  MessageBoxA(owner, text, caption != nullptr ? caption : AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-}
-
-WaitCursor::WaitCursor() {
-  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-}
-
-WaitCursor::~WaitCursor() {
-  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
-}
 
 int AddListItem(HWND list, const std::string& text, LPARAM data) {
   const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -111,7 +100,7 @@ void ReportWindowTarget::Close() {
 }
 
 void ReportWindowTarget::ShowNotice(const char* text) {
-  ShowStopBox(Owner(), text);
+  ShowStopMessage(Owner(), text);
 }
 
 bool ReportWindowTarget::AskYesNo(const char* text) {

@@ -1,7 +1,6 @@
 // What the integrity windows (the test dialogs, the two report windows and
-// the explanation dialogs) share: message boxes, list-box helpers, the wait
-// cursor, the per-dialog state slot, the Save dialog, and the ReportTarget that
-// turns a test's results into messages to a report window.
+// the explanation dialogs) share: list-box helpers, the per-dialog state slot, the Save dialog, and the
+// ReportTarget that turns a test's results into messages to a report window.
 #pragma once
 
 #include <windows.h>
@@ -20,19 +19,6 @@ struct ErrorListKiller {
 };
 // An ErrorList a report window owns.
 using OwnedErrorList = std::unique_ptr<List, ErrorListKiller>;
-
-// An error or notice: caption "Quorvex", stop icon, task-modal. A null owner
-// gives a box without owner.
-void ShowStopBox(HWND owner, const char* text, const char* caption = nullptr);
-
-// The wait cursor from construction to destruction, then the arrow.
-class WaitCursor {
- public:
-  WaitCursor();
-  ~WaitCursor();
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Appends an item with its item data; the item's index, or -1.
 int AddListItem(HWND list, const std::string& text, LPARAM data);

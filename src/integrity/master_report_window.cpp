@@ -13,6 +13,7 @@
 #include "integrity/messages.h"
 #include "integrity/report_windows.h"
 #include "resource.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
 #include "store/master_file.h"
@@ -135,11 +136,11 @@ void OnCorrect(HWND dialog, MasterReportState& state) {
   const auto code = SelectedCode(dialog);
   if (!fileNumber || !code) return;
   if (IsMasterErrorRepaired(state.errors.get(), *fileNumber, *code)) {
-    ShowStopBox(dialog, GetError(kAlreadyRepairedMessage));
+    ShowStopMessage(dialog, GetError(kAlreadyRepairedMessage));
     return;
   }
   if (!RepairMasterError(state.directory.c_str(), *fileNumber, *code)) {
-    ShowStopBox(dialog, GetError(kRepairFailedMessage));
+    ShowStopMessage(dialog, GetError(kRepairFailedMessage));
     return;
   }
   MarkMasterErrorRepaired(state.errors.get(), *fileNumber, *code);
@@ -149,7 +150,7 @@ void OnCorrect(HWND dialog, MasterReportState& state) {
 
 void OnExplain(HWND dialog, const MasterReportState& state) {
   if (!state.errors) {
-    ShowStopBox(dialog, GetError(kSelectProblemMessage));
+    ShowStopMessage(dialog, GetError(kSelectProblemMessage));
     return;
   }
   if (const auto code = SelectedCode(dialog)) ExplainMasterErrors(dialog, *code);
@@ -160,7 +161,7 @@ void OnSave(HWND dialog, const MasterReportState& state) {
   if (!fileName) return;
   std::string failedName;
   if (!WriteMasterErrorReport(fileName->c_str(), state.directory.c_str(), state.errors.get(), &failedName)) {
-    ShowStopBox(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+    ShowStopMessage(nullptr, GetError(kFileAccessMessage), failedName.c_str());
   }
 }
 

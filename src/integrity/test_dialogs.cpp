@@ -11,6 +11,7 @@
 #include "primitives/memory.h"
 #include "integrity/report_windows.h"
 #include "resource.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
 #include "store/master_file.h"
@@ -51,18 +52,18 @@ class SelectedTests {
   explicit SelectedTests(HWND dialog) : list_(GetDlgItem(dialog, IDC_TEST_LIST)) {
     const LRESULT selected = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
     if (selected <= 0) {
-      ShowStopBox(dialog, GetError(kSelectTestMessage));
+      ShowStopMessage(dialog, GetError(kSelectTestMessage));
       return;
     }
     codes_.reset(static_cast<int32_t*>(MemAllocate(sizeof(int32_t) * static_cast<size_t>(selected))));
     if (!codes_) {
-      ShowStopBox(dialog, GetError(kOutOfMemoryMessage));
+      ShowStopMessage(dialog, GetError(kOutOfMemoryMessage));
       return;
     }
     static_assert(sizeof(int) == sizeof(int32_t), "LB_GETSELITEMS fills ints");
     if (SendMessageA(list_, LB_GETSELITEMS, static_cast<WPARAM>(selected),
                      reinterpret_cast<LPARAM>(codes_.get())) != selected) {
-      ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+      ShowStopMessage(dialog, GetError(kUnknownErrorMessage));
       return;
     }
     count_ = static_cast<int>(selected);
@@ -101,7 +102,7 @@ void OnDATOk(HWND dialog, const DATDialogInputs& inputs) {
   if (!tests.Ok()) return;
   const HWND report = ReportDATErrors(inputs.parent, inputs.directory, inputs.fileNumber);
   if (report == nullptr) {
-    ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+    ShowStopMessage(dialog, GetError(kUnknownErrorMessage));
   } else {
     WaitCursor wait;
     TestDATFile(inputs.directory, report, tests.Codes(), tests.Count(), inputs.record);
@@ -137,13 +138,13 @@ void OnMasterOk(HWND dialog, const MasterDialogInputs& inputs) {
   SelectedTests tests(dialog);
   if (!tests.Ok()) return;
   if (!Exists(MasterFileName(inputs.directory).c_str())) {
-    ShowStopBox(dialog, GetError(kNoSuchFileMessage));
+    ShowStopMessage(dialog, GetError(kNoSuchFileMessage));
     EndDialog(dialog, 0);
     return;
   }
   const HWND report = ReportMasterErrors(inputs.parent, inputs.directory);
   if (report == nullptr) {
-    ShowStopBox(dialog, GetError(kUnknownErrorMessage));
+    ShowStopMessage(dialog, GetError(kUnknownErrorMessage));
   } else {
     const int repair = IsChecked(dialog, IDC_TEST_REPAIR);
     const int prompt = IsChecked(dialog, IDC_TEST_PROMPT);
@@ -188,7 +189,7 @@ INT_PTR CALLBACK TestMasterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 int TestDAT(HWND parent, const char* directory, int16_t fileNumber) {
   DATDialogInputs inputs{parent, directory, fileNumber, {}};
   if (!GetMetaStockMasterRecord(directory, fileNumber, &inputs.record)) {
-    ShowStopBox(parent, kUnknownInstrumentText);
+    ShowStopMessage(parent, kUnknownInstrumentText);
     return 0;
   }
   DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_TEST_DAT), parent, TestDATDlgProc,

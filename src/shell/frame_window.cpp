@@ -12,6 +12,7 @@
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
+#include "shell/message_boxes.h"
 #include "shell/remote_requests.h"
 #include "shell/shell_globals.h"
 #include "shell/window_thunk.h"
@@ -185,7 +186,7 @@ HWND OpenBrowserWindow(char* directory) {
 HWND OpenStartPathBrowser(const std::string& directory) {
   constexpr int kInvalidPathMessage = 3;
   if (directory.empty() || !IsValidPath(directory.c_str())) {
-    MessageBoxA(MDIFrame, GetError(kInvalidPathMessage), AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    ShowStopMessage(MDIFrame, GetError(kInvalidPathMessage));
     return nullptr;
   }
   AddPath(directory.c_str());

@@ -1,18 +1,10 @@
 #include "shell/remote_requests.h"
 
-#include "integrity/integrity_window_support.h"
 #include "integrity/messages.h"
 #include "integrity/report_windows.h"
+#include "shell/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "store/master_file.h"
-
-namespace {
-
-void ShowStopBox(const char* text) {
-  MessageBoxA(nullptr, text, AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);
-}
-
-}  // namespace
 
 int RegisterRemoteMessages() {
   UtilInit = RegisterWindowMessageA(kUtilInitName);
@@ -41,11 +33,11 @@ bool AnswerRegisteredMessage(HWND frame, UINT message, LRESULT& result) {
 }
 
 void FrameRemoteTestHost::ShowError(int messageNumber) {
-  ShowStopBox(GetError(messageNumber));
+  ShowStopMessage(nullptr, GetError(messageNumber));
 }
 
 void FrameRemoteTestHost::ShowPath(const std::string& directory) {
-  ShowStopBox(directory.c_str());
+  ShowStopMessage(nullptr, directory.c_str());
 }
 
 void FrameRemoteTestHost::PostClose() {
@@ -71,7 +63,7 @@ void RunRemoteDATTest(HWND frame, const std::string& directory, int fileNumber,
   const HWND report = ReportDATErrors(frame, directory.c_str(), static_cast<int16_t>(fileNumber));
   if (report == nullptr) return;
   {
-    integrity_windows::WaitCursor wait;
+    WaitCursor wait;
     TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
   }
   DispatchMessagesWhileOpen(DATReportWindowOpen);
@@ -81,7 +73,7 @@ void RunRemoteMasterTest(HWND frame, const std::string& directory, std::span<con
   const HWND report = ReportMasterErrors(frame, directory.c_str());
   if (report == nullptr) return;
   {
-    integrity_windows::WaitCursor wait;
+    WaitCursor wait;
     TestMasterFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), 0, 0, 0);
   }
   DispatchMessagesWhileOpen(MasterReportWindowOpen);
