@@ -2,10 +2,8 @@
 # Runs the Windows program under Wine on the bundled sample data, and waits
 # until it is closed:
 #   - installs what is missing (scripts/setup.sh) and builds the win64 preset's
-#     program (and qvx where it exists);
-#   - writes the sample tree with qvx (the native build's qvx if there is one,
-#     else qvx.exe under Wine); without qvx the program starts on an empty
-#     directory;
+#     program and qvx.exe;
+#   - writes the sample tree with qvx.exe under Wine (build/win64/sample);
 #   - prepares Wine (scripts/wine-env.sh) on the display given in DISPLAY, so
 #     that a person sees the window (without DISPLAY, on a private Xvfb);
 #   - starts quorvex.exe with PATH:"<sample root>\" on its command line, which
@@ -19,10 +17,7 @@ build=build/win64
 bash scripts/setup.sh
 
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target quorvex
-if cmake --build --preset win64 --target help | grep -qw qvx; then
-  cmake --build --preset win64 --target qvx || echo "run.sh: qvx.exe did not build; going on without it" >&2
-fi
+cmake --build --preset win64 --target quorvex qvx
 
 . scripts/wine-env.sh
 quorvex_wine_env "$build"
@@ -31,13 +26,7 @@ trap 'quorvex_wine_stop "$root/$build"' EXIT
 sample="$root/$build/sample"
 rm -rf "$sample"
 mkdir -p "$sample"
-if [ -x build/native/cli/qvx ]; then
-  build/native/cli/qvx sample "$sample"
-elif [ -f "$build/cli/qvx.exe" ]; then
-  wine "$build/cli/qvx.exe" sample "$(winepath -w "$sample")" </dev/null
-else
-  echo "run.sh: qvx is not built yet; starting on an empty directory" >&2
-fi
+wine "$build/cli/qvx.exe" sample "$(winepath -w "$sample")" </dev/null
 
 # Wine's own launcher would quote the arguments again (PATH:\"...\"), so the
 # program is started from a batch file, whose line cmd passes on as written.
