@@ -1,6 +1,7 @@
 // What the integrity windows (the test dialogs, the two report windows and
-// the explanation dialogs) share: list-box helpers, the per-dialog state slot, the Save dialog, and the
-// ReportTarget that turns a test's results into messages to a report window.
+// the explanation dialogs) share: list-box helpers, the per-dialog state
+// slot, the Save dialog, and the ReportTarget that turns a test's results
+// into messages to a report window.
 #pragma once
 
 #include <windows.h>
