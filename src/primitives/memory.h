@@ -8,3 +8,9 @@ void* MemAllocate(size_t size);
 // Frees the block (null is fine) and always returns null, so that callers
 // clear their pointer in the same statement.
 void* MemDeAllocate(void* block);
+
+// Fault injection for tests of what the program does when memory runs out:
+// the nth MemAllocate call from now (1: the next one) returns null, as if
+// memory had run out; the calls after it succeed again. 0 cancels a failure
+// not yet reached.
+void FailNthAllocation(int n);

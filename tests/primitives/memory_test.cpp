@@ -31,4 +31,25 @@ TEST(MemDeAllocate, ReturnsNullSoTheCallerClearsItsPointer) {
   EXPECT_EQ(MemDeAllocate(nullptr), nullptr);
 }
 
+TEST(FailNthAllocation, OnlyTheNamedCallFailsAndZeroCancels) {
+  FailNthAllocation(3);
+  void* first = MemAllocate(8);
+  void* second = MemAllocate(8);
+  void* third = MemAllocate(8);
+  void* fourth = MemAllocate(8);
+  EXPECT_NE(first, nullptr);
+  EXPECT_NE(second, nullptr);
+  EXPECT_EQ(third, nullptr) << "the third call runs out";
+  EXPECT_NE(fourth, nullptr) << "and the one after it succeeds again";
+  for (void* block : {first, second, fourth}) MemDeAllocate(block);
+
+  FailNthAllocation(2);
+  FailNthAllocation(0);
+  void* blocks[3] = {MemAllocate(1), MemAllocate(1), MemAllocate(1)};
+  for (void* block : blocks) {
+    EXPECT_NE(block, nullptr) << "a cancelled failure never comes";
+    MemDeAllocate(block);
+  }
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "browser/browser_fixture.h"
 #include "harness/wait.h"
+#include "primitives/memory.h"
 #include "resource.h"
 #include "shell/frame_window.h"
 #include "shell/shell_globals.h"
@@ -27,6 +28,7 @@ using gui_harness::PressButton;
 constexpr char kAtLeastOne[] = "Please select AT LEAST one instrument and try again.";
 constexpr char kOnlyOne[] = "Please select ONLY one instrument and try again.";
 constexpr char kInvalidPath[] = "The path specified was not valid.";
+constexpr char kOutOfMemory[] = "Unable to allocate memory! Cannot continue this operation.";
 
 // The subdirectories of a directory in the order the system's directory
 // search returns them, which is the order the tree must show.
@@ -346,6 +348,24 @@ TEST_F(BrowserTest, RefreshTreeRebuildsFromTheDiskAndListsTheRoot) {
   EXPECT_TRUE(ListLines(List(browser)).empty()) << "the root's (empty) list is shown";
   SelectTreeItem(tree, {"Stocks"});
   EXPECT_EQ(ListLines(List(browser)).size(), 6u) << "the new tree's nodes lead to their directories";
+}
+
+// The new tree's node list cannot be made: the memory message, an empty
+// tree, and a later refresh builds the whole tree again.
+TEST_F(BrowserTest, RefreshTreeThatRunsOutOfMemorySaysSoAndTheNextRefreshRebuilds) {
+  const HWND browser = OpenBrowserOn("Stocks");
+  responder_.Expect(kOutOfMemory, IDOK);
+  FailNthAllocation(1);
+  Command(browser, IDM_REFRESH_TREE);
+  FailNthAllocation(0);
+  EXPECT_EQ(responder_.Outstanding(), 0u) << "the memory message";
+  EXPECT_EQ(TreeView_GetCount(Tree(browser)), 0u) << "no tree without its nodes";
+
+  Command(browser, IDM_REFRESH_TREE);
+  const HWND tree = Tree(browser);
+  EXPECT_NE(FindTreeItem(tree, {"Nested", "a", "b", "c"}), nullptr);
+  SelectTreeItem(tree, {"Stocks"});
+  EXPECT_EQ(ListLines(List(browser)).size(), 6u);
 }
 
 // Every instrument command with no line selected, in a directory with

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "integrity/master_test.h"
 #include "integrity/report_windows.h"
 #include "integrity/test_dialogs.h"
+#include "primitives/memory.h"
 #include "integrity_fixture.h"
 #include "resource.h"
 #include "sample_data.h"
@@ -28,6 +30,7 @@ using gui_harness::PressButton;
 constexpr char kDATCaption[] = "Test and Repair DAT File";
 constexpr char kMasterCaption[] = "Test and Repair Master File";
 constexpr char kSelectTestText[] = "Please select AT LEAST one test to perform and try again.";
+constexpr char kOutOfMemoryText[] = "Unable to allocate memory! Cannot continue this operation.";
 
 const std::vector<std::string> kDATNames = {
     "Close < Low",        "Close > High", "Corrupt Numbers", "Date/Times out of order",
@@ -109,6 +112,49 @@ TEST_F(TestDialogsTest, TheMasterDialogOffersTheTwelveTestsWithOnlyCreateChecked
                                          {IDC_TEST_PROMPT, BST_UNCHECKED},
                                          {IDC_TEST_CREATE_FILES, BST_CHECKED}}));
   EXPECT_EQ(MasterReportWindowOpen, 0);
+}
+
+// Memory for the selected tests' codes runs out: the memory message, no
+// report, and the dialog stays open with its selection for another try.
+TEST_F(TestDialogsTest, OkThatRunsOutOfMemorySaysSoAndTheDialogStaysOpen) {
+  struct Case {
+    const char* caption;
+    const char* test;
+    std::function<void()> open;
+  };
+  const Case cases[] = {
+      {kDATCaption, "Invalid Dates", [this] { TestDAT(MDIFrame, DataDir().c_str(), 1); }},
+      {kMasterCaption, "Missing DAT File", [this] { TestMaster(MDIFrame, MasterDir().c_str()); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    HWND dialog = nullptr;
+    bool stayedOpen = false;
+    LRESULT stillSelected = 0;
+    ReportResponder responder;
+    responder.ExpectDialog(c.caption, [&](HWND opened) {
+      dialog = opened;
+      SelectTests(dialog, {c.test});
+      FailNthAllocation(1);
+      PressButton(dialog, IDOK);
+    });
+    responder.ExpectDialog("Quorvex", [&](HWND box) {
+      FailNthAllocation(0);
+      EXPECT_EQ(gui_harness::MessageBoxText(box), kOutOfMemoryText);
+      EXPECT_EQ(GetWindow(box, GW_OWNER), dialog) << "the box belongs to the dialog";
+      PressButton(box, IDOK);
+      RunFromMessageLoop([&] {
+        stayedOpen = IsWindow(dialog) && IsWindowEnabled(dialog);
+        stillSelected = SendMessageA(TestList(dialog), LB_GETSELCOUNT, 0, 0);
+        PressButton(dialog, IDCANCEL);
+      });
+    });
+    c.open();
+    FailNthAllocation(0);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(stillSelected, 1);
+    EXPECT_EQ(DATReportWindowOpen + MasterReportWindowOpen, 0) << "no report was opened";
+  }
 }
 
 TEST_F(TestDialogsTest, OkWithoutATestAsksForOneAndTheDialogStaysOpen) {
