@@ -34,8 +34,7 @@ constexpr char kSelectRecordAndProblemText[] =
 constexpr char kSelectProblemText[] = "Please select a problem and try again";
 constexpr int kFileAccessMessage = 2;
 
-// Open DAT report windows; DATReportWindowOpen says whether there is any.
-int openReports = 0;
+OpenReports openReports(DATReportWindowOpen);
 
 struct DATReportState {
   std::string directory;
@@ -263,8 +262,7 @@ INT_PTR OnCommand(HWND dialog, DATReportState& state, int id, int notification, 
 INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<DATReportState>*>(lParam)));
-    ++openReports;
-    DATReportWindowOpen = 1;
+    openReports.Opened();
     SetWindowTextA(dialog, kTestingCaption);
     return TRUE;
   }
@@ -279,8 +277,7 @@ INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NCDESTROY:
       // The list goes with the state; the editor stays open.
       ReleaseDialogState<DATReportState>(dialog);
-      --openReports;
-      DATReportWindowOpen = openReports > 0 ? 1 : 0;
+      openReports.Closed();
       return FALSE;
     default:
       return FALSE;

@@ -87,4 +87,25 @@ class ReportWindowTarget : public ReportTarget {
   HWND report_;
 };
 
+// The report windows of one kind that are open: their flag
+// (DATReportWindowOpen, MasterReportWindowOpen) stays 1 while any of them is,
+// so that closing one report does not end a remote request waiting on
+// another.
+class OpenReports {
+ public:
+  explicit OpenReports(int& flag) : flag_(flag) {}
+  void Opened() {
+    ++count_;
+    flag_ = 1;
+  }
+  void Closed() {
+    --count_;
+    flag_ = count_ > 0 ? 1 : 0;
+  }
+
+ private:
+  int& flag_;
+  int count_ = 0;
+};
+
 }  // namespace integrity_windows

@@ -35,8 +35,7 @@ constexpr int kAlreadyRepairedMessage = 15;
 constexpr int kRepairFailedMessage = 16;
 constexpr int kSelectProblemMessage = 21;
 
-// Open master report windows; MasterReportWindowOpen says whether there is any.
-int openReports = 0;
+OpenReports openReports(MasterReportWindowOpen);
 
 struct MasterReportState {
   std::string directory;
@@ -203,8 +202,7 @@ INT_PTR OnCommand(HWND dialog, MasterReportState& state, int id, int notificatio
 INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<MasterReportState>*>(lParam)));
-    ++openReports;
-    MasterReportWindowOpen = 1;
+    openReports.Opened();
     SetWindowTextA(dialog, kTestingCaption);
     return TRUE;
   }
@@ -218,8 +216,7 @@ INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_NCDESTROY:
       ReleaseDialogState<MasterReportState>(dialog);
-      --openReports;
-      MasterReportWindowOpen = openReports > 0 ? 1 : 0;
+      openReports.Closed();
       return FALSE;
     default:
       return FALSE;

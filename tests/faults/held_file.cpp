@@ -1,6 +1,7 @@
 #include "held_file.h"
 
 #include "filelayer/platform_file.h"
+#include "support/program_runner.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -58,30 +59,8 @@ class OwnedHandle {
   HANDLE handle_ = nullptr;
 };
 
-// A build-tree path as Windows sees it: under Wine the Unix root is drive Z.
-std::string HostPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
-}
-
-// One argument as the C runtime splits a command line: backslashes before a
-// quote are doubled.
-std::string Quote(const std::string& arg) {
-  std::string quoted = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(2 * backslashes, '\\');
-  return quoted + "\"";
-}
+using testing_support::HostPath;
+using testing_support::QuoteArgument;
 
 class ProcessHold : public FileHold {
  public:
@@ -96,8 +75,8 @@ class ProcessHold : public FileHold {
       problem_ = "cannot create the events (error " + std::to_string(GetLastError()) + ")";
       return;
     }
-    std::string command = Quote(HostPath(QUORVEX_FILE_HOLDER)) + " " + Quote(coreName) + " " +
-                          Quote(heldName) + " " + Quote(letGoName) + " " +
+    std::string command = QuoteArgument(HostPath(QUORVEX_FILE_HOLDER)) + " " + QuoteArgument(coreName) + " " +
+                          QuoteArgument(heldName) + " " + QuoteArgument(letGoName) + " " +
                           std::to_string(GetCurrentProcessId());
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

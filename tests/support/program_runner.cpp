@@ -10,8 +10,6 @@
 
 namespace testing_support {
 
-namespace {
-
 std::string HostPath(std::string path) {
 #ifdef _WIN32
   // The Unix root is drive Z under Wine.
@@ -23,7 +21,7 @@ std::string HostPath(std::string path) {
   return path;
 }
 
-std::string Quote(const std::string& arg) {
+std::string QuoteArgument(const std::string& arg) {
 #ifdef _WIN32
   // The C runtime's rules: backslashes before a quote are doubled.
   std::string quoted = "\"";
@@ -46,19 +44,17 @@ std::string Quote(const std::string& arg) {
 #endif
 }
 
-}  // namespace
-
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
   static TempDir outputs;
-  std::string command = Quote(HostPath(program));
-  for (const std::string& arg : args) command += " " + Quote(arg);
+  std::string command = QuoteArgument(HostPath(program));
+  for (const std::string& arg : args) command += " " + QuoteArgument(arg);
   const std::string out = outputs.Path("out.txt"), err = outputs.Path("err.txt");
 #ifdef _WIN32
-  command += " <NUL >" + Quote(out) + " 2>" + Quote(err);
+  command += " <NUL >" + QuoteArgument(out) + " 2>" + QuoteArgument(err);
   // cmd /c drops the first and last quote of the line: give it a pair to drop.
   command = "\"" + command + "\"";
 #else
-  command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
+  command += " </dev/null >" + QuoteArgument(out) + " 2>" + QuoteArgument(err);
 #endif
   ProgramRun run;
   const int raw = std::system(command.c_str());
