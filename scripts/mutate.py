@@ -269,6 +269,8 @@ def main():
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
     ap.add_argument("--sanitize", default="ON", help="build with ASan and UBSan (default ON, as the native tests)")
     args = ap.parse_args()
+    # A stopped run still puts the mutated file back (the finally below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
 
     build = (ROOT / args.build).resolve()
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Debug",
