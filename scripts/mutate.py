@@ -268,13 +268,15 @@ def main():
     ap.add_argument("--only", default="", help="run only the mutants of files matching this regular expression")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
     ap.add_argument("--sanitize", default="ON", help="build with ASan and UBSan (default ON, as the native tests)")
+    ap.add_argument("-D", dest="defines", action="append", default=[],
+                    help="a CMake cache entry for the build tree (for example QUORVEX_TEST_DIRS=store)")
     args = ap.parse_args()
     # A stopped run still puts the mutated file back (the finally below).
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
 
     build = (ROOT / args.build).resolve()
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Debug",
-                    f"-DQUORVEX_SANITIZE={args.sanitize}", "-DQUORVEX_WERROR=OFF"],
+                    f"-DQUORVEX_SANITIZE={args.sanitize}", "-DQUORVEX_WERROR=OFF"] + [f"-D{d}" for d in args.defines],
                    check=True, stdout=subprocess.DEVNULL)
     files = portable_sources(build)
     everything = all_mutants(files)

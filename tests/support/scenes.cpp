@@ -1,0 +1,198 @@
+#include "support/scenes.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace fixtures {
+namespace {
+
+constexpr size_t kRecord = 53;
+constexpr platform::Call kAllCalls[] = {
+    platform::Call::Open,   platform::Call::Read, platform::Call::Write,           platform::Call::Truncate,
+    platform::Call::Rename, platform::Call::Delete, platform::Call::Copy, platform::Call::CreateDirectory,
+    platform::Call::Size,   platform::Call::List,
+};
+const char* const kCallNames[] = {"Open",   "Read", "Write",           "Truncate", "Rename",
+                                  "Delete", "Copy", "CreateDirectory", "Size",     "List"};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+// The directory part and the name of a snapshot path.
+std::pair<std::string, std::string> Split(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::pair{std::string(), path}
+                                    : std::pair{path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The file number of a data file name ("F12.DAT", any case), or 0.
+int DataFileNumber(const std::string& name) {
+  const std::string lower = Lower(name);
+  if (lower.size() < 6 || lower[0] != 'f' || lower.substr(lower.size() - 4) != ".dat") return 0;
+  const std::string digits = lower.substr(1, lower.size() - 5);
+  if (digits.empty() || digits[0] == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return 0;
+  return std::stoi(digits);
+}
+
+std::string Describe(const std::optional<Bytes>& state) {
+  return state ? std::to_string(state->size()) + " bytes" : "absent";
+}
+
+bool IsTemporary(const std::string& path) {
+  const std::string name = Lower(Split(path).second);
+  return name == "msttmp" || (name.rfind("qvx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp");
+}
+
+std::string Under(const std::string& directory, const std::string& name) {
+  return directory.empty() ? name : directory + "/" + name;
+}
+
+Snapshot WithoutTemporaries(Snapshot snapshot) {
+  std::erase_if(snapshot, [](const auto& entry) { return IsTemporary(entry.first); });
+  return snapshot;
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot(const std::string& nativeDir) {
+  Snapshot snapshot;
+  const std::filesystem::path root(nativeDir);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file())
+      snapshot[entry.path().lexically_relative(root).generic_string()] = testing_support::ReadBytes(entry.path().string());
+  }
+  return snapshot;
+}
+
+std::optional<Bytes> StateOf(const Snapshot& snapshot, const std::string& path) {
+  for (const auto& [name, bytes] : snapshot) {
+    if (Lower(name) == Lower(path)) return bytes;
+  }
+  return std::nullopt;
+}
+
+std::vector<int> MasterView::Numbers() const {
+  std::vector<int> numbers;
+  for (const Bytes& record : records) numbers.push_back(record[0]);
+  return numbers;
+}
+
+int MasterView::Listed(int fileNumber) const {
+  return static_cast<int>(std::count_if(records.begin(), records.end(), [&](const Bytes& r) { return r[0] == fileNumber; }));
+}
+
+MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {
+  MasterView view;
+  const std::optional<Bytes> bytes = StateOf(snapshot, Under(directory, "master"));
+  if (!bytes) return view;
+  view.present = true;
+  view.whole = bytes->size() >= kRecord && bytes->size() % kRecord == 0;
+  if (bytes->size() >= 4) {
+    view.headerCount = (*bytes)[0] | ((*bytes)[1] << 8);
+    view.lastFileNumber = (*bytes)[2] | ((*bytes)[3] << 8);
+  }
+  for (size_t at = kRecord; at + kRecord <= bytes->size(); at += kRecord)
+    view.records.emplace_back(bytes->begin() + static_cast<long>(at), bytes->begin() + static_cast<long>(at + kRecord));
+  return view;
+}
+
+std::vector<std::string> Leftovers(const Snapshot& snapshot) {
+  std::vector<std::string> left;
+  for (const auto& entry : snapshot) {
+    if (IsTemporary(entry.first)) left.push_back(entry.first);
+  }
+  return left;
+}
+
+std::string LostOrUnlisted(const Snapshot& before, const Snapshot& after, const Snapshot& now,
+                           const std::string& directory) {
+  const MasterView masterNow = ViewMaster(now, directory);
+  if (masterNow.present && !masterNow.whole) return "master of '" + directory + "' is not whole";
+  for (const auto& [path, bytes] : now) {
+    const auto [dir, name] = Split(path);
+    const int n = DataFileNumber(name);
+    if (dir == directory && n != 0 && masterNow.Listed(n) != 1)
+      return path + " is listed " + std::to_string(masterNow.Listed(n)) + " times in its master";
+  }
+  const MasterView masterAfter = ViewMaster(after, directory);
+  for (int n : ViewMaster(before, directory).Numbers()) {
+    const std::string path = Under(directory, "F" + std::to_string(n) + ".DAT");
+    const std::optional<Bytes> was = StateOf(before, path);
+    // The operation itself takes the file away (a move or a deletion): where
+    // it went is the caller's to check.
+    if (!was || (masterAfter.Listed(n) == 0 && masterNow.Listed(n) == 0)) continue;
+    const std::optional<Bytes> state = StateOf(now, path);
+    if (masterNow.Listed(n) != 1 || !state) return path + " was lost";
+    if (state != was && state != StateOf(after, path))
+      return path + " holds neither its old bytes nor its new ones (" + Describe(state) + ")";
+  }
+  return "";
+}
+
+int SweepEveryCall(const SweepSpec& spec) {
+  FaultScope faults;
+  std::vector<int> counts;
+  Snapshot before, after;
+  {
+    TempDir dir;
+    spec.build(dir);
+    before = TakeSnapshot(dir.Path(""));
+    platform::ResetFaults();
+    const int result = spec.run(dir);
+    for (platform::Call call : kAllCalls) counts.push_back(platform::CallCount(call));
+    platform::ResetFaults();
+    EXPECT_EQ(result, spec.succeededResult) << spec.name << ": the run without faults";
+    after = TakeSnapshot(dir.Path(""));
+  }
+  int failed = 0;
+  auto runOnce = [&](platform::Call kind, const std::string& label, const std::function<void()>& inject) {
+    TempDir dir;
+    spec.build(dir);
+    platform::ResetFaults();
+    inject();
+    const int result = spec.run(dir);
+    platform::ResetFaults();
+    const Snapshot now = TakeSnapshot(dir.Path(""));
+    failed += result != spec.succeededResult;
+    SCOPED_TRACE(spec.name + ": " + label + " failing, result " + std::to_string(result));
+    EXPECT_EQ(Leftovers(now), std::vector<std::string>{});
+    for (const std::string& directory : spec.directories)
+      EXPECT_EQ(LostOrUnlisted(before, after, now, directory), "") << "directory '" << directory << "'";
+    if (spec.allOrNothing) {
+      const Snapshot kept = WithoutTemporaries(now);
+      if (result == spec.succeededResult)
+        EXPECT_TRUE(kept == after) << "reported success but the files are not as after the faultless run";
+      else
+        EXPECT_TRUE(kept == before) << "reported failure but the files are not as before";
+    }
+    if (spec.check) spec.check({label, kind, result, dir, before, after, now});
+  };
+  if (spec.shortWrites) {
+    for (int n = 1; n <= counts[static_cast<size_t>(platform::Call::Write)]; ++n)
+      runOnce(platform::Call::Write, "write " + std::to_string(n) + " on a full disk", [n] { platform::ShortenNthWrite(n, 1); });
+    return failed;
+  }
+  for (size_t kind = 0; kind < counts.size(); ++kind) {
+    const platform::Call call = kAllCalls[kind];
+    for (int n = 1; n <= counts[kind]; ++n)
+      runOnce(call, std::string(kCallNames[kind]) + " call " + std::to_string(n), [call, n] { platform::FailNthCall(call, n); });
+  }
+  return failed;
+}
+
+HeldFile::HeldFile(const std::string& coreName) {
+  platform::OpenRequest request;
+  request.access = platform::Access::ReadWrite;
+  request.shareRead = true;
+  file_ = platform::Open(coreName, request);
+}
+
+void HeldFile::LetGo() {
+  if (file_ != nullptr) platform::Close(file_);
+  file_ = nullptr;
+}
+
+}  // namespace fixtures
