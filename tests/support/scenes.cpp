@@ -9,8 +9,8 @@ namespace {
 
 constexpr size_t kRecord = 53;
 constexpr platform::Call kAllCalls[] = {
-    platform::Call::Open,   platform::Call::Read, platform::Call::Write,           platform::Call::Truncate,
-    platform::Call::Rename, platform::Call::Delete, platform::Call::Copy, platform::Call::CreateDirectory,
+    platform::Call::Open,   platform::Call::Read,   platform::Call::Write, platform::Call::Truncate,
+    platform::Call::Rename, platform::Call::Delete, platform::Call::Copy,  platform::Call::CreateDirectory,
     platform::Call::Size,   platform::Call::List,
 };
 const char* const kCallNames[] = {"Open",   "Read", "Write",           "Truncate", "Rename",
@@ -33,7 +33,9 @@ int DataFileNumber(const std::string& name) {
   const std::string lower = Lower(name);
   if (lower.size() < 6 || lower[0] != 'f' || lower.substr(lower.size() - 4) != ".dat") return 0;
   const std::string digits = lower.substr(1, lower.size() - 5);
-  if (digits.empty() || digits[0] == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return 0;
+  if (digits.empty() || digits[0] == '0' ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return 0;
   return std::stoi(digits);
 }
 
@@ -43,7 +45,8 @@ std::string Describe(const std::optional<Bytes>& state) {
 
 bool IsTemporary(const std::string& path) {
   const std::string name = Lower(Split(path).second);
-  return name == "msttmp" || (name.rfind("qvx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp");
+  return name == "msttmp" ||
+         (name.rfind("qvx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp");
 }
 
 std::string Under(const std::string& directory, const std::string& name) {
@@ -62,7 +65,8 @@ Snapshot TakeSnapshot(const std::string& nativeDir) {
   const std::filesystem::path root(nativeDir);
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     if (entry.is_regular_file())
-      snapshot[entry.path().lexically_relative(root).generic_string()] = testing_support::ReadBytes(entry.path().string());
+      snapshot[entry.path().lexically_relative(root).generic_string()] =
+          testing_support::ReadBytes(entry.path().string());
   }
   return snapshot;
 }
@@ -81,7 +85,8 @@ std::vector<int> MasterView::Numbers() const {
 }
 
 int MasterView::Listed(int fileNumber) const {
-  return static_cast<int>(std::count_if(records.begin(), records.end(), [&](const Bytes& r) { return r[0] == fileNumber; }));
+  return static_cast<int>(
+      std::count_if(records.begin(), records.end(), [&](const Bytes& r) { return r[0] == fileNumber; }));
 }
 
 MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {
@@ -95,7 +100,8 @@ MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {
     view.lastFileNumber = (*bytes)[2] | ((*bytes)[3] << 8);
   }
   for (size_t at = kRecord; at + kRecord <= bytes->size(); at += kRecord)
-    view.records.emplace_back(bytes->begin() + static_cast<long>(at), bytes->begin() + static_cast<long>(at + kRecord));
+    view.records.emplace_back(bytes->begin() + static_cast<long>(at),
+                              bytes->begin() + static_cast<long>(at + kRecord));
   return view;
 }
 
@@ -172,13 +178,15 @@ int SweepEveryCall(const SweepSpec& spec) {
   };
   if (spec.shortWrites) {
     for (int n = 1; n <= counts[static_cast<size_t>(platform::Call::Write)]; ++n)
-      runOnce(platform::Call::Write, "write " + std::to_string(n) + " on a full disk", [n] { platform::ShortenNthWrite(n, 1); });
+      runOnce(platform::Call::Write, "write " + std::to_string(n) + " on a full disk",
+              [n] { platform::ShortenNthWrite(n, 1); });
     return failed;
   }
   for (size_t kind = 0; kind < counts.size(); ++kind) {
     const platform::Call call = kAllCalls[kind];
     for (int n = 1; n <= counts[kind]; ++n)
-      runOnce(call, std::string(kCallNames[kind]) + " call " + std::to_string(n), [call, n] { platform::FailNthCall(call, n); });
+      runOnce(call, std::string(kCallNames[kind]) + " call " + std::to_string(n),
+              [call, n] { platform::FailNthCall(call, n); });
   }
   return failed;
 }

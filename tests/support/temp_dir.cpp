@@ -43,7 +43,9 @@ TempDir::~TempDir() {
   fs::remove_all(nativeDir_, error);
 }
 
-std::string TempDir::Path(const std::string& name) const { return (fs::path(nativeDir_) / name).string(); }
+std::string TempDir::Path(const std::string& name) const {
+  return (fs::path(nativeDir_) / name).string();
+}
 
 std::string TempDir::MakeSubdir(const std::string& name) const {
   fs::path sub = fs::path(nativeDir_) / name;

@@ -1,0 +1,177 @@
+// The List against a small model, the path history, zero-filled blocks with
+// their injected failures, and the blank-padded text fields.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "primitives/list.h"
+#include "primitives/memory.h"
+#include "primitives/path_list.h"
+#include "primitives/text_fields.h"
+
+namespace {
+
+struct Item {
+  int32_t key;
+  int32_t tag;  // tells apart items of equal keys
+  bool operator==(const Item&) const = default;
+};
+
+int16_t CompareKeys(const void* item, int16_t, const void* key, int16_t) {
+  const int32_t a = static_cast<const Item*>(item)->key, b = static_cast<const Item*>(key)->key;
+  return static_cast<int16_t>(a == b ? 0 : a > b ? 1 : -1);
+}
+
+std::vector<Item> Walk(const List* list, bool backwards) {
+  std::vector<Item> items;
+  Item item{};
+  for (ListNode* node = backwards ? GetLastItem(list, &item, sizeof item)
+                                  : GetFirstItem(list, &item, sizeof item);
+       node != nullptr;
+       node = backwards ? GetPreviousItem(node, &item, sizeof item) : GetNextItem(node, &item, sizeof item))
+    items.insert(backwards ? items.begin() : items.end(), item);
+  return items;
+}
+
+// Random operations on a List and on a vector that states the rules: AddItem
+// puts the item first; AddNewItem puts it before the first item that sorts at
+// or after it; DeleteItem and IsInList find the first equal item from the
+// front; DeleteCurrent unlinks a node; FlushList empties; memory that runs out
+// adds nothing.
+TEST(ListModel, RandomOperationsAgreeWithTheModel) {
+  std::mt19937 random(16);
+  List* list = CreateList();
+  std::vector<Item> model;
+  for (int step = 0; step < 3000; ++step) {
+    const Item item{static_cast<int32_t>(random() % 12) - 6, step};
+    switch (random() % 8) {
+      case 0:
+        ASSERT_EQ(AddItem(list, &item, sizeof item), 1);
+        model.insert(model.begin(), item);
+        break;
+      case 1:
+      case 2: {
+        ASSERT_EQ(AddNewItem(list, &item, sizeof item, CompareKeys), 1);
+        auto at = model.begin();
+        while (at != model.end() && at->key < item.key) ++at;
+        model.insert(at, item);
+        break;
+      }
+      case 3: {
+        auto found =
+            std::find_if(model.begin(), model.end(), [&](const Item& i) { return i.key == item.key; });
+        ASSERT_EQ(IsInList(list, &item, sizeof item, CompareKeys), found != model.end());
+        ASSERT_EQ(DeleteItem(list, &item, sizeof item, CompareKeys), found != model.end());
+        if (found != model.end()) model.erase(found);
+        break;
+      }
+      case 4:
+      case 5: {
+        if (model.empty()) break;
+        const size_t index = random() % model.size();
+        ListNode* node = GetFirstItem(list, nullptr, 0);
+        for (size_t i = 0; i < index; ++i) node = GetNextItem(node, nullptr, 0);
+        ASSERT_EQ(DeleteCurrent(list, node), 1);
+        model.erase(model.begin() + static_cast<long>(index));
+        break;
+      }
+      case 6:
+        FailNthAllocation(1 + static_cast<int>(random() % 2));  // the node, or its copy of the item
+        ASSERT_EQ(AddItem(list, &item, sizeof item), 0);
+        break;
+      default:
+        if (random() % 20 == 0) {
+          ASSERT_EQ(FlushList(list), 1);
+          model.clear();
+        }
+    }
+    ASSERT_EQ(Walk(list, false), model) << "step " << step;
+    ASSERT_EQ(Walk(list, true), model) << "step " << step;
+    ASSERT_EQ(CountListItems(list), static_cast<int32_t>(model.size()));
+    ASSERT_EQ(ListEmpty(list), model.empty() ? 1 : 0);
+  }
+  EXPECT_EQ(KillList(list), 0);
+}
+
+TEST(ListModel, ReadsCopyNoMoreThanTheItemHoldsAndRecordNumbersCompareSigned) {
+  List* list = CreateList();
+  const char two[2] = {'a', 'b'};
+  ASSERT_EQ(AddItem(list, two, sizeof two), 1);
+  char buffer[4] = {'x', 'x', 'x', 'x'};
+  ASSERT_NE(GetFirstItem(list, buffer, sizeof buffer), nullptr);
+  EXPECT_EQ(std::string(buffer, 4), "abxx");
+  EXPECT_EQ(DeleteCurrent(list, nullptr), 0);
+  KillList(list);
+  const int32_t numbers[][3] = {
+      {5, 5, 0}, {6, 5, 1}, {4, 5, -1}, {-1, 1, -1}, {INT32_MIN, INT32_MAX, -1}, {INT32_MAX, INT32_MIN, 1}};
+  for (const auto& n : numbers)
+    EXPECT_EQ(EditRecordNumberCompare(&n[0], 4, &n[1], 4), n[2]) << n[0] << " vs " << n[1];
+  EXPECT_EQ(EditRecordNumberCompare(&numbers[0][0], 4, &numbers[0][1], 8), -1) << "sizes differ";
+  EXPECT_EQ(EditRecordNumberCompare(&numbers[0][0], 2, &numbers[0][1], 2), -1) << "not 32 bits";
+}
+
+TEST(PathHistory, NewestFirstWithoutExactDuplicates) {
+  KillPathList();
+  char copied[] = "D:\\QUOTES\\";
+  for (const char* path : {"A\\", "B\\", "A\\", "a\\", static_cast<const char*>(copied)}) AddPath(path);
+  copied[0] = 'E';
+  std::vector<std::string> paths;
+  for (const PathNode* node = PathList; node != nullptr; node = node->next) paths.emplace_back(node->path);
+  EXPECT_EQ(paths, (std::vector<std::string>{"D:\\QUOTES\\", "a\\", "B\\", "A\\"}));
+  KillPathList();
+  EXPECT_EQ(PathList, nullptr);
+}
+
+TEST(Memory, BlocksAreZeroFilledAndOnlyTheNamedAllocationFails) {
+  for (size_t size : {size_t{0}, size_t{53}, size_t{1} << 20}) {
+    auto* block = static_cast<unsigned char*>(MemAllocate(size));
+    ASSERT_NE(block, nullptr) << size;
+    EXPECT_EQ(std::count(block, block + size, 0), static_cast<long>(size));
+    EXPECT_EQ(MemDeAllocate(block), nullptr);
+  }
+  FailNthAllocation(2);
+  void* blocks[3] = {MemAllocate(8), MemAllocate(8), MemAllocate(8)};
+  EXPECT_TRUE(blocks[0] != nullptr && blocks[1] == nullptr && blocks[2] != nullptr);
+  FailNthAllocation(1);
+  FailNthAllocation(0);  // cancelled: never comes
+  void* after = MemAllocate(1);
+  EXPECT_NE(after, nullptr);
+  for (void* block : {blocks[0], blocks[2], after}) MemDeAllocate(block);
+}
+
+TEST(TextFields, TrimPadAndCount) {
+  const struct {
+    std::string field;  // width characters, then a spare byte and a sentinel
+    std::string trimmed;
+  } trims[] = {{"ABC             ", "ABC"},
+               {"                ", ""},
+               {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
+               {"ABC\t  ", "ABC\t"},
+               {std::string("AB\0  ", 5), "AB"}};
+  for (const auto& c : trims) {
+    std::string field = c.field + "?!";
+    EXPECT_EQ(RTrim(field.data(), static_cast<int>(c.field.size())), 1);
+    EXPECT_STREQ(field.c_str(), c.trimmed.c_str());
+    EXPECT_EQ(field.back(), '!') << "nothing written beyond the spare byte";
+  }
+  char text[20];
+  std::memset(text, '#', sizeof text);
+  std::strcpy(text, "ABC");
+  EXPECT_EQ(RPad(text, 14), 1);
+  EXPECT_EQ(std::string(text, 15), "ABC           #") << "blanks up to the width, no terminator";
+  char full[] = "ABCDEFGHIJKLMN";
+  RPad(full, 14);
+  EXPECT_STREQ(full, "ABCDEFGHIJKLMN");
+  EXPECT_EQ(IsBlankOnly("   "), 1);
+  EXPECT_EQ(IsBlankOnly(""), 1);
+  EXPECT_EQ(IsBlankOnly(" X"), 0);
+  EXPECT_EQ(IsBlankOnly("\t"), 0);
+  EXPECT_EQ(CountOccurences("15/01/96", '/'), 2);
+  EXPECT_EQ(CountOccurences("aAa", 'a'), 2);
+  EXPECT_EQ(CountOccurences("a/b", '\0'), 0);
+}
+
+}  // namespace
