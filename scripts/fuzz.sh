@@ -24,21 +24,30 @@ rm -rf "$seeds"
 "$build/tests/fuzz/quorvex_fuzz_seeds" "$seeds"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
-status=0
-for target in "${targets[@]}"; do
-  corpus="$build/fuzz-corpus/$target"
-  artifacts="$build/fuzz-artifacts/$target"
+# One fuzzer per core at a time.
+jobs=${QUORVEX_FUZZ_JOBS:-$(nproc)}
+fuzz_one() {
+  local target=$1 corpus="$build/fuzz-corpus/$1" artifacts="$build/fuzz-artifacts/$1"
   mkdir -p "$corpus" "$artifacts"
-  echo "== fuzz_$target, ${seconds} s"
   if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" \
       "$corpus" "$seeds/$target" "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target" \
       >"$artifacts/log.txt" 2>&1; then
-    status=1
     echo "fuzz_$target broke a rule or crashed; the input is in $artifacts/, the output in $artifacts/log.txt:"
     grep -E "quorvex fuzz:|ERROR: |SUMMARY: |runtime error" "$artifacts/log.txt" | head -5 || true
-  else
-    grep -E "^stat::number_of_executed_units|^#[0-9]+ *DONE" "$artifacts/log.txt" | head -2 || true
+    return 1
+  fi
+  echo "fuzz_$target, ${seconds} s: $(grep -E "^stat::number_of_executed_units" "$artifacts/log.txt" | head -1)"
+}
+status=0
+pids=()
+for target in "${targets[@]}"; do
+  fuzz_one "$target" &
+  pids+=($!)
+  if [ ${#pids[@]} -ge "$jobs" ]; then
+    wait "${pids[0]}" || status=1
+    pids=("${pids[@]:1}")
   fi
 done
+for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 exit $status

@@ -24,10 +24,7 @@ cmake --build --preset win64
 . scripts/wine-env.sh
 quorvex_wine_env build/win64
 trap 'quorvex_wine_stop "$root/build/win64"' EXIT
-# GUI tests drive real windows on a shared virtual desktop, where a window
-# manager's timing can occasionally lose a race; a case that fails is run once
-# more (the first failure still shows in the log).
-ctest --preset win64 --repeat until-pass:2 || status=1
+ctest --preset win64 || status=1
 
 echo "== win32 release build"
 cmake --preset win32 "$werror" >/dev/null
