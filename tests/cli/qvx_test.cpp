@@ -1,319 +1,389 @@
-// End-to-end runs of the qvx program: exact stdout lines, stderr and exit
-// statuses. In the Windows build the program is qvx.exe, started under Wine by
-// this test (itself running under Wine).
+// What qvx adds to the core, through the program itself (qvx.exe under Wine in the Windows build):
+// argument parsing, printed lines and JSON, exit statuses, the options and prompts that answer the
+// dialogs' questions, the editor's write-back on close, and the sample tree it writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <set>
-#include <string>
-#include <vector>
+#include <sstream>
+#include <tuple>
 
-#include "filelayer/platform_file.h"
-#include "fixtures.h"
 #include "integrity/messages.h"
+#include "sample_data.h"
+#include "support/fixtures.h"
 #include "support/program_runner.h"
-#include "support/temp_dir.h"
-
-#ifndef QVX_PROGRAM
-#error "QVX_PROGRAM must name the qvx executable"
-#endif
+#include "support/scenes.h"
+#include "terminal_interaction.h"
 
 namespace {
 
+using namespace fixtures;
+using nlohmann::json;
+using testing_support::ProgramRun;
+using testing_support::ReadBytes;
+using Dirs = std::map<std::string, std::string>;
 namespace fs = std::filesystem;
-using fixtures::DatBuilder;
-using fixtures::MasterBuilder;
-using fixtures::MasterEntry;
-using fixtures::StoredDate;
-using fixtures::StoredTime;
 
-using QvxRun = testing_support::ProgramRun;
+const std::string kAnyText = "<any text>";
 
-// Runs the qvx built beside this test; stdin is empty.
-QvxRun Qvx(const std::vector<std::string>& args) { return testing_support::RunProgram(QVX_PROGRAM, args); }
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
-
-// The sample tree, written once by qvx itself.
-class QvxTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    sample_ = new testing_support::TempDir;
-    QvxRun run = Qvx({"sample", sample_->Path("tree")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    ASSERT_EQ(run.out, "");
-  }
-  static void TearDownTestSuite() {
-    delete sample_;
-    sample_ = nullptr;
-  }
-  // A directory of the sample as typed on a command line (native, no
-  // trailing separator).
-  static std::string Sample(const std::string& relative = "") {
-    std::string path = sample_->Path("tree");
-    if (!relative.empty()) path = (fs::path(path) / fs::path(relative)).make_preferred().string();
-    return path;
-  }
-
-  static testing_support::TempDir* sample_;
-  testing_support::TempDir scratch_;
-};
-testing_support::TempDir* QvxTest::sample_ = nullptr;
-
-std::vector<fs::path> FilesBelow(const fs::path& root) {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), root));
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-TEST_F(QvxTest, SampleWritesTheSameBytesInEveryRun) {
-  QvxRun run = Qvx({"sample", scratch_.Path("again")});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const fs::path first(Sample()), second(scratch_.Path("again"));
-  std::vector<fs::path> files = FilesBelow(first);
-  ASSERT_EQ(files, FilesBelow(second));
-  ASSERT_GT(files.size(), 40u);
-  for (const fs::path& file : files) {
-    EXPECT_TRUE(testing_support::ReadBytes((first / file).string()) ==
-                testing_support::ReadBytes((second / file).string()))
-        << file;
-  }
-}
-
-TEST_F(QvxTest, ListPrintsTheBrowserLinesInMasterOrder) {
-  const std::string expected = Lines({
-      "ACME INDUSTRIES\tACME\tF1\tDaily File\tFile Exists",
-      "BOREALIS MINING\tBRML\tF2\tDaily File\tFile Exists",
-      "CYGNUS SOFTWARE\tCYGS\tF3\tDaily File\tFile Exists",
-      "DELTA AIRWAYS\tDLTA\tF4\tWeekly File\tFile Exists",
-      "EQUINOX FUND\tEQNX\tF5\tMonthly File\tFile Exists",
-      "FENWICK HOLDINGS\tFNWK\tF6\tDaily File\tNon-Existant",
-  });
-  for (const char* suffix : {"", "/", "\\"}) {
-    QvxRun run = Qvx({"list", Sample("Stocks") + suffix});
-    EXPECT_EQ(run.status, 0) << suffix;
-    EXPECT_EQ(run.out, expected) << "DIR typed with '" << suffix << "'";
-    EXPECT_EQ(run.err, "");
-  }
-}
-
-TEST_F(QvxTest, ListShowsPeriodTextsOfDamagedRecords) {
-  QvxRun run = Qvx({"list", Sample("Damaged/Master")});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("BAD PERIOD\tBPRD\tF8\tUnknown File Type\tFile Exists\n"), std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("MISSING DATA\tMSDT\tF1\tDaily File\tNon-Existant\n"), std::string::npos);
-  EXPECT_NE(run.out.find("NEGATIVE BASE\tNGTB\tF11\tIntraDay File\tFile Exists\n"), std::string::npos);
-}
-
-TEST_F(QvxTest, ListOfADirectoryWithoutMasterPrintsNothing) {
-  for (const char* dir : {"Nested", "Nested/a/Scratch"}) {
-    QvxRun run = Qvx({"list", Sample(dir)});
-    EXPECT_EQ(run.status, 0) << dir;
-    EXPECT_EQ(run.out, "") << dir;
-  }
-  QvxRun empty = Qvx({"list", Sample("Empty")});
-  EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.out, "");
-}
-
-TEST_F(QvxTest, ListOrTreeOfAMissingDirectoryFails) {
-  for (const char* command : {"list", "tree"}) {
-    QvxRun run = Qvx({command, Sample("No Such Directory")});
-    EXPECT_EQ(run.status, 2) << command;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, std::string(GetError(3)) + "\n") << command;
-  }
-}
-
-// The expected tree: the directories that lead to data, in the order of the
-// platform's own directory search.
-void ExpectedTree(const std::string& coreDir, const std::string& relative, int depth,
-                  const std::set<std::string>& kept, std::vector<std::string>* lines) {
-  platform::ListDirectory(coreDir, [&](const platform::DirectoryEntry& entry) {
-    std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
-    if (entry.isDirectory && kept.count(path) > 0) {
-      lines->push_back(std::string(2 * depth, ' ') + entry.name.substr(0, 29));
-      ExpectedTree(coreDir + entry.name + "\\", path, depth + 1, kept, lines);
-    }
-    return true;
-  });
-}
-
-TEST_F(QvxTest, TreePrintsThePrunedTreeIndentedInTreeOrder) {
-  const std::set<std::string> kept = {
-      "Stocks",         "Intraday",       "Damaged", "Damaged/Data",
-      "Damaged/Master", "Damaged/Header", "Nested",  "Nested/a",
-      "Nested/a/b",     "Nested/a/b/c",   "Empty",   "Nested/Archive of International Equities"};
-  const std::string root = Sample() + "\\";
-  std::vector<std::string> lines = {root.substr(0, 29)};
-  ExpectedTree(root, "", 1, kept, &lines);
-  ASSERT_EQ(lines.size(), kept.size() + 1);
-  for (const std::string& typed : {Sample(), Sample() + "/", Sample() + "\\"}) {
-    QvxRun run = Qvx({"tree", typed});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, Lines(lines)) << "ROOT typed as " << typed;
-  }
-  EXPECT_NE(Lines(lines).find("\n    Archive of International Equi\n"), std::string::npos);
-}
-
-class QvxFixtureTest : public QvxTest {
- protected:
-  // F1: a five-field daily instrument; F2: a seven-field intraday one; F3 in
-  // master without a data file.
-  void SetUp() override {
-    fixtures::WriteMaster(scratch_,
-                          MasterBuilder()
-                              .Add({.fileNumber = 1, .fieldCount = 5, .name = "DAILY", .symbol = "DLY"})
-                              .Add({.fileNumber = 2,
-                                    .fieldCount = 7,
-                                    .name = "MINUTES",
-                                    .period = 'I',
-                                    .timeBase = 5,
-                                    .symbol = "MIN"})
-                              .Add({.fileNumber = 3, .fieldCount = 6, .name = "GONE"}));
-    fixtures::WriteDat(
-        scratch_, 1,
-        DatBuilder::ForFields(5)
-            .Values({StoredDate(1996, 1, 15), 12.3f, 11.9f, 12.1f, 1500})
-            .Values({StoredDate(1999, 12, 31), 13.7f, 12.6f, 13.2f, 250400})
-            .Values({StoredDate(2010, 1, 4), 9.87f, 9.12f, 9.5f, 71000})
-            .Words({fixtures::MbfWord(StoredDate(2010, 1, 5)), fixtures::kStoredMinusOne,
-                    fixtures::MbfWord(9.1f), fixtures::MbfWord(9.3f), fixtures::MbfWord(100)}));
-    fixtures::WriteDat(
-        scratch_, 2,
-        DatBuilder::ForFields(7)
-            .Values({StoredDate(2013, 11, 14), StoredTime(9, 30, 0), 20.1f, 20.4f, 20, 20.2f, 900})
-            .Values({StoredDate(2013, 11, 14), StoredTime(9, 35, 0), 20.2f, 20.3f, 19.8f, 19.9f, 700})
-            .Values({StoredDate(2013, 11, 15), StoredTime(9, 30, 0), 19.9f, 20, 19.7f, 19.8f, 300}));
-  }
-  std::string Dir() const { return scratch_.Path(""); }
-};
-
-TEST_F(QvxFixtureTest, ShowPrintsTitlesAndTheEditorsCellTexts) {
-  QvxRun run = Qvx({"show", Dir(), "1"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, Lines({
-                         "Date\tHigh\tLow\tClose\tVolume",
-                         "0\t15/01/96\t12.30\t11.90\t12.10\t1500.00",
-                         "1\t31/12/99\t13.70\t12.60\t13.20\t250400.00",
-                         "2\t04/01/10\t9.87\t9.12\t9.50\t71000.00",
-                         "3\t05/01/10\t0.00\t9.10\t9.30\t100.00",
-                     }));
-}
-
-TEST_F(QvxFixtureTest, ShowPrintsTimesOfIntradayRecordsFromTheGivenRecord) {
-  QvxRun run = Qvx({"show", Dir(), "2", "--from", "1", "--count", "1"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, Lines({"Date\tTime\tOpen\tHigh\tLow\tClose\tVolume",
-                            "1\t14/11/13\t09:35:00\t20.20\t20.30\t19.80\t19.90\t700.00"}));
-  QvxRun past = Qvx({"show", Dir(), "2", "--from", "3"});
-  EXPECT_EQ(past.status, 0);
-  EXPECT_EQ(past.out, "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\n");
-}
-
-TEST_F(QvxFixtureTest, ShowWithoutDataFileOrMasterRecordFailsAsTheEditorDoes) {
-  for (const char* number : {"3", "4"}) {
-    QvxRun run = Qvx({"show", Dir(), number});
-    EXPECT_EQ(run.status, 2) << number;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, std::string(GetError(2)) + "\n") << number;
-  }
-}
-
-TEST_F(QvxFixtureTest, ShowOfAnUnknownLayoutFails) {
-  QvxRun run = Qvx({"show", Sample("Damaged/Master"), "10"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, std::string(GetError(9)) + "\n");
-}
-
-TEST_F(QvxFixtureTest, ShowOfAFileWithATrailingFragmentIsRefused) {
-  fixtures::WriteDat(scratch_, 1,
-                     DatBuilder::ForFields(5).Values({StoredDate(1996, 1, 15), 1, 1, 1, 1}).Append({1, 2}));
-  QvxRun run = Qvx({"show", Dir(), "1"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, std::string(GetError(9)) + "\n");
-}
-
-struct FindCase {
-  const char* rule;
+// The command line split at blanks, a word starting $X starting with its directory instead.
+ProgramRun Qvx(const std::string& line, const Dirs& dirs) {
   std::vector<std::string> args;
+  std::istringstream words(line);
+  for (std::string word; words >> word;) {
+    for (const auto& [name, dir] : dirs)
+      word = word.rfind(name, 0) == 0 ? dir + word.substr(name.size()) : word;
+    args.push_back(word);
+  }
+  return testing_support::RunProgram(QVX_PROGRAM, args);
+}
+void Expect(const ProgramRun& run, int status, const std::string& out, const std::string& err,
+            const std::string& line) {
+  auto text = [](const std::string& actual, const std::string& expected) {
+    return expected == kAnyText && !actual.empty() ? actual : expected;  // any text but none
+  };
+  EXPECT_EQ(std::tie(run.status, run.out, run.err),
+            std::make_tuple(status, text(run.out, out), text(run.err, err)))
+      << line;
+}
+// A row of a table: the command line, what it prints, and what the table checks in a and b.
+struct Call {
+  std::string line;
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err, a = "", b = "";
+};
+void ExpectCalls(const std::vector<Call>& calls, const Dirs& dirs) {
+  for (const Call& c : calls) Expect(Qvx(c.line, dirs), c.status, c.out, c.err, c.line);
+}
+std::string Message(int number) {
+  return std::string(GetError(number)) + "\n";
+}
+std::string Bare(const TempDir& dir) {  // as a script types it: no trailing separator
+  return fs::path(dir.Path("")).parent_path().string();
+}
+uint32_t Word(const Bytes& bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+
+TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
+  TempDir dir;
+  WriteMaster(dir, MasterBuilder()
+                       .Add({.fileNumber = 1, .fieldCount = 5, .name = "DAILY", .symbol = "DLY"})
+                       .Add({.fileNumber = 2, .name = "MINUTES", .period = 'I', .timeBase = 5})
+                       .Add({.fileNumber = 3, .fieldCount = 6, .name = "GONE"})
+                       .Add({.fileNumber = 4, .fieldCount = 5, .name = "FRAGMENT"}));
+  WriteDat(dir, 1,
+           DatBuilder::ForFields(5)
+               .Values({StoredDate(1996, 1, 15), 12.3f, 11.9f, 12.1f, 1500})
+               .Values({StoredDate(2010, 1, 4), 9.87f, 9.12f, 9.5f, 71000})
+               .Words({MbfWord(StoredDate(2010, 1, 5)), kStoredMinusOne, MbfWord(9.1f), MbfWord(9.3f), 0}));
+  WriteDat(dir, 2,
+           DatBuilder::ForFields(7).Values({StoredDate(2013, 11, 14), StoredTime(9, 35, 0), 1, 2, 1, 2, 7}));
+  WriteDat(dir, 4, DatBuilder::ForFields(5).Values({StoredDate(1996, 1, 15), 1, 1, 1, 1}).Append({1, 2}));
+  fs::create_directory(dir.Path("plain"));
+  const std::string listed =
+      "DAILY\tDLY\tF1\tDaily File\tFile Exists\nMINUTES\tSYM\tF2\tIntraDay File\tFile Exists\n"
+      "GONE\tSYM\tF3\tDaily File\tNon-Existant\nFRAGMENT\tSYM\tF4\tDaily File\tFile Exists\n";
+  const std::string titles = "Date\tHigh\tLow\tClose\tVolume\n",
+                    second = "1\t04/01/10\t9.87\t9.12\t9.50\t71000.00\n";
+  ExpectCalls(
+      {{"list $D", 0, listed, ""},
+       {"list $D\\", 0, listed, ""},
+       {"list $D/none", 2, "", Message(3)},
+       {"list $D/plain", 0, "", ""},
+       {"show $D 1", 0,
+        titles + "0\t15/01/96\t12.30\t11.90\t12.10\t1500.00\n" + second +
+            "2\t05/01/10\t0.00\t9.10\t9.30\t0.00\n",
+        ""},
+       {"show $D 1 --from 1 --count 1", 0, titles + second, ""},
+       {"show $D 2", 0,
+        "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\n0\t14/11/13\t09:35:00\t1.00\t2.00\t1.00\t2.00\t7.00\n",
+        ""},
+       {"show $D 3", 2, "", Message(2)},
+       {"show $D 4", 2, "", Message(9)},
+       {"find $D 1 15/01/96", 0, "0\n", ""},
+       {"find $D 1 06/01/10", 1, "Not Found!\n", ""},
+       {"find $D 1 31/02/96", 2, "", Message(17)},
+       {"find $D 1 15/01/96 10:00:00", 2, "", "qvx find: only intraday instruments are searched by time\n"},
+       {"find $D 2 14/11/13 09:31:00", 0, "0\n", ""},
+       {"find $D 2 14/11/13 25:00:00", 2, "", Message(18)},
+       {"no-such-command", 2, "", kAnyText},
+       {"show $D 0", 2, "", kAnyText},
+       {"show $D 1 --from -1", 2, "", kAnyText},
+       {"--help", 0, kAnyText, ""}},
+      {{"$D", Bare(dir)}});
+}
+
+// The days (of January 2010) of a 5-field data file's dates: "1 2 3"; "" when there is no file.
+std::string Days(const std::string& path) {
+  const Bytes bytes = fs::exists(path) ? ReadBytes(path) : Bytes();
+  std::string days;
+  for (size_t at = 20; at + 20 <= bytes.size(); at += 20) {
+    for (int d = 1; d <= 31; ++d)
+      days += Word(bytes, at) == MbfWord(StoredDate(2010, 1, d)) ? " " + std::to_string(d) : "";
+  }
+  return days.substr(!days.empty());
+}
+
+// F1 holds days 1-5 with a stale header count and master date, so that a command that opened the
+// editor shows the write-back on close. In a: F1's days afterwards ("-": every file as built); in
+// b: "file:days" of another data file.
+TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
+  const Call cases[] = {
+      {"insert $D 1 0", 0, "", "", "1 1 2 3 4 5"},
+      {"insert $D 1 6", 2, "", "qvx insert: R must lie between 0 and the new-record row, 5\n", "1 2 3 4 5"},
+      {"insert $D 7 0", 2, "", Message(2), "-"},
+      {"delete-records $D 1 0 2 4", 0, "", "", "2 4"},
+      {"delete-records $D 1 5 9", 2, "", Message(8), "1 2 3 4 5"},
+      {"truncate $D 1 2 --after", 0, "", "", "1 2 3"},
+      {"truncate $D 1 2 --before --include", 0, "", "", "4 5"},
+      {"truncate $D 1 2", 2, "", "qvx truncate: give --after or --before\n", "-"},
+      {"set $D 1 4 0 20/01/10", 0, "", "", "1 2 3 4 20"},
+      {"set $D 1 1 0 31/02/10", 2, "", Message(17), "1 2 3 4 5"},
+      {"set $D 1 1 4 -3", 2, "", "qvx: the cell does not take the text \"-3\"\n", "1 2 3 4 5"},
+      {"set $D 1 5 0 6/1/10", 2, "",
+       "qvx set: record 5 does not exist (append types into the new-record row)\n", "1 2 3 4 5"},
+      {"append $D 1 06/01/10 6 6 6 600", 0, "", "", "1 2 3 4 5 6"},
+      {"append $D 1 06/01/10 6 6 6", 1, "", "qvx append: 4 of 5 fields given; nothing appended\n",
+       "1 2 3 4 5"},
+      {"append $D 1 06/01/10 6 6 6 600 9", 2, "", "qvx append: the record has 5 fields\n", "1 2 3 4 5"},
+      {"split $D 1 1 $D/parts", 2, "", Message(20), "1 2 3 4 5", "parts/F1.DAT:"},
+      {"split $D 1 1 $D/parts --mkdir --first-include", 0, "", "", "3 4 5", "parts/F1.DAT:1 2"},
+      {"split $D 1 2 $D --leave-intact --last-include", 0, "", "", "1 2 3 4 5", "F3.DAT:3 4 5"},
+  };
+  TempDir dir;
+  for (const Call& c : cases) {
+    fs::remove_all(dir.Path("parts")), fs::remove(dir.Path("F2.DAT")), fs::remove(dir.Path("F3.DAT"));
+    DatBuilder dat = DatBuilder::ForFields(5).HeaderCount(99);
+    for (float day = 1; day <= 5; ++day)
+      dat.Values({StoredDate(2010, 1, static_cast<int>(day)), day, day, day, day});
+    WriteDat(dir, 1, dat);
+    WriteMaster(dir,
+                MasterBuilder().Add({.fileNumber = 1, .fieldCount = 5, .lastDateWord = 7}).LastFileNumber(1));
+    const Snapshot built = TakeSnapshot(dir.Path(""));
+    Expect(Qvx(c.line, {{"$D", Bare(dir)}}), c.status, c.out, c.err, c.line);
+    if (c.a == "-") {
+      EXPECT_TRUE(TakeSnapshot(dir.Path("")) == built) << c.line;
+      continue;
+    }
+    const Bytes data = ReadBytes(dir.Path("F1.DAT")),
+                master = ViewMaster(TakeSnapshot(dir.Path(""))).records.at(0);
+    EXPECT_EQ(Days(dir.Path("F1.DAT")), c.a) << c.line;
+    EXPECT_EQ(data[2], data.size() / 20) << c.line << ": the header's count";
+    EXPECT_EQ(std::make_pair(Word(master, 25), Word(master, 29)),
+              std::make_pair(Word(data, 20), Word(data, data.size() - 20)))
+        << c.line << ": master's dates";
+    const std::string other = c.b.substr(0, c.b.find(':'));
+    if (!other.empty()) {
+      EXPECT_EQ(Days(dir.Path(other)), c.b.substr(other.size() + 1)) << c.line;
+    }
+  }
+}
+
+std::string Listed(const std::string& nativeDir) {  // the master's file numbers; "-": no master
+  if (!fs::exists(nativeDir + "/master")) return "-";
+  std::string numbers;
+  for (int n : ViewMaster(TakeSnapshot(nativeDir)).Numbers()) numbers += std::to_string(n);
+  return numbers;
+}
+
+// One scene through the group's commands in turn: what each prints, and in a and b the file numbers
+// the two masters list afterwards. A/F3.DAT is a directory, which can be neither copied nor deleted.
+TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
+  const std::string copying = "A problem occured during copying, do you wish to attempt to continue ?";
+  const std::string deleting = "An error occured whilst deleting, do you wish to continue ?";
+  const std::string creating = "This directory does not exist, do you want to attempt to create it ?";
+  const Call steps[] = {
+      {"create $A --name ACME --symbol ACM --period weekly --fields 6", 0, "4\n", "", "1234", "-"},
+      {"create $A --name TICKS --period intraday --timebase 1440", 0, "5\n", "", "12345", "-"},
+      {"create $A/ --name PLAIN", 0, "6\n", "", "123456", "-"},
+      {"create $A --name N --fields 4", 2, "", "qvx create: a daily instrument has 5, 6 or 7 fields\n",
+       "123456", "-"},
+      {"create $B --name N", 2, "", Message(3), "123456", "-"},
+      {"symbol $A 2 NEWSYM", 0, "", "", "123456", "-"},
+      {"symbol $A 9 X", 2, "", Message(12), "123456", "-"},
+      {"copy $A $B 1 2", 2, "", creating + " No\n", "123456", "-"},
+      {"copy $A $B 1 2 --mkdir", 0, "", creating + " Yes\n", "123456", "12"},
+      {"mkdir $S C", 0, "", "", "123456", "12"},
+      {"mkdir $S C", 2, "", "Unable to create Directory\n", "123456", "12"},
+      {"move $A $B 4 5", 0, "", "", "1236", "1234"},
+      {"copy $A $B 2 3", 2, "", copying + " No\n", "1236", "1234"},
+      {"copy $A $B 2 3 --keep-going", 2, "", copying + " Yes\n", "1236", "12347"},
+      {"delete $A 2 3", 2, "", deleting + " No\n", "1236", "12347"},
+      {"delete $A 2 3 --keep-going", 2, "", deleting + " Yes\n", "136", "12347"},
+      {"delete $A 1 6", 0, "", "", "3", "12347"},
+  };
+  TempDir scratch;
+  const std::string a = scratch.Path("A"), b = scratch.Path("B");
+  WriteSoundDirectory(a, {1, 2, 3}, 3);
+  fs::remove(a + "/F3.DAT"), fs::create_directory(a + "/F3.DAT");
+  for (const Call& step : steps) {
+    Expect(Qvx(step.line, {{"$A", a}, {"$B", b}, {"$S", Bare(scratch)}}), step.status, step.out, step.err,
+           step.line);
+    EXPECT_EQ(Listed(a) + " " + Listed(b), step.a + " " + step.b) << step.line;
+  }
+  EXPECT_EQ(ReadBytes(scratch.Path("C/master")), Bytes(53, 0));
+  // The options' records, in the dialogs' order (the selection's reversed): INSTR2, INSTR1, TICKS, ACME.
+  const std::vector<Bytes> copied = ViewMaster(TakeSnapshot(b)).records;
+  EXPECT_EQ(std::string(copied.at(0).begin() + 36, copied[0].begin() + 50), "NEWSYM        ");
+  EXPECT_EQ(std::vector<int>({copied[0][12], copied.at(2)[4], copied.at(3)[4], copied[3][33]}),
+            std::vector<int>({'2', 4, 6, 'W'}));
+}
+
+// Without --prompt or an option's answer a question is No and nothing is read; a prompt takes y or
+// yes in any letter case, nothing else.
+TEST(QvxTest, AnswersComeFromOptionsThenTheTerminalElseNo) {
+  const struct {
+    const char* typed;
+    bool prompt, yes;
+  } cases[] = {{"y\n", false, false},
+               {"YES\n", true, true},
+               {"Yes \r\n", true, true},
+               {"yess\n", true, false},
+               {"", true, false}};
+  for (const auto& c : cases) {
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    qvx::TerminalInteraction ui(in, out);
+    ui.SetPrompt(c.prompt);
+    ui.SetAnswer("Set ?", true);
+    const bool answer = ui.AskYesNo("Q ?"), fixed = ui.AskYesNo("Set ?");
+    EXPECT_EQ(std::make_tuple(answer, fixed, out.str()),
+              std::make_tuple(c.yes, true, c.prompt ? "Q ? [y/n] " : ""))
+        << c.typed;
+  }
+}
+
+class SampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Expect(Qvx("sample $S", dirs_), 0, "", "", "sample"); }
+  std::string At(const std::string& relative) const { return root_ + "/" + relative; }
+
+  TempDir dir_;
+  const std::string root_ = dir_.Path("sample");
+  const Dirs dirs_ = {{"$S", root_}, {"$T", Bare(dir_)}};
 };
 
-TEST_F(QvxFixtureTest, FindPrintsTheRecordNumberOrNotFound) {
-  const std::string invalidDate = std::string(GetError(17)) + "\n";
-  const std::string invalidTime = std::string(GetError(18)) + "\n";
-  const FindCase cases[] = {
-      {"exact date", {"1", "15/01/96"}, 0, "0\n", ""},
-      {"between dates, across the century", {"1", "1/1/00"}, 0, "2\n", ""},
-      {"two-digit year 10 is 2010", {"1", "05/01/10"}, 0, "3\n", ""},
-      {"after the last record", {"1", "06/01/10"}, 1, "Not Found!\n", ""},
-      {"before the first record", {"1", "01/01/60"}, 0, "0\n", ""},
-      {"invalid date", {"1", "31/02/96"}, 2, "", invalidDate},
-      {"four-digit year", {"1", "15/01/1996"}, 2, "", invalidDate},
-      {"intraday by date only", {"2", "15/11/13"}, 0, "2\n", ""},
-      {"intraday exact moment", {"2", "14/11/13", "09:35:00"}, 0, "1\n", ""},
-      {"intraday between moments", {"2", "14/11/13", "09:31:00"}, 0, "1\n", ""},
-      {"intraday after the last moment", {"2", "15/11/13", "16:00:00"}, 0, "2\n", ""},
-      {"invalid time", {"2", "14/11/13", "25:00:00"}, 2, "", invalidTime},
-      {"missing data file", {"3", "15/01/96"}, 2, "", std::string(GetError(2)) + "\n"},
-  };
-  for (const FindCase& c : cases) {
-    std::vector<std::string> args = {"find", Dir()};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    QvxRun run = Qvx(args);
-    EXPECT_EQ(run.status, c.status) << c.rule;
-    EXPECT_EQ(run.out, c.out) << c.rule;
-    EXPECT_EQ(run.err, c.err) << c.rule;
+// FNV-1a over every path and byte of the tree: the same value natively and under Wine shows that the
+// tree depends on no platform (no library distributions, no libm); a deliberate change changes it too.
+TEST_F(SampleTest, WritesTheSameBytesOnEveryPlatformAndEveryRunIntoAPrunedTree) {
+  uint64_t digest = 14695981039346656037ull;
+  Snapshot tree;
+  for (const sample::SampleFile& file : sample::GetSampleTree().files) {
+    for (char c : file.path) digest = (digest ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    for (uint8_t b : file.bytes) digest = (digest ^ b) * 1099511628211ull;
+    tree[file.path] = file.bytes;
   }
+  EXPECT_EQ(digest, 0xa11e2a3bc8ab8ddbull) << std::hex << digest;
+  EXPECT_TRUE(TakeSnapshot(root_) == tree);
+  testing_support::WriteBytes(At("Stocks/F6.DAT"), {1, 2, 3});
+  Expect(Qvx("sample $S/", dirs_), 0, "", "", "sample again");
+  EXPECT_TRUE(TakeSnapshot(root_) == tree) << "a rerun takes the missing data file away again";
+  // Data directories a few levels below directories without master; one whose name starts with a full
+  // stop is hidden.
+  std::istringstream listing(Qvx("tree $S", dirs_).out);
+  std::multiset<std::string> lines;
+  for (std::string line; std::getline(listing, line);) lines.insert(line);
+  EXPECT_EQ(lines, (std::multiset<std::string>{(root_ + "\\").substr(0, 29), "  Stocks", "  Intraday",
+                                               "  Damaged", "    Data", "    Master", "    Header",
+                                               "  Nested", "    a", "      b", "        c",
+                                               "    Archive of International Equi", "  Empty"}))
+      << "pruned, hidden, indented two blanks a level, cut to 29 characters";
 }
 
-TEST_F(QvxTest, FindInTheSampleCrossesTheCentury) {
-  // Five-minute bars, 78 a day, from Tuesday 28 December 1999: four days of
-  // 1999, then Monday 3 January 2000.
-  const std::string dir = Sample("Intraday");
-  EXPECT_EQ(Qvx({"find", dir, "2", "03/01/00"}).out, "312\n");
-  EXPECT_EQ(Qvx({"find", dir, "2", "31/12/99", "16:30:00"}).out, "312\n");
-  EXPECT_EQ(Qvx({"find", dir, "2", "31/12/99", "15:57:00"}).out, "311\n");
-  EXPECT_EQ(Qvx({"find", dir, "2", "29/12/99", "09:35:00"}).out, "78\n");
-}
-
-TEST_F(QvxTest, UsageErrorsExitWith2) {
-  const std::vector<std::vector<std::string>> usages = {
-      {},
-      {"no-such-command"},
-      {"show", Sample("Stocks")},
-      {"show", Sample("Stocks"), "0"},
-      {"show", Sample("Stocks"), "256"},
-      {"show", Sample("Stocks"), "1", "--from", "-1"},
-      {"find", Sample("Stocks"), "1"},
-      {"find", Sample("Stocks"), "1", "01/01/99", "10:00:00"},
-  };
-  for (const std::vector<std::string>& args : usages) {
-    QvxRun run = Qvx(args);
-    EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
-    EXPECT_EQ(run.out, "") << ::testing::PrintToString(args);
-    EXPECT_NE(run.err, "") << ::testing::PrintToString(args);
+TEST_F(SampleTest, IntegrityCommandsPrintSaveRepairAndExitAsDocumented) {
+  ExpectCalls({{"test-dat $S/Stocks/ 1", 0, "No Errors Found\n", ""},
+               {"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
+               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
+               {"test-master $S/Nested", 2, "", Message(22)},
+               {"test-master $S/Damaged/Header --report $T/no/r", 2, "", Bare(dir_) + "/no/r: " + Message(2)},
+               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
+               {"correct $S/Damaged/Master 3 2", 0, "", ""},
+               {"test-master $S/Damaged/Master --tests 2", 0, "No Errors Found\n", ""}},
+              dirs_);
+  // The printed report is the saved one with plain line ends.
+  for (const char* line :
+       {"test-dat $S/Damaged/Data 2 --report $T/r", "test-master $S/Damaged/Header --report $T/r"}) {
+    const ProgramRun run = Qvx(line, dirs_);
+    const Bytes bytes = ReadBytes(dir_.Path("r"));
+    std::string saved(bytes.begin(), bytes.end());
+    EXPECT_NE(saved.find("\n\r"), std::string::npos) << line;
+    saved.erase(std::remove(saved.begin(), saved.end(), '\r'), saved.end());
+    Expect(run, 1, saved, "", line);
   }
+  const json dat = json::parse(Qvx("test-dat $S/Damaged/Data 1 --json", dirs_).out);
+  EXPECT_EQ(std::tie(dat["instrument"], dat["tests"], dat["findings"][0]),
+            std::make_tuple("CORRUPT NUMBERS", json({3, 2, 0, 9, 8, 1, 6, 7, 4, 5}),
+                            json::parse(R"({"record": 10, "column": 4, "column_name": "Close", "code": 0,
+                                            "code_name": "Corrupt Numbers"})")));
+  // Repairs make missing files only with --create, ask only with --prompt.
+  const ProgramRun repair = Qvx("test-master $S/Damaged/Master --tests 0,10 --repair --json", dirs_);
+  const json found = json::parse(repair.out)["findings"];
+  EXPECT_EQ(std::tie(repair.err, found.at(0)["repaired"], found.at(1)["code"], found[1]["repaired"]),
+            std::make_tuple("", false, 10, true));
+  EXPECT_FALSE(fs::exists(At("Damaged/Master/F1.DAT")));
+  Expect(Qvx("test-master $S/Damaged/Master --tests 0 --repair --create", dirs_), 1, kAnyText, "", "create");
+  EXPECT_TRUE(fs::exists(At("Damaged/Master/F1.DAT")));
+  // The terminal's answer (none: No) to the question --prompt asks.
+  const Snapshot before = TakeSnapshot(root_);
+  Expect(Qvx("test-master $S/Damaged/Header --repair --prompt", dirs_), 1, kAnyText,
+         "Too few files reported in directory, Correct ? [y/n] ", "prompt");
+  EXPECT_TRUE(TakeSnapshot(root_) == before);
+  Expect(Qvx("test-master $S/Damaged/Header --repair", dirs_), 1, kAnyText, "", "repair");
+  Expect(Qvx("test-master $S/Damaged/Header", dirs_), 0, "No Errors Found\n", "", "after the repair");
 }
 
-TEST_F(QvxTest, HelpSucceeds) {
-  QvxRun run = Qvx({"--help"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("sample"), std::string::npos);
+// Every data directory below the root, or the root itself: the summary and the JSON tell the same, and
+// nothing is changed.
+TEST_F(SampleTest, CheckFindsExactlyTheTablesDefects) {
+  fs::create_directory(At("Broken"));
+  testing_support::WriteBytes(At("Broken/master"), {1, 0, 1, 0});
+  const Snapshot before = TakeSnapshot(root_);
+  const ProgramRun summary = Qvx("check $S", dirs_), run = Qvx("check $S/ --json", dirs_);
+  EXPECT_EQ(std::make_pair(summary.status, run.status), std::make_pair(1, 1));
+  EXPECT_TRUE(TakeSnapshot(root_) == before);
+  auto row = [](std::string status, std::string directory, const std::string& counts) {
+    status.resize(9, ' '), directory.resize(42, ' ');  // aligned by the longest directory
+    return "\n" + status + directory + counts + "\n";
+  };
+  for (const std::string& line :
+       {row("FAILED", "Broken", "master not tested: The master file is too short to hold its header record."),
+        row("DEFECTS", "Damaged/Data", "10 instruments, 0 master defects, 14 DAT defects in 10 data files"),
+        row("DEFECTS", "Stocks", "6 instruments, 1 master defect, 0 DAT defects, 1 data file not tested"),
+        std::string(
+            "\nTotal: 9 directories (4 ok, 4 with defects, 1 failed), 14 master defects, 14 DAT defects, "
+            "4 data files not tested\n")}) {
+    EXPECT_NE(("\n" + summary.out).find(line), std::string::npos) << line << "in\n" << summary.out;
+  }
+  const json document = json::parse(run.out);
+  EXPECT_EQ(document["totals"], json::parse(R"({"directories": 9, "ok": 4, "with_defects": 4, "failed": 1,
+      "master_defects": 14, "dat_defects": 14, "untested_data_files": 4})"));
+  // "directory F<n> code" of a master defect, "directory F<n> record column code" of a DAT defect.
+  auto defect = [](const std::string& directory, auto... numbers) {
+    std::string text = directory;
+    for (int n : {static_cast<int>(numbers)...}) text += " " + std::to_string(n);
+    return text;
+  };
+  std::multiset<std::string> found, table;
+  for (const auto& d : sample::GetSampleTree().datDefects)
+    table.insert(defect(d.directory, d.fileNumber, d.record, d.column, d.code));
+  for (const auto& d : sample::GetSampleTree().masterDefects)
+    table.insert(defect(d.directory, d.fileNumber, d.code));
+  for (const json& d : document["directories"]) {
+    for (const json& m : d["master_findings"])
+      found.insert(defect(d["directory"], m["file_number"], m["code"]));
+    for (const json& file : d["data_files"]) {
+      for (const json& f : file["findings"])
+        found.insert(defect(d["directory"], file["file_number"], f["record"], f["column"], f["code"]));
+    }
+  }
+  EXPECT_EQ(found, table);
+  const ProgramRun sound = Qvx("check $S/Intraday --json", dirs_);
+  EXPECT_EQ(std::tie(sound.status, json::parse(sound.out)["directories"][0]["directory"]),
+            std::make_tuple(0, "."));
 }
 
 }  // namespace

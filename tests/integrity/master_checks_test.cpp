@@ -1,0 +1,299 @@
+// The master test, its repairs and the master report's Correct: a sound
+// directory, one thing damaged; found report-only, refused, repaired and
+// corrected; then every defect at once, also under a failure of each call.
+#include "integrity/master_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "report_fixture.h"
+#include "support/fixtures.h"
+#include "support/scenes.h"
+
+namespace {
+
+using namespace fixtures;
+using integrity_testing::Findings;
+using integrity_testing::Report;
+
+const std::vector<int32_t> kEvery = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+
+// Instrument n: 7-field daily data seeded by n, or intraday data, its DOP
+// file and a master entry whose dates agree.
+Series DataOf(int n, bool intraday) {
+  return intraday ? Series::Intraday(3, 12) : Series::Daily(30, 2009, 12, 28, static_cast<uint32_t>(n));
+}
+MasterEntry SoundEntry(int n, bool intraday) {
+  return DataOf(n, intraday).Entry(n, 7, intraday ? 'I' : 'D');
+}
+
+// What a defect's damage may reach.
+struct Plant {
+  MasterEntry& e;
+  MasterBuilder& m;
+  const TempDir& dir;
+  void Drop(const char* extension) const {
+    std::filesystem::remove(dir.Path("F" + std::to_string(e.fileNumber) + extension));
+  }
+};
+
+struct Defect {
+  const char* name;
+  int32_t code;
+  std::function<void(Plant&)> damage;
+  bool intraday = false;
+  std::function<void(MasterEntry&)> repaired = nullptr;  // the sound entry changed; null: sound again
+  bool correctable = true;                               // Correct repairs it as the test does
+  int Key() const { return code == 8 || code == 9 ? 0 : 1; }
+};
+
+const std::vector<Defect> kDefects = {
+    {"MissingDataFile", 0, [](Plant& p) { p.Drop(".DAT"); }},
+    {"MissingDopFile", 1, [](Plant& p) { p.Drop(".DOP"); }},
+    {"BadFileType", 2, [](Plant& p) { p.e.fileType = 0x6500; }},
+    {"FieldCountOffItsLength", 3, [](Plant& p) { p.e.recordLength = 28, p.e.fieldCount = 6; }},
+    {"FirstDateOff", 4, [](Plant& p) { p.e.firstDateWord = MbfWord(StoredDate(2009, 1, 2)); }},
+    {"LastDateOff", 5, [](Plant& p) { p.e.lastDateWord = 0; }},
+    {"DailyTimeBase", 6, [](Plant& p) { p.e.timeBase = 5; }},
+    {"UnknownPeriodOverDaily", 7, [](Plant& p) { p.e.period = 'X'; }, false, nullptr, false},
+    {"UnknownPeriodOverIntraday", 7, [](Plant& p) { p.e.period = 'Z'; }, true},
+    {"HeaderCountsTooMany", 8, [](Plant& p) { p.m.HeaderCount(200); }},
+    {"ReservedBytesSet", 10, [](Plant& p) { p.e.reserved = 0x0100; }},
+    {"LengthNoLayoutHas", 11, [](Plant& p) { p.e.fieldCount = 9, p.e.recordLength = 36; }, false,
+     [](MasterEntry& e) { e.fieldCount = 9, e.recordLength = 28; }},
+};
+
+// Instrument n carries the nth defect; returns master as the repairs leave it.
+Bytes Build(const TempDir& dir, const std::vector<Defect>& defects) {
+  MasterBuilder master, repaired;
+  for (int n = 1; n <= static_cast<int>(defects.size()); ++n) {
+    const Defect& d = defects[static_cast<size_t>(n - 1)];
+    MasterEntry entry = SoundEntry(n, d.intraday), fixed = entry;
+    WriteDat(dir, n, DataOf(n, d.intraday).Dat(7, d.intraday ? 'I' : 'D'));
+    WriteText(dir.Path("F" + std::to_string(n) + ".DOP"), kDailyDop);
+    Plant plant{entry, master, dir};
+    d.damage(plant);
+    if (d.repaired) d.repaired(fixed);
+    master.Add(entry), repaired.Add(fixed);
+  }
+  WriteMaster(dir, master.LastFileNumber(static_cast<uint16_t>(defects.size())));
+  return repaired.LastFileNumber(static_cast<uint16_t>(defects.size())).Build();
+}
+void BuildDamaged(const TempDir& dir) {
+  Build(dir, kDefects);
+}
+
+void RunTest(const TempDir& dir, Report& report, const std::vector<int32_t>& codes, int repair = 0,
+             int prompt = 0, int create = 0) {
+  TestMasterFile(dir.Dir().c_str(), report, codes.data(), static_cast<int>(codes.size()), repair, prompt,
+                 create);
+}
+
+class MasterDefects : public ::testing::TestWithParam<Defect> {};
+
+TEST_P(MasterDefects, FoundRefusedRepairedAndCorrected) {
+  const Defect& d = GetParam();
+  TempDir dir, fresh;
+  const Bytes repaired = Build(dir, {d});
+  Build(fresh, {d});
+  const Snapshot before = TakeSnapshot(dir.Path(""));
+  const Findings found = {{d.Key(), d.code, 0}};
+  Report reportOnly, refused({false}), agreed({true}), again;
+  RunTest(dir, reportOnly, kEvery);
+  RunTest(dir, refused, {d.code}, 1, 1, 1);
+  EXPECT_EQ(reportOnly.Found(true), found);
+  EXPECT_EQ(refused.Found(true), found);
+  EXPECT_EQ(reportOnly.questions.size() + refused.questions.size(), 1u);
+  EXPECT_EQ(refused.questions.at(0), GetMasterRepairQuestion(d.code));
+  EXPECT_EQ(TakeSnapshot(dir.Path("")), before);
+  RunTest(dir, agreed, {d.code}, 1, 1, 1);
+  RunTest(dir, again, {d.code});
+  EXPECT_EQ(agreed.Found(true), (Findings{{d.Key(), d.code, 1}}));
+  EXPECT_EQ(again.events, integrity_testing::kNothingFound);
+  EXPECT_EQ(RepairMasterError(fresh.Dir().c_str(), d.Key(), d.code), d.correctable ? 1 : 0);
+  const Bytes dop(kDailyDop, kDailyDop + std::strlen(kDailyDop)), empty = DatBuilder(28).Build();
+  for (const TempDir* made : {&dir, &fresh}) {
+    const Snapshot now = TakeSnapshot(made->Path(""));
+    if (made == &fresh && !d.correctable) {
+      EXPECT_EQ(now, before);
+      continue;
+    }
+    EXPECT_EQ(StateOf(now, "master"), repaired);
+    EXPECT_EQ(StateOf(now, "F1.DOP"), d.code == 1 ? dop : StateOf(before, "F1.DOP"));
+    EXPECT_EQ(StateOf(now, "F1.DAT"), d.code == 0 ? empty : StateOf(before, "F1.DAT"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCode, MasterDefects, ::testing::ValuesIn(kDefects),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// At the edges of the rules: what is found, and nothing written (where a row
+// allows repairs, none can be made).
+struct Border {
+  const char* name;
+  std::function<void(Plant&)> damage;
+  std::vector<int32_t> codes;
+  std::vector<std::pair<int, int>> found;  // {file number, code}, never repaired
+  int repair = 0;
+  std::string notice = "";
+};
+
+const Border kBorders[] = {
+    {"WeeklyNegativeTimeBase", [](auto& p) { p.e.period = 'W', p.e.timeBase = 0xFFFF; }, {6, 7}, {{1, 6}}},
+    {"IntradayTimeBase", [](auto& p) { p.e.period = 'I', p.e.timeBase = 5; }, {6, 7}, {}},
+    {"IntradayNegativeTimeBase", [](auto& p) { p.e.period = 'I', p.e.timeBase = 0xFFFB; }, {6}, {{1, 6}}},
+    {"UnknownPeriodTimeBase", [](auto& p) { p.e.period = 'X', p.e.timeBase = 5; }, {6}, {}},
+    {"CountTooFew", [](auto& p) { p.m.HeaderCount(0); }, {8, 9}, {{0, 9}}},
+    {"CountWithTheTopBitSet", [](auto& p) { p.m.HeaderCount(0xFFFF); }, {9, 8}, {{0, 8}}},
+    {"FourFields20Bytes", [](auto& p) { p.e.fieldCount = 4, p.e.recordLength = 20; }, {3, 11}, {{1, 3}}},
+    {"NoCreate", [](auto& p) { p.Drop(".DAT"), p.Drop(".DOP"); }, {0, 1}, {{1, 0}, {1, 1}}, 1},
+    {"NoDataNoDates", [](auto& p) { p.Drop(".DAT"), p.e.lastDateWord = 7; }, {4, 5}, {}, 1},
+    {"EmptyData", [](auto& p) { WriteDat(p.dir, 1, DatBuilder(28)), p.e.lastDateWord = 7; }, {5}, {}, 1},
+    {"CorruptOnBothSides",
+     [](auto& p) {
+       WriteDat(p.dir, 1, DataOf(1, 0).Dat(7, 'D').SetWord(29, 0, kStoredMinusOne));
+       p.e.lastDateWord = kHugeWord;
+     },
+     {5},
+     {}},
+    {"NoDataNoLength", [](auto& p) { p.Drop(".DAT"), p.e.recordLength = 36; }, {3, 11}, {{1, 3}, {1, 11}}, 1},
+    {"ShortMaster", [](auto& p) { p.m.Resize(52); }, {8, 9, 2}, {}, 1, kMasterTooShortText},
+    {"EmptyMaster", [](auto& p) { p.m.Resize(0); }, {8, 9, 2}, {}, 1, kMasterTooShortText},
+};
+
+class MasterBorders : public ::testing::TestWithParam<Border> {};
+
+TEST_P(MasterBorders, FindsOnlyWhatTheRuleSaysAndWritesNothing) {
+  const Border& b = GetParam();
+  TempDir dir;
+  Build(dir, {{"", 0, b.damage}});
+  const Snapshot before = TakeSnapshot(dir.Path(""));
+  Report report({true, true});
+  RunTest(dir, report, b.codes, b.repair, 1);
+  Findings expected;
+  for (const auto& [n, code] : b.found) expected.emplace_back(n, code, 0);
+  EXPECT_EQ(report.Found(true), expected);
+  if (!b.notice.empty()) {
+    EXPECT_EQ(report.events, (std::vector<std::string>{b.notice, "close"}));
+  }
+  EXPECT_EQ(TakeSnapshot(dir.Path("")), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, MasterBorders, ::testing::ValuesIn(kBorders),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(MasterChecks, LaterTestsSeeEarlierRepairsAndAMissingMasterIsNamed) {
+  for (const std::vector<int32_t>& codes : {std::vector{3, 11}, std::vector{11, 3}}) {
+    TempDir dir;
+    Build(dir, {{"", 0, [](Plant& p) { p.e.recordLength = 36; }}});
+    Report report;
+    RunTest(dir, report, codes, 1);
+    EXPECT_EQ(report.Found(true), (Findings{{1, codes[0], 1}}));  // the second has nothing left to do
+  }
+  TempDir empty;
+  Report missing;
+  RunTest(empty, missing, kEvery);
+  EXPECT_EQ(missing.events.at(0).rfind("File is read only or has been opened by another process", 0), 0u);
+}
+
+TEST(MasterChecks, EveryDefectAtOnceFoundInOrderMarkedAndRepairedInPlace) {
+  TempDir dir;
+  const Bytes repaired = Build(dir, kDefects);
+  const Snapshot before = TakeSnapshot(dir.Path(""));
+  Findings found;  // the header first, then master order
+  for (int n = 1; n <= static_cast<int>(kDefects.size()); ++n) {
+    const Defect& d = kDefects[static_cast<size_t>(n - 1)];
+    found.insert(d.Key() ? found.end() : found.begin(), {d.Key() * n, d.code, 0});
+  }
+  Report reportOnly, repairing;
+  RunTest(dir, reportOnly, kEvery);
+  EXPECT_EQ(reportOnly.Found(true), found);
+  // Correct refuses what it cannot make: F1 has no data file to read a length
+  // or dates from, F3's data file exists, F8 holds daily data; codes without
+  // a correction; no F99; the header has only its count.
+  const int refused[][2] = {{1, 3}, {1, 11}, {1, 4},  {1, 5},  {3, 0}, {8, 7},
+                            {3, 8}, {3, 12}, {3, -1}, {99, 2}, {0, 0}, {0, 2}};
+  for (const auto& [n, code] : refused)
+    EXPECT_EQ(RepairMasterError(dir.Dir().c_str(), n, code), 0) << n << code;
+  EXPECT_EQ(TakeSnapshot(dir.Path("")), before);
+  // The master report marks a defect repaired in its list.
+  EXPECT_EQ(IsMasterErrorRepaired(reportOnly.list, 2, 1), 0);
+  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 1) + IsMasterErrorRepaired(reportOnly.list, 2, 1), 2);
+  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 2) + MarkMasterErrorRepaired(reportOnly.list, 99, 1),
+            0);
+  std::get<2>(found[2]) = 1;
+  EXPECT_EQ(reportOnly.Found(true), found);
+  RunTest(dir, repairing, kEvery, 1, 0, 1);
+  for (auto& finding : found) std::get<2>(finding) = 1;
+  EXPECT_EQ(repairing.Found(true), found);
+  EXPECT_EQ(testing_support::ReadBytes(dir.Path("master")), repaired);
+}
+
+// The bytes a correction on this file number changes: the header, the file
+// a code 0 or 1 repair makes, or the instrument's record.
+std::optional<Bytes> Part(const Snapshot& snapshot, int n, int code) {
+  const Bytes master = StateOf(snapshot, "master").value_or(Bytes());
+  if (n == 0)
+    return Bytes(master.begin(), master.begin() + std::min<long>(53, static_cast<long>(master.size())));
+  if (code <= 1) return StateOf(snapshot, "F" + std::to_string(n) + (code ? ".DOP" : ".DAT"));
+  const std::vector<Bytes> records = ViewMaster(snapshot).records;
+  const auto record = std::find_if(records.begin(), records.end(), [n](const Bytes& r) { return r[0] == n; });
+  return record == records.end() ? std::nullopt : std::optional(*record);
+}
+
+// Each record, the header and each file a repair makes is as before or as
+// repaired, and repaired exactly when the finding says so.
+TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
+  auto last = std::make_shared<Report>();
+  int unrepaired = 0;
+  const auto run = [last](const TempDir& dir) {
+    KillErrorList(std::exchange(last->list, nullptr));
+    RunTest(dir, *last, std::vector<int32_t>(kMasterDialogOrder, kMasterDialogOrder + kMasterTestCount), 1, 0,
+            1);
+    return last->list ? 1 : 0;
+  };
+  const auto check = [&](const Outcome& o) {
+    const Findings found = last->Found(true);
+    for (int n = 0; n <= static_cast<int>(kDefects.size()); ++n) {
+      const bool fixed = std::any_of(found.begin(), found.end(), [n](const auto& f) {
+        return std::get<0>(f) == n && std::get<1>(f) > 1 && std::get<2>(f);
+      });
+      EXPECT_EQ(Part(o.now, n, 2), Part(fixed ? o.after : o.before, n, 2)) << "F" << n;
+    }
+    for (const auto& [n, code, repaired] : found) {
+      unrepaired += !repaired;
+      EXPECT_EQ(Part(o.now, n, code), Part(repaired ? o.after : o.before, n, code))
+          << "F" << n << " code " << code;
+    }
+  };
+  SweepEveryCall(
+      {.name = "master test", .build = BuildDamaged, .run = run, .check = check, .allOrNothing = false});
+  EXPECT_GT(unrepaired, 5);  // the faults did reach the repairs
+}
+
+// Correct under a failure of each call: corrected whenever it says so, else
+// as before or corrected (the read-back that confirms a rewrite may fail
+// after the rewrite took effect).
+class CorrectUnderFaults : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(CorrectUnderFaults, CorrectsOrLeavesEverythingAsItWas) {
+  const Defect& d = kDefects[GetParam()];
+  const int n = d.Key() * static_cast<int>(GetParam() + 1);
+  const auto run = [n, &d](const TempDir& dir) { return RepairMasterError(dir.Dir().c_str(), n, d.code); };
+  const auto check = [](const Outcome& o) {
+    EXPECT_TRUE(o.now == o.after || (o.result != 1 && o.now == o.before));
+  };
+  EXPECT_GT(SweepEveryCall(
+                {.name = d.name, .build = BuildDamaged, .run = run, .check = check, .allOrNothing = false}),
+            0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCorrectableDefect, CorrectUnderFaults,
+                         ::testing::Values(0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11),
+                         [](const auto& p) { return std::string(kDefects[p.param].name); });
+
+}  // namespace
