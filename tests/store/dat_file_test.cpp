@@ -1,376 +1,278 @@
 #include "store/dat_file.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <string>
-#include <vector>
+#include <filesystem>
 
-#include "fixtures.h"
-#include "store/file_guard.h"
-#include "support/temp_dir.h"
+#include "primitives/mbf.h"
+#include "store/dat_probe.h"
+#include "store/record_search.h"
+#include "store_fixture.h"
 
+namespace store_test {
 namespace {
-
-using fixtures::DatBuilder;
-using fixtures::MasterEntry;
-using fixtures::MbfWord;
-using fixtures::ScriptedInteraction;
-using fixtures::StoredDate;
-using fixtures::StoredTime;
-using testing_support::Bytes;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-
-using F = FieldType;
-
-struct LayoutCase {
-  int fieldCount;
-  char period;
-  std::vector<FieldType> columns;
-};
-
-TEST(AssignFieldTypesTest, TheTwelveLayouts) {
-  const std::vector<LayoutCase> cases = {
-      {4, 'I', {F::Date, F::Time, F::Close, F::Volume}},
-      {5, 'D', {F::Date, F::High, F::Low, F::Close, F::Volume}},
-      {5, 'W', {F::Date, F::High, F::Low, F::Close, F::Volume}},
-      {5, 'M', {F::Date, F::High, F::Low, F::Close, F::Volume}},
-      {6, 'D', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
-      {6, 'W', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
-      {6, 'M', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume}},
-      {7, 'I', {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume}},
-      {7, 'D', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
-      {7, 'W', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
-      {7, 'M', {F::Date, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
-      {8, 'I', {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest}},
-  };
-  for (const LayoutCase& c : cases) {
-    DATLayout layout;
-    std::fill(std::begin(layout.fieldTypes), std::end(layout.fieldTypes), F::Volume);
-    const MasterRecord record =
-        MasterEntry{.fieldCount = static_cast<uint8_t>(c.fieldCount), .period = c.period}.Record();
-    ASSERT_EQ(AssignFieldTypes(&layout, record), 1) << c.fieldCount << c.period;
-    std::vector<FieldType> expected = c.columns;
-    expected.resize(kMaxFields, F::None);
-    EXPECT_EQ(std::vector<FieldType>(layout.fieldTypes, layout.fieldTypes + kMaxFields), expected)
-        << c.fieldCount << c.period;
-  }
-}
-
-TEST(AssignFieldTypesTest, UnknownLayoutsLeaveTheLayoutUntouched) {
-  const std::vector<std::pair<int, char>> unknown = {{5, 'I'}, {6, 'I'}, {4, 'D'}, {4, 'W'}, {4, 'M'},
-                                                     {8, 'D'}, {3, 'I'}, {9, 'I'}, {0, 'D'}, {7, 'd'},
-                                                     {7, 'i'}, {5, 'w'}, {6, 'm'}, {7, 'X'}, {7, ' '}};
-  for (auto [fields, period] : unknown) {
-    DATLayout layout;
-    layout.recordCount = 77;
-    std::fill(std::begin(layout.fieldTypes), std::end(layout.fieldTypes), F::High);
-    const MasterRecord record =
-        MasterEntry{.fieldCount = static_cast<uint8_t>(fields), .period = period}.Record();
-    EXPECT_EQ(AssignFieldTypes(&layout, record), 0) << fields << period;
-    for (FieldType type : layout.fieldTypes) EXPECT_EQ(type, F::High);
-    EXPECT_EQ(layout.recordCount, 77);
-  }
-}
-
-TEST(EnumerateFieldTypeTest, TextsAndUnknownCodes) {
-  const std::vector<std::pair<int, std::string>> cases = {
-      {1, "Date"},   {2, "Time"}, {3, "Open"},    {4, "Low"},     {5, "High"},     {6, "Close"},
-      {7, "Volume"}, {8, "O I"},  {0, "Unknown"}, {9, "Unknown"}, {-1, "Unknown"}, {255, "Unknown"}};
-  for (const auto& [code, text] : cases) EXPECT_EQ(EnumerateFieldType(code), text) << code;
-  EXPECT_STREQ(EnumerateFieldType(F::OpenInterest), "O I");
-}
-
-TEST(DatFileNameTest, NamesAreFormedByAppending) {
-  EXPECT_EQ(DATFileName("C:\\DATA\\", 17), "C:\\DATA\\F17.DAT");
-  EXPECT_EQ(DOPFileName("C:\\DATA\\", 255), "C:\\DATA\\F255.DOP");
-}
 
 class DatFileTest : public ::testing::Test {
  protected:
-  std::string DatName(int n) const { return dir_.Name("F" + std::to_string(n) + ".DAT"); }
-  Bytes DatBytes(int n) const { return ReadBytes(dir_.Path("F" + std::to_string(n) + ".DAT")); }
-  FileGuard Open(int n, int mode, int recordLength) const {
-    return FileGuard(SOpenFile(DatName(n).c_str(), mode, 1, static_cast<uint32_t>(recordLength), 0));
-  }
+  Bytes Dat() const { return ReadBytes(dir_.Path("F1.DAT")); }
+  FileGuard Open(int recordLength, int mode = 1) const { return OpenDat(dir_.Dir(), 1, recordLength, mode); }
   const char* Dir() const { return dir_.Dir().c_str(); }
-
   TempDir dir_;
 };
 
-TEST_F(DatFileTest, NewSixFieldFileIsItsHeaderAlone) {
-  ASSERT_EQ(CreateDATFile(Dir(), MasterEntry{.fileNumber = 3, .fieldCount = 6}.Record()), 1);
-  Bytes expected(24, 0);
-  expected[2] = 1;
-  EXPECT_EQ(DatBytes(3), expected);
+// The column meanings, headings and column file of every field count and period.
+TEST_F(DatFileTest, LayoutsAndColumnFilesFollowTheFieldCountAndPeriod) {
+  using F = FieldType;
+  const F types[] = {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest};
+  const char* const dopNames[] = {"Date", "Time", "Open", "High", "Low", "Close", "Volume", "OI"};
+  for (int fields = 3; fields <= 9; ++fields) {
+    for (const char* p = "DWMIdwmiX "; *p; ++p) {
+      const std::vector<Col> columns = LayoutColumns(fields, *p);
+      const MasterRecord record = MasterEntry{.fileNumber = 2, .fieldCount = uint8_t(fields), .period = *p}.Record();
+      DATLayout layout{77, {F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low}};
+      std::vector<F> expected(kMaxFields, columns.empty() ? F::Low : F::None);
+      std::string dop;
+      for (int c = 0; c < fields; ++c) {
+        const int col = columns.empty() ? -1 : int(columns[size_t(c)]);
+        if (col >= 0) expected[size_t(c)] = types[col];
+        dop += (col < 0 ? "Error" : dopNames[col]) + std::string(col >= 2 && col <= 5 ? ", 3, 0,\r\n" : ", 0, 0,\r\n");
+      }
+      const std::string what = std::to_string(fields) + *p;
+      EXPECT_EQ(AssignFieldTypes(&layout, record), columns.empty() ? 0 : 1) << what;
+      EXPECT_EQ(std::vector<F>(layout.fieldTypes, layout.fieldTypes + kMaxFields), expected) << what;
+      EXPECT_EQ(layout.recordCount, 77);
+      WriteBytes(dir_.Path("F2.DOP"), Bytes(500, 'x'));
+      ASSERT_EQ(CreateDOPFile(Dir(), record), 1) << what;
+      const Bytes text = ReadBytes(dir_.Path("F2.DOP"));
+      EXPECT_EQ(std::string(text.begin(), text.end()), dop + "\r\n") << what;
+    }
+  }
+  std::string headings;
+  for (int code = -1; code <= 9; ++code) headings += EnumerateFieldType(code) + std::string(",");
+  EXPECT_EQ(headings, "Unknown,Unknown,Date,Time,Open,Low,High,Close,Volume,O I,Unknown,");
 }
 
-TEST_F(DatFileTest, CreateEmptiesAnExistingFileAndSizesTheHeaderByRecordLength) {
-  fixtures::WriteDat(dir_, 5, fixtures::Series::Daily(10).Dat(7, 'D'));
-  ASSERT_EQ(CreateDATFile(Dir(), MasterEntry{.fileNumber = 5, .fieldCount = 8, .period = 'I'}.Record()), 1);
-  Bytes expected(32, 0);
-  expected[2] = 1;
-  EXPECT_EQ(DatBytes(5), expected);
-}
-
-TEST_F(DatFileTest, CreateFailsWhenTheFileCannotBeCreated) {
+TEST_F(DatFileTest, ANewDataFileIsItsHeaderAlone) {
+  WriteDat(dir_, 1, Series::Daily(10).Dat(7, 'D'));
+  for (uint8_t fields : {6, 8}) {
+    ASSERT_EQ(CreateDATFile(Dir(), MasterEntry{.fileNumber = 1, .fieldCount = fields}.Record()), 1);
+    EXPECT_EQ(Dat(), DatBuilder::ForFields(fields).Build()) << "count 1, the rest zero";
+  }
   EXPECT_EQ(CreateDATFile((dir_.Dir() + "missing\\").c_str(), MasterEntry{}.Record()), 0);
 }
 
-TEST_F(DatFileTest, DopTextOfSixFieldDaily) {
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 2, .fieldCount = 6}.Record()), 1);
-  const std::string text =
-      "Date, 0, 0,\r\nOpen, 3, 0,\r\nHigh, 3, 0,\r\nLow, 3, 0,\r\nClose, 3, 0,\r\nVolume, 0, 0,\r\n\r\n";
-  EXPECT_EQ(ReadBytes(dir_.Path("F2.DOP")), Bytes(text.begin(), text.end()));
-}
-
-TEST_F(DatFileTest, DopTextsOfIntradayLayouts) {
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 4, .fieldCount = 4, .period = 'I'}.Record()), 1);
-  const std::string four = "Date, 0, 0,\r\nTime, 0, 0,\r\nClose, 3, 0,\r\nVolume, 0, 0,\r\n\r\n";
-  EXPECT_EQ(ReadBytes(dir_.Path("F4.DOP")), Bytes(four.begin(), four.end()));
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 8, .fieldCount = 8, .period = 'I'}.Record()), 1);
-  const std::string eight =
-      "Date, 0, 0,\r\nTime, 0, 0,\r\nOpen, 3, 0,\r\nHigh, 3, 0,\r\nLow, 3, 0,\r\nClose, 3, 0,\r\n"
-      "Volume, 0, 0,\r\nOI, 0, 0,\r\n\r\n";
-  EXPECT_EQ(ReadBytes(dir_.Path("F8.DOP")), Bytes(eight.begin(), eight.end()));
-}
-
-TEST_F(DatFileTest, DopOfAnUnknownLayoutNamesEveryFieldError) {
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 6, .fieldCount = 5, .period = 'I'}.Record()), 1);
-  std::string text;
-  for (int i = 0; i < 5; ++i) text += "Error, 0, 0,\r\n";
-  text += "\r\n";
-  EXPECT_EQ(ReadBytes(dir_.Path("F6.DOP")), Bytes(text.begin(), text.end()));
-}
-
-TEST_F(DatFileTest, DopOfAHugeFieldCountIsWrittenWhole) {
-  // 60 lines would not fit the classic 300-byte text buffer.
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 6, .fieldCount = 60}.Record()), 1);
-  EXPECT_EQ(ReadBytes(dir_.Path("F6.DOP")).size(), 60u * 14 + 2);
-}
-
-TEST_F(DatFileTest, CreateDopReplacesAnExistingLongerFile) {
-  testing_support::WriteBytes(dir_.Path("F1.DOP"), Bytes(500, 'x'));
-  ASSERT_EQ(CreateDOPFile(Dir(), MasterEntry{.fileNumber = 1, .fieldCount = 5}.Record()), 1);
-  const std::string text =
-      "Date, 0, 0,\r\nHigh, 3, 0,\r\nLow, 3, 0,\r\nClose, 3, 0,\r\nVolume, 0, 0,\r\n\r\n";
-  EXPECT_EQ(ReadBytes(dir_.Path("F1.DOP")), Bytes(text.begin(), text.end()));
-}
-
-TEST_F(DatFileTest, ReadFieldReadsTheColumnOfThePhysicalRecord) {
-  fixtures::WriteDat(dir_, 1,
-                     DatBuilder::ForFields(5)
-                         .Values({StoredDate(1996, 1, 15), 12.5f, 11, 12, 4000})
-                         .Words({MbfWord(960116), fixtures::kStoredMinusOne, fixtures::HugeWord(), 0, 7}));
-  FileGuard dat = Open(1, 0, 20);
-  ASSERT_TRUE(dat.Valid());
-  EXPECT_EQ(ReadField(dat.Get(), 1, 0, 20), 960115.0f);
-  EXPECT_EQ(ReadField(dat.Get(), 1, 1, 20), 12.5f);
-  EXPECT_EQ(ReadField(dat.Get(), 1, 4, 20), 4000.0f);
-  EXPECT_EQ(ReadField(dat.Get(), 2, 1, 20), 0.0f) << "a stored -1.0 is corrupt and shows as 0";
-  EXPECT_EQ(ReadField(dat.Get(), 2, 2, 20), 0.0f) << "above the ceiling is corrupt too";
-  EXPECT_EQ(ReadField(dat.Get(), 0, 0, 20), 0.0f) << "the header read as a number: its exponent byte is 0";
-  EXPECT_EQ(ReadField(dat.Get(), 3, 0, 20), -1.0f) << "beyond the end";
-  EXPECT_EQ(ReadField(dat.Get(), 2, 5, 20), -1.0f) << "a column past the last record's end";
-}
-
-TEST_F(DatFileTest, RecordNumbersBeyondAnyFileAreRefused) {
-  fixtures::WriteDat(dir_, 1, DatBuilder::ForFields(7).Values({StoredDate(2013, 11, 15), 90500}));
-  FileGuard dat = Open(1, 1, 28);
-  const MasterRecord record = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
-  int16_t d, mo, y, h, mi, s;
-  for (int32_t k : {100000000, INT32_MAX - 1, INT32_MAX}) {
-    EXPECT_EQ(ReadField(dat.Get(), k, 0, 28), -1.0f) << k;
-    EXPECT_EQ(WriteField(dat.Get(), 1.0f, k, 0, 28), 0) << k;
-    EXPECT_EQ(GetDate(dat.Get(), record, k, &d, &mo, &y), 0) << k;
-    EXPECT_EQ(GetDateTime(dat.Get(), record, k, &d, &mo, &y, &h, &mi, &s), 0) << k;
-  }
-  EXPECT_EQ(ReadField(dat.Get(), -1, 0, 28), -1.0f);
-  EXPECT_EQ(FileLength(dat.Get()), 56) << "nothing was written";
-}
-
-TEST_F(DatFileTest, WriteFieldStoresMbfBytesWithoutMovingThePosition) {
-  fixtures::WriteDat(dir_, 1, DatBuilder::ForFields(4).Values({1100104, 93000, 10, 5}));
-  {
-    FileGuard dat = Open(1, 1, 16);
-    ASSERT_TRUE(dat.Valid());
-    SSeek(dat.Get(), 5, 0);
-    ASSERT_EQ(WriteField(dat.Get(), -1.0f, 1, 2, 16), 1);
-    ASSERT_EQ(WriteField(dat.Get(), 120.5f, 2, 3, 16), 1) << "writes may extend the file";
-    EXPECT_EQ(SSeek(dat.Get(), 0, 1), 5);
-  }
-  Bytes expected = DatBuilder::ForFields(4)
-                       .Words({MbfWord(1100104), MbfWord(93000), fixtures::kStoredMinusOne, MbfWord(5)})
+TEST_F(DatFileTest, FieldsAreReadAndWrittenAtTheirColumnWithoutMovingThePosition) {
+  WriteDat(dir_, 1, DatBuilder::ForFields(5)
+                        .Values({StoredDate(1996, 1, 15), 12.5f, 11, 12, 4000})
+                        .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7}));
+  FileGuard dat = Open(20);
+  // (physical record, column) -> value; corrupt numbers read as 0, refusals as -1.
+  const std::tuple<int32_t, int, float> reads[] = {{1, 0, 960115}, {1, 1, 12.5f}, {1, 4, 4000}, {2, 1, 0},
+                                                   {2, 2, 0},      {0, 0, 0},       {3, 0, -1},   {2, 5, -1},
+                                                   {-1, 0, -1},    {INT32_MAX, 0, -1}};
+  for (const auto& [p, column, value] : reads) EXPECT_EQ(ReadField(dat.Get(), p, column, 20), value) << p;
+  SSeek(dat.Get(), 5, 0);
+  ASSERT_EQ(WriteField(dat.Get(), -1.0f, 1, 2, 20), 1);
+  ASSERT_EQ(WriteField(dat.Get(), 120.5f, 3, 3, 20), 1) << "writes may extend the file";
+  EXPECT_EQ(WriteField(dat.Get(), 1.0f, 200000000, 0, 20), 0) << "beyond 2^31 - 1 bytes";
+  EXPECT_EQ(SSeek(dat.Get(), 0, 1), 5);
+  dat.Close();
+  Bytes expected = DatBuilder::ForFields(5)
+                       .Words({MbfWord(960115), MbfWord(12.5f), kStoredMinusOne, MbfWord(12), MbfWord(4000)})
+                       .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7})
                        .Words({0, 0, 0, MbfWord(120.5f)})
-                       .HeaderCount(2)
+                       .HeaderCount(3)
                        .Build();
-  EXPECT_EQ(DatBytes(1), expected);
+  expected.resize(76);  // the file grows by what was written, no more
+  EXPECT_EQ(Dat(), expected);
+  EXPECT_EQ(WriteField(Open(20, 0).Get(), 3.0f, 1, 2, 20), 0) << "a read-only handle";
+  EXPECT_EQ(Dat(), expected);
 }
 
-TEST_F(DatFileTest, WriteFieldThroughAReadOnlyHandleFails) {
-  fixtures::WriteDat(dir_, 1, DatBuilder::ForFields(4).Values({1100104, 93000, 10, 5}));
-  const Bytes before = DatBytes(1);
-  FileGuard dat = Open(1, 0, 16);
-  EXPECT_EQ(WriteField(dat.Get(), 3.0f, 1, 2, 16), 0);
-  dat.Close();
-  EXPECT_EQ(DatBytes(1), before);
-}
-
-TEST_F(DatFileTest, GetDateSplitsTheDateColumnOfDataRecordK) {
-  fixtures::WriteDat(dir_, 1,
-                     DatBuilder::ForFields(6)
-                         .Values({StoredDate(1999, 12, 31)})
-                         .Values({StoredDate(2010, 1, 4)})
-                         .Values({StoredDate(2003, 2, 29)})
-                         .Words({fixtures::kStoredMinusOne}));
-  const MasterRecord record = MasterEntry{.fieldCount = 6}.Record();
-  FileGuard dat = Open(1, 0, 24);
-  int16_t day = -5, month = -5, year = -5;
-  EXPECT_EQ(GetDate(dat.Get(), record, 0, &day, &month, &year), 1);
-  EXPECT_EQ((std::vector<int>{day, month, year}), (std::vector<int>{31, 12, 99}));
-  EXPECT_EQ(GetDate(dat.Get(), record, 1, &day, &month, &year), 1);
-  EXPECT_EQ((std::vector<int>{day, month, year}), (std::vector<int>{4, 1, 110}));
-  EXPECT_EQ(GetDate(dat.Get(), record, 2, &day, &month, &year), 0) << "29 Feb 2003 does not exist";
-  EXPECT_EQ((std::vector<int>{day, month, year}), (std::vector<int>{29, 2, 103})) << "parts written anyway";
-  EXPECT_EQ(GetDate(dat.Get(), record, 3, &day, &month, &year), 0) << "a corrupt date";
-  day = month = year = -5;
-  EXPECT_EQ(GetDate(dat.Get(), record, 4, &day, &month, &year), 0) << "beyond the end";
-  EXPECT_EQ((std::vector<int>{day, month, year}), (std::vector<int>{-5, -5, -5}))
-      << "nothing read, nothing written";
-}
-
-TEST_F(DatFileTest, GetDateTimeSplitsButDoesNotValidateTheTime) {
-  fixtures::WriteDat(dir_, 1,
-                     DatBuilder::ForFields(7)
-                         .Values({StoredDate(2013, 11, 15), StoredTime(9, 5, 0), 8.5f})
-                         .Values({StoredDate(2013, 11, 15), 250000, 8.5f})
-                         .Values({StoredDate(2013, 13, 15), StoredTime(9, 15, 0), 8.5f}));
+TEST_F(DatFileTest, DatesAndTimesSplitIntoTheirParts) {
+  Bytes partial(6, 0);  // a last record cut after its date
+  PutU32(partial, 0, MbfWord(StoredDate(2013, 11, 15)));
+  WriteDat(dir_, 1, DatBuilder::ForFields(7)
+                        .Values({StoredDate(1999, 12, 31), StoredTime(9, 5, 0)})
+                        .Values({StoredDate(2010, 1, 4), 250000})  // the time is not checked
+                        .Values({StoredDate(2003, 2, 29), StoredTime(9, 15, 0)})
+                        .Words({kStoredMinusOne})
+                        .Append(partial));
   const MasterRecord record = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
-  FileGuard dat = Open(1, 0, 28);
-  int16_t d, mo, y, h, mi, s;
-  ASSERT_EQ(GetDateTime(dat.Get(), record, 0, &d, &mo, &y, &h, &mi, &s), 1);
-  EXPECT_EQ((std::vector<int>{d, mo, y, h, mi, s}), (std::vector<int>{15, 11, 113, 9, 5, 0}));
-  ASSERT_EQ(GetDateTime(dat.Get(), record, 1, &d, &mo, &y, &h, &mi, &s), 1) << "25:00:00 is returned as read";
-  EXPECT_EQ(h, 25);
-  EXPECT_EQ(GetDateTime(dat.Get(), record, 2, &d, &mo, &y, &h, &mi, &s), 0) << "month 13";
-  EXPECT_EQ(GetDateTime(dat.Get(), record, 3, &d, &mo, &y, &h, &mi, &s), 0) << "beyond the end";
+  FileGuard dat = Open(28, 0);
+  // k -> GetDate, GetDateTime, the parts (day, month, year as GetDate leaves them; then the time).
+  const std::tuple<int32_t, int, int, std::vector<int>> cases[] = {
+      {0, 1, 1, {31, 12, 99, 9, 5, 0}}, {1, 1, 1, {4, 1, 110, 25, 0, 0}}, {2, 0, 0, {29, 2, 103}}, {3, 0, 0, {}},
+      {4, 1, 0, {15, 11, 113}},         {5, 0, 0, {-5, -5, -5}},          {INT32_MAX, 0, 0, {-5, -5, -5}}};
+  for (const auto& [k, date, dateTime, parts] : cases) {
+    std::vector<int16_t> p(6, -5);
+    EXPECT_EQ(GetDate(dat.Get(), record, k, &p[0], &p[1], &p[2]), date) << k;
+    if (!parts.empty()) EXPECT_EQ(std::vector<int>(p.begin(), p.begin() + 3), std::vector<int>(parts.begin(), parts.begin() + 3)) << k;
+    EXPECT_EQ(GetDateTime(dat.Get(), record, k, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5]), dateTime) << k;
+    if (dateTime) EXPECT_EQ(std::vector<int>(p.begin(), p.end()), parts) << k;
+  }
 }
 
-TEST_F(DatFileTest, GetDateTimeNeedsBothColumnsInTheFile) {
-  // The last record is cut after its date: the 8-byte read is refused.
-  fixtures::WriteDat(dir_, 1,
-                     DatBuilder::ForFields(7).Values({StoredDate(2013, 11, 15), 90500}).Truncate(28 + 6));
-  FileGuard dat = Open(1, 0, 28);
-  int16_t d, mo, y, h, mi, s;
-  EXPECT_EQ(GetDateTime(dat.Get(), MasterEntry{.fieldCount = 7, .period = 'I'}.Record(), 0, &d, &mo, &y, &h,
-                        &mi, &s),
-            0);
+TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
+  for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
+    WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
+    EXPECT_EQ(UpdateDATHeader(Open(20).Get(), count), 1) << count;
+    EXPECT_EQ(Dat(), DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(uint16_t(stored)).Values({1}).Build());
+  }
+  WriteBytes(dir_.Path("F1.DAT"), Bytes{0, 0, 1});
+  EXPECT_EQ(UpdateDATHeader(Open(20).Get(), 5), 0);
+  EXPECT_EQ(Dat(), (Bytes{0, 0, 1}));
 }
 
-TEST_F(DatFileTest, UpdateHeaderWritesTheCountAndKeepsTheFirstField) {
-  const std::vector<std::pair<int32_t, uint16_t>> cases = {{12, 12},       {40000, 0}, {32767, 0},
-                                                           {32766, 32766}, {1, 1},     {0, 0}};
-  for (auto [count, stored] : cases) {
-    fixtures::WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
-    {
-      FileGuard dat = Open(1, 1, 20);
-      ASSERT_EQ(UpdateDATHeader(dat.Get(), count), 1) << count;
+TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
+  const Bytes six = Series::Daily(3).Dat(6, 'D').HeaderFirst(0x0102).Build(), none;
+  Bytes ragged = six;
+  ragged.resize(100);
+  const std::string kRagged = "File is an inconsistent size. Ignore ?", kEmpty = "Invalid DAT file. Do you wish to re-create it ?";
+  // file, field count, period, answer (-1: none), mode -> result, record count, question, notice, file after
+  const std::tuple<Bytes, int, char, int, int, int, int, std::string, const char*, Bytes> cases[] = {
+      {six, 6, 'D', -1, 1, 1, 4, "", nullptr, six},
+      {ragged, 6, 'D', 1, 1, 1, 4, kRagged, nullptr, ragged},
+      {ragged, 6, 'D', 0, 1, 0, 4, kRagged, nullptr, ragged},
+      {none, 7, 'D', 0, 1, 0, -7, kEmpty, nullptr, none},
+      {none, 7, 'I', 1, 1, 1, 1, kEmpty, nullptr, DatBuilder::ForFields(7).Build()},
+      {none, 7, 'D', 1, 0, 0, -7, kEmpty, "Create Failed!", none},  // through a read-only handle
+      {six, 6, 'I', -1, 1, 0, 4, "", nullptr, six},                // no such layout
+      {six, 0, 'D', 1, 1, 0, -7, "", nullptr, six}};               // no record length
+  for (const auto& [file, fields, period, answer, mode, result, count, question, notice, after] : cases) {
+    WriteBytes(dir_.Path("F1.DAT"), file);
+    ScriptedInteraction ui;
+    if (answer >= 0) ui = ScriptedInteraction{answer == 1};
+    DATLayout layout{-7, {}};
+    DATHeader header{};
+    const MasterRecord record = MasterEntry{.fieldCount = uint8_t(fields), .period = period}.Record();
+    EXPECT_EQ(GetDATFileType(Open(std::max(4 * fields, 4), mode).Get(), "", record, &layout, &header, ui), result);
+    EXPECT_EQ(layout.recordCount, count) << file.size();
+    EXPECT_EQ(ui.questions, question.empty() ? Texts{} : Texts{question}) << file.size();
+    EXPECT_EQ(ui.notices, notice ? Texts{notice} : Texts{}) << file.size();
+    EXPECT_EQ(Dat(), after) << file.size();
+    if (result) EXPECT_EQ(WordAt(after, 0), WordAt(Bytes(header.raw, header.raw + 4), 0));
+  }
+}
+
+// The first records of a file, counted in its header.
+Bytes Cut(const DatBuilder& dat, int records) {
+  Bytes bytes = dat.Build();
+  bytes.resize(size_t((records + 1) * dat.RecordLength()));
+  bytes[2] = uint8_t(records + 1), bytes[3] = uint8_t((records + 1) >> 8);
+  return bytes;
+}
+
+TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
+  std::vector<std::tuple<std::string, Bytes, int, int>> cases;  // rule, file, length (0xFFFF: none), intraday
+  for (int fields = 4; fields <= 8; ++fields) {
+    for (const char* p = "DWMI"; *p; ++p) {
+      if (LayoutColumns(fields, *p).empty()) continue;
+      const std::string layout = std::to_string(fields) + *p;
+      DatBuilder dat = (*p == 'I' ? Series::Intraday(42, 6) : Series::Daily(251)).Dat(fields, *p);
+      for (int records : {1, 2, 3, 5, 40, 251}) cases.push_back({layout + " x" + std::to_string(records), Cut(dat, records), 4 * fields, *p == 'I'});
+      dat.SetWord(3, 0, kStoredMinusOne).SetWord(17, 0, 0).SetValue(25, 0, StoredDate(2099, 12, 31));
+      dat.SetWord(30, 1, kHugeWord).SetWord(31, 0, kHugeWord);
+      cases.push_back({layout + " with corrupt records", Cut(dat, 40), 4 * fields, *p == 'I'});
     }
-    Bytes expected = DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(stored).Values({1}).Build();
-    EXPECT_EQ(DatBytes(1), expected) << count;
+    cases.push_back({"header only", DatBuilder::ForFields(fields).Build(), 4 * fields, fields == 4 || fields == 8});
   }
-}
-
-TEST_F(DatFileTest, UpdateHeaderOfAFileShorterThanFourBytesWritesNothing) {
-  fixtures::WriteDat(dir_, 1, Bytes{0, 0, 1});
-  FileGuard dat = Open(1, 1, 20);
-  EXPECT_EQ(UpdateDATHeader(dat.Get(), 5), 0);
-  dat.Close();
-  EXPECT_EQ(DatBytes(1), (Bytes{0, 0, 1}));
-}
-
-class GetDATFileTypeTest : public DatFileTest {
- protected:
-  // As the editor opens it: read and write, shared, with the record length.
-  int Run(const MasterRecord& record, ScriptedInteraction& ui, int mode = 1) {
-    FileGuard dat = Open(record.FileNumber(), mode, record.RecordLength());
-    EXPECT_TRUE(dat.Valid());
-    layout_.recordCount = -7;
-    return GetDATFileType(dat.Get(), DatName(record.FileNumber()).c_str(), record, &layout_, &header_, ui);
-  }
-
-  DATLayout layout_ = {};
-  DATHeader header_ = {};
-};
-
-TEST_F(GetDATFileTypeTest, AWholeNumberOfRecordsAsksNothing) {
-  fixtures::WriteDat(dir_, 1, fixtures::Series::Daily(3).Dat(6, 'D').HeaderFirst(0x0102));
-  ScriptedInteraction ui;
-  ASSERT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record(), ui), 1);
-  EXPECT_TRUE(ui.questions.empty());
-  EXPECT_EQ(layout_.recordCount, 4) << "96 bytes of 24";
-  EXPECT_EQ(layout_.fieldTypes[1], F::Open);
-  EXPECT_EQ(header_.Unused(), 0x0102);
-  EXPECT_EQ(header_.RecordCount(), 4);
-}
-
-TEST_F(GetDATFileTypeTest, AnInconsistentSizeIsIgnoredOnlyOnYes) {
-  for (bool yes : {true, false}) {
-    fixtures::WriteDat(dir_, 1, fixtures::Series::Daily(3).Dat(6, 'D').Append(Bytes(4, 0)));  // 100 bytes
-    ScriptedInteraction ui{yes};
-    EXPECT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record(), ui), yes ? 1 : 0);
-    EXPECT_EQ(ui.questions, std::vector<std::string>{"File is an inconsistent size. Ignore ?"});
-    if (yes) {
-      EXPECT_EQ(layout_.recordCount, 4) << "the whole records";
+  auto rows = [](int fields, const std::vector<std::vector<float>>& values) {
+    DatBuilder dat = DatBuilder::ForFields(fields);
+    for (const auto& row : values) dat.Values(row);
+    return dat.Build();
+  };
+  std::vector<std::vector<float>> index, twice, cents, timed;
+  for (int day = 1; day <= 20; ++day) {
+    const float open = 10500 + 100 * float(day % 3), price = 12 + float(day % 4);
+    index.push_back({StoredDate(2001, 3, day), open, open + 150, open - 120, open + 20, 0, 0});
+    for (int k = 0; k < 2; ++k) {
+      twice.push_back({StoredDate(2004, 3, day), 12, price + 1, 12, price, 900, 0});  // opens that pass for times
+      cents.push_back({StoredDate(2004, 3, day), 120.25f + 0.5f * k, 119.5f, 120, 9000});
+      timed.push_back({StoredDate(2004, 3, day), StoredTime(10 + 4 * k, 0, 0), 119.5f, 120, 9000});
     }
   }
+  DatBuilder volumeLikeDate = Series::Daily(7, 1996, 1, 2).Dat(5, 'D');
+  volumeLikeDate.SetValue(6, 4, 960115);  // 16 bytes after the last date; 160 bytes fit 16, 20 and 32
+  Series oneBarADay = Series::Daily(15);
+  for (Bar& bar : oneBarADay.bars) bar.time = StoredTime(16, 0, 0);
+  DatBuilder garbage(24);
+  for (int i = 0; i < 4; ++i) garbage.Values({120.5f, 3, 4, 5, 6, 7});
+  const std::tuple<std::string, Bytes, int, int> special[] = {
+      {"partial record", Series::Daily(9).Dat(7, 'D').Append(Bytes(6, 0)).Build(), 0xFFFF, 0},
+      {"shorter than a header", Bytes(12, 0), 0xFFFF, 0},
+      {"no dates", garbage.HeaderCount(0).Build(), 0xFFFF, 0},
+      {"no dates, the count confirms 24", garbage.HeaderCount(5).Build(), 24, 0},
+      {"a volume like a date", volumeLikeDate.Build(), 20, 0},
+      {"16 bytes not read as 32", Cut(Series::Intraday(7, 6).Dat(4, 'I'), 39), 16, 1},
+      {"32 bytes not read as 16", Series::Intraday(1, 2).Dat(8, 'I').Build(), 32, 1},
+      {"a stale count", Series::Daily(10).Dat(6, 'D').HeaderCount(3).Build(), 24, 0},
+      {"whole-number prices", rows(7, {{StoredDate(2000, 11, 6), 49, 49, 45, 48.5f, 3462700, 0}}), 28, 0},
+      {"an index", rows(7, index), 28, 0},
+      {"days stored twice", rows(7, twice), 28, 0},
+      {"repeated dates, prices in column 1", rows(5, cents), 20, 0},
+      {"repeated dates, times in column 1", rows(5, timed), 20, 1},
+      {"intraday, one bar a day", oneBarADay.Dat(7, 'I').Build(), 28, 1},
+      {"one intraday record", rows(7, {{StoredDate(2013, 11, 15), 90500, 8.585f, 8.65f, 8.585f, 8.65f, 1713}}), 28, 1}};
+  cases.insert(cases.end(), std::begin(special), std::end(special));
+  for (const auto& [rule, file, length, intraday] : cases) {
+    WriteBytes(dir_.Path("F1.DAT"), file);
+    EXPECT_EQ(RecordLengthOfContents(file), length) << rule;
+    EXPECT_EQ(AscertainRecordLength(Dir(), 1), length) << rule;
+    EXPECT_EQ(IsIntra(Dir(), 1), intraday) << rule;
+  }
+  EXPECT_EQ(IsFileOpen((dir_.Dir() + "F1.DAT").c_str()), 0);
+  std::filesystem::remove(dir_.Path("F1.DAT"));
+  EXPECT_EQ(AscertainRecordLength(Dir(), 1) + IsIntra(Dir(), 1), 0xFFFF) << "no file";
 }
 
-TEST_F(GetDATFileTypeTest, AnEmptyFileIsLeftAloneOnNo) {
-  fixtures::WriteDat(dir_, 1, Bytes{});
-  ScriptedInteraction ui{false};
-  EXPECT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record(), ui), 0);
-  EXPECT_EQ(ui.questions, std::vector<std::string>{"Invalid DAT file. Do you wish to re-create it ?"});
-  EXPECT_TRUE(ui.notices.empty());
-  EXPECT_TRUE(DatBytes(1).empty());
+TEST_F(DatFileTest, StartAndEndDatesAreTheFirstAndLastDateColumns) {
+  const MasterRecord six = MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record();
+  const std::tuple<Bytes, float, float> cases[] = {
+      {Series::Daily(5, 1999, 12, 29).Dat(6, 'D').Build(), 991229, 1000104},
+      {DatBuilder::ForFields(4).Values({960101, 93000, 5, 6}).Values({960102, 94000, 7, 8}).Build(), 5, 5},
+      {DatBuilder::ForFields(6).Build(), -1, -1},
+      {DatBuilder::ForFields(6).Words({kStoredMinusOne}).Words({kHugeWord}).Build(), kCorruptNumber, kCorruptNumber}};
+  EXPECT_EQ(GetDATStartDate(Dir(), 1, six), -1.0f) << "no file";
+  for (const auto& [file, first, last] : cases) {
+    WriteBytes(dir_.Path("F1.DAT"), file);
+    EXPECT_EQ(GetDATStartDate(Dir(), 1, six), first) << file.size();
+    EXPECT_EQ(GetDATEndDate(Dir(), 1, six), last) << file.size();
+  }
 }
 
-TEST_F(GetDATFileTypeTest, AnEmptyFileIsRecreatedThroughTheCallersHandleOnYes) {
-  fixtures::WriteDat(dir_, 1, Bytes{});
-  ScriptedInteraction ui{true};
-  ASSERT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 7, .period = 'I'}.Record(), ui), 1);
-  EXPECT_TRUE(ui.notices.empty()) << (ui.notices.empty() ? "" : ui.notices[0]);
-  EXPECT_EQ(layout_.recordCount, 1);
-  EXPECT_EQ(layout_.fieldTypes[1], F::Time);
-  EXPECT_EQ(header_.RecordCount(), 1);
-  Bytes expected(28, 0);
-  expected[2] = 1;
-  EXPECT_EQ(DatBytes(1), expected);
-}
+// Dates as the searches take them: years since 1900.
+TEST_F(DatFileTest, GotoFindsTheFirstRecordAtOrAfterADateOrMoment) {
+  DatBuilder daily = DatBuilder::ForFields(5);
+  for (float date : {980105, 981231, 1000103, 1000104, 1000110}) daily.Values({date, 12.5f, 1010315, 1010315, 3400});
+  daily.SetWord(1, 0, kStoredMinusOne);  // passed over; and prices that look like dates are never compared
+  WriteDat(dir_, 1, daily);
+  FileGuard file = Open(20);
+  const std::pair<std::vector<int>, int> dates[] = {{{5, 1, 98}, 0},  {{4, 1, 100}, 3}, {{10, 1, 100}, 4},
+                                                    {{6, 1, 98}, 2},  {{1, 6, 99}, 2},  {{5, 1, 100}, 4},
+                                                    {{1, 1, 90}, 0},  {{11, 1, 100}, -1}, {{30, 2, 100}, -1}};
+  for (const auto& [d, expected] : dates)
+    EXPECT_EQ(GetRecordNumberFromDate(file.Get(), MasterEntry{.fieldCount = 5}.Record(), d[0], d[1], d[2]), expected) << d[0] << "/" << d[1];
+  const MasterRecord noLength = MasterEntry{.recordLength = 0}.Record();
+  EXPECT_EQ(GetRecordNumberFromDate(file.Get(), noLength, 1, 1, 90) + GetRecordNumberFromDateTime(file.Get(), noLength, 1, 1, 90, 9, 0, 0), -2);
 
-TEST_F(GetDATFileTypeTest, RecreationThroughAReadOnlyHandleFailsWithANotice) {
-  fixtures::WriteDat(dir_, 1, Bytes{});
-  ScriptedInteraction ui{true};
-  EXPECT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record(), ui, /*mode=*/0), 0);
-  EXPECT_EQ(ui.notices, std::vector<std::string>{"Create Failed!"});
-  EXPECT_TRUE(DatBytes(1).empty());
-}
-
-TEST_F(GetDATFileTypeTest, AnUnknownLayoutFailsAfterTheChecks) {
-  fixtures::WriteDat(dir_, 1, fixtures::Series::Daily(2).Dat(5, 'D'));
-  ScriptedInteraction ui;
-  EXPECT_EQ(Run(MasterEntry{.fileNumber = 1, .fieldCount = 5, .period = 'I'}.Record(), ui), 0);
-  EXPECT_EQ(layout_.recordCount, 3);
-}
-
-TEST_F(GetDATFileTypeTest, ARecordLengthOfZeroIsRefusedWithoutQuestions) {
-  fixtures::WriteDat(dir_, 1, fixtures::Series::Daily(2).Dat(7, 'D'));
-  ScriptedInteraction ui{true, true};
-  FileGuard dat = Open(1, 1, 28);
-  const MasterRecord record = MasterEntry{.fileNumber = 1, .recordLength = 0}.Record();
-  EXPECT_EQ(GetDATFileType(dat.Get(), DatName(1).c_str(), record, &layout_, &header_, ui), 0);
-  EXPECT_TRUE(ui.questions.empty());
+  const std::pair<float, float> moments[] = {{991231, 155500},  {991231, 160000},  {1000103, 93500},
+                                             {1000103, 94000}, {1000103, 94500}, {1000104, 93500}};
+  auto search = [&](int records, std::vector<int> m) {
+    DatBuilder dat = DatBuilder::ForFields(7);
+    for (int i = 0; i < records; ++i) dat.Values({moments[i].first, moments[i].second, 20, 21, 19, 20.5f, 800});
+    WriteDat(dir_, 2, dat);
+    const MasterRecord seven = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
+    return GetRecordNumberFromDateTime(OpenDat(dir_.Dir(), 2, 28).Get(), seven, m[0], m[1], m[2], m[3], m[4], m[5]);
+  };
+  const std::pair<std::vector<int>, int> cases[] = {
+      {{3, 1, 100, 9, 40, 0}, 3},  {{3, 1, 100, 9, 37, 30}, 3}, {{31, 12, 99, 9, 0, 0}, 0}, {{31, 12, 99, 16, 30, 0}, 2},
+      {{1, 1, 100, 12, 0, 0}, 2},  {{4, 1, 100, 9, 35, 0}, 5},  {{4, 1, 100, 10, 0, 0}, 5}, {{1, 1, 110, 0, 0, 0}, 5},
+      {{3, 1, 100, 25, 0, 0}, -1}, {{32, 1, 100, 9, 0, 0}, -1}};
+  for (const auto& [m, expected] : cases) EXPECT_EQ(search(6, m), expected) << m[0] << "/" << m[1] << " " << m[3];
+  EXPECT_EQ(search(1, {1, 1, 100, 0, 0, 0}), -1) << "after the only record";
+  EXPECT_EQ(search(1, {31, 12, 99, 15, 55, 0}), 0);
+  EXPECT_EQ(search(0, {1, 1, 100, 0, 0, 0}), -1);
 }
 
 }  // namespace
+}  // namespace store_test

@@ -1,0 +1,113 @@
+#include "browser/directory_scan.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "store_fixture.h"
+
+namespace store_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DirectoryScanTest : public ::testing::Test {
+ protected:
+  ~DirectoryScanTest() override { KillTreeData(nodes_), KillList(nodes_); }
+  void Make(const std::string& relative) {
+    fs::create_directories(fs::path(root_.Path(relative)).parent_path());
+    WriteBytes(root_.Path(relative), {1});
+  }
+  std::string PathOf(std::string relative) const {
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    return root_.Dir() + relative + "\\";
+  }
+  const DirNode* Find(const std::string& relative) const {
+    for (const ListNode* it = nodes_->first; it != nullptr; it = it->next) {
+      if (PathOf(relative) == static_cast<const DirNode*>(it->item)->path)
+        return static_cast<const DirNode*>(it->item);
+    }
+    return nullptr;
+  }
+  // The subdirectories of a directory in the order the platform's search gives them.
+  static Texts SearchOrder(const std::string& directory) {
+    Texts names;
+    platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+      if (entry.isDirectory) names.push_back(entry.name);
+      return true;
+    });
+    return names;
+  }
+  TempDir root_;
+  List* nodes_ = CreateList();
+};
+
+TEST_F(DirectoryScanTest, TheTreeHoldsTheDataDirectoriesAndTheWayToThemInSearchOrder) {
+  const std::string longName = "Forty Characters Long Directory Name 40c";
+  for (const char* file :
+       {"Alpha/master", "Alpha/two/MASTER", "Alpha/one/Master", "Alpha/old/x", "Alpha/older/y",
+        "Bravo/deep/er/master", "charlie/masters", "delta/master.bak", "e/f/g/h", ".hidden/master",
+        ".hidden/inner/master", "holder/Master/master", "zz/master"})
+    Make(file);
+  Make(longName + "/master");
+  ASSERT_EQ(ScanRootDirectory(nodes_, root_.Dir().c_str()), 1);
+  // Before pruning: the root is the List's last item and every node lies nearer the front than its parent.
+  std::map<const DirNode*, int> position;
+  int index = 0;
+  for (const ListNode* it = nodes_->first; it != nullptr; it = it->next)
+    position[static_cast<const DirNode*>(it->item)] = index++;
+  for (const auto& [node, at] : position)
+    EXPECT_TRUE(node->parent ? at < position.at(node->parent) : at == index - 1);
+  ASSERT_EQ(PruneDirTree(nodes_), 1);
+
+  const DirNode* root = RootDirNode(nodes_);
+  EXPECT_EQ(root->parent, nullptr);
+  EXPECT_STREQ(root->path, root_.Dir().c_str());
+  EXPECT_EQ(std::string(root->name), root_.Dir().substr(0, kDirLabelLength));
+  Texts walk, expected = {std::string(root->name) + "@0"};
+  WalkDirTree(nodes_, [&](const DirNode& node, int depth) {
+    walk.push_back(node.name + ("@" + std::to_string(depth)));
+  });
+  for (const std::string& name : SearchOrder(root_.Dir())) {
+    if (name[0] == '.' || name == "charlie" || name == "delta" || name == "e") continue;
+    expected.push_back(name.substr(0, kDirLabelLength) + "@1");
+    for (const std::string& inner : SearchOrder(PathOf(name))) {
+      if (inner != "old" && inner != "older") expected.push_back(inner + "@2");
+    }
+    if (name == "Bravo") expected.push_back("er@3");
+  }
+  EXPECT_EQ(walk, expected);
+  Texts children;
+  for (const DirNode* child : ChildDirNodes(nodes_, root)) children.push_back(child->path);
+  EXPECT_EQ(children.size(), 5u);
+  EXPECT_EQ(root->childCount, 8) << "every subdirectory scanned counts, pruned or not; hidden ones do not";
+  EXPECT_EQ(Find("Alpha")->childCount, 4);
+  EXPECT_EQ(Find("Alpha")->hasMaster, 1);
+  EXPECT_EQ(Find("Bravo")->hasMaster, 0);
+  EXPECT_EQ(Find("holder")->hasMaster, 0) << "a directory named master is no master file";
+  EXPECT_EQ(Find("Bravo/deep/er")->parent->parent, Find("Bravo"));
+  EXPECT_STREQ(GetPathFromTree(Find("Bravo/deep/er")), PathOf("Bravo/deep/er").c_str());
+  EXPECT_EQ(std::string(Find(longName)->name), longName.substr(0, 29));
+  for (const char* gone : {"Alpha/old", "charlie", "delta", "e", "e/f", ".hidden", ".hidden/inner"})
+    EXPECT_EQ(Find(gone), nullptr) << gone;
+  EXPECT_EQ(HasMasterFile(PathOf("Alpha/one").c_str()), 1);
+  EXPECT_EQ(HasMasterFile(PathOf("charlie").c_str()), 0);
+  EXPECT_EQ(HasChildNode(nodes_, Find("Alpha")), 1);
+  EXPECT_EQ(HasChildNode(nodes_, Find("zz")), 0);
+}
+
+TEST_F(DirectoryScanTest, AnUnreadableRootGivesTheRootAloneAndALoopEnds) {
+  ASSERT_EQ(ScanRootDirectory(nodes_, (root_.Dir() + "missing\\").c_str()), 1);
+  EXPECT_EQ(CountListItems(nodes_), 1);
+  EXPECT_EQ(RootDirNode(nodes_)->childCount, 0);
+#ifndef _WIN32
+  Make("a/master");
+  fs::create_directory_symlink(fs::path(root_.Path("")), fs::path(root_.Path("a/loop")));
+  List* nodes = CreateList();
+  EXPECT_EQ(ScanRootDirectory(nodes, root_.Dir().c_str()), 1);
+  EXPECT_LT(CountListItems(nodes), 1000);
+  KillTreeData(nodes), KillList(nodes);
+#endif
+}
+
+}  // namespace
+}  // namespace store_test

@@ -1,0 +1,471 @@
+// Every operation that changes files, run once for every platform call it
+// makes with that call failing (and, where it writes new bytes, with each
+// write meeting a full disk), then against read-only files and directories
+// and a data file that another open holds for writing.
+#include <filesystem>
+#include <functional>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "integrity/messages.h"
+#include "store/editor_session.h"
+#include "store/instrument_dialogs.h"
+#include "store/instrument_ops.h"
+#include "store/record_ops.h"
+#include "store_fixture.h"
+
+namespace store_test {
+namespace {
+
+constexpr size_t kR = 28;  // the sound directories' 7-field records
+
+class YesToAll : public UserInteraction {
+ public:
+  void ShowNotice(const char*) override {}
+  bool AskYesNo(const char*) override { return true; }
+};
+
+// A record operation on F1 of the directory, open as the editor holds it.
+std::function<int(const TempDir&)> OnF1(
+    const std::function<int(const TempDir&, FileHandle, const MasterRecord&)>& op) {
+  return [op](const TempDir& dir) {
+    MasterRecord record;
+    if (!GetMetaStockMasterRecord(dir.Dir().c_str(), 1, &record)) return 0;
+    FileGuard file = OpenDat(dir.Dir(), 1, kR);
+    return file.Valid() ? op(dir, file.Get(), record) : 0;
+  };
+}
+
+std::function<int(const TempDir&)> Split(const std::string& to, int r, int first, int last, int intact) {
+  return OnF1([=](const TempDir& dir, FileHandle file, const MasterRecord& record) {
+    MasterRecord changed = record;
+    return SplitFile(file, dir.Dir().c_str(), 1, &changed, (dir.Dir() + to).c_str(), r, first, last, intact);
+  });
+}
+
+// Types a close price into record 3 (when edit) and a whole new record, then
+// closes (when close).
+int EditAndAppend(const TempDir& dir, bool edit, bool close) {
+  ScriptedInteraction ui;
+  EditorSession session;
+  if (!OpenEditorSession(&session, dir.Dir().c_str(), 1, ui)) return 0;
+  const bool edited = !edit || CommitCellText(&session, 3, 4, "123.45") == CellCommit::Stored;
+  const char* const typed[] = {"12/03/10", "120.5", "121", "119", "120", "5000", "7"};
+  for (int c = 0; c < 7; ++c) CommitCellText(&session, DataRecordCount(session), c, typed[c]);
+  const int appended = AppendPendingRecord(&session);
+  if (!appended) {
+    EXPECT_EQ(session.pending[6].set, 1) << "the typed record stays to be appended later";
+  }
+  const int closed = close ? CloseEditorSession(&session) : 1;
+  EXPECT_EQ(IsFileOpen((dir.Dir() + "F1.DAT").c_str()), close ? 0 : 1);
+  return edited && appended && closed;
+}
+
+// F1 with a stale count and stale master dates, which closing the editor puts right.
+void BuildStale(const TempDir& dir) {
+  WriteSoundDirectory(dir.Path(""), {1});
+  Bytes dat = ReadBytes(dir.Path("F1.DAT")), master = ReadBytes(dir.Path("master"));
+  dat[2] = 5, dat[3] = 0;
+  std::fill(master.begin() + 53 + 25, master.begin() + 53 + 33, 0);
+  WriteBytes(dir.Path("F1.DAT"), dat), WriteBytes(dir.Path("master"), master);
+}
+
+// F1.DAT of the length of before or after, each record as before or after,
+// its header as before or counting the records; master as before or holding
+// the file's present dates.
+void WholeRecords(const Outcome& o) {
+  const Bytes now = StateOf(o.now, "F1.DAT").value(), before = StateOf(o.before, "F1.DAT").value(),
+              after = StateOf(o.after, "F1.DAT").value();
+  ASSERT_TRUE(now.size() == before.size() || now.size() == after.size()) << now.size() << " bytes";
+  auto record = [](const Bytes& bytes, size_t at) {
+    return at + kR <= bytes.size() ? Bytes(bytes.begin() + at, bytes.begin() + at + kR) : Bytes();
+  };
+  for (size_t at = kR; at < now.size(); at += kR)
+    EXPECT_TRUE(record(now, at) == record(before, at) || record(now, at) == record(after, at)) << at / kR;
+  Bytes counted = record(before, 0);
+  PutU32(counted, 0, (WordAt(counted, 0) & 0xFFFF) | static_cast<uint32_t>(now.size() / kR) << 16);
+  EXPECT_TRUE(record(now, 0) == record(before, 0) || record(now, 0) == counted) << "a wrong count";
+  const Bytes entry = ViewMaster(o.now).records.at(0);
+  EXPECT_TRUE(StateOf(o.now, "master") == StateOf(o.before, "master") ||
+              (WordAt(entry, 25) == WordAt(now, kR) && WordAt(entry, 29) == WordAt(now, now.size() - kR)));
+}
+
+// As before (but for the last file number of a master's header, which a
+// number handed out and taken back again leaves raised) or as after; as after
+// when the result says so. datesOfASplit: the new entries' dates are not
+// compared: a split that cannot read a portion's date stores 0 and succeeds.
+void BeforeOrAfter(const Outcome& o, bool succeeded, bool datesOfASplit = false) {
+  Snapshot asBefore = o.now, asAfter = o.now;
+  for (auto& [path, bytes] : asBefore) {
+    const std::optional<Bytes> was = StateOf(o.before, path);
+    if (path.ends_with("master") && was && was->size() == bytes.size() && bytes.size() >= 4)
+      std::copy(was->begin() + 2, was->begin() + 4, bytes.begin() + 2);
+  }
+  for (auto& [path, bytes] : asAfter) {
+    const std::optional<Bytes> was = StateOf(o.after, path);
+    if (!datesOfASplit || !path.ends_with("master") || !was || was->size() != bytes.size()) continue;
+    for (size_t at = 53; at + 53 <= bytes.size(); at += 53)
+      std::copy(was->begin() + at + 25, was->begin() + at + 33, bytes.begin() + at + 25);
+  }
+  EXPECT_TRUE(asAfter == o.after || (!succeeded && asBefore == o.before)) << "neither as before nor as after";
+}
+
+// A new instrument listed once, or nothing added.
+void Created(const Outcome& o) {
+  if (o.result == -1) return BeforeOrAfter(o, false);
+  EXPECT_EQ(ViewMaster(o.now).Listed(o.result), 1);
+}
+
+// Instruments 5 and 9 listed (their data as before: the sweep checks it) or
+// gone with their files.
+void ListedOrGone(const Outcome& o) {
+  for (int n : {5, 9}) {
+    if (ViewMaster(o.now).Listed(n) == 0) {
+      EXPECT_FALSE(StateOf(o.now, DatName(n)) || StateOf(o.now, "F" + std::to_string(n) + ".DOP")) << n;
+    }
+  }
+}
+
+// Every data file listed before is listed exactly once now, in one of the directories.
+void EachListedOnce(const Outcome& o) {
+  auto listed = [](const Snapshot& snapshot) {
+    std::map<Bytes, int> counts;
+    for (const char* dir : {"src", "new"}) {
+      for (int n : ViewMaster(snapshot, dir).Numbers())
+        ++counts[StateOf(snapshot, std::string(dir) + "/" + DatName(n)).value_or(Bytes())];
+    }
+    return counts;
+  };
+  EXPECT_EQ(listed(o.now), listed(o.before));
+}
+
+TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
+  using Run = std::function<int(const TempDir&)>;
+  const auto sound = [](std::vector<int> numbers) {
+    return [=](const TempDir& d) { WriteSoundDirectory(d.Path(""), numbers); };
+  };
+  const auto twoDirs = [](const TempDir& d) {
+    WriteSoundDirectory(d.Path("src"), {4, 7}), WriteSoundDirectory(d.Path("dest"), {1});
+  };
+  const auto withDest = [](const TempDir& d) {
+    WriteSoundDirectory(d.Path(""), {1}), WriteSoundDirectory(d.Path("dest"), {});
+  };
+  const Run create = [](const TempDir& d) {
+    MasterRecord record = MasterEntry{.fileNumber = 0, .fieldCount = 6}.Record();
+    return static_cast<int>(CreateInstrument(d.Dir().c_str(), &record, 1));
+  };
+  const Run copy = [](const TempDir& d) {
+    MasterRecord record;
+    if (!GetMetaStockMasterRecord((d.Dir() + "src\\").c_str(), 7, &record)) return 0;
+    return CopyInstrument((d.Dir() + "dest\\").c_str(), (d.Dir() + "src\\").c_str(), &record);
+  };
+  const auto transfer = [](bool move) -> Run {
+    return [move](const TempDir& d) {
+      YesToAll ui;
+      const std::string source = d.Dir() + (move ? "src\\" : "");
+      std::vector<MasterRecord> instruments;
+      const int16_t numbers[] = {5, 9};
+      if (!SelectInstruments(source.c_str(), numbers, 2, ui, &instruments)) return 0;
+      InstrumentTally tally;
+      std::string used;
+      if (move) MoveApply(source.c_str(), instruments, (d.Dir() + "new").c_str(), ui, &tally, &used);
+      if (!move) DeleteApply(source.c_str(), instruments, ui, &tally);
+      return tally.done == 2 ? 1 : 0;
+    };
+  };
+  const Run symbol = [](const TempDir& d) {
+    YesToAll ui;
+    MasterRecord record;
+    return GetMetaStockMasterRecord(d.Dir().c_str(), 2, &record) &&
+           ChangeSymbolApply(d.Dir().c_str(), &record, "NEWSYM", ui) == kDialogEnds;
+  };
+  const Run makeDir = [](const TempDir& d) {
+    YesToAll ui;
+    std::string made;
+    return static_cast<int>(MakeDirApply(d.Dir().c_str(), "DATA", ui, &made) == kDialogEnds);
+  };
+  const Run insert = OnF1([](const TempDir& d, FileHandle f, const MasterRecord& r) {
+    return InsertRecord(f, (d.Dir() + "F1.DAT").c_str(), 4, r);
+  });
+  const Run erase = OnF1([](const TempDir& d, FileHandle f, const MasterRecord& r) {
+    Selection selection{1, 5, 9};
+    return DeleteSelectedDATRecords(f, (d.Dir() + "F1.DAT").c_str(), selection.list, r);
+  });
+  const auto truncate = [](int fromCurrent) {
+    return OnF1([=](const TempDir& d, FileHandle f, const MasterRecord& r) {
+      return TruncateFile(f, (d.Dir() + "F1.DAT").c_str(), 10, fromCurrent, !fromCurrent, nullptr, r);
+    });
+  };
+  const Run close = [](const TempDir& d) {
+    ScriptedInteraction ui;
+    EditorSession session;
+    return OpenEditorSession(&session, d.Dir().c_str(), 1, ui) && CloseEditorSession(&session);
+  };
+  const std::vector<std::pair<SweepSpec, bool>> sweeps = {
+      // and on a full disk
+      {{.name = "create",
+        .build = sound({1, 2}),
+        .run = create,
+        .check = Created,
+        .succeededResult = 3,
+        .allOrNothing = false},
+       true},
+      {{.name = "create the first",
+        .build = [](const TempDir&) {},
+        .run = create,
+        .check = Created,
+        .allOrNothing = false},
+       true},
+      {{.name = "copy", .build = twoDirs, .run = copy, .allOrNothing = false, .directories = {"src", "dest"}},
+       true},
+      {{.name = "move two",
+        .build =
+            [](const TempDir& d) {
+              WriteSoundDirectory(d.Path("src"), {2, 5, 9});
+            },
+        .run = transfer(true),
+        .check = EachListedOnce,
+        .allOrNothing = false,
+        .directories = {"src", "new"}},
+       false},
+      {{.name = "delete two",
+        .build = sound({2, 5, 9}),
+        .run = transfer(false),
+        .check = ListedOrGone,
+        .allOrNothing = false},
+       false},
+      {{.name = "symbol", .build = sound({1, 2, 3}), .run = symbol, .allOrNothing = false}, false},
+      {{.name = "make directory", .build = [](const TempDir&) {}, .run = makeDir}, false},
+      {{.name = "insert", .build = sound({1}), .run = insert}, true},
+      {{.name = "delete records", .build = sound({1}), .run = erase}, true},
+      {{.name = "truncate before", .build = sound({1}), .run = truncate(0)}, true},
+      {{.name = "truncate after",
+        .build = sound({1}),
+        .run = truncate(1),
+        .check = WholeRecords,
+        .allOrNothing = false,
+        .directories = {}},
+       false},
+      {{.name = "split here", .build = sound({1}), .run = Split("", 20, 1, 0, 0), .allOrNothing = false},
+       true},
+      {{.name = "split there",
+        .build = withDest,
+        .run = Split("dest\\", 0, 1, 1, 0),
+        .allOrNothing = false,
+        .directories = {"", "dest"}},
+       false},
+      {{.name = "split intact",
+        .build = withDest,
+        .run = Split("dest\\", 3, 0, 1, 1),
+        .allOrNothing = false,
+        .directories = {"", "dest"}},
+       false},
+      {{.name = "editor close",
+        .build = BuildStale,
+        .run = close,
+        .check = WholeRecords,
+        .allOrNothing = false},
+       false},
+      {{.name = "edit and append",
+        .build = BuildStale,
+        .run = [](const TempDir& d) { return EditAndAppend(d, true, true); },
+        .check = WholeRecords,
+        .allOrNothing = false,
+        .directories = {}},
+       false},
+      {{.name = "append",
+        .build = BuildStale,
+        .run = [](const TempDir& d) { return EditAndAppend(d, false, false); },
+        .check = WholeRecords,
+        .allOrNothing = false},
+       true},
+  };
+  for (const auto& [sweep, onAFullDisk] : sweeps) {
+    for (bool shortWrites : {false, true}) {
+      if (shortWrites && !onAFullDisk) continue;
+      SweepSpec spec = sweep;
+      spec.shortWrites = shortWrites;
+      spec.name += shortWrites ? " on a full disk" : "";
+      // Whatever failed, nothing stays open; without a check of its own the
+      // scene is as before or as after.
+      spec.check = [check = sweep.check, lenient = !sweep.allOrNothing && !sweep.check,
+                    succeeded = sweep.succeededResult, name = sweep.name](const Outcome& o) {
+        for (const auto& [path, bytes] : o.now) {
+          std::string file = o.dir.Dir() + path;
+          std::replace(file.begin(), file.end(), '/', '\\');
+          EXPECT_EQ(IsFileOpen(file.c_str()), 0) << file;
+        }
+        if (check) check(o);
+        if (lenient) BeforeOrAfter(o, o.result == succeeded, name.starts_with("split"));
+      };
+      EXPECT_GT(SweepEveryCall(spec), 0) << spec.name << ": no fault made it fail";
+    }
+  }
+}
+
+#ifndef _WIN32
+// Takes write permission from a file or directory; Binding() says whether that
+// stops this process (it does not stop root).
+class ReadOnly {
+ public:
+  explicit ReadOnly(const std::string& path) : path_(path) {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    mode_ = info.st_mode & 07777;
+    chmod(path.c_str(), mode_ & ~0222);
+  }
+  ~ReadOnly() { chmod(path_.c_str(), mode_); }
+  bool Binding() const {
+    const bool directory = std::filesystem::is_directory(path_);
+    const std::string probe = directory ? path_ + "/probe" : path_;
+    const int fd = open(probe.c_str(), directory ? O_WRONLY | O_CREAT | O_EXCL : O_WRONLY, 0600);
+    if (fd >= 0) close(fd), directory&& unlink(probe.c_str());
+    return fd < 0;
+  }
+
+ private:
+  std::string path_;
+  mode_t mode_ = 0;
+};
+#endif
+
+enum class Condition { HeldF2, ReadOnlyF1, ReadOnlyMaster, ReadOnlyDirectory };
+
+struct Hostile {
+  const char* rule;
+  Condition condition;
+  std::function<int(const TempDir&, ScriptedInteraction&)> run;
+  int result;
+  Texts notices;
+};
+
+int Edit(const TempDir& dir, ScriptedInteraction& ui, int fileNumber) {
+  EditorSession session;
+  return OpenEditorSession(&session, dir.Dir().c_str(), fileNumber, ui);
+}
+
+int WithInstrument(const TempDir& dir, int fileNumber, const std::function<int(MasterRecord&)>& op) {
+  MasterRecord record;
+  return GetMetaStockMasterRecord(dir.Dir().c_str(), fileNumber, &record) ? op(record) : -9;
+}
+
+// In F1's editor: each operation needs a new file beside the data file.
+int RecordOperations(const TempDir& dir, ScriptedInteraction& ui) {
+  EditorSession s;
+  if (!OpenEditorSession(&s, dir.Dir().c_str(), 1, ui)) return -9;
+  const int32_t three = 3;
+  AddNewItem(s.selection.get(), &three, sizeof three, EditRecordNumberCompare);
+  MasterRecord record = s.masterRecord;
+  return InsertRecord(s.file.Get(), s.fileName.c_str(), 0, s.masterRecord) +
+         DeleteSelectedDATRecords(s.file.Get(), s.fileName.c_str(), s.selection.get(), s.masterRecord) +
+         SplitFile(s.file.Get(), dir.Dir().c_str(), 1, &record, dir.Dir().c_str(), 5, 1, 0, 0);
+}
+
+// Each operation refuses (with its message where it has one) and leaves every
+// file as it was, or does what the condition allows.
+void RunHostile(const std::vector<Hostile>& cases) {
+  for (const Hostile& c : cases) {
+    TempDir dir;
+    WriteSoundDirectory(dir.Path(""), {1, 2});
+    WriteSoundDirectory(dir.Path("other"), {1});
+    const Snapshot before = TakeSnapshot(dir.Path(""));
+    ScriptedInteraction ui;
+    int result = -9;
+    if (c.condition == Condition::HeldF2) {
+      HeldFile held(dir.Name("F2.DAT"));
+      ASSERT_TRUE(held.Holds());
+      result = c.run(dir, ui);
+    }
+#ifndef _WIN32
+    const char* const paths[] = {"", "F1.DAT", "master", ""};
+    if (c.condition != Condition::HeldF2) {
+      ReadOnly guard(dir.Path(paths[static_cast<int>(c.condition)]));
+      if (!guard.Binding()) GTEST_SKIP() << "write permissions do not stop this process (root): " << c.rule;
+      result = c.run(dir, ui);
+    }
+#endif
+    EXPECT_EQ(result, c.result) << c.rule;
+    EXPECT_EQ(ui.notices, c.notices) << c.rule;
+    const Snapshot now = TakeSnapshot(dir.Path(""));
+    if (c.result > 0) continue;
+    EXPECT_TRUE(now == before) << c.rule << ": files changed";
+    for (const auto& [path, bytes] : now) EXPECT_EQ(IsFileOpen((dir.Dir() + path).c_str()), 0) << path;
+  }
+}
+
+TEST(HostileTest, ADataFileHeldForWritingByAnotherOpenIsLeftAlone) {
+  RunHostile({{"the editor",
+               Condition::HeldF2,
+               [](const TempDir& d, ScriptedInteraction& ui) { return Edit(d, ui, 2); },
+               0,
+               {GetError(2)}},
+              {"deleting",
+               Condition::HeldF2,
+               [](const TempDir& d, ScriptedInteraction&) {
+                 return WithInstrument(
+                     d, 2, [&](MasterRecord& r) { return DeleteInstrument(d.Dir().c_str(), r, 1); });
+               },
+               0,
+               {}},
+              {"moving",
+               Condition::HeldF2,
+               [](const TempDir& d, ScriptedInteraction&) {
+                 return WithInstrument(d, 2, [&](MasterRecord& r) {
+                   return MoveInstrument((d.Dir() + "other\\").c_str(), d.Dir().c_str(), &r);
+                 });
+               },
+               0,
+               {}},
+              {"copying reads what is there",
+               Condition::HeldF2,
+               [](const TempDir& d, ScriptedInteraction&) {
+                 const int copied = WithInstrument(d, 2, [&](MasterRecord& r) {
+                   return CopyInstrument((d.Dir() + "other\\").c_str(), d.Dir().c_str(), &r);
+                 });
+                 const Snapshot now = TakeSnapshot(d.Path(""));
+                 return copied && StateOf(now, "other/F2.DAT") == StateOf(now, "F2.DAT") ? 2 : 0;
+               },
+               2,
+               {}}});
+}
+
+TEST(HostileTest, ReadOnlyFilesAndDirectoriesAreLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "read-only files are made with POSIX permissions here";
+#endif
+  const auto create = [](const TempDir& d, ScriptedInteraction&) {
+    MasterRecord record = MasterEntry{.fileNumber = 0}.Record();
+    return static_cast<int>(CreateInstrument(d.Dir().c_str(), &record, 1));
+  };
+  RunHostile(
+      {{"the editor on a read-only file",
+        Condition::ReadOnlyF1,
+        [](const TempDir& d, ScriptedInteraction& ui) { return Edit(d, ui, 1); },
+        0,
+        {GetError(2)}},
+       {"creating with a read-only master", Condition::ReadOnlyMaster, create, -1, {}},
+       {"record operations in a read-only directory", Condition::ReadOnlyDirectory, RecordOperations, 0, {}},
+       {"deleting in a read-only directory",
+        Condition::ReadOnlyDirectory,
+        [](const TempDir& d, ScriptedInteraction&) {
+          return WithInstrument(d, 2,
+                                [&](MasterRecord& r) { return DeleteInstrument(d.Dir().c_str(), r, 1); });
+        },
+        0,
+        {}},
+       {"making a directory in a read-only directory",
+        Condition::ReadOnlyDirectory,
+        [](const TempDir& d, ScriptedInteraction& ui) {
+          std::string made;
+          return MakeDirApply(d.Dir().c_str(), "NEW", ui, &made);
+        },
+        kDialogStaysOpen,
+        {"Unable to create Directory"}}});
+}
+
+}  // namespace
+}  // namespace store_test

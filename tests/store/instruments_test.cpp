@@ -1,0 +1,410 @@
+// Whole instruments (an entry of master with its .DAT, .DOP and .CHT files)
+// created, copied, moved and deleted, and what the dialogs that do so decide.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "integrity/messages.h"
+#include "primitives/path_list.h"
+#include "store/instrument_dialogs.h"
+#include "store/instrument_ops.h"
+#include "store_fixture.h"
+
+namespace store_test {
+namespace {
+
+MasterRecord NewRecord() {
+  return MasterEntry{.fileNumber = 0, .fieldCount = 6, .name = "NEW", .symbol = "NW"}.Record();
+}
+
+MasterBuilder Numbered(const std::vector<int>& numbers, int count, int last) {
+  MasterBuilder master;
+  for (int n : numbers) master.Add({.fileNumber = static_cast<uint8_t>(n)});
+  return master.HeaderCount(static_cast<uint16_t>(count)).LastFileNumber(static_cast<uint16_t>(last));
+}
+
+class InstrumentsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KillPathList(); }
+  void TearDown() override { KillPathList(); }
+  // A subdirectory's core text, and the snapshot of everything.
+  std::string In(const std::string& sub) const { return dir_.Dir() + sub + "\\"; }
+  Snapshot Now() const { return TakeSnapshot(dir_.Path("")); }
+  std::vector<int> Listed(const std::string& sub) const { return ViewMaster(Now(), sub).Numbers(); }
+  TempDir dir_;
+};
+
+TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
+  const std::tuple<const char*, std::vector<int>, int, int> cases[] = {
+      {"counts on", {1, 2, 3}, 3, 4},
+      {"254 is followed by 255", {254}, 254, 255},
+      {"at the top a gap", {1, 2, 4, 5}, 255, 3},
+      {"at the top no gap", {1, 2, 3}, 255, 4},
+      {"at the top no F1", {}, 255, 1},
+      {"repeated and zero numbers are no gap", {0, 1, 1, 3}, 255, 2},
+      {"beyond the top", {1, 2}, 300, 3},
+      {"the last free number", Ids(1, 254), 255, 255}};
+  for (const auto& [rule, numbers, last, expected] : cases) {
+    TempDir dir;
+    WriteMaster(dir, Numbered(numbers, static_cast<int>(numbers.size()), last));
+    MasterRecord record = NewRecord();
+    EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 0), expected) << rule;
+    const MasterView master = ViewMaster(TakeSnapshot(dir.Path("")));
+    EXPECT_EQ(master.headerCount, static_cast<int>(numbers.size()) + 1) << rule;
+    EXPECT_EQ(master.lastFileNumber, last < 255 ? last + 1 : last) << rule;
+    EXPECT_EQ(master.records.back(), Bytes(record.raw, record.raw + 53)) << rule;
+    EXPECT_EQ(record.FileNumber(), expected) << rule;
+    EXPECT_EQ(TakeSnapshot(dir.Path("")).size(), 1u) << rule << ": no files without createFiles";
+  }
+}
+
+TEST_F(InstrumentsTest, ADirectoryWithoutRoomTakesNoInstrument) {
+  const std::pair<const char*, MasterBuilder> cases[] = {
+      {"count 255 at the top", Numbered({1, 2}, 255, 255)},
+      {"255 records at the top", Numbered(Ids(1, 255), 200, 255)},
+      {"count 255 below the top", Numbered({1, 2}, 255, 10)},
+      {"300 records never give a number above 255", Numbered(std::vector<int>(300, 1), 10, 255)},
+      {"no whole header", MasterBuilder().Resize(20)}};
+  for (const auto& [rule, master] : cases) {
+    TempDir dir;
+    WriteMaster(dir, master);
+    WriteSoundDirectory(dir.Path("src"), {7});
+    const Snapshot before = TakeSnapshot(dir.Path(""));
+    MasterRecord record = NewRecord(), seven = IdEntry(7).Record();
+    EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 1), -1) << rule;
+    EXPECT_EQ(CopyInstrument(dir.Dir().c_str(), (dir.Dir() + "src\\").c_str(), &seven), 0) << rule;
+    EXPECT_EQ(MoveInstrument(dir.Dir().c_str(), (dir.Dir() + "src\\").c_str(), &seven), 0) << rule;
+    EXPECT_EQ(record.FileNumber() + seven.FileNumber(), 7) << rule;
+    EXPECT_TRUE(TakeSnapshot(dir.Path("")) == before) << rule;
+  }
+}
+
+// One directory's instruments travelling: every file goes with its entry.
+TEST_F(InstrumentsTest, CopyMoveAndDeleteCarryTheFilesWithTheEntry) {
+  WriteSoundDirectory(dir_.Path("a"), {7, 9});
+  WriteBytes(dir_.Path("a/F7.CHT"), {7, 7});
+  WriteSoundDirectory(dir_.Path("b"), {1, 2});
+  const Snapshot start = Now();
+  auto same = [&](const std::string& now, const std::string& was) {
+    for (const char* ext : {"DAT", "DOP", "CHT"})
+      EXPECT_EQ(StateOf(Now(), now + ext), StateOf(start, was + ext)) << now << ext;
+  };
+  MasterRecord seven, record;
+  ASSERT_EQ(GetMetaStockMasterRecord(In("a").c_str(), 7, &seven), 1);
+
+  ASSERT_EQ(CopyInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 1);
+  EXPECT_EQ(record.FileNumber(), 3);
+  same("b/F3.", "a/F7.");
+  same("a/F7.", "a/F7.");
+  EXPECT_EQ(StateOf(Now(), "a/master"), StateOf(start, "a/master"));
+  Bytes entry = ViewMaster(Now(), "b").records.back();
+  entry[0] = 7;
+  EXPECT_EQ(entry, Bytes(seven.raw, seven.raw + 53)) << "the entry as it was but for its number";
+  ASSERT_EQ(CopyInstrument(In("a").c_str(), In("a").c_str(), &(record = seven)), 1);
+  same("a/F10.", "a/F7.");
+  ASSERT_EQ(CopyInstrument(In("c").c_str(), In("a").c_str(), &(record = seven)), 0) << "no such directory";
+  std::filesystem::create_directory(dir_.Path("c"));
+  WriteBytes(dir_.Path("c/F1.DAT"), {1, 2, 3});  // stale: no master lists it
+  ASSERT_EQ(CopyInstrument(In("c").c_str(), In("a").c_str(), &(record = seven)), 1) << "a first master";
+  same("c/F1.", "a/F7.");
+  EXPECT_EQ(Listed("c"), std::vector<int>{1});
+
+  WriteBytes(dir_.Path("b/f4.cht"), {4});  // the name the move would give: taken
+  EXPECT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 0);
+  std::filesystem::remove(dir_.Path("b/f4.cht"));
+  {
+    FileGuard editor = OpenDat(In("a"), 7, 28);  // an editor that gave its platform handle back
+    ReleaseHandle(editor.Get());
+    EXPECT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 0);
+  }
+  EXPECT_EQ(Listed("b"), (std::vector<int>{1, 2, 3}));
+  ASSERT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 1);
+  EXPECT_EQ(record.FileNumber(), 7);
+  same("b/F4.", "a/F7.");
+  EXPECT_EQ(Listed("a"), (std::vector<int>{9, 10}));
+  EXPECT_FALSE(StateOf(Now(), "a/F7.DAT") || StateOf(Now(), "a/F7.DOP") || StateOf(Now(), "a/F7.CHT"));
+  std::filesystem::remove(dir_.Path("b/F4.DOP"));
+  record.SetFileNumber(4);
+  ASSERT_EQ(MoveInstrument(In("b").c_str(), In("b").c_str(), &record), 1);
+  EXPECT_EQ(Listed("b"), (std::vector<int>{1, 2, 3, 5}));
+  EXPECT_EQ(StateOf(Now(), "b/F5.DAT"), StateOf(start, "a/F7.DAT"));
+  EXPECT_FALSE(StateOf(Now(), "b/F5.DOP"));
+
+  WriteBytes(dir_.Path("b/msttmp"), Bytes(500, 7));  // stale
+  record.SetFileNumber(5);
+  ASSERT_EQ(DeleteInstrument(In("b").c_str(), record, 1), 1);
+  record.SetFileNumber(1);
+  ASSERT_EQ(DeleteInstrument(In("b").c_str(), record, 0), 1);
+  const Snapshot now = Now();
+  EXPECT_EQ(ViewMaster(now, "b").Numbers(), (std::vector<int>{2, 3}));
+  EXPECT_EQ(ViewMaster(now, "b").headerCount, 2);
+  EXPECT_FALSE(StateOf(now, "b/F5.DAT") || StateOf(now, "b/F5.CHT") || StateOf(now, "b/msttmp"));
+  EXPECT_EQ(StateOf(now, "b/F1.DAT"), StateOf(start, "b/F1.DAT")) << "kept without deleteFiles";
+  WriteMaster(dir_, Numbered({1, 2, 3, 2}, 4, 3));
+  ASSERT_EQ(DeleteInstrument(dir_.Dir().c_str(), IdEntry(2).Record(), 1), 1);
+  EXPECT_EQ(ViewMaster(Now()).Numbers(), (std::vector<int>{1, 3})) << "every entry of the number";
+  EXPECT_EQ(DeleteInstrument(In("d").c_str(), record, 1), 0) << "no master";
+}
+
+TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
+  struct Case {
+    std::vector<std::pair<platform::Call, int>> faults;
+    std::vector<int> a, b;  // listed afterwards
+  };
+  const Case cases[] = {
+      {{{platform::Call::Rename, 2}, {platform::Call::Copy, 1}}, {7, 9}, {1, 2}},  // the .DOP stays
+      {{{platform::Call::Rename, 4}, {platform::Call::Rename, 5}, {platform::Call::Copy, 1}},
+       {7, 9},
+       {1, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteSoundDirectory(dir.Path("a"), {7, 9});
+    WriteBytes(dir.Path("a/F7.CHT"), {7, 7});
+    WriteSoundDirectory(dir.Path("b"), {1, 2});
+    const Snapshot before = TakeSnapshot(dir.Path(""));
+    MasterRecord seven = IdEntry(7).Record();
+    FaultScope faults;
+    for (auto [call, nth] : c.faults) platform::FailNthCall(call, nth);
+    EXPECT_EQ(MoveInstrument((dir.Dir() + "b\\").c_str(), (dir.Dir() + "a\\").c_str(), &seven), 0);
+    platform::ResetFaults();
+    const Snapshot now = TakeSnapshot(dir.Path(""));
+    EXPECT_EQ(ViewMaster(now, "a").Numbers(), c.a);
+    EXPECT_EQ(ViewMaster(now, "b").Numbers(), c.b);
+    for (const char* sub : {"a", "b"}) EXPECT_EQ(LostOrUnlisted(before, before, now, sub), "") << sub;
+    const bool back = c.b.size() == 2;
+    EXPECT_EQ(StateOf(now, back ? "a/F7.CHT" : "b/F3.CHT"), StateOf(before, "a/F7.CHT"));
+  }
+}
+
+// Create's entries as typed and selected: the record built, or the message.
+TEST_F(InstrumentsTest, CreateBuildsTheRecordFromTheEntriesOrSaysWhatIsMissing) {
+  const char* const kBlank = "You MUST supply a name which contains something other than just spaces.";
+  const std::tuple<CreateEntries, const char*, const char*, int, const char*> cases[] = {
+      {{.name = "ABCDEFGHIJKLMNOP", .symbol = "ABC"}, "ABCDEFGHIJKLMNO ", "ABC           ", 0, nullptr},
+      {{.name = "W", .period = 'W', .fieldCount = 6, .timeBase = "30"},
+       "W               ",
+       "              ",
+       0,
+       nullptr},
+      {{.name = "M", .symbol = "ABCDEFGHIJKLMNOP", .period = 'M', .fieldCount = 7},
+       "M",
+       "ABCDEFGHIJKLMN",
+       0,
+       nullptr},
+      {{.name = "I", .period = 'I', .fieldCount = 4, .timeBase = "5x"}, "I", "", 5, nullptr},
+      {{.name = "I", .period = 'I', .fieldCount = 8, .timeBase = "abc"}, "I", "", 0, nullptr},
+      {{.name = "I", .period = 'I', .fieldCount = 7, .timeBase = "1440"}, "I", "", 144, nullptr},
+      {{}, "", "", 0, "The Instrument name MUST contain a name so that it can be identified"},
+      {{.name = "   "}, "", "", 0, kBlank},
+      {{.name = "               X"}, "", "", 0, kBlank},
+      {{.name = "N", .period = 'I', .fieldCount = 4},
+       "",
+       "",
+       0,
+       "You MUST supply a time base for IntraDay files"},
+      {{.name = "N", .period = 'D', .fieldCount = 4}, "", "", 0, "An unknown error occurred!"},
+      {{.name = "N", .period = 'd', .fieldCount = 5}, "", "", 0, "An unknown error occurred!"}};
+  for (const auto& [entries, name, symbol, timeBase, message] : cases) {
+    ScriptedInteraction ui;
+    MasterRecord record;
+    std::fill(std::begin(record.raw), std::end(record.raw), 0xAA);
+    EXPECT_EQ(BuildCreateRecord(entries, ui, &record), message ? 0 : 1) << entries.name;
+    EXPECT_EQ(ui.notices, message ? Texts{message} : Texts{}) << entries.name;
+    if (message) continue;
+    MasterEntry expected{.fileNumber = 0,
+                         .fieldCount = static_cast<uint8_t>(entries.fieldCount),
+                         .name = name,
+                         .period = entries.period,
+                         .timeBase = static_cast<uint16_t>(timeBase),
+                         .symbol = symbol};
+    EXPECT_EQ(Bytes(record.raw, record.raw + 53), expected.Encode()) << entries.name;
+  }
+  for (char period : {'D', 'W', 'M', 'I'}) EXPECT_EQ(CreateTimeBaseEnabled(period), period == 'I');
+}
+
+// The dialogs one after another on two directories, as a user would.
+TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
+  ScriptedInteraction ui;
+  int16_t number = 0;
+  std::string made;
+  EXPECT_EQ(MakeDirApply(dir_.Dir().c_str(), "", ui, &made), kDialogStaysOpen);
+  EXPECT_EQ(MakeDirApply(dir_.Dir().c_str(), "a", ui, &made), kDialogEnds);
+  EXPECT_EQ(made, In("a"));
+  EXPECT_EQ(StateOf(Now(), "a/master"), Bytes(53, 0));
+  EXPECT_EQ(MakeDirApply(dir_.Dir().c_str(), "a", ui, &made), kDialogStaysOpen);
+  {
+    FaultScope faults;
+    platform::FailNthCall(platform::Call::Open, 1);
+    EXPECT_EQ(MakeDirApply(dir_.Dir().c_str(), "x", ui, &made), kDialogStaysOpen);
+  }
+  EXPECT_FALSE(StateOf(Now(), "x/master")) << "no part of a master is left";
+  EXPECT_EQ(ui.notices, (Texts{"You must provide at least one character for a directory name.",
+                               "Unable to create Directory", GetError(0)}));
+  ui.notices.clear();
+  for (const char* name : {"ONE", "TWO", "THREE"})
+    EXPECT_EQ(CreateApply(In("a").c_str(), {.name = name, .symbol = name, .fieldCount = 7}, ui, &number),
+              kDialogEnds);
+  EXPECT_EQ(number, 3);
+  EXPECT_EQ(StateOf(Now(), "a/F3.DAT"), DatBuilder::ForFields(7).Build());
+  EXPECT_EQ(StateOf(Now(), "a/F3.DOP"), Bytes(kDailyDop, kDailyDop + std::strlen(kDailyDop)));
+  WriteMaster(dir_, Numbered({1}, 255, 255));
+  EXPECT_EQ(CreateApply(dir_.Dir().c_str(), {.name = "N"}, ui, &number), kDialogEnds);
+  EXPECT_EQ(number, -1);
+  EXPECT_EQ(ui.notices, Texts{"Unable to create instrument"});
+  ui.notices.clear();
+
+  MasterRecord two;
+  ASSERT_EQ(GetMetaStockMasterRecord(In("a").c_str(), 2, &two), 1);
+  for (auto [typed, stored] :
+       {std::pair{"", ""}, {"NEWSYM", "NEWSYM"}, {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMN"}}) {
+    MasterRecord record = two;
+    EXPECT_EQ(ChangeSymbolApply(In("a").c_str(), &record, typed, ui), kDialogEnds);
+    Bytes expected(two.raw, two.raw + 53);
+    std::fill(expected.begin() + 36, expected.begin() + 50, ' ');
+    std::copy(stored, stored + std::strlen(stored), expected.begin() + 36);
+    EXPECT_EQ(ViewMaster(Now(), "a").records[1], expected) << typed;
+  }
+  MasterRecord gone = two;
+  gone.SetFileNumber(9);
+  EXPECT_EQ(ChangeSymbolApply(In("a").c_str(), &gone, "X", ui), kDialogStaysOpen);
+  EXPECT_EQ(ui.notices, Texts{GetError(2)});
+  ui.notices.clear();
+
+  std::string path;
+  WriteBytes(dir_.Path("plain"), {1});
+  for (const std::string& typed : {std::string(""), std::string("\\"), In("missing"), dir_.Dir() + "plain"})
+    EXPECT_EQ(SelectDriveApply(typed.c_str(), ui, &path), kDialogStaysOpen) << typed;
+  EXPECT_EQ(ui.notices, Texts(4, GetError(3)));
+  EXPECT_EQ(PathList, nullptr);
+  EXPECT_EQ(SelectDriveApply((dir_.Dir() + "a").c_str(), ui, &path), kDialogEnds);
+  EXPECT_EQ(path, In("a"));
+  AddPath("Q:\\ELSEWHERE\\");
+  EXPECT_EQ(InitialDestination(dir_.Dir().c_str()), In("a")) << "the latest path below the source";
+  EXPECT_EQ(InitialDestination("q:\\else"), "Q:\\ELSEWHERE\\") << "letter case ignored";
+  EXPECT_EQ(InitialDestination("q:\\elsewhere\\x"), "");
+
+  std::vector<MasterRecord> chosen;
+  const int16_t bad[] = {1, 4}, all[] = {1, 2, 3};
+  ui.notices.clear();
+  EXPECT_EQ(SelectInstruments(In("a").c_str(), bad, 2, ui, &chosen), 0);
+  EXPECT_EQ(ui.notices, Texts{"An error occured whilst selecting instruments."});
+  ASSERT_EQ(SelectInstruments(In("a").c_str(), all, 3, ui, &chosen), 1);
+  Texts lines;
+  for (const MasterRecord& record : chosen) lines.push_back(InstrumentLine(record));
+  EXPECT_EQ(lines, (Texts{"THREE\tTHREE\tF3", "TWO\tABCDEFGHIJKLMN\tF2", "ONE\tONE\tF1"}));
+}
+
+// Copy, Move and Delete's OK over F3, F2, F1 of directory a (the dialog's
+// order, the reverse of master's).
+TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
+  const char* const kCopyRoom =
+      "There is not enough room to copy all of the files into the directory, do you want to copy as many as "
+      "will fit?";
+  const char* const kMoveRoom =
+      "There is not enough room to move all of the files into the directory, do you want to move as many as "
+      "will fit?";
+  const char* const kCopyFailed = "A problem occured during copying, do you wish to attempt to continue ?";
+  const char* const kDeleteFailed = "An error occured whilst deleting, do you wish to continue ?";
+  enum Kind { Copy, Move, Delete };
+  struct Case {
+    const char* rule;
+    Kind kind;
+    std::string to;  // the destination typed, below the scratch directory
+    int present;     // instruments already in the destination's master (-1: no master)
+    bool holdF2;     // another program holds F2.DAT without sharing
+    std::vector<bool> answers;
+    int result, done, failed;
+    Texts notices, questions;
+    std::vector<int> listed;  // by the destination's master (the source's for Delete)
+  };
+  const Case cases[] = {
+      {"no destination", Copy, "", -1, false, {}, 0, 0, 0, {GetError(3)}, {}, {}},
+      {"new directory, No", Copy, "b/new", -1, false, {false}, 0, 0, 0, {}, {GetError(20)}, {}},
+      {"new directory, Yes", Copy, "b/new", -1, false, {true}, 1, 3, 0, {}, {GetError(20)}, {1, 2, 3}},
+      {"a directory that cannot be made",
+       Move,
+       "plain/new/",
+       -1,
+       false,
+       {true},
+       0,
+       0,
+       0,
+       {GetError(19)},
+       {GetError(20)},
+       {}},
+      {"a full directory", Copy, "b", 255, false, {true}, 0, 0, 0, {GetError(14)}, {}, Ids(1, 255)},
+      {"too little room, No", Copy, "b", 253, false, {false}, 0, 0, 0, {}, {kCopyRoom}, Ids(1, 253)},
+      {"too little room, Yes",
+       Copy,
+       "b",
+       253,
+       false,
+       {true},
+       1,
+       2,
+       1,
+       {GetError(14)},
+       {kCopyRoom},
+       Ids(1, 255)},
+      {"too little room to move", Move, "b", 253, false, {false}, 0, 0, 0, {}, {kMoveRoom}, Ids(1, 253)},
+      {"a failure, No", Copy, "b", 0, true, {false}, 1, 1, 1, {}, {kCopyFailed}, {1}},
+      {"a failure, Yes", Copy, "b", 0, true, {true}, 1, 2, 1, {}, {kCopyFailed}, {1, 3}},
+      {"into the source", Copy, "a", 3, false, {}, 1, 3, 0, {}, {}, Ids(1, 6)},
+      {"moved", Move, "b", 0, false, {}, 1, 3, 0, {}, {}, {1, 2, 3}},
+      {"deleted", Delete, "", 0, false, {}, 1, 3, 0, {}, {}, {}},
+      {"a deletion fails, No", Delete, "", 0, true, {false}, 1, 1, 1, {}, {kDeleteFailed}, {1, 2}},
+      {"a deletion fails, Yes", Delete, "", 0, true, {true}, 1, 2, 1, {}, {kDeleteFailed}, {2}},
+  };
+  for (const Case& c : cases) {
+    KillPathList();
+    TempDir dir;
+    WriteSoundDirectory(dir.Path("a"), {1, 2, 3});
+    WriteBytes(dir.Path("plain"), {1});
+    std::filesystem::create_directory(dir.Path("b"));
+    if (c.present >= 0 && c.to != "a" && c.kind != Delete) {
+      std::filesystem::create_directories(dir.Path(c.to));
+      WriteBytes(dir.Path(c.to + "/master"), Numbered(Ids(1, c.present), c.present, c.present).Build());
+    }
+    const Snapshot start = TakeSnapshot(dir.Path(""));
+    std::string typed = c.to;
+    std::replace(typed.begin(), typed.end(), '/', '\\');
+    typed = c.to.empty() ? "" : dir.Dir() + typed;
+    const std::string source = dir.Dir() + "a\\";
+    std::vector<MasterRecord> instruments;
+    const int16_t all[] = {1, 2, 3};
+    ScriptedInteraction ui;
+    ASSERT_EQ(SelectInstruments(source.c_str(), all, 3, ui, &instruments), 1);
+    platform::OpenRequest exclusive;
+    exclusive.shareRead = false;
+    platform::FileRef held = c.holdF2 ? platform::Open(source + "F2.DAT", exclusive) : nullptr;
+    if (!c.answers.empty()) ui = ScriptedInteraction{c.answers[0]};
+    InstrumentTally tally{9, 9};
+    std::string used;
+    const int result = c.kind == Delete
+                           ? DeleteApply(source.c_str(), instruments, ui, &tally)
+                           : TransferApply(c.kind == Copy ? TransferKind::Copy : TransferKind::Move,
+                                           source.c_str(), instruments, typed.c_str(), ui, &tally, &used);
+    if (held) platform::Close(held);
+    EXPECT_EQ(result, c.result) << c.rule;
+    EXPECT_EQ(tally.done, c.done) << c.rule;
+    EXPECT_EQ(tally.failed, c.failed) << c.rule;
+    EXPECT_EQ(ui.notices, c.notices) << c.rule;
+    EXPECT_EQ(ui.questions, c.questions) << c.rule;
+    const Snapshot now = TakeSnapshot(dir.Path(""));
+    const std::string to = c.kind == Delete ? "a" : c.to;
+    EXPECT_EQ(ViewMaster(now, to).Numbers(), c.listed) << c.rule;
+    if (c.kind != Delete && c.done > 0) {
+      const std::string first = to + "/F" + std::to_string(std::max(c.present, 0) + 1) + ".DAT";
+      EXPECT_EQ(StateOf(now, first), StateOf(start, "a/F3.DAT")) << c.rule;
+      EXPECT_EQ(PathList ? PathList->path : "", typed + "\\") << c.rule;
+    }
+    if (c.kind == Move && c.done == 3) EXPECT_EQ(now.count("a/F1.DAT") + now.count("a/F1.DOP"), 0u);
+    if (c.rule == std::string("new directory, No")) EXPECT_FALSE(std::filesystem::exists(dir.Path("b/new")));
+  }
+}
+
+}  // namespace
+}  // namespace store_test
