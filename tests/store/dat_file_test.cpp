@@ -27,14 +27,16 @@ TEST_F(DatFileTest, LayoutsAndColumnFilesFollowTheFieldCountAndPeriod) {
   for (int fields = 3; fields <= 9; ++fields) {
     for (const char* p = "DWMIdwmiX "; *p; ++p) {
       const std::vector<Col> columns = LayoutColumns(fields, *p);
-      const MasterRecord record = MasterEntry{.fileNumber = 2, .fieldCount = uint8_t(fields), .period = *p}.Record();
+      const MasterRecord record =
+          MasterEntry{.fileNumber = 2, .fieldCount = uint8_t(fields), .period = *p}.Record();
       DATLayout layout{77, {F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low}};
       std::vector<F> expected(kMaxFields, columns.empty() ? F::Low : F::None);
       std::string dop;
       for (int c = 0; c < fields; ++c) {
         const int col = columns.empty() ? -1 : int(columns[size_t(c)]);
         if (col >= 0) expected[size_t(c)] = types[col];
-        dop += (col < 0 ? "Error" : dopNames[col]) + std::string(col >= 2 && col <= 5 ? ", 3, 0,\r\n" : ", 0, 0,\r\n");
+        dop += (col < 0 ? "Error" : dopNames[col]) +
+               std::string(col >= 2 && col <= 5 ? ", 3, 0,\r\n" : ", 0, 0,\r\n");
       }
       const std::string what = std::to_string(fields) + *p;
       EXPECT_EQ(AssignFieldTypes(&layout, record), columns.empty() ? 0 : 1) << what;
@@ -61,14 +63,15 @@ TEST_F(DatFileTest, ANewDataFileIsItsHeaderAlone) {
 }
 
 TEST_F(DatFileTest, FieldsAreReadAndWrittenAtTheirColumnWithoutMovingThePosition) {
-  WriteDat(dir_, 1, DatBuilder::ForFields(5)
-                        .Values({StoredDate(1996, 1, 15), 12.5f, 11, 12, 4000})
-                        .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7}));
+  WriteDat(dir_, 1,
+           DatBuilder::ForFields(5)
+               .Values({StoredDate(1996, 1, 15), 12.5f, 11, 12, 4000})
+               .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7}));
   FileGuard dat = Open(20);
   // (physical record, column) -> value; corrupt numbers read as 0, refusals as -1.
-  const std::tuple<int32_t, int, float> reads[] = {{1, 0, 960115}, {1, 1, 12.5f}, {1, 4, 4000}, {2, 1, 0},
-                                                   {2, 2, 0},      {0, 0, 0},       {3, 0, -1},   {2, 5, -1},
-                                                   {-1, 0, -1},    {INT32_MAX, 0, -1}};
+  const std::tuple<int32_t, int, float> reads[] = {
+      {1, 0, 960115}, {1, 1, 12.5f}, {1, 4, 4000}, {2, 1, 0},   {2, 2, 0},
+      {0, 0, 0},      {3, 0, -1},    {2, 5, -1},   {-1, 0, -1}, {INT32_MAX, 0, -1}};
   for (const auto& [p, column, value] : reads) EXPECT_EQ(ReadField(dat.Get(), p, column, 20), value) << p;
   SSeek(dat.Get(), 5, 0);
   ASSERT_EQ(WriteField(dat.Get(), -1.0f, 1, 2, 20), 1);
@@ -91,22 +94,28 @@ TEST_F(DatFileTest, FieldsAreReadAndWrittenAtTheirColumnWithoutMovingThePosition
 TEST_F(DatFileTest, DatesAndTimesSplitIntoTheirParts) {
   Bytes partial(6, 0);  // a last record cut after its date
   PutU32(partial, 0, MbfWord(StoredDate(2013, 11, 15)));
-  WriteDat(dir_, 1, DatBuilder::ForFields(7)
-                        .Values({StoredDate(1999, 12, 31), StoredTime(9, 5, 0)})
-                        .Values({StoredDate(2010, 1, 4), 250000})  // the time is not checked
-                        .Values({StoredDate(2003, 2, 29), StoredTime(9, 15, 0)})
-                        .Words({kStoredMinusOne})
-                        .Append(partial));
+  WriteDat(dir_, 1,
+           DatBuilder::ForFields(7)
+               .Values({StoredDate(1999, 12, 31), StoredTime(9, 5, 0)})
+               .Values({StoredDate(2010, 1, 4), 250000})  // the time is not checked
+               .Values({StoredDate(2003, 2, 29), StoredTime(9, 15, 0)})
+               .Words({kStoredMinusOne})
+               .Append(partial));
   const MasterRecord record = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
   FileGuard dat = Open(28, 0);
   // k -> GetDate, GetDateTime, the parts (day, month, year as GetDate leaves them; then the time).
   const std::tuple<int32_t, int, int, std::vector<int>> cases[] = {
-      {0, 1, 1, {31, 12, 99, 9, 5, 0}}, {1, 1, 1, {4, 1, 110, 25, 0, 0}}, {2, 0, 0, {29, 2, 103}}, {3, 0, 0, {}},
-      {4, 1, 0, {15, 11, 113}},         {5, 0, 0, {-5, -5, -5}},          {INT32_MAX, 0, 0, {-5, -5, -5}}};
+      {0, 1, 1, {31, 12, 99, 9, 5, 0}}, {1, 1, 1, {4, 1, 110, 25, 0, 0}},
+      {2, 0, 0, {29, 2, 103}},          {3, 0, 0, {}},
+      {4, 1, 0, {15, 11, 113}},         {5, 0, 0, {-5, -5, -5}},
+      {INT32_MAX, 0, 0, {-5, -5, -5}}};
   for (const auto& [k, date, dateTime, parts] : cases) {
     std::vector<int16_t> p(6, -5);
     EXPECT_EQ(GetDate(dat.Get(), record, k, &p[0], &p[1], &p[2]), date) << k;
-    if (!parts.empty()) EXPECT_EQ(std::vector<int>(p.begin(), p.begin() + 3), std::vector<int>(parts.begin(), parts.begin() + 3)) << k;
+    if (!parts.empty())
+      EXPECT_EQ(std::vector<int>(p.begin(), p.begin() + 3),
+                std::vector<int>(parts.begin(), parts.begin() + 3))
+          << k;
     EXPECT_EQ(GetDateTime(dat.Get(), record, k, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5]), dateTime) << k;
     if (dateTime) EXPECT_EQ(std::vector<int>(p.begin(), p.end()), parts) << k;
   }
@@ -116,7 +125,8 @@ TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
   for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
     WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
     EXPECT_EQ(UpdateDATHeader(Open(20).Get(), count), 1) << count;
-    EXPECT_EQ(Dat(), DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(uint16_t(stored)).Values({1}).Build());
+    EXPECT_EQ(Dat(),
+              DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(uint16_t(stored)).Values({1}).Build());
   }
   WriteBytes(dir_.Path("F1.DAT"), Bytes{0, 0, 1});
   EXPECT_EQ(UpdateDATHeader(Open(20).Get(), 5), 0);
@@ -127,7 +137,8 @@ TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
   const Bytes six = Series::Daily(3).Dat(6, 'D').HeaderFirst(0x0102).Build(), none;
   Bytes ragged = six;
   ragged.resize(100);
-  const std::string kRagged = "File is an inconsistent size. Ignore ?", kEmpty = "Invalid DAT file. Do you wish to re-create it ?";
+  const std::string kRagged = "File is an inconsistent size. Ignore ?",
+                    kEmpty = "Invalid DAT file. Do you wish to re-create it ?";
   // file, field count, period, answer (-1: none), mode -> result, record count, question, notice, file after
   const std::tuple<Bytes, int, char, int, int, int, int, std::string, const char*, Bytes> cases[] = {
       {six, 6, 'D', -1, 1, 1, 4, "", nullptr, six},
@@ -136,8 +147,8 @@ TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
       {none, 7, 'D', 0, 1, 0, -7, kEmpty, nullptr, none},
       {none, 7, 'I', 1, 1, 1, 1, kEmpty, nullptr, DatBuilder::ForFields(7).Build()},
       {none, 7, 'D', 1, 0, 0, -7, kEmpty, "Create Failed!", none},  // through a read-only handle
-      {six, 6, 'I', -1, 1, 0, 4, "", nullptr, six},                // no such layout
-      {six, 0, 'D', 1, 1, 0, -7, "", nullptr, six}};               // no record length
+      {six, 6, 'I', -1, 1, 0, 4, "", nullptr, six},                 // no such layout
+      {six, 0, 'D', 1, 1, 0, -7, "", nullptr, six}};                // no record length
   for (const auto& [file, fields, period, answer, mode, result, count, question, notice, after] : cases) {
     WriteBytes(dir_.Path("F1.DAT"), file);
     ScriptedInteraction ui;
@@ -145,7 +156,8 @@ TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
     DATLayout layout{-7, {}};
     DATHeader header{};
     const MasterRecord record = MasterEntry{.fieldCount = uint8_t(fields), .period = period}.Record();
-    EXPECT_EQ(GetDATFileType(Open(std::max(4 * fields, 4), mode).Get(), "", record, &layout, &header, ui), result);
+    EXPECT_EQ(GetDATFileType(Open(std::max(4 * fields, 4), mode).Get(), "", record, &layout, &header, ui),
+              result);
     EXPECT_EQ(layout.recordCount, count) << file.size();
     EXPECT_EQ(ui.questions, question.empty() ? Texts{} : Texts{question}) << file.size();
     EXPECT_EQ(ui.notices, notice ? Texts{notice} : Texts{}) << file.size();
@@ -169,12 +181,14 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       if (LayoutColumns(fields, *p).empty()) continue;
       const std::string layout = std::to_string(fields) + *p;
       DatBuilder dat = (*p == 'I' ? Series::Intraday(42, 6) : Series::Daily(251)).Dat(fields, *p);
-      for (int records : {1, 2, 3, 5, 40, 251}) cases.push_back({layout + " x" + std::to_string(records), Cut(dat, records), 4 * fields, *p == 'I'});
+      for (int records : {1, 2, 3, 5, 40, 251})
+        cases.push_back({layout + " x" + std::to_string(records), Cut(dat, records), 4 * fields, *p == 'I'});
       dat.SetWord(3, 0, kStoredMinusOne).SetWord(17, 0, 0).SetValue(25, 0, StoredDate(2099, 12, 31));
       dat.SetWord(30, 1, kHugeWord).SetWord(31, 0, kHugeWord);
       cases.push_back({layout + " with corrupt records", Cut(dat, 40), 4 * fields, *p == 'I'});
     }
-    cases.push_back({"header only", DatBuilder::ForFields(fields).Build(), 4 * fields, fields == 4 || fields == 8});
+    cases.push_back(
+        {"header only", DatBuilder::ForFields(fields).Build(), 4 * fields, fields == 4 || fields == 8});
   }
   auto rows = [](int fields, const std::vector<std::vector<float>>& values) {
     DatBuilder dat = DatBuilder::ForFields(fields);
@@ -186,7 +200,8 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
     const float open = 10500 + 100 * float(day % 3), price = 12 + float(day % 4);
     index.push_back({StoredDate(2001, 3, day), open, open + 150, open - 120, open + 20, 0, 0});
     for (int k = 0; k < 2; ++k) {
-      twice.push_back({StoredDate(2004, 3, day), 12, price + 1, 12, price, 900, 0});  // opens that pass for times
+      twice.push_back(
+          {StoredDate(2004, 3, day), 12, price + 1, 12, price, 900, 0});  // opens that pass for times
       cents.push_back({StoredDate(2004, 3, day), 120.25f + 0.5f * k, 119.5f, 120, 9000});
       timed.push_back({StoredDate(2004, 3, day), StoredTime(10 + 4 * k, 0, 0), 119.5f, 120, 9000});
     }
@@ -212,7 +227,8 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"repeated dates, prices in column 1", rows(5, cents), 20, 0},
       {"repeated dates, times in column 1", rows(5, timed), 20, 1},
       {"intraday, one bar a day", oneBarADay.Dat(7, 'I').Build(), 28, 1},
-      {"one intraday record", rows(7, {{StoredDate(2013, 11, 15), 90500, 8.585f, 8.65f, 8.585f, 8.65f, 1713}}), 28, 1}};
+      {"one intraday record",
+       rows(7, {{StoredDate(2013, 11, 15), 90500, 8.585f, 8.65f, 8.585f, 8.65f, 1713}}), 28, 1}};
   cases.insert(cases.end(), std::begin(special), std::end(special));
   for (const auto& [rule, file, length, intraday] : cases) {
     WriteBytes(dir_.Path("F1.DAT"), file);
@@ -231,7 +247,8 @@ TEST_F(DatFileTest, StartAndEndDatesAreTheFirstAndLastDateColumns) {
       {Series::Daily(5, 1999, 12, 29).Dat(6, 'D').Build(), 991229, 1000104},
       {DatBuilder::ForFields(4).Values({960101, 93000, 5, 6}).Values({960102, 94000, 7, 8}).Build(), 5, 5},
       {DatBuilder::ForFields(6).Build(), -1, -1},
-      {DatBuilder::ForFields(6).Words({kStoredMinusOne}).Words({kHugeWord}).Build(), kCorruptNumber, kCorruptNumber}};
+      {DatBuilder::ForFields(6).Words({kStoredMinusOne}).Words({kHugeWord}).Build(), kCorruptNumber,
+       kCorruptNumber}};
   EXPECT_EQ(GetDATStartDate(Dir(), 1, six), -1.0f) << "no file";
   for (const auto& [file, first, last] : cases) {
     WriteBytes(dir_.Path("F1.DAT"), file);
@@ -243,32 +260,41 @@ TEST_F(DatFileTest, StartAndEndDatesAreTheFirstAndLastDateColumns) {
 // Dates as the searches take them: years since 1900.
 TEST_F(DatFileTest, GotoFindsTheFirstRecordAtOrAfterADateOrMoment) {
   DatBuilder daily = DatBuilder::ForFields(5);
-  for (float date : {980105, 981231, 1000103, 1000104, 1000110}) daily.Values({date, 12.5f, 1010315, 1010315, 3400});
+  for (float date : {980105, 981231, 1000103, 1000104, 1000110})
+    daily.Values({date, 12.5f, 1010315, 1010315, 3400});
   daily.SetWord(1, 0, kStoredMinusOne);  // passed over; and prices that look like dates are never compared
   WriteDat(dir_, 1, daily);
   FileGuard file = Open(20);
-  const std::pair<std::vector<int>, int> dates[] = {{{5, 1, 98}, 0},  {{4, 1, 100}, 3}, {{10, 1, 100}, 4},
-                                                    {{6, 1, 98}, 2},  {{1, 6, 99}, 2},  {{5, 1, 100}, 4},
-                                                    {{1, 1, 90}, 0},  {{11, 1, 100}, -1}, {{30, 2, 100}, -1}};
+  const std::pair<std::vector<int>, int> dates[] = {{{5, 1, 98}, 0}, {{4, 1, 100}, 3},   {{10, 1, 100}, 4},
+                                                    {{6, 1, 98}, 2}, {{1, 6, 99}, 2},    {{5, 1, 100}, 4},
+                                                    {{1, 1, 90}, 0}, {{11, 1, 100}, -1}, {{30, 2, 100}, -1}};
   for (const auto& [d, expected] : dates)
-    EXPECT_EQ(GetRecordNumberFromDate(file.Get(), MasterEntry{.fieldCount = 5}.Record(), d[0], d[1], d[2]), expected) << d[0] << "/" << d[1];
+    EXPECT_EQ(GetRecordNumberFromDate(file.Get(), MasterEntry{.fieldCount = 5}.Record(), d[0], d[1], d[2]),
+              expected)
+        << d[0] << "/" << d[1];
   const MasterRecord noLength = MasterEntry{.recordLength = 0}.Record();
-  EXPECT_EQ(GetRecordNumberFromDate(file.Get(), noLength, 1, 1, 90) + GetRecordNumberFromDateTime(file.Get(), noLength, 1, 1, 90, 9, 0, 0), -2);
+  EXPECT_EQ(GetRecordNumberFromDate(file.Get(), noLength, 1, 1, 90) +
+                GetRecordNumberFromDateTime(file.Get(), noLength, 1, 1, 90, 9, 0, 0),
+            -2);
 
-  const std::pair<float, float> moments[] = {{991231, 155500},  {991231, 160000},  {1000103, 93500},
+  const std::pair<float, float> moments[] = {{991231, 155500}, {991231, 160000}, {1000103, 93500},
                                              {1000103, 94000}, {1000103, 94500}, {1000104, 93500}};
   auto search = [&](int records, std::vector<int> m) {
     DatBuilder dat = DatBuilder::ForFields(7);
-    for (int i = 0; i < records; ++i) dat.Values({moments[i].first, moments[i].second, 20, 21, 19, 20.5f, 800});
+    for (int i = 0; i < records; ++i)
+      dat.Values({moments[i].first, moments[i].second, 20, 21, 19, 20.5f, 800});
     WriteDat(dir_, 2, dat);
     const MasterRecord seven = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
-    return GetRecordNumberFromDateTime(OpenDat(dir_.Dir(), 2, 28).Get(), seven, m[0], m[1], m[2], m[3], m[4], m[5]);
+    return GetRecordNumberFromDateTime(OpenDat(dir_.Dir(), 2, 28).Get(), seven, m[0], m[1], m[2], m[3], m[4],
+                                       m[5]);
   };
-  const std::pair<std::vector<int>, int> cases[] = {
-      {{3, 1, 100, 9, 40, 0}, 3},  {{3, 1, 100, 9, 37, 30}, 3}, {{31, 12, 99, 9, 0, 0}, 0}, {{31, 12, 99, 16, 30, 0}, 2},
-      {{1, 1, 100, 12, 0, 0}, 2},  {{4, 1, 100, 9, 35, 0}, 5},  {{4, 1, 100, 10, 0, 0}, 5}, {{1, 1, 110, 0, 0, 0}, 5},
-      {{3, 1, 100, 25, 0, 0}, -1}, {{32, 1, 100, 9, 0, 0}, -1}};
-  for (const auto& [m, expected] : cases) EXPECT_EQ(search(6, m), expected) << m[0] << "/" << m[1] << " " << m[3];
+  const std::pair<std::vector<int>, int> cases[] = {{{3, 1, 100, 9, 40, 0}, 3},  {{3, 1, 100, 9, 37, 30}, 3},
+                                                    {{31, 12, 99, 9, 0, 0}, 0},  {{31, 12, 99, 16, 30, 0}, 2},
+                                                    {{1, 1, 100, 12, 0, 0}, 2},  {{4, 1, 100, 9, 35, 0}, 5},
+                                                    {{4, 1, 100, 10, 0, 0}, 5},  {{1, 1, 110, 0, 0, 0}, 5},
+                                                    {{3, 1, 100, 25, 0, 0}, -1}, {{32, 1, 100, 9, 0, 0}, -1}};
+  for (const auto& [m, expected] : cases)
+    EXPECT_EQ(search(6, m), expected) << m[0] << "/" << m[1] << " " << m[3];
   EXPECT_EQ(search(1, {1, 1, 100, 0, 0, 0}), -1) << "after the only record";
   EXPECT_EQ(search(1, {31, 12, 99, 15, 55, 0}), 0);
   EXPECT_EQ(search(0, {1, 1, 100, 0, 0, 0}), -1);

@@ -145,8 +145,8 @@ void EachListedOnce(const Outcome& o) {
 
 TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
   using Run = std::function<int(const TempDir&)>;
-  const auto sound = [](std::vector<int> numbers) {
-    return [=](const TempDir& d) { WriteSoundDirectory(d.Path(""), numbers); };
+  const auto sound = [](std::vector<int> numbers, const std::string& sub = "") {
+    return [=](const TempDir& d) { WriteSoundDirectory(d.Path(sub), numbers); };
   };
   const auto twoDirs = [](const TempDir& d) {
     WriteSoundDirectory(d.Path("src"), {4, 7}), WriteSoundDirectory(d.Path("dest"), {1});
@@ -200,107 +200,67 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       return TruncateFile(f, (d.Dir() + "F1.DAT").c_str(), 10, fromCurrent, !fromCurrent, nullptr, r);
     });
   };
+  const auto editAppend = [](bool editAndClose) -> Run {
+    return [=](const TempDir& d) { return EditAndAppend(d, editAndClose, editAndClose); };
+  };
   const Run close = [](const TempDir& d) {
     ScriptedInteraction ui;
     EditorSession session;
     return OpenEditorSession(&session, d.Dir().c_str(), 1, ui) && CloseEditorSession(&session);
   };
-  const std::vector<std::pair<SweepSpec, bool>> sweeps = {
-      // and on a full disk
-      {{.name = "create",
-        .build = sound({1, 2}),
-        .run = create,
-        .check = Created,
-        .succeededResult = 3,
-        .allOrNothing = false},
-       true},
-      {{.name = "create the first",
-        .build = [](const TempDir&) {},
-        .run = create,
-        .check = Created,
-        .allOrNothing = false},
-       true},
-      {{.name = "copy", .build = twoDirs, .run = copy, .allOrNothing = false, .directories = {"src", "dest"}},
-       true},
-      {{.name = "move two",
-        .build =
-            [](const TempDir& d) {
-              WriteSoundDirectory(d.Path("src"), {2, 5, 9});
-            },
-        .run = transfer(true),
-        .check = EachListedOnce,
-        .allOrNothing = false,
-        .directories = {"src", "new"}},
-       false},
-      {{.name = "delete two",
-        .build = sound({2, 5, 9}),
-        .run = transfer(false),
-        .check = ListedOrGone,
-        .allOrNothing = false},
-       false},
-      {{.name = "symbol", .build = sound({1, 2, 3}), .run = symbol, .allOrNothing = false}, false},
-      {{.name = "make directory", .build = [](const TempDir&) {}, .run = makeDir}, false},
-      {{.name = "insert", .build = sound({1}), .run = insert}, true},
-      {{.name = "delete records", .build = sound({1}), .run = erase}, true},
-      {{.name = "truncate before", .build = sound({1}), .run = truncate(0)}, true},
-      {{.name = "truncate after",
-        .build = sound({1}),
-        .run = truncate(1),
-        .check = WholeRecords,
-        .allOrNothing = false,
-        .directories = {}},
-       false},
-      {{.name = "split here", .build = sound({1}), .run = Split("", 20, 1, 0, 0), .allOrNothing = false},
-       true},
-      {{.name = "split there",
-        .build = withDest,
-        .run = Split("dest\\", 0, 1, 1, 0),
-        .allOrNothing = false,
-        .directories = {"", "dest"}},
-       false},
-      {{.name = "split intact",
-        .build = withDest,
-        .run = Split("dest\\", 3, 0, 1, 1),
-        .allOrNothing = false,
-        .directories = {"", "dest"}},
-       false},
-      {{.name = "editor close",
-        .build = BuildStale,
-        .run = close,
-        .check = WholeRecords,
-        .allOrNothing = false},
-       false},
-      {{.name = "edit and append",
-        .build = BuildStale,
-        .run = [](const TempDir& d) { return EditAndAppend(d, true, true); },
-        .check = WholeRecords,
-        .allOrNothing = false,
-        .directories = {}},
-       false},
-      {{.name = "append",
-        .build = BuildStale,
-        .run = [](const TempDir& d) { return EditAndAppend(d, false, false); },
-        .check = WholeRecords,
-        .allOrNothing = false},
-       true},
+  using Check = std::function<void(const Outcome&)>;
+  struct Row {
+    const char* name;
+    std::function<void(const TempDir&)> build;
+    Run run;
+    Check check;
+    bool allOrNothing, onAFullDisk;
+    std::vector<std::string> directories = {""};
+    int succeededResult = 1;
   };
-  for (const auto& [sweep, onAFullDisk] : sweeps) {
+  const auto none = [](const TempDir&) {};
+  const std::vector<std::string> two = {"", "dest"}, noDirectory = {};
+  const Row rows[] = {
+      {"create", sound({1, 2}), create, Created, false, true, {""}, 3},
+      {"create the first", none, create, Created, false, true},
+      {"copy", twoDirs, copy, nullptr, false, true, {"src", "dest"}},
+      {"move two", sound({2, 5, 9}, "src"), transfer(true), EachListedOnce, false, false, {"src", "new"}},
+      {"delete two", sound({2, 5, 9}), transfer(false), ListedOrGone, false, false},
+      {"symbol", sound({1, 2, 3}), symbol, nullptr, false, false},
+      {"make directory", none, makeDir, nullptr, true, false},
+      {"insert", sound({1}), insert, nullptr, true, true},
+      {"delete records", sound({1}), erase, nullptr, true, true},
+      {"truncate before", sound({1}), truncate(0), nullptr, true, true},
+      {"truncate after", sound({1}), truncate(1), WholeRecords, false, false, noDirectory},
+      {"split here", sound({1}), Split("", 20, 1, 0, 0), nullptr, false, true},
+      {"split there", withDest, Split("dest\\", 0, 1, 1, 0), nullptr, false, false, two},
+      {"split intact", withDest, Split("dest\\", 3, 0, 1, 1), nullptr, false, false, two},
+      {"editor close", BuildStale, close, WholeRecords, false, false},
+      {"edit and append", BuildStale, editAppend(true), WholeRecords, false, false, noDirectory},
+      {"append", BuildStale, editAppend(false), WholeRecords, false, true},
+  };
+  for (const Row& row : rows) {
     for (bool shortWrites : {false, true}) {
-      if (shortWrites && !onAFullDisk) continue;
-      SweepSpec spec = sweep;
-      spec.shortWrites = shortWrites;
-      spec.name += shortWrites ? " on a full disk" : "";
+      if (shortWrites && !row.onAFullDisk) continue;
+      SweepSpec spec{.name = row.name + std::string(shortWrites ? " on a full disk" : ""),
+                     .build = row.build,
+                     .run = row.run,
+                     .succeededResult = row.succeededResult,
+                     .shortWrites = shortWrites,
+                     .allOrNothing = row.allOrNothing,
+                     .directories = row.directories};
       // Whatever failed, nothing stays open; without a check of its own the
       // scene is as before or as after.
-      spec.check = [check = sweep.check, lenient = !sweep.allOrNothing && !sweep.check,
-                    succeeded = sweep.succeededResult, name = sweep.name](const Outcome& o) {
+      spec.check = [check = row.check, lenient = !row.allOrNothing && !row.check,
+                    succeeded = row.succeededResult,
+                    split = spec.name.starts_with("split")](const Outcome& o) {
         for (const auto& [path, bytes] : o.now) {
           std::string file = o.dir.Dir() + path;
           std::replace(file.begin(), file.end(), '/', '\\');
           EXPECT_EQ(IsFileOpen(file.c_str()), 0) << file;
         }
         if (check) check(o);
-        if (lenient) BeforeOrAfter(o, o.result == succeeded, name.starts_with("split"));
+        if (lenient) BeforeOrAfter(o, o.result == succeeded, split);
       };
       EXPECT_GT(SweepEveryCall(spec), 0) << spec.name << ": no fault made it fail";
     }
@@ -334,36 +294,48 @@ class ReadOnly {
 #endif
 
 enum class Condition { HeldF2, ReadOnlyF1, ReadOnlyMaster, ReadOnlyDirectory };
+enum class Act { EditF1, EditF2, DeleteF2, MoveF2, CopyF2, Create, RecordOperations, MakeDirectory };
+
+int Perform(Act act, const TempDir& d, ScriptedInteraction& ui) {
+  EditorSession s;
+  MasterRecord record = MasterEntry{.fileNumber = 0}.Record();
+  std::string made;
+  const std::string dir = d.Dir(), other = d.Dir() + "other\\";
+  switch (act) {
+    case Act::EditF1:
+    case Act::EditF2:
+      return OpenEditorSession(&s, dir.c_str(), act == Act::EditF1 ? 1 : 2, ui);
+    case Act::Create:
+      return static_cast<int>(CreateInstrument(dir.c_str(), &record, 1));
+    case Act::MakeDirectory:
+      return MakeDirApply(dir.c_str(), "NEW", ui, &made);
+    case Act::RecordOperations: {  // in F1's editor: each needs a new file beside the data file
+      if (!OpenEditorSession(&s, dir.c_str(), 1, ui)) return -9;
+      const int32_t three = 3;
+      AddNewItem(s.selection.get(), &three, sizeof three, EditRecordNumberCompare);
+      record = s.masterRecord;
+      return InsertRecord(s.file.Get(), s.fileName.c_str(), 0, s.masterRecord) +
+             DeleteSelectedDATRecords(s.file.Get(), s.fileName.c_str(), s.selection.get(), s.masterRecord) +
+             SplitFile(s.file.Get(), dir.c_str(), 1, &record, dir.c_str(), 5, 1, 0, 0);
+    }
+    default:
+      break;
+  }
+  if (!GetMetaStockMasterRecord(dir.c_str(), 2, &record)) return -9;
+  if (act == Act::DeleteF2) return DeleteInstrument(dir.c_str(), record, 1);
+  if (act == Act::MoveF2) return MoveInstrument(other.c_str(), dir.c_str(), &record);
+  const int copied = CopyInstrument(other.c_str(), dir.c_str(), &record);  // reads what is there
+  const Snapshot now = TakeSnapshot(d.Path(""));
+  return copied && StateOf(now, "other/F2.DAT") == StateOf(now, "F2.DAT") ? 2 : 0;
+}
 
 struct Hostile {
   const char* rule;
   Condition condition;
-  std::function<int(const TempDir&, ScriptedInteraction&)> run;
+  Act act;
   int result;
   Texts notices;
 };
-
-int Edit(const TempDir& dir, ScriptedInteraction& ui, int fileNumber) {
-  EditorSession session;
-  return OpenEditorSession(&session, dir.Dir().c_str(), fileNumber, ui);
-}
-
-int WithInstrument(const TempDir& dir, int fileNumber, const std::function<int(MasterRecord&)>& op) {
-  MasterRecord record;
-  return GetMetaStockMasterRecord(dir.Dir().c_str(), fileNumber, &record) ? op(record) : -9;
-}
-
-// In F1's editor: each operation needs a new file beside the data file.
-int RecordOperations(const TempDir& dir, ScriptedInteraction& ui) {
-  EditorSession s;
-  if (!OpenEditorSession(&s, dir.Dir().c_str(), 1, ui)) return -9;
-  const int32_t three = 3;
-  AddNewItem(s.selection.get(), &three, sizeof three, EditRecordNumberCompare);
-  MasterRecord record = s.masterRecord;
-  return InsertRecord(s.file.Get(), s.fileName.c_str(), 0, s.masterRecord) +
-         DeleteSelectedDATRecords(s.file.Get(), s.fileName.c_str(), s.selection.get(), s.masterRecord) +
-         SplitFile(s.file.Get(), dir.Dir().c_str(), 1, &record, dir.Dir().c_str(), 5, 1, 0, 0);
-}
 
 // Each operation refuses (with its message where it has one) and leaves every
 // file as it was, or does what the condition allows.
@@ -378,14 +350,14 @@ void RunHostile(const std::vector<Hostile>& cases) {
     if (c.condition == Condition::HeldF2) {
       HeldFile held(dir.Name("F2.DAT"));
       ASSERT_TRUE(held.Holds());
-      result = c.run(dir, ui);
+      result = Perform(c.act, dir, ui);
     }
 #ifndef _WIN32
     const char* const paths[] = {"", "F1.DAT", "master", ""};
     if (c.condition != Condition::HeldF2) {
       ReadOnly guard(dir.Path(paths[static_cast<int>(c.condition)]));
       if (!guard.Binding()) GTEST_SKIP() << "write permissions do not stop this process (root): " << c.rule;
-      result = c.run(dir, ui);
+      result = Perform(c.act, dir, ui);
     }
 #endif
     EXPECT_EQ(result, c.result) << c.rule;
@@ -398,73 +370,25 @@ void RunHostile(const std::vector<Hostile>& cases) {
 }
 
 TEST(HostileTest, ADataFileHeldForWritingByAnotherOpenIsLeftAlone) {
-  RunHostile({{"the editor",
-               Condition::HeldF2,
-               [](const TempDir& d, ScriptedInteraction& ui) { return Edit(d, ui, 2); },
-               0,
-               {GetError(2)}},
-              {"deleting",
-               Condition::HeldF2,
-               [](const TempDir& d, ScriptedInteraction&) {
-                 return WithInstrument(
-                     d, 2, [&](MasterRecord& r) { return DeleteInstrument(d.Dir().c_str(), r, 1); });
-               },
-               0,
-               {}},
-              {"moving",
-               Condition::HeldF2,
-               [](const TempDir& d, ScriptedInteraction&) {
-                 return WithInstrument(d, 2, [&](MasterRecord& r) {
-                   return MoveInstrument((d.Dir() + "other\\").c_str(), d.Dir().c_str(), &r);
-                 });
-               },
-               0,
-               {}},
-              {"copying reads what is there",
-               Condition::HeldF2,
-               [](const TempDir& d, ScriptedInteraction&) {
-                 const int copied = WithInstrument(d, 2, [&](MasterRecord& r) {
-                   return CopyInstrument((d.Dir() + "other\\").c_str(), d.Dir().c_str(), &r);
-                 });
-                 const Snapshot now = TakeSnapshot(d.Path(""));
-                 return copied && StateOf(now, "other/F2.DAT") == StateOf(now, "F2.DAT") ? 2 : 0;
-               },
-               2,
-               {}}});
+  RunHostile({{"the editor", Condition::HeldF2, Act::EditF2, 0, {GetError(2)}},
+              {"deleting", Condition::HeldF2, Act::DeleteF2, 0, {}},
+              {"moving", Condition::HeldF2, Act::MoveF2, 0, {}},
+              {"copying", Condition::HeldF2, Act::CopyF2, 2, {}}});
 }
 
 TEST(HostileTest, ReadOnlyFilesAndDirectoriesAreLeftAlone) {
 #ifdef _WIN32
   GTEST_SKIP() << "read-only files are made with POSIX permissions here";
 #endif
-  const auto create = [](const TempDir& d, ScriptedInteraction&) {
-    MasterRecord record = MasterEntry{.fileNumber = 0}.Record();
-    return static_cast<int>(CreateInstrument(d.Dir().c_str(), &record, 1));
-  };
-  RunHostile(
-      {{"the editor on a read-only file",
-        Condition::ReadOnlyF1,
-        [](const TempDir& d, ScriptedInteraction& ui) { return Edit(d, ui, 1); },
-        0,
-        {GetError(2)}},
-       {"creating with a read-only master", Condition::ReadOnlyMaster, create, -1, {}},
-       {"record operations in a read-only directory", Condition::ReadOnlyDirectory, RecordOperations, 0, {}},
-       {"deleting in a read-only directory",
-        Condition::ReadOnlyDirectory,
-        [](const TempDir& d, ScriptedInteraction&) {
-          return WithInstrument(d, 2,
-                                [&](MasterRecord& r) { return DeleteInstrument(d.Dir().c_str(), r, 1); });
-        },
-        0,
-        {}},
-       {"making a directory in a read-only directory",
-        Condition::ReadOnlyDirectory,
-        [](const TempDir& d, ScriptedInteraction& ui) {
-          std::string made;
-          return MakeDirApply(d.Dir().c_str(), "NEW", ui, &made);
-        },
-        kDialogStaysOpen,
-        {"Unable to create Directory"}}});
+  RunHostile({{"the editor on a read-only file", Condition::ReadOnlyF1, Act::EditF1, 0, {GetError(2)}},
+              {"creating with a read-only master", Condition::ReadOnlyMaster, Act::Create, -1, {}},
+              {"record operations", Condition::ReadOnlyDirectory, Act::RecordOperations, 0, {}},
+              {"deleting", Condition::ReadOnlyDirectory, Act::DeleteF2, 0, {}},
+              {"making a directory",
+               Condition::ReadOnlyDirectory,
+               Act::MakeDirectory,
+               kDialogStaysOpen,
+               {"Unable to create Directory"}}});
 }
 
 }  // namespace

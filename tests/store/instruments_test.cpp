@@ -180,46 +180,38 @@ TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
 
 // Create's entries as typed and selected: the record built, or the message.
 TEST_F(InstrumentsTest, CreateBuildsTheRecordFromTheEntriesOrSaysWhatIsMissing) {
-  const char* const kBlank = "You MUST supply a name which contains something other than just spaces.";
-  const std::tuple<CreateEntries, const char*, const char*, int, const char*> cases[] = {
-      {{.name = "ABCDEFGHIJKLMNOP", .symbol = "ABC"}, "ABCDEFGHIJKLMNO ", "ABC           ", 0, nullptr},
-      {{.name = "W", .period = 'W', .fieldCount = 6, .timeBase = "30"},
-       "W               ",
-       "              ",
-       0,
-       nullptr},
-      {{.name = "M", .symbol = "ABCDEFGHIJKLMNOP", .period = 'M', .fieldCount = 7},
-       "M",
-       "ABCDEFGHIJKLMN",
-       0,
-       nullptr},
-      {{.name = "I", .period = 'I', .fieldCount = 4, .timeBase = "5x"}, "I", "", 5, nullptr},
-      {{.name = "I", .period = 'I', .fieldCount = 8, .timeBase = "abc"}, "I", "", 0, nullptr},
-      {{.name = "I", .period = 'I', .fieldCount = 7, .timeBase = "1440"}, "I", "", 144, nullptr},
+  const std::string kBlank = "You MUST supply a name which contains something other than just spaces.",
+                    kUnknown = "An unknown error occurred!",
+                    kNoBase = "You MUST supply a time base for IntraDay files";
+  const char* const kAlpha = "ABCDEFGHIJKLMNOP";  // 16 letters
+  const std::string kAlpha14(kAlpha, 14), kAlpha15 = std::string(kAlpha, 15) + " ";
+  // entries -> name, symbol and time base stored, or the message
+  const std::tuple<CreateEntries, std::string, std::string, int, std::string> cases[] = {
+      {{.name = kAlpha, .symbol = "ABC"}, kAlpha15, "ABC           ", 0, ""},
+      {{.name = "W", .period = 'W', .fieldCount = 6, .timeBase = "30"}, "W", "", 0, ""},
+      {{.name = "M", .symbol = kAlpha, .period = 'M', .fieldCount = 7}, "M", kAlpha14, 0, ""},
+      {{.name = "I", .period = 'I', .fieldCount = 4, .timeBase = "5x"}, "I", "", 5, ""},
+      {{.name = "I", .period = 'I', .fieldCount = 8, .timeBase = "abc"}, "I", "", 0, ""},
+      {{.name = "I", .period = 'I', .fieldCount = 7, .timeBase = "1440"}, "I", "", 144, ""},
       {{}, "", "", 0, "The Instrument name MUST contain a name so that it can be identified"},
       {{.name = "   "}, "", "", 0, kBlank},
       {{.name = "               X"}, "", "", 0, kBlank},
-      {{.name = "N", .period = 'I', .fieldCount = 4},
-       "",
-       "",
-       0,
-       "You MUST supply a time base for IntraDay files"},
-      {{.name = "N", .period = 'D', .fieldCount = 4}, "", "", 0, "An unknown error occurred!"},
-      {{.name = "N", .period = 'd', .fieldCount = 5}, "", "", 0, "An unknown error occurred!"}};
+      {{.name = "N", .period = 'I', .fieldCount = 4}, "", "", 0, kNoBase},
+      {{.name = "N", .period = 'D', .fieldCount = 4}, "", "", 0, kUnknown},
+      {{.name = "N", .period = 'd', .fieldCount = 5}, "", "", 0, kUnknown}};
   for (const auto& [entries, name, symbol, timeBase, message] : cases) {
     ScriptedInteraction ui;
     MasterRecord record;
     std::fill(std::begin(record.raw), std::end(record.raw), 0xAA);
-    EXPECT_EQ(BuildCreateRecord(entries, ui, &record), message ? 0 : 1) << entries.name;
-    EXPECT_EQ(ui.notices, message ? Texts{message} : Texts{}) << entries.name;
-    if (message) continue;
-    MasterEntry expected{.fileNumber = 0,
-                         .fieldCount = static_cast<uint8_t>(entries.fieldCount),
-                         .name = name,
-                         .period = entries.period,
-                         .timeBase = static_cast<uint16_t>(timeBase),
-                         .symbol = symbol};
-    EXPECT_EQ(Bytes(record.raw, record.raw + 53), expected.Encode()) << entries.name;
+    EXPECT_EQ(BuildCreateRecord(entries, ui, &record), message.empty()) << entries.name;
+    EXPECT_EQ(ui.notices, message.empty() ? Texts{} : Texts{message}) << entries.name;
+    const MasterEntry expected{.fileNumber = 0,
+                               .fieldCount = uint8_t(entries.fieldCount),
+                               .name = name,
+                               .period = entries.period,
+                               .timeBase = uint16_t(timeBase),
+                               .symbol = symbol};
+    if (message.empty()) EXPECT_EQ(Bytes(record.raw, record.raw + 53), expected.Encode()) << entries.name;
   }
   for (char period : {'D', 'W', 'M', 'I'}) EXPECT_EQ(CreateTimeBaseEnabled(period), period == 'I');
 }
@@ -299,14 +291,14 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
 // Copy, Move and Delete's OK over F3, F2, F1 of directory a (the dialog's
 // order, the reverse of master's).
 TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
-  const char* const kCopyRoom =
-      "There is not enough room to copy all of the files into the directory, do you want to copy as many as "
-      "will fit?";
-  const char* const kMoveRoom =
-      "There is not enough room to move all of the files into the directory, do you want to move as many as "
-      "will fit?";
-  const char* const kCopyFailed = "A problem occured during copying, do you wish to attempt to continue ?";
-  const char* const kDeleteFailed = "An error occured whilst deleting, do you wish to continue ?";
+  const auto room = [](const std::string& verb) {
+    return "There is not enough room to " + verb + " all of the files into the directory, do you want to " +
+           verb + " as many as will fit?";
+  };
+  const std::string kCopyRoom = room("copy"), kMoveRoom = room("move");
+  const std::string kCopyFailed = "A problem occured during copying, do you wish to attempt to continue ?";
+  const std::string kDeleteFailed = "An error occured whilst deleting, do you wish to continue ?";
+  const std::string kNew = GetError(20), kFull = GetError(14);
   enum Kind { Copy, Move, Delete };
   struct Case {
     const char* rule;
@@ -314,49 +306,27 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
     std::string to;  // the destination typed, below the scratch directory
     int present;     // instruments already in the destination's master (-1: no master)
     bool holdF2;     // another program holds F2.DAT without sharing
-    std::vector<bool> answers;
+    int answer;      // to the one question asked
     int result, done, failed;
     Texts notices, questions;
     std::vector<int> listed;  // by the destination's master (the source's for Delete)
   };
   const Case cases[] = {
-      {"no destination", Copy, "", -1, false, {}, 0, 0, 0, {GetError(3)}, {}, {}},
-      {"new directory, No", Copy, "b/new", -1, false, {false}, 0, 0, 0, {}, {GetError(20)}, {}},
-      {"new directory, Yes", Copy, "b/new", -1, false, {true}, 1, 3, 0, {}, {GetError(20)}, {1, 2, 3}},
-      {"a directory that cannot be made",
-       Move,
-       "plain/new/",
-       -1,
-       false,
-       {true},
-       0,
-       0,
-       0,
-       {GetError(19)},
-       {GetError(20)},
-       {}},
-      {"a full directory", Copy, "b", 255, false, {true}, 0, 0, 0, {GetError(14)}, {}, Ids(1, 255)},
-      {"too little room, No", Copy, "b", 253, false, {false}, 0, 0, 0, {}, {kCopyRoom}, Ids(1, 253)},
-      {"too little room, Yes",
-       Copy,
-       "b",
-       253,
-       false,
-       {true},
-       1,
-       2,
-       1,
-       {GetError(14)},
-       {kCopyRoom},
-       Ids(1, 255)},
-      {"too little room to move", Move, "b", 253, false, {false}, 0, 0, 0, {}, {kMoveRoom}, Ids(1, 253)},
-      {"a failure, No", Copy, "b", 0, true, {false}, 1, 1, 1, {}, {kCopyFailed}, {1}},
-      {"a failure, Yes", Copy, "b", 0, true, {true}, 1, 2, 1, {}, {kCopyFailed}, {1, 3}},
-      {"into the source", Copy, "a", 3, false, {}, 1, 3, 0, {}, {}, Ids(1, 6)},
-      {"moved", Move, "b", 0, false, {}, 1, 3, 0, {}, {}, {1, 2, 3}},
-      {"deleted", Delete, "", 0, false, {}, 1, 3, 0, {}, {}, {}},
-      {"a deletion fails, No", Delete, "", 0, true, {false}, 1, 1, 1, {}, {kDeleteFailed}, {1, 2}},
-      {"a deletion fails, Yes", Delete, "", 0, true, {true}, 1, 2, 1, {}, {kDeleteFailed}, {2}},
+      {"no destination", Copy, "", -1, false, 0, 0, 0, 0, {GetError(3)}, {}, {}},
+      {"new directory, No", Copy, "b/new", -1, false, 0, 0, 0, 0, {}, {kNew}, {}},
+      {"new directory, Yes", Copy, "b/new", -1, false, 1, 1, 3, 0, {}, {kNew}, {1, 2, 3}},
+      {"an unmakable directory", Move, "plain/new/", -1, false, 1, 0, 0, 0, {GetError(19)}, {kNew}, {}},
+      {"a full directory", Copy, "b", 255, false, 1, 0, 0, 0, {kFull}, {}, Ids(1, 255)},
+      {"too little room, No", Copy, "b", 253, false, 0, 0, 0, 0, {}, {kCopyRoom}, Ids(1, 253)},
+      {"too little room, Yes", Copy, "b", 253, false, 1, 1, 2, 1, {kFull}, {kCopyRoom}, Ids(1, 255)},
+      {"too little room to move", Move, "b", 253, false, 0, 0, 0, 0, {}, {kMoveRoom}, Ids(1, 253)},
+      {"a failure, No", Copy, "b", 0, true, 0, 1, 1, 1, {}, {kCopyFailed}, {1}},
+      {"a failure, Yes", Copy, "b", 0, true, 1, 1, 2, 1, {}, {kCopyFailed}, {1, 3}},
+      {"into the source", Copy, "a", 3, false, 0, 1, 3, 0, {}, {}, Ids(1, 6)},
+      {"moved", Move, "b", 0, false, 0, 1, 3, 0, {}, {}, {1, 2, 3}},
+      {"deleted", Delete, "", 0, false, 0, 1, 3, 0, {}, {}, {}},
+      {"a deletion fails, No", Delete, "", 0, true, 0, 1, 1, 1, {}, {kDeleteFailed}, {1, 2}},
+      {"a deletion fails, Yes", Delete, "", 0, true, 1, 1, 2, 1, {}, {kDeleteFailed}, {2}},
   };
   for (const Case& c : cases) {
     KillPathList();
@@ -380,7 +350,7 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
     platform::OpenRequest exclusive;
     exclusive.shareRead = false;
     platform::FileRef held = c.holdF2 ? platform::Open(source + "F2.DAT", exclusive) : nullptr;
-    if (!c.answers.empty()) ui = ScriptedInteraction{c.answers[0]};
+    ui = ScriptedInteraction{c.answer == 1};
     InstrumentTally tally{9, 9};
     std::string used;
     const int result = c.kind == Delete

@@ -8,11 +8,20 @@ namespace store_test {
 namespace {
 
 TEST(MasterRecordTest, FieldsAreReadAndWrittenAtTheirOffsets) {
-  const MasterEntry entry{.fileNumber = 201, .fileType = 0x1234, .fieldCount = 6, .recordLength = 28,
-                          .reserved = 0x0506, .name = "Acme Widgets", .firstDateWord = MbfWord(1100104),
-                          .lastDateWord = MbfWord(991231), .period = 'I', .timeBase = 0xBEEF, .symbol = "ACW.L"};
+  const MasterEntry entry{.fileNumber = 201,
+                          .fileType = 0x1234,
+                          .fieldCount = 6,
+                          .recordLength = 28,
+                          .reserved = 0x0506,
+                          .name = "Acme Widgets",
+                          .firstDateWord = MbfWord(1100104),
+                          .lastDateWord = MbfWord(991231),
+                          .period = 'I',
+                          .timeBase = 0xBEEF,
+                          .symbol = "ACW.L"};
   MasterRecord r = {};
-  r.SetFileNumber(201), r.SetFileType(0x1234), r.SetRecordLength(28), r.SetFieldCount(6), r.SetReserved(0x0506);
+  r.SetFileNumber(201), r.SetFileType(0x1234), r.SetRecordLength(28), r.SetFieldCount(6),
+      r.SetReserved(0x0506);
   r.SetName("Acme Widgets"), r.SetFirstDate(1100104), r.SetLastDate(991231), r.SetPeriod('I');
   r.SetTimeBase(0xBEEF), r.SetSymbol("ACW.L"), r.raw[50] = r.raw[51] = ' ';
   EXPECT_EQ(Bytes(r.raw, r.raw + 53), entry.Encode());
@@ -24,7 +33,8 @@ TEST(MasterRecordTest, FieldsAreReadAndWrittenAtTheirOffsets) {
   EXPECT_EQ(r.Name() + "|" + r.Symbol() + "|" + r.Period(), "Acme Widgets|ACW.L|I");
   r = {};
   r.SetName("A name much longer than sixteen"), r.SetSymbol("A symbol longer than fourteen");
-  EXPECT_EQ(std::string(r.raw + 7, r.raw + 50), "A name much long" + std::string(13, '\0') + "A symbol longe");
+  EXPECT_EQ(std::string(r.raw + 7, r.raw + 50),
+            "A name much long" + std::string(13, '\0') + "A symbol longe");
   r.SetName("ABC DEF"), r.raw[7 + 3] = 0;  // a zero byte ends the text
   EXPECT_EQ(r.Name(), "ABC");
   r.SetName("");
@@ -104,7 +114,8 @@ TEST_F(MasterFileTest, UpdateMasterWritesTheDataFilesDatesIntoEveryEntryOfItsNum
     Bytes expected = Master();
     for (size_t r : {1, 3}) PutU32(expected, r * 53 + 25, first), PutU32(expected, r * 53 + 29, last);
     FileGuard file = OpenDat(dir_.Dir(), 2, 4 * fields);
-    EXPECT_EQ(UpdateMaster(file.Get(), Dir(), MasterEntry{.fileNumber = 2, .fieldCount = fields}.Record()), 1);
+    EXPECT_EQ(UpdateMaster(file.Get(), Dir(), MasterEntry{.fileNumber = 2, .fieldCount = fields}.Record()),
+              1);
     EXPECT_EQ(Master(), expected) << int(fields);
   }
   FileGuard file = OpenDat(dir_.Dir(), 2, 16);
@@ -117,7 +128,8 @@ TEST_F(MasterFileTest, UpdateMasterWritesTheDataFilesDatesIntoEveryEntryOfItsNum
 
 TEST_F(MasterFileTest, UpdateHeaderRecountsTheWholeRecordsForCodes8And9Only) {
   for (int code : {0, 7, 8, 9, 10}) {
-    Write(MasterBuilder().HeaderCount(3).LastFileNumber(250).Poke(40, 0xAB).Add({}).Add({}).Resize(3 * 53 + 30));
+    Write(MasterBuilder().HeaderCount(3).LastFileNumber(250).Poke(40, 0xAB).Add({}).Add({}).Resize(3 * 53 +
+                                                                                                   30));
     Bytes expected = Master();
     expected[0] = code == 8 || code == 9 ? 2 : 3;
     EXPECT_EQ(UpdateMasterHeader(Dir(), code), 1) << code;
@@ -132,7 +144,8 @@ TEST_F(MasterFileTest, UpdateHeaderRecountsTheWholeRecordsForCodes8And9Only) {
 }
 
 TEST_F(MasterFileTest, InstrumentListHoldsByteCopiesOfTheWantedEntriesBackwards) {
-  Write(MasterBuilder().Add({.fileNumber = 1}).Add({.fileNumber = 5}).Add({.fileNumber = 3, .name = "Three"}));
+  Write(
+      MasterBuilder().Add({.fileNumber = 1}).Add({.fileNumber = 5}).Add({.fileNumber = 3, .name = "Three"}));
   const Bytes all = Master();
   auto list = [&](std::vector<int16_t> wanted, int expected) {
     Selection holder;  // any List: it frees it
@@ -143,7 +156,8 @@ TEST_F(MasterFileTest, InstrumentListHoldsByteCopiesOfTheWantedEntriesBackwards)
       entries.emplace_back(entry.raw, entry.raw + 53);
     return entries;
   };
-  EXPECT_EQ(list({3, 1}, 1), (std::vector<Bytes>{Bytes(all.begin() + 159, all.end()), Bytes(all.begin() + 53, all.begin() + 106)}));
+  EXPECT_EQ(list({3, 1}, 1), (std::vector<Bytes>{Bytes(all.begin() + 159, all.end()),
+                                                 Bytes(all.begin() + 53, all.begin() + 106)}));
   EXPECT_EQ(list({1, 4}, 0).size(), 1u) << "a missing number fails, the others are listed";
   std::filesystem::remove(dir_.Path("master"));
   EXPECT_EQ(list({1}, 0).size() + list({}, 1).size(), 0u) << "without master only an empty request succeeds";
@@ -169,8 +183,10 @@ TEST_F(MasterFileTest, ListingShowsEveryVisibleEntryInMasterOrder) {
   for (const auto& item : box.items) lines.push_back(item.text + " #" + std::to_string(item.data));
   EXPECT_EQ(lines, (Texts{"Zinc\tZN\tF12\tDaily File\tFile Exists #12",
                           "Alpha Fund\tALF\tF3\tComposite File\tNon-Existant #3",
-                          "Ticks\tTCK\tF200\tIntraDay File\tFile Exists #200", "\t\tF9\tUnknown File Type\tNon-Existant #9",
-                          "Monthly\tMON\tF8\tMonthly File\tNon-Existant #8", "Weekly\tWK\tF4\tWeekly File\tNon-Existant #4"}));
+                          "Ticks\tTCK\tF200\tIntraDay File\tFile Exists #200",
+                          "\t\tF9\tUnknown File Type\tNon-Existant #9",
+                          "Monthly\tMON\tF8\tMonthly File\tNon-Existant #8",
+                          "Weekly\tWK\tF4\tWeekly File\tNon-Existant #4"}));
   EXPECT_EQ(box.calls.front() + " " + box.calls[box.calls.size() - 3], "reset extent 600");
   EXPECT_EQ(Texts(box.calls.end() - 2, box.calls.end()), (Texts{"select 0 0", "focus"}));
   for (char period : {'d', 'm', 'i'}) EXPECT_STREQ(FileTypeText(period), "Composite File");

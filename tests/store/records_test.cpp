@@ -3,11 +3,11 @@
 // a model of what each does to the ids of the records; then the refusals and
 // messages the model does not state.
 #include <cstdio>
-#include <functional>
-#include <tuple>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "integrity/messages.h"
 #include "primitives/path_list.h"
@@ -19,10 +19,7 @@ namespace store_test {
 namespace {
 
 // A record of the model: the id its date was made from, and the id in its prices.
-struct Rec {
-  int date, id;
-  bool operator==(const Rec&) const = default;
-};
+using Rec = std::pair<int, int>;
 
 std::string DateText(int id) {
   const int value = static_cast<int>(IdDate(id));
@@ -32,17 +29,9 @@ std::string DateText(int id) {
 }
 
 std::vector<Rec> RecordsOf(const Bytes& dat) {
-  static const std::map<uint32_t, int> byDate = [] {
-    std::map<uint32_t, int> words;
-    for (int i = 1; i <= kMaxId; ++i) words[MbfWord(IdDate(i))] = i;
-    return words;
-  }();
-  const std::vector<int> ids = IdsOf(dat);
+  const std::vector<int> dates = IdsOf(dat, 0), ids = IdsOf(dat);
   std::vector<Rec> records;
-  for (size_t r = 0; r < ids.size(); ++r) {
-    const auto date = byDate.find(WordAt(dat, (r + 1) * kL));
-    records.push_back({date == byDate.end() ? -1 : date->second, ids[r]});
-  }
+  for (size_t r = 0; r < ids.size(); ++r) records.emplace_back(dates[r], ids[r]);
   return records;
 }
 
@@ -60,88 +49,66 @@ class RecordModel {
     std::advance(chosen, Pick(0, static_cast<int>(files_.size()) - 1));
     const auto key = chosen->first;
     std::vector<Rec> recs = chosen->second;
-    const int n = static_cast<int>(recs.size());
+    const int n = static_cast<int>(recs.size()), command = Pick(0, files_.size() < 24 ? 5 : 4);
+    // A row (for insert the new-record row too), flags, a destination, a new id.
+    const int r = Pick(0, command == 0 ? n : std::max(n - 1, 0)), a = Pick(0, 1), b = Pick(0, 1);
+    const int c = Pick(0, 1), d = Pick(0, 1), id = NextId();
+    const std::string what = "command " + std::to_string(command) + " at " + std::to_string(r) + " " +
+                             std::to_string(a) + std::to_string(b) + std::to_string(c) + std::to_string(d);
+    if (n == 0 && command != 0 && command != 3) return;
     ScriptedInteraction ui({true});
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, dirs_[key.first].c_str(), key.second, ui), 1);
-    auto select = [&](int32_t r) {
-      AddNewItem(session.selection.get(), &r, sizeof r, EditRecordNumberCompare);
+    auto select = [&](int32_t row) {
+      AddNewItem(session.selection.get(), &row, sizeof row, EditRecordNumberCompare);
     };
     bool counted = false;  // the command writes the header count itself
-    std::string what;
-    switch (Pick(0, files_.size() < 24 ? 5 : 4)) {
-      case 0: {  // any row, the new-record row included
-        const int r = Pick(0, n), copied = std::min(r, n - 1);
-        what = "insert at " + std::to_string(r);
+    switch (command) {
+      case 0:
         ASSERT_EQ(EditorInsertRecord(&session, r, ui), n > 0 ? 1 : 0) << what;
-        if (n > 0) recs.insert(recs.begin() + copied + 1, recs[static_cast<size_t>(copied)]);
+        if (n > 0) recs.insert(recs.begin() + std::min(r, n - 1) + 1, recs[size_t(std::min(r, n - 1))]);
         break;
-      }
       case 1: {  // some numbers before or beyond the file
-        std::set<int> chosenRecords;
-        for (int k = Pick(1, 4); k > 0; --k) chosenRecords.insert(Pick(-1, n + 2));
-        what = "delete " + std::to_string(chosenRecords.size()) + " from " +
-               std::to_string(*chosenRecords.begin());
-        for (int r : chosenRecords) select(r);
+        std::set<int> rows;
+        for (int k = Pick(1, 4); k > 0; --k) rows.insert(Pick(-1, n + 2));
+        for (int row : rows) select(row);
         ASSERT_EQ(EditorDeleteSelection(&session, ui), 1) << what;
-        std::vector<Rec> kept;
-        for (int r = 0; r < n; ++r)
-          if (!chosenRecords.count(r)) kept.push_back(recs[static_cast<size_t>(r)]);
-        recs = kept;
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+          if (*row >= 0 && *row < n) recs.erase(recs.begin() + *row);
         break;
       }
-      case 2: {
-        if (n == 0) break;
-        const int r = Pick(0, n - 1), after = Pick(0, 1), include = Pick(0, 1);
-        what = std::string(after ? "truncate after " : "truncate before ") + std::to_string(r) +
-               (include ? "+" : "");
+      case 2:  // after (a), including the row (b)
         select(r);
-        ASSERT_EQ(EditorTruncate(&session, after, include, ui), 1) << what;
-        if (after) recs.resize(static_cast<size_t>(include ? r : r + 1));
-        if (!after) recs.erase(recs.begin(), recs.begin() + (include ? r + 1 : r));
+        ASSERT_EQ(EditorTruncate(&session, a, b, ui), 1) << what;
+        if (a) recs.resize(size_t(b ? r : r + 1));
+        if (!a) recs.erase(recs.begin(), recs.begin() + (b ? r + 1 : r));
         counted = true;
         break;
-      }
-      case 3: {  // a new record typed cell by cell
-        const int id = NextId();
-        const std::string texts[] = {DateText(id), std::to_string(id), std::to_string(id), std::to_string(id),
-                                     std::to_string(100 * id)};
-        what = "append " + std::to_string(id);
-        for (int c = 0; c < 5; ++c)
-          ASSERT_EQ(CommitCellText(&session, n, c, texts[c].c_str()), CellCommit::Pending);
+      case 3:  // a new record typed cell by cell
+        for (int column = 0; column < 5; ++column) {
+          const std::string text = column == 0 ? DateText(id) : std::to_string(column == 4 ? 100 * id : id);
+          ASSERT_EQ(CommitCellText(&session, n, column, text.c_str()), CellCommit::Pending);
+        }
         ASSERT_EQ(AppendPendingRecord(&session), 1);
         recs.push_back({id, id});
         break;
-      }
-      case 4: {  // the date or the id of a record typed over
-        if (n == 0) break;
-        const int r = Pick(0, n - 1), column = Pick(0, 1), id = NextId();
-        what = "type " + std::to_string(id) + " into column " + std::to_string(column) + " of " +
-               std::to_string(r);
-        const std::string text = column == 0 ? DateText(id) : std::to_string(id);
-        ASSERT_EQ(CommitCellText(&session, r, column, text.c_str()), CellCommit::Stored) << what;
-        (column == 0 ? recs[static_cast<size_t>(r)].date : recs[static_cast<size_t>(r)].id) = id;
+      case 4:  // the date (a = 0) or the id of a record typed over
+        ASSERT_EQ(CommitCellText(&session, r, a, (a ? std::to_string(id) : DateText(id)).c_str()),
+                  CellCommit::Stored)
+            << what;
+        (a ? recs[size_t(r)].second : recs[size_t(r)].first) = id;
         break;
-      }
-      case 5: {
-        if (n == 0) break;
-        const int r = Pick(0, n - 1), first = Pick(0, 1), last = Pick(0, 1), intact = Pick(0, 1);
-        const int destination = Pick(0, 1);
-        what = "split at " + std::to_string(r) + " " + std::to_string(first) + std::to_string(last) +
-               std::to_string(intact) + " into " + std::to_string(destination);
+      case 5: {  // the first portion with the row (a), the last with it (b), leaving F intact (c), into d
         select(r);
-        const std::vector<int> before =
-            ViewMaster(TakeSnapshot(root_.Path("")), natives_[destination]).Numbers();
-        ASSERT_EQ(EditorSplit(&session, dirs_[destination].c_str(), first, last, intact, ui),
-                  SplitDialogResult::Split);
-        std::vector<int> added = ViewMaster(TakeSnapshot(root_.Path("")), natives_[destination]).Numbers();
-        added.erase(added.begin(), added.begin() + static_cast<long>(before.size()));
-        ASSERT_EQ(added.size(), intact ? 2u : 1u) << what;
-        files_[{destination, added[0]}] = std::vector<Rec>(recs.begin(), recs.begin() + r + first);
-        const std::vector<Rec> lastPortion(recs.begin() + (last ? r : r + 1), recs.end());
-        if (intact) files_[{destination, added[1]}] = lastPortion;
-        recs = intact ? recs : lastPortion;
-        counted = !intact;
+        const size_t listed = ViewMaster(TakeSnapshot(root_.Path("")), natives_[d]).records.size();
+        ASSERT_EQ(EditorSplit(&session, dirs_[d].c_str(), a, b, c, ui), SplitDialogResult::Split) << what;
+        const std::vector<int> numbers = ViewMaster(TakeSnapshot(root_.Path("")), natives_[d]).Numbers();
+        ASSERT_EQ(numbers.size(), listed + (c ? 2 : 1)) << what;
+        files_[{d, numbers[listed]}] = std::vector<Rec>(recs.begin(), recs.begin() + r + a);
+        const std::vector<Rec> lastPortion(recs.begin() + (b ? r : r + 1), recs.end());
+        if (c) files_[{d, numbers[listed + 1]}] = lastPortion;
+        recs = c ? recs : lastPortion;
+        counted = !c;
         break;
       }
     }
@@ -173,8 +140,8 @@ class RecordModel {
         ASSERT_EQ(RecordsOf(dat), recs) << what << ": F" << number;
         EXPECT_EQ(dat.size(), (recs.size() + 1) * kL) << what;
         EXPECT_EQ(HeaderCountOf(dat), static_cast<int>(recs.size()) + 1) << what;
-        EXPECT_EQ(WordAt(entry, 25), recs.empty() ? 0 : MbfWord(IdDate(recs.front().date))) << what;
-        EXPECT_EQ(WordAt(entry, 29), recs.empty() ? 0 : MbfWord(IdDate(recs.back().date))) << what;
+        EXPECT_EQ(WordAt(entry, 25), recs.empty() ? 0 : MbfWord(IdDate(recs.front().first))) << what;
+        EXPECT_EQ(WordAt(entry, 29), recs.empty() ? 0 : MbfWord(IdDate(recs.back().first))) << what;
         Bytes fields = entry, source = IdEntry(1).Encode();
         for (Bytes* b : {&fields, &source}) std::fill(b->begin() + 25, b->begin() + 33, 0), (*b)[0] = 0;
         EXPECT_EQ(fields, source) << what << ": the entry carries the instrument's fields";
@@ -225,50 +192,44 @@ TEST(RecordsTest, LargeCountsAreStoredAsZero) {
   }
 }
 
-TEST(RecordsTest, RefusalsLeaveTheFileAndTheSelectionAlone) {
-  using Op = std::function<int(const IdInstrument&, FileHandle, List*)>;
-  const std::tuple<const char*, std::vector<int>, Op> cases[] = {
-      {"insert into a file without records",
-       {},
-       [](const IdInstrument& i, FileHandle f, List*) {
-         return InsertRecord(f, i.Name().c_str(), 0, i.Record());
-       }},
-      {"insert at -1", Ids(1, 2),
-       [](const IdInstrument& i, FileHandle f, List*) {
-         return InsertRecord(f, i.Name().c_str(), -1, i.Record());
-       }},
-      {"truncate at -1", Ids(1, 5),
-       [](const IdInstrument& i, FileHandle f, List* s) {
-         return TruncateFile(f, i.Name().c_str(), -1, 1, 0, s, i.Record());
-       }},
-      {"truncate beyond the file", Ids(1, 5),
-       [](const IdInstrument& i, FileHandle f, List* s) {
-         return TruncateFile(f, i.Name().c_str(), 5, 0, 0, s, i.Record());
-       }},
-      {"split beyond the file", Ids(1, 4),
-       [](const IdInstrument& i, FileHandle f, List*) {
-         MasterRecord r = i.Record();
-         return SplitFile(f, i.dir.Dir().c_str(), 1, &r, i.dir.Dir().c_str(), 4, 1, 1, 0);
-       }},
-      {"split without room for both portions", Ids(1, 4),
-       [](const IdInstrument& i, FileHandle f, List*) {
-         MasterRecord r = i.Record();
-         return SplitFile(f, i.dir.Dir().c_str(), 1, &r, i.dir.Dir().c_str(), 1, 1, 0, 1);
-       }},
-  };
-  for (const auto& [rule, ids, op] : cases) {
-    IdInstrument instrument(ids);
-    MasterBuilder full;  // 254 instruments: one free slot
+enum class Op { Insert, Delete, CutAfter, CutBefore, Split, SplitIntact };
+
+// A record operation on F1 at r (a split goes into the subdirectory `to`).
+int Apply(Op op, const IdInstrument& i, FileHandle file, int32_t r, List* selection,
+          const std::string& to = "") {
+  const std::string name = i.Name(), dir = i.dir.Dir();
+  MasterRecord record = i.Record();
+  switch (op) {
+    case Op::Insert:
+      return InsertRecord(file, name.c_str(), r, record);
+    case Op::Delete:
+      return DeleteSelectedDATRecords(file, name.c_str(), selection, record);
+    case Op::CutAfter:
+    case Op::CutBefore:
+      return TruncateFile(file, name.c_str(), r, op == Op::CutAfter, 0, selection, record);
+    default:
+      return SplitFile(file, dir.c_str(), 1, &record, (dir + to).c_str(), r, 1, 0, op == Op::SplitIntact);
+  }
+}
+
+// Refused: no file changes; a truncation empties the selection all the same.
+TEST(RecordsTest, RefusalsChangeNoFile) {
+  const std::tuple<Op, int32_t, int> cases[] = {
+      // the operation, at, records in F1
+      {Op::Insert, 0, 0},    {Op::Insert, -1, 2}, {Op::CutAfter, -1, 5},
+      {Op::CutBefore, 5, 5}, {Op::Split, 4, 4},   {Op::SplitIntact, 1, 4}};  // room for one instrument only
+  for (const auto& [op, r, records] : cases) {
+    IdInstrument instrument(Ids(1, records));
+    MasterBuilder full;
     for (int n = 1; n <= 254; ++n) full.Add(IdEntry(n));
     WriteMaster(instrument.dir, full.LastFileNumber(254));
     const Snapshot before = TakeSnapshot(instrument.dir.Path(""));
     FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
     Selection selection{1};
-    EXPECT_EQ(op(instrument, file.Get(), selection.list), 0) << rule;
+    EXPECT_EQ(Apply(op, instrument, file.Get(), r, selection.list), 0) << int(op) << " at " << r;
     file.Close();
-    EXPECT_EQ(IdsOf(instrument.Dat()), ids) << rule;
-    EXPECT_TRUE(TakeSnapshot(instrument.dir.Path("")) == before) << rule;
-    EXPECT_EQ(selection.Items().size(), std::string(rule).find("truncate") == 0 ? 0u : 1u) << rule;
+    EXPECT_TRUE(TakeSnapshot(instrument.dir.Path("")) == before) << int(op) << " at " << r;
+    EXPECT_EQ(selection.Items().size(), op == Op::CutAfter || op == Op::CutBefore ? 0u : 1u);
   }
 }
 
@@ -277,13 +238,9 @@ TEST(RecordsTest, APartialLastRecordIsCarriedAlongAndAStaleFileReplaced) {
   WriteDat(instrument.dir, 1, IdRecords(Ids(1, 3)).Append({1, 2, 3, 4, 5, 6, 7}));
   WriteBytes(instrument.dir.Path("F2.DAT"), Bytes(333, 0xEE));  // not listed: stale
   FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
-  ASSERT_EQ(InsertRecord(file.Get(), instrument.Name().c_str(), 0, instrument.Record()), 1);
+  ASSERT_EQ(Apply(Op::Insert, instrument, file.Get(), 0, nullptr), 1);
   EXPECT_EQ(FileLength(file.Get()), 5 * kL + 7) << "the handle follows the new file";
-  MasterRecord record = instrument.Record();
-  ASSERT_EQ(SplitFile(file.Get(), instrument.dir.Dir().c_str(), 1, &record, instrument.dir.Dir().c_str(), 1,
-                      1, 0, 0),
-            1);
-  EXPECT_EQ(record.FileNumber(), 2);
+  ASSERT_EQ(Apply(Op::Split, instrument, file.Get(), 1, nullptr), 1);
   file.Close();
   EXPECT_EQ(instrument.Dat().size(), 3 * kL + 7u);
   EXPECT_EQ(IdsOf(instrument.Dat()), (std::vector<int>{2, 3}));
@@ -293,63 +250,33 @@ TEST(RecordsTest, APartialLastRecordIsCarriedAlongAndAStaleFileReplaced) {
 // With the replacement and the clean-up failing, each temporary file is left
 // where it was made: beside the file it was to replace.
 TEST(RecordsTest, TemporaryFilesAreMadeBesideTheFileTheyReplace) {
-  FaultScope faults;
-  using Op = std::function<int(const IdInstrument&, FileHandle, const std::string&)>;
-  const std::pair<Op, std::vector<int>> cases[] = {
-      {[](const IdInstrument& i, FileHandle f, const std::string&) {
-         return InsertRecord(f, i.Name().c_str(), 1, i.Record());
-       },
-       {1, 0}},
-      {[](const IdInstrument& i, FileHandle f, const std::string&) {
-         Selection selection{1};
-         return DeleteSelectedDATRecords(f, i.Name().c_str(), selection.list, i.Record());
-       },
-       {1, 0}},
-      {[](const IdInstrument& i, FileHandle f, const std::string&) {
-         return TruncateFile(f, i.Name().c_str(), 1, 0, 0, nullptr, i.Record());
-       },
-       {1, 0}},
-      {[](const IdInstrument& i, FileHandle f, const std::string& dest) {
-         MasterRecord r = i.Record();
-         return SplitFile(f, i.dir.Dir().c_str(), 1, &r, dest.c_str(), 1, 1, 0, 0);
-       },
-       {1, 1}},
-  };
-  for (const auto& [op, left] : cases) {
+  for (Op op : {Op::Insert, Op::Delete, Op::CutBefore, Op::Split}) {
     IdInstrument instrument(Ids(1, 4));
-    const std::string dest = instrument.dir.MakeSubdir("dest");
+    instrument.dir.MakeSubdir("dest");
     FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
-    platform::ResetFaults();
+    Selection selection{1};
+    FaultScope faults;
     platform::FailNthCall(platform::Call::Rename, 1);
     for (int n = 1; n <= 2; ++n) platform::FailNthCall(platform::Call::Delete, n);
-    EXPECT_EQ(op(instrument, file.Get(), dest), 0);
+    EXPECT_EQ(Apply(op, instrument, file.Get(), 1, selection.list, "dest\\"), 0);
     platform::ResetFaults();
     file.Close();
-    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path(""))).size(), left[0] + left[1]);
-    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path("dest"))).size(), static_cast<size_t>(left[1]));
+    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path(""))).size(), op == Op::Split ? 2u : 1u);
+    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path("dest"))).size(), op == Op::Split ? 1u : 0u);
   }
 }
 
 TEST(EditorTest, OpeningRefusesWithTheEditorsMessagesAndKeepsNothingOpen) {
-  const std::pair<std::function<void(const TempDir&)>, int> cases[] = {
-      {[](const TempDir& d) { std::filesystem::remove(d.Path("F1.DAT")); }, 2},
-      {[](const TempDir& d) { WriteMaster(d, MasterBuilder().Add(IdEntry(2))); }, 2},
-      {[](const TempDir& d) {
-         WriteMaster(d, MasterBuilder().Add({.fileNumber = 1, .fieldCount = 5, .period = 'I'}));
-       },
-       9},
-      {[](const TempDir& d) {
-         WriteDat(d, 1, IdRecords({1, 2}).Append({1, 2, 3}));
-       },
-       9},
-  };
-  for (const auto& [damage, message] : cases) {
+  for (int damage = 0; damage < 4; ++damage) {
     IdInstrument instrument(Ids(1, 2));
-    damage(instrument.dir);
+    if (damage == 0) std::filesystem::remove(instrument.dir.Path("F1.DAT"));
+    if (damage == 1) WriteMaster(instrument.dir, MasterBuilder().Add(IdEntry(2)));
+    if (damage == 2) WriteMaster(instrument.dir, MasterBuilder().Add({.fieldCount = 5, .period = 'I'}));
+    if (damage == 3) WriteDat(instrument.dir, 1, IdRecords({1, 2}).Append({1, 2, 3}));
     ScriptedInteraction ui;
     EditorSession session;
-    EXPECT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 0) << message;
-    EXPECT_EQ(ui.notices, Texts{GetError(message)});
+    EXPECT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 0) << damage;
+    EXPECT_EQ(ui.notices, Texts{GetError(damage < 2 ? 2 : 9)}) << damage;
     EXPECT_EQ(IsFileOpen(instrument.Name().c_str()), 0);
   }
 }
@@ -370,48 +297,45 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
     EXPECT_EQ(ClassifyTypedChar(type, text, ch), expected)
         << EnumerateFieldType(type) << " \"" << text << "\" + " << ch;
 
-  const std::tuple<int, int, const char*, CellCommit, float> commits[] = {
-      {1, 0, "04/01/10", CellCommit::Stored, 1100104},
-      {1, 0, "4/1/10", CellCommit::Stored, 1100104},
-      {1, 0, "31/12/99", CellCommit::Stored, 991231},
-      {1, 0, "29/2/96", CellCommit::Stored, 960229},
-      {1, 0, "31/02/10", CellCommit::InvalidDate, 0},
-      {1, 0, "1/2/3/4", CellCommit::InvalidDate, 0},
-      {1, 0, "", CellCommit::InvalidDate, 0},
-      {1, 0, "1/2/3/4/5", CellCommit::NotTypable, 0},
-      {1, 1, "12.5", CellCommit::Stored, 12.5f},
-      {1, 1, "1.2.3", CellCommit::Stored, 1.2f},
-      {1, 4, "", CellCommit::Stored, 0},
-      {1, 4, "-5", CellCommit::NotTypable, 0},
-      {1, 4, "123456789", CellCommit::NotTypable, 0},
-      {1, 5, "1", CellCommit::NoSuchCell, 0},
-      {1, -1, "1", CellCommit::NoSuchCell, 0},
-      {4, 1, "1", CellCommit::NoSuchCell, 0},
-      {-1, 1, "1", CellCommit::NoSuchCell, 0},
-      {3, 1, "7", CellCommit::Pending, 0}};
+  using C = CellCommit;
+  // In a 5-field daily file of 3 records, then (column 1) a 4-field intraday one.
+  const std::tuple<int, int, const char*, C, float> commits[] = {{1, 0, "04/01/10", C::Stored, 1100104},
+                                                                 {1, 0, "4/1/10", C::Stored, 1100104},
+                                                                 {1, 0, "31/12/99", C::Stored, 991231},
+                                                                 {1, 0, "29/2/96", C::Stored, 960229},
+                                                                 {1, 0, "31/02/10", C::InvalidDate, 0},
+                                                                 {1, 0, "1/2/3/4", C::InvalidDate, 0},
+                                                                 {1, 0, "", C::InvalidDate, 0},
+                                                                 {1, 0, "1/2/3/4/5", C::NotTypable, 0},
+                                                                 {1, 1, "12.5", C::Stored, 12.5f},
+                                                                 {1, 1, "1.2.3", C::Stored, 1.2f},
+                                                                 {1, 4, "", C::Stored, 0},
+                                                                 {1, 4, "-5", C::NotTypable, 0},
+                                                                 {1, 4, "123456789", C::NotTypable, 0},
+                                                                 {1, 5, "1", C::NoSuchCell, 0},
+                                                                 {1, -1, "1", C::NoSuchCell, 0},
+                                                                 {4, 1, "1", C::NoSuchCell, 0},
+                                                                 {-1, 1, "1", C::NoSuchCell, 0},
+                                                                 {3, 1, "7", C::Pending, 0},
+                                                                 {0, -1, "25:00:00", C::InvalidTime, 0},
+                                                                 {0, -1, "1:2:3:4:5", C::NotTypable, 0},
+                                                                 {0, -1, "16:45:30", C::Stored, 164530}};
   for (const auto& [record, column, text, result, value] : commits) {
     IdInstrument instrument(Ids(1, 3));
+    if (column < 0 && record == 0) {
+      WriteMaster(instrument.dir, MasterBuilder().Add({.fieldCount = 4, .period = 'I'}));
+      WriteDat(instrument.dir, 1, DatBuilder::ForFields(4).Values({1100104, 93000, 10, 100}));
+    }
+    const int col = column < 0 && record == 0 ? 1 : column, length = column < 0 && record == 0 ? 16 : kL;
     Bytes expected = instrument.Dat();
-    if (result == CellCommit::Stored)
-      PutU32(expected, static_cast<size_t>((record + 1) * kL + 4 * column), MbfWord(value));
+    if (result == C::Stored) PutU32(expected, size_t((record + 1) * length + 4 * col), MbfWord(value));
     ScriptedInteraction ui;
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
-    EXPECT_EQ(CommitCellText(&session, record, column, text), result) << text;
+    EXPECT_EQ(CommitCellText(&session, record, col, text), result) << text;
     session.file.Close();
     EXPECT_EQ(instrument.Dat(), expected) << text;
   }
-
-  TempDir dir;
-  WriteMaster(dir, MasterBuilder().Add({.fileNumber = 1, .fieldCount = 4, .period = 'I'}));
-  WriteDat(dir, 1, DatBuilder::ForFields(4).Values({1100104, 93000, 10, 100}));
-  ScriptedInteraction ui;
-  EditorSession session;
-  ASSERT_EQ(OpenEditorSession(&session, dir.Dir().c_str(), 1, ui), 1);
-  EXPECT_EQ(CommitCellText(&session, 0, 1, "25:00:00"), CellCommit::InvalidTime);
-  EXPECT_EQ(CommitCellText(&session, 0, 1, "1:2:3:4:5"), CellCommit::NotTypable);
-  EXPECT_EQ(CommitCellText(&session, 0, 1, "16:45:30"), CellCommit::Stored);
-  EXPECT_EQ(ReadField(session.file.Get(), 1, 1, 16), 164530.0f);
 }
 
 TEST(EditorTest, OnlyACompleteNewRowIsAppendedAndAPartOfOneIsLostOnClose) {
@@ -431,39 +355,31 @@ TEST(EditorTest, OnlyACompleteNewRowIsAppendedAndAPartOfOneIsLostOnClose) {
 // The editor's record commands with the dialogs' answers, on F1.
 TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
   using Command = std::function<int(EditorSession&, UserInteraction&, const TempDir&)>;
-  auto split = [](const std::string& to, int intact = 0) -> Command {
-    return [to, intact](EditorSession& s, UserInteraction& ui, const TempDir& d) {
+  using C = platform::Call;
+  auto split = [](const std::string& to, int intact = 0, int instruments = -1) -> Command {
+    return [=](EditorSession& s, UserInteraction& ui, const TempDir& d) {
+      MasterBuilder master;  // the destination's, when given
+      for (int n = 1; n <= instruments; ++n) master.Add(IdEntry(n));
+      if (instruments > 0 && !to.empty()) d.MakeSubdir(to);
+      if (instruments > 0)
+        WriteBytes(d.Path(to.empty() ? "master" : to + "/master"),
+                   master.LastFileNumber(uint16_t(instruments)).Build());
       return static_cast<int>(EditorSplit(&s, (to == "none" ? "" : d.Dir() + to).c_str(), 1, 0, intact, ui));
     };
   };
-  auto withMaster = [](const std::string& sub, int instruments, const Command& then) -> Command {
-    return [=](EditorSession& s, UserInteraction& ui, const TempDir& d) {
-      MasterBuilder master;
-      for (int n = 1; n <= instruments; ++n) master.Add(IdEntry(n));
-      if (!sub.empty()) d.MakeSubdir(sub);
-      WriteBytes(d.Path(sub.empty() ? "master" : sub + "/master"),
-                 master.LastFileNumber(static_cast<uint16_t>(instruments)).Build());
-      return then(s, ui, d);
-    };
-  };
-  const Command insert = [](EditorSession& s, UserInteraction& ui, const TempDir&) {
-    return EditorInsertRecord(&s, 1, ui);
-  };
-  const Command erase = [](EditorSession& s, UserInteraction& ui, const TempDir&) {
-    return EditorDeleteSelection(&s, ui);
-  };
-  const Command truncate = [](EditorSession& s, UserInteraction& ui, const TempDir&) {
-    return EditorTruncate(&s, 1, 0, ui);
-  };
+  const Command insert = [](auto& s, auto& ui, auto&) { return EditorInsertRecord(&s, 1, ui); };
+  const Command erase = [](auto& s, auto& ui, auto&) { return EditorDeleteSelection(&s, ui); };
+  const Command truncate = [](auto& s, auto& ui, auto&) { return EditorTruncate(&s, 1, 0, ui); };
   const std::string kDelete = "Are you sure you want to delete the selection ?", kMake = GetError(20);
-  const platform::Call none = platform::Call::List;
+  const std::string kCut = "Errors occured during truncation, file may be left in an inconsistent state!";
+  const std::string kSplit = "Errors occured during split, Files may be left in an inconsistent state!";
   struct Case {
     const char* rule;
     std::vector<int32_t> selected;
     Command command;
     int answer;  // to the one question asked
     Texts questions;
-    platform::Call fault;
+    C fault;  // List: none
     int result;
     Texts notices;
     std::vector<int> ids;  // F1's records afterwards
@@ -471,82 +387,55 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
     const char* remembered = nullptr;  // the destination added to the path history
     std::vector<int> start = {1, 2, 3, 4};
   };
+  const std::vector<int> all = {1, 2, 3, 4};
   const Case cases[] = {
-      {"insert", {2}, insert, 0, {}, none, 1, {}, {1, 2, 2, 3, 4}, 0},
-      {"insert into no records", {}, insert, 0, {}, none, 0, {"Unable to insert record"}, {}, 0, nullptr, {}},
-      {"delete without a selection", {}, erase, 0, {}, none, 0, {GetError(8)}, {1, 2, 3, 4}, 0},
-      {"delete answered No", {1, 3}, erase, 0, {kDelete}, none, 0, {}, {1, 2, 3, 4}, 2},
-      {"delete answered Yes", {1, 3}, erase, 1, {kDelete}, none, 1, {}, {1, 3}, 0},
-      {"delete that fails",
-       {0},
-       erase,
-       1,
-       {kDelete},
-       platform::Call::Rename,
-       0,
-       {"Errors occured during deletion!"},
-       {1, 2, 3, 4},
-       1},
-      {"truncate without a selection", {}, truncate, 0, {}, none, 0, {GetError(8)}, {1, 2, 3, 4}, 0},
-      {"truncate with two selected", {0, 2}, truncate, 0, {}, none, 0, {GetError(10)}, {1, 2, 3, 4}, 2},
-      {"truncate after the selected record", {2}, truncate, 0, {}, none, 1, {}, {1, 2, 3}, 0},
-      {"truncate that fails",
-       {2},
-       truncate,
-       0,
-       {},
-       platform::Call::Truncate,
-       0,
-       {"Errors occured during truncation, file may be left in an inconsistent state!"},
-       {1, 2, 3, 4},
-       0},
-      {"split with two selected", {0, 2}, split("x"), 0, {}, none, 0, {GetError(10)}, {1, 2, 3, 4}, 2},
-      {"split to no destination", {1}, split("none"), 0, {}, none, 0, {GetError(3)}, {1, 2, 3, 4}, 1},
-      {"split to a new directory, No", {1}, split("new"), 0, {kMake}, none, 0, {}, {1, 2, 3, 4}, 1},
-      {"split to a new directory, Yes", {1}, split("new"), 1, {kMake}, none, 1, {}, {3, 4}, 0, "new\\"},
-      {"split to a directory that cannot be made",
+      {"insert", {2}, insert, 0, {}, C::List, 1, {}, {1, 2, 2, 3, 4}, 0},
+      {"insert into no records", {}, insert, 0, {}, C::List, 0, {"Unable to insert record"}, {}, 0, 0, {}},
+      {"delete without a selection", {}, erase, 0, {}, C::List, 0, {GetError(8)}, all, 0},
+      {"delete answered No", {1, 3}, erase, 0, {kDelete}, C::List, 0, {}, all, 2},
+      {"delete answered Yes", {1, 3}, erase, 1, {kDelete}, C::List, 1, {}, {1, 3}, 0},
+      {"delete fails", {0}, erase, 1, {kDelete}, C::Rename, 0, {"Errors occured during deletion!"}, all, 1},
+      {"truncate without a selection", {}, truncate, 0, {}, C::List, 0, {GetError(8)}, all, 0},
+      {"truncate with two selected", {0, 2}, truncate, 0, {}, C::List, 0, {GetError(10)}, all, 2},
+      {"truncate after the selected", {2}, truncate, 0, {}, C::List, 1, {}, {1, 2, 3}, 0},
+      {"truncate fails", {2}, truncate, 0, {}, C::Truncate, 0, {kCut}, all, 0},
+      {"split with two selected", {0, 2}, split("x"), 0, {}, C::List, 0, {GetError(10)}, all, 2},
+      {"split to no destination", {1}, split("none"), 0, {}, C::List, 0, {GetError(3)}, all, 1},
+      {"split to a new directory, No", {1}, split("new"), 0, {kMake}, C::List, 0, {}, all, 1},
+      {"split to a new directory", {1}, split("new"), 1, {kMake}, C::List, 1, {}, {3, 4}, 0, "new\\"},
+      {"split to an unmade one",
        {1},
        split("new"),
        1,
        {kMake},
-       platform::Call::CreateDirectory,
+       C::CreateDirectory,
        0,
        {GetError(19)},
-       {1, 2, 3, 4},
+       all,
        1},
       {"split to a full directory",
        {1},
-       withMaster("full", 255, split("full")),
+       split("full", 0, 255),
        0,
        {},
-       none,
+       C::List,
        0,
        {GetError(14)},
-       {1, 2, 3, 4},
+       all,
        1,
        "full\\"},
-      {"split leaving the source, one free slot",
+      {"split intact, one free slot",
        {1},
-       withMaster("almost", 254, split("almost", 1)),
+       split("one", 1, 254),
        0,
        {},
-       none,
+       C::List,
        2,
-       {"Errors occured during split, Files may be left in an inconsistent state!"},
-       {1, 2, 3, 4},
+       {kSplit},
+       all,
        0,
-       "almost\\"},
-      {"split into the directory itself",
-       {1},
-       withMaster("", 1, split("")),
-       0,
-       {},
-       none,
-       1,
-       {},
-       {3, 4},
-       0,
-       ""},
+       "one\\"},
+      {"split into its own directory", {1}, split("", 0, 1), 0, {}, C::List, 1, {}, {3, 4}, 0, ""},
   };
   for (const Case& c : cases) {
     KillPathList();
@@ -557,7 +446,7 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
     for (int32_t r : c.selected) AddNewItem(session.selection.get(), &r, sizeof r, EditRecordNumberCompare);
     {
       FaultScope faults;
-      if (c.fault != none) platform::FailNthCall(c.fault, 1);
+      if (c.fault != C::List) platform::FailNthCall(c.fault, 1);
       EXPECT_EQ(c.command(session, ui, instrument.dir), c.result) << c.rule;
     }
     EXPECT_EQ(ui.notices, c.notices) << c.rule;

@@ -28,7 +28,9 @@ using Texts = std::vector<std::string>;
 inline constexpr int kL = 20;  // five fields, daily: date, high, low, close, volume
 inline constexpr int kMaxId = 336;
 
-inline float IdDate(int id) { return StoredDate(2010, 1 + (id - 1) / 28, 1 + (id - 1) % 28); }
+inline float IdDate(int id) {
+  return StoredDate(2010, 1 + (id - 1) / 28, 1 + (id - 1) % 28);
+}
 
 inline DatBuilder IdRecords(const std::vector<int>& ids) {
   DatBuilder dat(kL);
@@ -50,16 +52,17 @@ inline uint32_t WordAt(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-// The id in each whole data record's first price column (-1 when no id's).
-inline std::vector<int> IdsOf(const Bytes& dat) {
+// Column `column` of each whole data record as an id: i for the value i or
+// the date IdDate(i), -1 for anything else.
+inline std::vector<int> IdsOf(const Bytes& dat, int column = 1) {
   static const std::map<uint32_t, int> byWord = [] {
     std::map<uint32_t, int> words;
-    for (int i = 1; i <= kMaxId; ++i) words[MbfWord(float(i))] = i;
+    for (int i = 1; i <= kMaxId; ++i) words[MbfWord(float(i))] = words[MbfWord(IdDate(i))] = i;
     return words;
   }();
   std::vector<int> ids;
   for (size_t at = kL; at + kL <= dat.size(); at += kL) {
-    const auto id = byWord.find(WordAt(dat, at + 4));
+    const auto id = byWord.find(WordAt(dat, at + 4 * size_t(column)));
     ids.push_back(id == byWord.end() ? -1 : id->second);
   }
   return ids;
@@ -77,8 +80,12 @@ struct IdInstrument {
   TempDir dir;
 };
 
-inline int HeaderCountOf(const Bytes& dat) { return dat[2] | dat[3] << 8; }
-inline std::string DatName(int n) { return "F" + std::to_string(n) + ".DAT"; }
+inline int HeaderCountOf(const Bytes& dat) {
+  return dat[2] | dat[3] << 8;
+}
+inline std::string DatName(int n) {
+  return "F" + std::to_string(n) + ".DAT";
+}
 
 // F<n>.DAT of the directory as the editor holds it: shared, with the record length.
 inline FileGuard OpenDat(const std::string& dir, int n, int recordLength, int mode = 1) {
