@@ -74,6 +74,9 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
   MasterRecord record = NewRecord();
   EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 1), -1) << "no whole header";
   EXPECT_EQ(ReadBytes(dir.Path("master")).size(), 20u);
+  WriteMaster(dir, Numbered({1}, 1, 1).Resize(2 * 53 + 20));  // a partial last record is overwritten
+  EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 0), 2);
+  EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path(""))).Numbers(), (std::vector<int>{1, 2}));
 }
 
 // One directory's instruments travelling: every file goes with its entry.
@@ -141,6 +144,38 @@ TEST_F(InstrumentsTest, CopyMoveAndDeleteCarryTheFilesWithTheEntry) {
   ASSERT_EQ(DeleteInstrument(dir_.Dir().c_str(), IdEntry(2).Record(), 1), 1);
   EXPECT_EQ(ViewMaster(Now()).Numbers(), (std::vector<int>{1, 3})) << "every entry of the number";
   EXPECT_EQ(DeleteInstrument(In("d").c_str(), record, 1), 0) << "no master";
+}
+
+// A rename refused falls back to copy and delete; a move that cannot finish
+// puts back what it can, and what it cannot put back stays listed where it is.
+TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
+  using C = platform::Call;
+  struct Case {
+    std::vector<std::pair<C, int>> faults;
+    int result;
+    std::vector<int> a, b;  // listed afterwards
+  };
+  const Case cases[] = {{{{C::Rename, 1}}, 1, {9}, {1, 2, 3}},
+                        {{{C::Rename, 2}, {C::Copy, 1}}, 0, {7, 9}, {1, 2}},  // the .DOP goes back
+                        {{{C::Rename, 4}, {C::Rename, 5}, {C::Copy, 1}}, 0, {7, 9}, {1, 2, 3}}};
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteSoundDirectory(dir.Path("a"), {7, 9});
+    WriteBytes(dir.Path("a/F7.CHT"), {7, 7});
+    WriteSoundDirectory(dir.Path("b"), {1, 2});
+    const Snapshot before = TakeSnapshot(dir.Path(""));
+    MasterRecord seven = IdEntry(7).Record();
+    FaultScope faults;
+    for (auto [call, nth] : c.faults) platform::FailNthCall(call, nth);
+    EXPECT_EQ(MoveInstrument((dir.Dir() + "b\\").c_str(), (dir.Dir() + "a\\").c_str(), &seven), c.result);
+    platform::ResetFaults();
+    const Snapshot now = TakeSnapshot(dir.Path(""));
+    EXPECT_EQ(ViewMaster(now, "a").Numbers(), c.a);
+    EXPECT_EQ(ViewMaster(now, "b").Numbers(), c.b);
+    for (const char* sub : {"a", "b"})
+      EXPECT_EQ(LostOrUnlisted(before, c.result ? now : before, now, sub), "");
+    EXPECT_EQ(StateOf(now, c.b.size() == 2 ? "a/F7.CHT" : "b/F3.CHT"), StateOf(before, "a/F7.CHT"));
+  }
 }
 
 // Create's entries as typed and selected: the record built, or the message.
