@@ -362,6 +362,15 @@ TEST(HostileTest, ADataFileHeldForWritingByAnotherOpenIsLeftAlone) {
               {"deleting", Condition::HeldF2, Act::DeleteF2, 0, {}},
               {"moving", Condition::HeldF2, Act::MoveF2, 0, {}},
               {"copying", Condition::HeldF2, Act::CopyF2, 2, {}}});
+  TempDir dir;  // once the holder lets go, the editor opens the file
+  WriteSoundDirectory(dir.Path(""), {2});
+  HeldFile held(dir.Name("F2.DAT"));
+  ScriptedInteraction ui;
+  EditorSession refused, session;
+  EXPECT_EQ(OpenEditorSession(&refused, dir.Dir().c_str(), 2, ui), 0);
+  held.LetGo();
+  EXPECT_EQ(OpenEditorSession(&session, dir.Dir().c_str(), 2, ui), 1);
+  EXPECT_EQ(ui.notices, Texts{GetError(2)});
 }
 
 TEST(HostileTest, ReadOnlyFilesAndDirectoriesAreLeftAlone) {
