@@ -217,8 +217,7 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"no dates", garbage.HeaderCount(0).Build(), 0xFFFF, 0},
       {"no dates, the count confirms 24", garbage.HeaderCount(5).Build(), 24, 0},
       {"a volume like a date", volumeLikeDate.Build(), 20, 0},
-      {"16 bytes not read as 32", Cut(Series::Intraday(7, 6).Dat(4, 'I'), 39), 16, 1},
-      {"32 bytes not read as 16", Series::Intraday(1, 2).Dat(8, 'I').Build(), 32, 1},
+      {"empty", Bytes{}, 0xFFFF, 0},
       {"a stale count", Series::Daily(10).Dat(6, 'D').HeaderCount(3).Build(), 24, 0},
       {"whole-number prices", rows(7, {{StoredDate(2000, 11, 6), 49, 49, 45, 48.5f, 3462700, 0}}), 28, 0},
       {"an index", rows(7, index), 28, 0},
@@ -229,6 +228,10 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"one intraday record",
        rows(7, {{StoredDate(2013, 11, 15), 90500, 8.585f, 8.65f, 8.585f, 8.65f, 1713}}), 28, 1}};
   cases.insert(cases.end(), std::begin(special), std::end(special));
+  for (int n : {1, 2, 3, 6, 7, 39}) {  // every other date of a 16-byte file lies 32 bytes apart
+    cases.push_back({"16 not 32, x" + std::to_string(n), Cut(Series::Intraday(7, 6).Dat(4, 'I'), n), 16, 1});
+    cases.push_back({"32 not 16, x" + std::to_string(n), Series::Intraday(1, n).Dat(8, 'I').Build(), 32, 1});
+  }
   for (const auto& [rule, file, length, intraday] : cases) {
     WriteBytes(dir_.Path("F1.DAT"), file);
     EXPECT_EQ(RecordLengthOfContents(file), length) << rule;
