@@ -3,6 +3,7 @@
 // a model of what each does to the ids of the records; then the refusals and
 // messages the model does not state.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -298,7 +299,8 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
         << EnumerateFieldType(type) << " \"" << text << "\" + " << ch;
 
   using C = CellCommit;
-  // In a 5-field daily file of 3 records, then (column 1) a 4-field intraday one.
+  // Record, column, text -> result, value stored; times go into a 4-field intraday file, the rest into a
+  // 5-field daily one.
   const std::tuple<int, int, const char*, C, float> commits[] = {{1, 0, "04/01/10", C::Stored, 1100104},
                                                                  {1, 0, "4/1/10", C::Stored, 1100104},
                                                                  {1, 0, "31/12/99", C::Stored, 991231},
@@ -317,22 +319,23 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
                                                                  {4, 1, "1", C::NoSuchCell, 0},
                                                                  {-1, 1, "1", C::NoSuchCell, 0},
                                                                  {3, 1, "7", C::Pending, 0},
-                                                                 {0, -1, "25:00:00", C::InvalidTime, 0},
-                                                                 {0, -1, "1:2:3:4:5", C::NotTypable, 0},
-                                                                 {0, -1, "16:45:30", C::Stored, 164530}};
+                                                                 {0, 1, "25:00:00", C::InvalidTime, 0},
+                                                                 {0, 1, "1:2:3:4:5", C::NotTypable, 0},
+                                                                 {0, 1, "16:45:30", C::Stored, 164530}};
   for (const auto& [record, column, text, result, value] : commits) {
+    const bool timed = std::strchr(text, ':') != nullptr;
     IdInstrument instrument(Ids(1, 3));
-    if (column < 0 && record == 0) {
+    if (timed) {
       WriteMaster(instrument.dir, MasterBuilder().Add({.fieldCount = 4, .period = 'I'}));
       WriteDat(instrument.dir, 1, DatBuilder::ForFields(4).Values({1100104, 93000, 10, 100}));
     }
-    const int col = column < 0 && record == 0 ? 1 : column, length = column < 0 && record == 0 ? 16 : kL;
     Bytes expected = instrument.Dat();
-    if (result == C::Stored) PutU32(expected, size_t((record + 1) * length + 4 * col), MbfWord(value));
+    if (result == C::Stored)
+      PutU32(expected, size_t((record + 1) * (timed ? 16 : kL) + 4 * column), MbfWord(value));
     ScriptedInteraction ui;
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
-    EXPECT_EQ(CommitCellText(&session, record, col, text), result) << text;
+    EXPECT_EQ(CommitCellText(&session, record, column, text), result) << text;
     session.file.Close();
     EXPECT_EQ(instrument.Dat(), expected) << text;
   }
