@@ -1,11 +1,8 @@
-// What the GUI scenarios share: waits with a time limit, a responder for the
-// dialogs and boxes that code on this thread opens, the frame built as the
-// program builds it, the real program driven from outside, and screenshots
-// under <build>/artifacts/gui.
+// What the GUI scenarios share: waits with a time limit, a responder for the dialogs this thread opens,
+// the frame built as the program builds it, the real program driven from outside, and screenshots.
 #pragma once
 
 #include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,11 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "editor/editor_model.h"
+#include "resource.h"
 #include "sample_data.h"
 #include "shell/frame_window.h"
 #include "shell/remote_requests.h"
 #include "shell/shell_globals.h"
 #include "shell/startup.h"
+#include "shell/window_thunk.h"
+#include "store/master_file.h"
 #include "support/temp_dir.h"
 
 namespace gui {
@@ -35,7 +36,7 @@ inline void Drain() {  // WM_QUIT is taken out: it would end the next modal loop
 // Dispatches this thread's messages until done() holds.
 inline testing::AssertionResult Pump(const std::string& what, const std::function<bool()>& done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (Drain(), !done()) {
+  for (Drain(); !done(); Drain()) {
     if (std::chrono::steady_clock::now() > deadline)
       return testing::AssertionFailure() << "timed out: " << what;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
@@ -57,21 +58,21 @@ inline bool Is(HWND window, const char* className) {
   return lstrcmpiA(name, className) == 0;
 }
 
-// A list box's lines, read in UTF-16: all that another process's list box
-// answers faithfully.
-inline std::vector<std::string> Lines(HWND list) {
-  std::vector<std::string> lines;
-  for (WPARAM i = 0; i < static_cast<WPARAM>(SendMessageA(list, LB_GETCOUNT, 0, 0)); ++i) {
+using Texts = std::vector<std::string>;
+
+// A list box's lines, read in UTF-16: all that another process's list box answers faithfully.
+inline Texts Lines(HWND list) {
+  Texts lines;
+  for (WPARAM i = 0; i < WPARAM(SendMessageA(list, LB_GETCOUNT, 0, 0)); ++i) {
     std::wstring wide(512, L'\0');
-    wide.resize(
-        static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()))));
+    wide.resize(size_t(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()))));
     lines.emplace_back(wide.begin(), wide.end());
   }
   return lines;
 }
 
-// What a person's click delivers: a button's command (posted, as a click is),
-// a list line's selection and double-click (handled before this returns).
+// What a click delivers: a button's command (posted, as a click is), a list line's selection and
+// double-click.
 inline void Click(HWND dialog, int button) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
@@ -81,7 +82,7 @@ inline void Notify(HWND dialog, int control, int code) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, control)));
 }
 inline void Pick(HWND dialog, int list, int line, bool twice = false) {
-  SendDlgItemMessageA(dialog, list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+  SendDlgItemMessageA(dialog, list, LB_SETCURSEL, WPARAM(line), 0);
   Notify(dialog, list, LBN_SELCHANGE);
   if (twice) Notify(dialog, list, LBN_DBLCLK);
 }
@@ -89,32 +90,31 @@ inline void Pick(HWND dialog, int list, int line, bool twice = false) {
 // Control texts by identifier: what a dialog shows, or what is entered.
 using Items = std::vector<std::pair<int, std::string>>;
 
-// Enters the texts as a person would: a check box checked ("1") or cleared,
-// a list's line of that text selected (added to a multiple selection), a
-// drop-down list's entry chosen, anything else typed; then clicks button.
+// Enters texts as a person would: a check box checked ("1") or cleared, a list's line selected (added to a
+// multiple selection), a drop-down list's entry chosen, anything else typed; then clicks button.
 inline void Enter(HWND dialog, const Items& entries, int button = 0) {
   for (const auto& [id, text] : entries) {
     const HWND control = GetDlgItem(dialog, id);
     const auto style = GetWindowLongA(control, GWL_STYLE);
-    const auto line = SendMessageA(control, Is(control, "ListBox") ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT,
-                                   WPARAM(-1), reinterpret_cast<LPARAM>(text.c_str()));
-    if (Is(control, "Button")) CheckDlgButton(dialog, id, text == "1" ? BST_CHECKED : BST_UNCHECKED);
-    if (Is(control, "ListBox") && (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0)
+    const bool list = Is(control, "ListBox");
+    const auto line = SendMessageA(control, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, WPARAM(-1),
+                                   reinterpret_cast<LPARAM>(text.c_str()));
+    if (Is(control, "Button"))
+      CheckDlgButton(dialog, id, text == "1" ? BST_CHECKED : BST_UNCHECKED);
+    else if (list && (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0)
       SendMessageA(control, LB_SETSEL, TRUE, line);
-    if (Is(control, "ListBox") && (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) == 0)
+    else if (list)
       Pick(dialog, id, int(line));
-    if (Is(control, "ComboBox") && (style & 3) == CBS_DROPDOWNLIST)
+    else if (Is(control, "ComboBox") && (style & 3) == CBS_DROPDOWNLIST)
       SendMessageA(control, CB_SETCURSEL, line, 0);
-    if (Is(control, "Edit") || (Is(control, "ComboBox") && (style & 3) == CBS_DROPDOWN))
+    else
       SetWindowTextA(control, text.c_str());
   }
   if (button != 0) Click(dialog, button);
 }
 
-// Answers the dialogs that code on this thread opens, each once (a dialog is
-// activated again when a box over it closes) and in order: one that is not
-// the next expected fails the test and is closed, as does an expectation
-// never met.
+// Answers the dialogs this thread opens in order, each once (a box closing activates it again); one not
+// expected next fails the test and is closed, as does an expectation never met.
 class Responder {
  public:
   Responder() : hook_(SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId())) { active = this; }
@@ -123,8 +123,7 @@ class Responder {
     active = nullptr;
     for (const Expected& e : expected_) ADD_FAILURE() << "never shown: \"" << e.caption << "\" " << e.text;
   }
-  // A dialog whose controls show `shown`; look (if any) examines it, the
-  // entries are entered, then button is clicked.
+  // A dialog whose controls show `shown`: look (if any) examines it, the entries are entered, button clicked.
   Responder& Dialog(std::string caption, Items shown, Items entries, int button,
                     std::function<void(HWND)> look = {}) {
     return Add(caption, "", [=, this](HWND dialog) {
@@ -133,27 +132,20 @@ class Responder {
       Enter(last_ = dialog, entries, button);
     });
   }
-  // A message box with this text: the stop icon and OK alone for IDOK, else
-  // the question icon (unless icon says otherwise) with Yes and No. Then the
-  // entries go into the dialog answered last, and again is clicked there.
+  // A message box with this text: the stop icon and OK for IDOK, else the question icon (or icon) with Yes
+  // and No. Then the entries go into the dialog answered last, and again is clicked there.
   Responder& Box(std::string text, int button, Items entries = {}, int again = 0, LPCSTR icon = nullptr) {
-    const HICON expected = LoadIconA(nullptr, icon != nullptr  ? icon
-                                              : button == IDOK ? IDI_HAND
-                                                               : IDI_QUESTION);
+    const HICON expected = LoadIconA(nullptr, icon ? icon : button == IDOK ? IDI_HAND : IDI_QUESTION);
     return Add("Quorvex", text, [=, this](HWND box) {
       HWND shown = GetWindow(box, GW_CHILD);
       while (shown != nullptr && (GetWindowLongA(shown, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
         shown = GetWindow(shown, GW_HWNDNEXT);
       EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(shown, STM_GETICON, 0, 0)), expected) << text;
-      EXPECT_EQ(std::pair(GetDlgItem(box, IDOK) != nullptr, GetDlgItem(box, IDNO) != nullptr),
-                std::pair(button == IDOK, button != IDOK))
-          << text;
+      EXPECT_EQ(GetDlgItem(box, IDNO) == nullptr, button == IDOK) << text << ": OK alone, or Yes and No";
       Click(box, button);
       if (again != 0) Enter(last_, entries, again);
     });
   }
-  // Modeless windows (the reports) that are activated again and again.
-  Responder& Ignore(std::string caption) { return ignored_.insert(caption), *this; }
 
  private:
   struct Expected {
@@ -166,15 +158,17 @@ class Responder {
   }
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<HWND>(wParam);
-    if (active != nullptr && code == HCBT_ACTIVATE && Is(window, "#32770") &&
-        active->seen_.insert(window).second)
-      SetTimer(window, 0x7E57, 0, Answer);  // answered from inside the dialog's own modal loop
+    // Answered from inside the dialog's own modal loop; the modeless reports (with a minimise box) are not.
+    if (active && code == HCBT_ACTIVATE && Is(window, "#32770") &&
+        (GetWindowLongA(window, GWL_STYLE) & WS_MINIMIZEBOX) == 0 && active->seen_.insert(window).second)
+      SetTimer(window, 0x7E57, 0, Answer);
+    if (active && code == HCBT_DESTROYWND) active->seen_.erase(window);  // its handle may come again
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
   static void CALLBACK Answer(HWND dialog, UINT, UINT_PTR timer, DWORD) {
     KillTimer(dialog, timer);
     const std::string caption = Text(dialog), text = Item(dialog, 0xFFFF);
-    if (active == nullptr || active->ignored_.count(caption) != 0) return;
+    if (active == nullptr) return;
     auto& next = active->expected_;
     if (!next.empty() && next.front().caption == caption &&
         (next.front().text.empty() || next.front().text == text)) {
@@ -191,16 +185,13 @@ class Responder {
   HWND last_ = nullptr;
   std::deque<Expected> expected_;
   std::set<HWND> seen_;
-  std::set<std::string> ignored_;
 };
 
-// The frame as the program builds it, in this process, maximised; at the end
-// destroyed with its children, and the loop's clean-up run.
+// The frame built and maximised as the program does; at the end destroyed and the loop's clean-up run.
 struct Frame {
   explicit Frame(const char* commandLine = "") {
-    hInst = GetModuleHandleA(nullptr);
     DecideMode(commandLine);
-    RegisterWindowClasses(hInst);
+    RegisterWindowClasses(hInst = GetModuleHandleA(nullptr));
     LoadFolderImages(hInst);
     EXPECT_EQ(RegisterRemoteMessages(), 1);
     accelerators = LoadModeMenus(hInst);
@@ -231,7 +222,7 @@ struct Sample {
     EXPECT_TRUE(sample::WriteSampleData(temp.Path("data"), &error)) << error;
   }
   std::string Dir(const std::string& sub = "") const {
-    return temp.Dir() + "data\\" + (sub.empty() ? "" : sub + "\\");
+    return temp.Dir() + "data\\" + sub + (sub.empty() ? "" : "\\");
   }
   std::string Path(const std::string& relative) const { return temp.Path("data/" + relative); }
   testing_support::TempDir temp;
@@ -247,12 +238,12 @@ inline std::string Native(const std::string& unixPath) {
 // A program started with exactly this command line; ended if still running.
 class Program {
  public:
-  explicit Program(const std::string& arguments, const std::string& exe = Native(QUORVEX_PROGRAM)) {
+  explicit Program(const std::string& arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string line = "\"" + exe + "\" " + arguments;
-    EXPECT_TRUE(CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process_));
+    std::string line = "\"" + Native(QUORVEX_PROGRAM) + "\" " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process_));
   }
   ~Program() {
     TerminateProcess(process_.hProcess, 99);  // when still running
@@ -260,23 +251,20 @@ class Program {
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
   }
-  // Its visible top-level window of this class (and caption, unless empty).
-  HWND Find(const char* className, const std::string& caption = "") const {
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+  // Its visible top-level window of this class (and caption, unless null).
+  HWND Find(const char* className, const char* caption = nullptr) const {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, caption)) != nullptr;) {
       DWORD owner = 0;
       GetWindowThreadProcessId(w, &owner);
-      if (owner == process_.dwProcessId && IsWindowVisible(w) && Is(w, className) &&
-          (caption.empty() || Text(w) == caption))
-        return w;
+      if (owner == process_.dwProcessId && IsWindowVisible(w)) return w;
     }
     return nullptr;
   }
-  HWND WaitFor(const char* className, const std::string& caption = "") const {
+  HWND WaitFor(const char* className, const char* caption = nullptr) const {
     HWND window = nullptr;
-    EXPECT_TRUE(Pump(caption, [&] { return (window = Find(className, caption)) != nullptr; })) << className;
+    EXPECT_TRUE(Pump(className, [&] { return (window = Find(className, caption)) != nullptr; })) << caption;
     return window;
   }
-  bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
   DWORD ExitCode() const {
     DWORD code = STILL_ACTIVE;
     WaitForSingleObject(process_.hProcess, 20000);
@@ -287,21 +275,17 @@ class Program {
   PROCESS_INFORMATION process_{};
 };
 
-// A registered message sent from another thread, so that the test can
-// answer what the request opens while the sender waits; 12345 without answer.
+// A registered message sent from another thread while the test answers what it opens; 12345: no answer.
 inline std::shared_future<LRESULT> Send(HWND frame, const char* name) {
   return std::async(std::launch::async, [frame, message = RegisterWindowMessageA(name)] {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(frame, message, 0, 0, SMTO_NORMAL, 60000, &result) ? LRESULT(result) : 12345;
   });
 }
-inline bool Ready(const std::shared_future<LRESULT>& answer) {
-  return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-}
 
-// Saves the screen (the run's virtual desktop), once two grabs 50 ms apart
-// agree, as <name>.bmp and .png.
+// Saves the repainted screen as <name>.bmp once two grabs 50 ms apart agree (the run ends making PNGs).
 inline void Shot(const std::string& name) {
+  RedrawWindow(nullptr, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER),
               size = ((width * 3 + 3) & ~3) * height;
@@ -324,13 +308,8 @@ inline void Shot(const std::string& name) {
     ReleaseDC(nullptr, screen);
     return bmp == previous;
   }));
-  const std::string base = std::string(QUORVEX_ARTIFACT_DIR) + "/" + name;
   std::filesystem::create_directories(Native(QUORVEX_ARTIFACT_DIR));
-  testing_support::WriteBytes(Native(base + ".bmp"), bmp);
-  // ImageMagick, a Unix program, which Wine starts without a handle to wait on.
-  std::filesystem::remove(Native(base + ".png"));
-  Program convert(base + ".bmp " + base + ".png", Native("/usr/bin/convert"));
-  EXPECT_TRUE(Pump(name + ".png", [&] { return std::filesystem::exists(Native(base + ".png")); }));
+  testing_support::WriteBytes(Native(QUORVEX_ARTIFACT_DIR "/" + name + ".bmp"), bmp);
 }
 
 }  // namespace gui
