@@ -123,7 +123,11 @@ TEST_F(DatFileTest, DatesAndTimesSplitIntoTheirParts) {
 TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
   for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
     WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
-    EXPECT_EQ(UpdateDATHeader(Open(20).Get(), count), 1) << count;
+    FileGuard dat = Open(20);
+    SSeek(dat.Get(), 7, 0);
+    EXPECT_EQ(UpdateDATHeader(dat.Get(), count), 1) << count;
+    EXPECT_EQ(SSeek(dat.Get(), 0, 1), 7) << "the position stays";
+    dat.Close();
     EXPECT_EQ(Dat(),
               DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(uint16_t(stored)).Values({1}).Build());
   }

@@ -75,7 +75,7 @@ void BuildStale(const TempDir& dir) {
 
 // F1.DAT of the length of before or after, each record as before or after,
 // its header as before or counting the records; master as before or holding
-// the file's present dates.
+// the file's present dates; as after when the result says success.
 void WholeRecords(const Outcome& o) {
   const Bytes now = StateOf(o.now, "F1.DAT").value(), before = StateOf(o.before, "F1.DAT").value(),
               after = StateOf(o.after, "F1.DAT").value();
@@ -88,6 +88,7 @@ void WholeRecords(const Outcome& o) {
   Bytes counted = record(before, 0);
   PutU32(counted, 0, (WordAt(counted, 0) & 0xFFFF) | static_cast<uint32_t>(now.size() / kR) << 16);
   EXPECT_TRUE(record(now, 0) == record(before, 0) || record(now, 0) == counted) << "a wrong count";
+  EXPECT_TRUE(o.result != 1 || o.now == o.after) << "a success that did not do it all";
   const Bytes entry = ViewMaster(o.now).records.at(0);
   EXPECT_TRUE(StateOf(o.now, "master") == StateOf(o.before, "master") ||
               (WordAt(entry, 25) == WordAt(now, kR) && WordAt(entry, 29) == WordAt(now, now.size() - kR)));
