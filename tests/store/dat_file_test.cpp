@@ -269,6 +269,7 @@ TEST_F(DatFileTest, GotoFindsTheFirstRecordAtOrAfterADateOrMoment) {
   for (float date : {980105, 981231, 1000103, 1000104, 1000110})
     daily.Values({date, 12.5f, 1010315, 1010315, 3400});
   daily.SetWord(1, 0, kStoredMinusOne);  // passed over; and prices that look like dates are never compared
+  daily.HeaderCount(0xA000);             // nor is the header, though its first word reads as 2^31
   WriteDat(dir_, 1, daily);
   FileGuard file = Open(20);
   const std::pair<std::vector<int>, int> dates[] = {{{5, 1, 98}, 0}, {{4, 1, 100}, 3},   {{10, 1, 100}, 4},
@@ -289,7 +290,7 @@ TEST_F(DatFileTest, GotoFindsTheFirstRecordAtOrAfterADateOrMoment) {
     DatBuilder dat = DatBuilder::ForFields(7);
     for (int i = 0; i < records; ++i)
       dat.Values({moments[i].first, moments[i].second, 20, 21, 19, 20.5f, 800});
-    WriteDat(dir_, 2, dat);
+    WriteDat(dir_, 2, dat.HeaderCount(0xA000));
     const MasterRecord seven = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
     return GetRecordNumberFromDateTime(OpenDat(dir_.Dir(), 2, 28).Get(), seven, m[0], m[1], m[2], m[3], m[4],
                                        m[5]);

@@ -286,6 +286,8 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
   Texts lines;
   for (const MasterRecord& record : chosen) lines.push_back(InstrumentLine(record));
   EXPECT_EQ(lines, (Texts{"THREE\tTHREE\tF3", "TWO\tABCDEFGHIJKLMN\tF2", "ONE\tONE\tF1"}));
+  ASSERT_EQ(SelectInstruments(In("a").c_str(), all + 1, 1, ui, &chosen), 1);
+  EXPECT_EQ(chosen.size(), 1u) << "a new choice replaces the last";
 }
 
 // Copy, Move and Delete's OK over F3, F2, F1 of directory a (the dialog's
