@@ -213,6 +213,18 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
   volumeLikeDate.SetValue(6, 4, 960115);  // 16 bytes after the last date; 160 bytes fit 16, 20 and 32
   Series oneBarADay = Series::Daily(15);
   for (Bar& bar : oneBarADay.bars) bar.time = StoredTime(16, 0, 0);
+  Series smallPrices = Series::Daily(12);  // 120.5 formats as 000121, a valid time
+  for (Bar& bar : smallPrices.bars)
+    bar.open = 120.5f, bar.high = 121.25f, bar.low = 119.75f, bar.close = 120.5f;
+  std::vector<std::vector<float>> revised, midnight;
+  for (int day = 1; day <= 20; ++day) {  // whole-yen prices; a revised day appended again
+    const float open = 1500 + 10 * float(day);
+    for (int k = 0; k < (day % 7 ? 1 : 2); ++k)
+      revised.push_back({StoredDate(2004, 3, day), open + 5 * k, open + 30, open - 20, open + 10, 125000, 0});
+    for (int hour = 0; day <= 3 && hour < 24; hour += 6)
+      midnight.push_back({StoredDate(2013, 11, day), StoredTime(hour, 0, 0), 1.1f, 1.2f, 1.0f, 1.15f, 500});
+  }
+  const std::vector<Col> timedFive = {Col::Date, Col::Time, Col::High, Col::Low, Col::Close};
   DatBuilder garbage(24);
   for (int i = 0; i < 4; ++i) garbage.Values({120.5f, 3, 4, 5, 6, 7});
   const std::tuple<std::string, Bytes, int, int> special[] = {
@@ -222,6 +234,15 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"no dates, the count confirms 24", garbage.HeaderCount(5).Build(), 24, 0},
       {"a volume like a date", volumeLikeDate.Build(), 20, 0},
       {"empty", Bytes{}, 0xFFFF, 0},
+      {"across the century", Series::Daily(30, 1999, 12, 15).Dat(6, 'D').Build(), 24, 0},
+      {"small prices", smallPrices.Dat(7, 'D').Build(), 28, 0},
+      {"missing opens",
+       rows(7, {{StoredDate(1985, 1, 2), 0, 2.33f, 2.33f, 2.33f, 446737.47f, 0},
+                {StoredDate(1985, 1, 3), 0, 2.32f, 2.32f, 2.32f, 549741.25f, 0}}),
+       28, 0},
+      {"a revised day appended again", rows(7, revised), 28, 0},
+      {"intraday across midnight", rows(7, midnight), 28, 1},
+      {"five fields with times", Series::Intraday(3, 8).Dat(timedFive).Build(), 20, 1},
       {"a stale count", Series::Daily(10).Dat(6, 'D').HeaderCount(3).Build(), 24, 0},
       {"whole-number prices", rows(7, {{StoredDate(2000, 11, 6), 49, 49, 45, 48.5f, 3462700, 0}}), 28, 0},
       {"an index", rows(7, index), 28, 0},
@@ -241,6 +262,7 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
     EXPECT_EQ(RecordLengthOfContents(file), length) << rule;
     EXPECT_EQ(AscertainRecordLength(Dir(), 1), length) << rule;
     EXPECT_EQ(IsIntra(Dir(), 1), intraday) << rule;
+    EXPECT_EQ(Dat(), file) << rule << ": probes only read";
   }
   EXPECT_EQ(IsFileOpen((dir_.Dir() + "F1.DAT").c_str()), 0);
   std::filesystem::remove(dir_.Path("F1.DAT"));
