@@ -298,6 +298,9 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
     EXPECT_EQ(ClassifyTypedChar(type, text, ch), expected)
         << EnumerateFieldType(type) << " \"" << text << "\" + " << ch;
 
+  EXPECT_EQ(FormatCellText(F::Date, 1100104) + " " + FormatCellText(F::Time, 93005) + " " +
+                FormatCellText(F::Volume, 12.5f),
+            "04/01/10 09:30:05 12.50");
   using C = CellCommit;
   // Record, column, text -> result, value stored; times go into a 4-field intraday file, the rest into a
   // 5-field daily one.
