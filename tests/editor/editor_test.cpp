@@ -14,8 +14,7 @@
 
 namespace {
 
-using fixtures::MbfWord;
-using fixtures::StoredDate;
+using namespace fixtures;
 using K = EditorKey;
 using Cursor = std::pair<int32_t, int>;  // record, column (-1: no current cell)
 
@@ -26,16 +25,16 @@ class EditorTest : public ::testing::Test {
  protected:
   // Record i: 4 Jan 2010 + i days, open 10 + i, high 12 + i, low 9 + i, close 11 + i, volume 1000 (i + 1),
   // open interest i; intraday, 14 Nov 2013 + i / 4 days at 09:00 + 15 (i % 4) minutes for date and open.
-  void Open(int records, char period = 'D', void (*damage)(fixtures::DatBuilder&) = nullptr) {
-    fixtures::DatBuilder dat = fixtures::DatBuilder::ForFields(7);
+  void Open(int records, char period = 'D', void (*damage)(DatBuilder&) = nullptr) {
+    DatBuilder dat = DatBuilder::ForFields(7);
     for (float i = 0; i < records; ++i) {
       std::vector<float> v{StoredDate(2010, 1, 4 + i), 10 + i, 12 + i, 9 + i, 11 + i, 1000 * (i + 1), i};
       if (period == 'I') v[0] = StoredDate(2013, 11, 14 + i / 4), v[1] = 90000 + 1500 * (int(i) % 4);
       dat.Values(v);
     }
     if (damage != nullptr) damage(dat);
-    fixtures::WriteMaster(dir_, fixtures::MasterBuilder().Add({.fileNumber = 1, .period = period}));
-    fixtures::WriteDat(dir_, 1, dat);
+    WriteMaster(dir_, MasterBuilder().Add({.fileNumber = 1, .period = period}));
+    WriteDat(dir_, 1, dat);
     ASSERT_EQ(OpenEditorSession(&state_.session, dir_.Dir().c_str(), 1, ui_), 1);
     state_.titleHeight = kTitle, state_.rowHeight = kRow, state_.characterWidth = kChar;
     state_.clientWidth = GutterWidth + 6 * ColumnWidth, state_.clientHeight = kTitle + 10 * kRow + 5;
@@ -58,46 +57,27 @@ class EditorTest : public ::testing::Test {
     const int x = visibleColumn < 0 ? GutterWidth / 2 : GutterWidth + visibleColumn * ColumnWidth + xIn;
     return ClickAt(state_, x, kTitle + row * kRow + kRow / 2, ui_);
   }
-  // The stored word of (data record, column) from the file's bytes; data records by the file's length.
+  // The stored word of (data record, column) from the file's bytes; beyond its end, an exception.
   uint32_t Word(int32_t record, int column) const {
     const testing_support::Bytes bytes = testing_support::ReadBytes(dir_.Path("F1.DAT"));
     const size_t at = static_cast<size_t>((record + 1) * 28 + 4 * column);
-    if (at + 4 > bytes.size()) return ADD_FAILURE() << "record " << record << " beyond the file", 0;
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+    return bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 | uint32_t{bytes.at(at + 3)} << 24;
   }
-  int32_t RecordsOnDisk() const {
-    return static_cast<int32_t>(testing_support::ReadBytes(dir_.Path("F1.DAT")).size() / 28) - 1;
-  }
-  std::vector<int32_t> Selected() {
+  std::vector<int32_t> Selected() const {  // RecordSelection is a List of record numbers
     std::vector<int32_t> records;
-    for (int32_t r = 0; r < 40; ++r) {
-      if (IsInList(state_.session.selection.get(), &r, 4, EditRecordNumberCompare)) records.push_back(r);
-    }
+    for (const ListNode* n = state_.session.selection->first; n; n = n->next)
+      records.push_back(*static_cast<const int32_t*>(n->item));
     return records;
   }
-  // Goto with the typed texts (minutes 15): daily without hours, intraday with them.
-  std::pair<GotoOutcome, int32_t> Search(std::string day, int month, std::string year,
-                                         const char* hours = nullptr, bool byDate = false) {
-    const GotoInput in{day, month, year, hours ? hours : "", "15", "0", byDate};
-    const GotoResult r =
-        SearchGoto(state_.session.file.Get(), state_.session.masterRecord, in, hours != nullptr);
-    return {r.outcome, r.record};
-  }
-
   testing_support::TempDir dir_;
-  fixtures::ScriptedInteraction ui_;
+  ScriptedInteraction ui_;
   EditorState state_;
 };
 
-TEST_F(EditorTest, ColumnsRowsTextsGridLinesAndHitsFollowTheLayout) {
+TEST_F(EditorTest, ColumnsRowsTextsGridLinesHitsAndScrollTargetsFollowTheLayout) {
   Open(20);
-  auto fit = [&](int width, int first) {
-    state_.clientWidth = static_cast<int16_t>(width), state_.firstColumn = static_cast<int16_t>(first);
-    return VisibleColumns(state_);
-  };
-  EXPECT_EQ((std::vector{fit(620, 0), fit(620, 2), fit(119, 0), fit(120, 0), fit(2000, 6)}),
-            (std::vector{6, 5, 0, 1, 1}));
-  const GridLines lines = ComputeGridLines(state_, 3);  // first column 6: one column shown
+  state_.clientWidth = 2000, state_.firstColumn = 6;
+  const GridLines lines = ComputeGridLines(state_, 3);  // one column shown
   EXPECT_EQ(std::tie(lines.verticalX, lines.horizontalY, lines.verticalBottom, lines.horizontalRight),
             std::tuple(std::vector{122}, std::vector{30, 50, 70, 90}, 90, 122));
   // Titles centred, dates left-aligned, numbers ending at the column's right edge.
@@ -114,6 +94,20 @@ TEST_F(EditorTest, ColumnsRowsTextsGridLinesAndHitsFollowTheLayout) {
     state_.firstColumn = first;
     const GridHit h = HitTest(state_, x, y);
     EXPECT_EQ(std::tuple(h.area, h.record, h.column), std::tuple(area, record, column)) << x << "," << y;
+  }
+  // Scroll requests: record count 21, 10 rows, 7 columns.
+  using R = ScrollRequest;
+  const std::vector<std::tuple<char, int16_t, R, int, int>> requests{
+      {'V', 0, R::LineUp, 0, 0},     {'V', 19, R::LineDown, 0, 19},    {'V', 5, R::PageUp, 0, 0},
+      {'V', 15, R::PageUp, 0, 5},    {'V', 10, R::PageDown, 0, 20},    {'V', 15, R::PageDown, 0, 9},
+      {'V', 19, R::PageDown, 0, 19}, {'V', 3, R::ThumbPosition, 7, 7}, {'V', 3, R::ThumbTrack, 7, 3},
+      {'V', 12, R::Top, 0, 0},       {'V', 0, R::Bottom, 0, 10},       {'H', 3, R::PageUp, 0, 2},
+      {'H', 6, R::LineDown, 0, 6},   {'H', 1, R::Top, 0, 0},           {'H', 1, R::Bottom, 0, 6}};
+  for (auto [axis, from, request, thumb, expected] : requests) {
+    state_.topRecord = from, state_.firstColumn = from;
+    const int target = axis == 'V' ? VerticalScrollTarget(state_, int(request), thumb)
+                                   : HorizontalScrollTarget(state_, int(request), thumb);
+    EXPECT_EQ(target, expected) << axis << from << " request " << int(request);
   }
   state_.rowHeight = kNotMeasured;
   EXPECT_EQ(std::pair(RowsAvailable(state_), HitTest(state_, 50, 100).area), std::pair(0, H::Title));
@@ -135,9 +129,7 @@ TEST_F(EditorTest, ClicksCommitFirstThenPickACellUnderThePointerOrToggleARecords
   EXPECT_EQ(std::pair(At(), PlaceCaretAt(state_).visible), std::pair(Cursor{2, 2}, false));
   Click(5, 0);
   EXPECT_EQ(At(), Cursor(5, 3)) << "the new-record row";
-  state_.firstColumn = 0, state_.topRecord = 6;
-  EXPECT_FALSE(PlaceCaretAt(state_).visible) << "record above the view";
-  state_.topRecord = 0;
+  state_.firstColumn = 0;
   Put(0, 0);
   Type("9/1/10", true);
   EXPECT_TRUE(Click(3, -1).cursorMoved);
@@ -146,63 +138,48 @@ TEST_F(EditorTest, ClicksCommitFirstThenPickACellUnderThePointerOrToggleARecords
   EXPECT_EQ(std::pair(Selected(), At()), std::pair(std::vector<int32_t>{0, 4}, Cursor{3, -1}));
   EXPECT_EQ(std::tuple(TypeCharacter(state_, '5', 1).beep, EditBackspace(state_), EditDeleteChar(state_)),
             std::tuple(true, 0, 0));
-  for (K key : {K::Left, K::Right, K::Next, K::Down}) Press(key);
+  for (K key : {K::Left, K::Right, K::Next, K::Down, K::Up, K::Down}) Press(key);
   EXPECT_EQ(At(), Cursor(4, -1)) << "only Up and Down move without a current cell";
-  Press(K::Up, 5);
-  EXPECT_EQ(At(), Cursor(0, -1));
 }
 
-TEST_F(EditorTest, CellsLoadAsShownAndOnlyModifiedOnesAreWrittenBack) {
-  Open(3, 'D',
-       [](fixtures::DatBuilder& d) { d.SetWord(1, 2, fixtures::kHugeWord).SetValue(0, 5, 123456792.f); });
-  state_.session.pending[3] = PendingValue{12.5f, 1};
+TEST_F(EditorTest, CellsLoadAsShownAndTypedTextsAreStoredOrAppendedOnceARecordIsComplete) {
+  Open(3, 'I', [](DatBuilder& d) { d.SetWord(1, 3, kHugeWord); });
   const std::vector<std::tuple<int, int, std::string>> loads{
-      {1, 0, "05/01/10"}, {1, 5, "2000.00"}, {1, 2, "0.00"}, {3, 2, ""}, {3, 3, "12.50"}};
+      {1, 0, "14/11/13"}, {1, 5, "2000.00"}, {1, 3, "0.00"}, {3, 2, ""}};  // a corrupt number as 0.00
   for (auto [record, column, text] : loads) {
     Put(record, column);
     EXPECT_EQ(std::pair(state_.editText, state_.caretPosition), std::pair(text, int16_t(text.size())));
   }
   state_.currentRecord = 4;
   EXPECT_EQ(LoadCellEdit(state_), 0) << "beyond the new-record row";
-  Put(1, 2);  // a corrupt number loads as 0.00
+  Put(1, 3);
   Press(K::Next);
-  EXPECT_EQ(Word(1, 2), fixtures::kHugeWord) << "leaving an untouched cell must not repair it";
-  Put(0, 5);
-  Type("1");
-  EXPECT_EQ(state_.editText, "123456792.00") << "a full text takes no more characters";
-  Type("\b\b\b"), Press(K::Next);
-  EXPECT_EQ(std::pair(At(), Word(0, 5)), std::pair(Cursor{0, 6}, MbfWord(123456792.f)));
-}
-
-TEST_F(EditorTest, TypedTextsAreStoredOrAppendedOnceARecordIsCompleteAndARefusalHoldsTheCursor) {
-  Open(3, 'I');
+  EXPECT_EQ(Word(1, 3), kHugeWord) << "leaving an untouched cell must not repair it";
   Put(2, 0);
   for (const char* text : {"5/3/12", "9:5:30", "15.25"}) Type(text, true), Press(K::Next);
   EXPECT_EQ(std::tuple(At(), Word(2, 0), Word(2, 1), Word(2, 2)),
             std::tuple(Cursor{2, 3}, MbfWord(StoredDate(2012, 3, 5)), MbfWord(90530.f), MbfWord(15.25f)));
-  for (auto [column, typed] : {std::pair{0, "31/2/10"}, {1, "9:60:00"}}) {
-    Put(1, column);
-    const std::string loaded = state_.editText;
-    const uint32_t before = Word(1, column);
-    Type(typed, true);
-    for (K key : {K::Next, K::Right, K::Down, K::Up})
-      EXPECT_FALSE(PressKey(state_, key).cursorMoved) << typed;
-    EXPECT_FALSE(Click(0, 3).cursorMoved || Click(0, -1).cursorMoved);
-    EXPECT_EQ(std::tuple(At(), state_.editText, Selected().size()), std::tuple(Cursor{1, column}, typed, 0u));
-    Press(K::Escape);
-    EXPECT_EQ(state_.editText, loaded);
-    Press(K::Next);
-    EXPECT_EQ(std::pair(At(), Word(1, column)), std::pair(Cursor{1, column + 1}, before)) << typed;
-  }
+  Put(1, 0);  // a refused date holds the cursor until Escape
+  const std::string loaded = state_.editText;
+  const uint32_t before = Word(1, 0);
+  Type("31/2/10", true);
+  for (K key : {K::Next, K::Right, K::Down, K::Up}) EXPECT_FALSE(PressKey(state_, key).cursorMoved);
+  EXPECT_FALSE(Click(0, 3).cursorMoved || Click(0, -1).cursorMoved);
+  EXPECT_EQ(std::tuple(At(), state_.editText, Selected().size()), std::tuple(Cursor{1, 0}, "31/2/10", 0u));
+  Press(K::Escape);
+  EXPECT_EQ(state_.editText, loaded);
+  Press(K::Next);
+  EXPECT_EQ(std::pair(At(), Word(1, 0)), std::pair(Cursor{1, 1}, before));
   Put(3, 0);  // the new-record row
   for (const char* text : {"16/11/13", "10:0:0", "22.5"}) Type(text), Press(K::Next);
   Press(K::Up), Press(K::Down);
-  EXPECT_EQ(std::pair(At(), RecordsOnDisk()), std::pair(Cursor{3, 3}, 3)) << "a partly typed record waits";
+  EXPECT_EQ(std::pair(At(), DataRecordCount(state_.session)), std::pair(Cursor{3, 3}, 3))
+      << "a partly typed record waits";
   Put(3, 2);
   EXPECT_EQ(state_.editText, "22.50");
   Put(3, 3);
   for (const char* text : {"19", "21", "20", "7"}) Type(text), Press(K::Next);
-  EXPECT_EQ(std::tuple(At(), RecordsOnDisk(), Word(3, 0), Word(3, 2), Word(3, 6)),
+  EXPECT_EQ(std::tuple(At(), DataRecordCount(state_.session), Word(3, 0), Word(3, 2), Word(3, 6)),
             std::tuple(Cursor{4, 0}, 4, MbfWord(StoredDate(2013, 11, 16)), MbfWord(22.5f), MbfWord(7.f)));
 }
 
@@ -232,14 +209,13 @@ TEST_F(EditorTest, EachColumnTakesOnlyItsCharactersAtTheCaret) {
   EXPECT_EQ(EditBackspace(state_), 0) << "nothing before the caret";
 }
 
-TEST_F(EditorTest, KeysMoveTheCursorAndTheViewFollowsOneRowAtATime) {
+TEST_F(EditorTest, KeysAndRecordCommandsMoveTheCursorAndTheViewFollows) {
   Open(30);  // record 30 is the new-record row
   const std::vector<std::tuple<Cursor, K, Cursor>> moves{
-      {{2, 3}, K::Next, {2, 4}},    {{1, 6}, K::Next, {2, 0}},   {{29, 6}, K::Right, {30, 0}},
-      {{30, 6}, K::Right, {30, 0}}, {{30, 6}, K::Next, {30, 0}}, {{2, 0}, K::Left, {1, 6}},
-      {{0, 0}, K::Left, {0, 6}},    {{1, 4}, K::Left, {1, 3}},   {{1, 1}, K::Left, {1, 0}},
-      {{0, 2}, K::Up, {0, 2}},      {{2, 2}, K::Up, {1, 2}},     {{29, 5}, K::Down, {30, 5}},
-      {{30, 5}, K::Down, {30, 5}}};
+      {{2, 3}, K::Next, {2, 4}},   {{1, 6}, K::Next, {2, 0}},  {{29, 6}, K::Right, {30, 0}},
+      {{30, 6}, K::Next, {30, 0}}, {{2, 0}, K::Left, {1, 6}},  {{0, 0}, K::Left, {0, 6}},
+      {{1, 4}, K::Left, {1, 3}},   {{0, 2}, K::Up, {0, 2}},    {{2, 2}, K::Up, {1, 2}},
+      {{29, 5}, K::Down, {30, 5}}, {{30, 5}, K::Down, {30, 5}}};
   for (auto [from, key, to] : moves) {
     Put(from.first, from.second);
     if (key == K::Left) state_.caretPosition = 0;
@@ -248,10 +224,8 @@ TEST_F(EditorTest, KeysMoveTheCursorAndTheViewFollowsOneRowAtATime) {
   }
   Put(1, 1);  // "11.00"
   EXPECT_TRUE(PressKey(state_, K::Left).cursorMoved) << "the caret moved";
-  Press(K::Left);
+  Press(K::Left, 2), Press(K::Right);
   EXPECT_EQ(std::pair(At(), state_.caretPosition), std::pair(Cursor{1, 1}, int16_t{3}));
-  Press(K::Right, 3);
-  EXPECT_EQ(At(), Cursor(1, 2)) << "at the end Right goes to the next cell";
   state_.topRecord = 5, state_.firstColumn = 3;
   Put(14, 3);  // the last whole row
   Press(K::Down, 2);
@@ -261,27 +235,8 @@ TEST_F(EditorTest, KeysMoveTheCursorAndTheViewFollowsOneRowAtATime) {
   state_.caretPosition = 0;
   Press(K::Left);
   EXPECT_EQ(std::tuple(topAfterDown, state_.topRecord, state_.firstColumn), std::tuple(7, 6, int16_t{2}));
-}
-
-TEST_F(EditorTest, ScrollRequestsMoveTheTopRecordAndFirstColumnWithinBounds) {
-  Open(20);  // record count 21, 10 rows, 7 columns
-  using R = ScrollRequest;
-  const std::vector<std::tuple<char, int16_t, R, int, int>> requests{
-      {'V', 0, R::LineUp, 0, 0},     {'V', 19, R::LineDown, 0, 19},    {'V', 5, R::PageUp, 0, 0},
-      {'V', 15, R::PageUp, 0, 5},    {'V', 10, R::PageDown, 0, 20},    {'V', 15, R::PageDown, 0, 9},
-      {'V', 19, R::PageDown, 0, 19}, {'V', 3, R::ThumbPosition, 7, 7}, {'V', 3, R::ThumbTrack, 7, 3},
-      {'V', 12, R::Top, 0, 0},       {'V', 0, R::Bottom, 0, 10},       {'H', 3, R::PageUp, 0, 2},
-      {'H', 6, R::LineDown, 0, 6},   {'H', 1, R::Top, 0, 0},           {'H', 1, R::Bottom, 0, 6}};
-  for (auto [axis, from, request, thumb, expected] : requests) {
-    state_.topRecord = from, state_.firstColumn = from;
-    const int target = axis == 'V' ? VerticalScrollTarget(state_, int(request), thumb)
-                                   : HorizontalScrollTarget(state_, int(request), thumb);
-    EXPECT_EQ(target, expected) << axis << from << " request " << int(request);
-  }
-}
-
-TEST_F(EditorTest, RecordCommandsLeaveTheCursorAndViewOnTheRecords) {
-  Open(30);
+  // The record commands leave the cursor and the view on the records.
+  state_.topRecord = 0, state_.firstColumn = 0;
   Put(0, 5);
   ASSERT_TRUE(GoToRecord(state_, 12));
   EXPECT_EQ(std::tuple(state_.topRecord, At(), state_.editText), std::tuple(12, Cursor{12, 5}, "13000.00"));
@@ -290,7 +245,7 @@ TEST_F(EditorTest, RecordCommandsLeaveTheCursorAndViewOnTheRecords) {
   EXPECT_FALSE(GoToRecord(state_, -1) || GoToRecord(state_, 31) || GoToRecord(state_, 5, 7));
   EXPECT_EQ(std::pair(At(), state_.firstColumn), std::pair(Cursor{21, 5}, int16_t{2})) << "field 2 into view";
   EXPECT_TRUE(GoToRecord(state_, 30)) << "the new-record row";
-  fixtures::ScriptedInteraction yes({true, true});
+  ScriptedInteraction yes({true, true});
   const std::vector<std::tuple<Cursor, std::vector<int32_t>, Cursor, std::string>> deletions{
       {{29, 1}, {28, 29}, {28, 1}, ""}, {{2, 1}, {5}, {2, 1}, "12.00"}};
   for (auto [cursor, deleted, after, text] : deletions) {
@@ -313,46 +268,33 @@ TEST_F(EditorTest, RecordCommandsLeaveTheCursorAndViewOnTheRecords) {
             std::tuple(16, 0, Cursor{0, 0}, int16_t{1}, std::string("04/01/10")));
 }
 
-TEST_F(EditorTest, GotoChecksTheTypedDateThenTheTimeUnlessOnlyTheDateIsWanted) {
+TEST_F(EditorTest, GotoSearchesTheTypedDateAndTimeAndOpensOnTheCurrentRecords) {
   std::vector<int> since1900;
   for (long year : {0, 49, 50, 99, -1, 100}) since1900.push_back(TypedYearSince1900(year));
   EXPECT_EQ(since1900, (std::vector{100, 149, 50, 99, -1, -1}));
   using G = GotoOutcome;
-  EXPECT_STREQ(GotoMessage(G::InvalidDate), "An invalid date was specified!");
-  EXPECT_STREQ(GotoMessage(G::InvalidTime), "An invalid time was specified!");
-  EXPECT_STREQ(GotoMessage(G::NotFound), "Not Found! Do you want to search for another date ?");
-  Open(10);  // 4 ... 13 Jan 2010
-  const std::vector<std::tuple<std::string, int, std::string, G, int>> daily{
-      {"8", 1, "10", G::Found, 4}, {"1", 1, "49", G::NotFound, -1}, {"31", 2, "10", G::InvalidDate, -1}};
-  for (auto [day, month, year, outcome, record] : daily) {
-    EXPECT_EQ(Search(day, month, year), std::pair(outcome, record)) << day << "/" << month << "/" << year;
+  const auto search = [&](const GotoInput& in, bool intraday) {  // minutes 15
+    const GotoResult r = SearchGoto(state_.session.file.Get(), state_.session.masterRecord, in, intraday);
+    return std::pair(r.outcome, r.record);
+  };
+  GotoInput f, none;
+  const auto read = [&](int32_t record, bool intraday, GotoInput* fields) {
+    return CurrentRecordFields(state_.session.file.Get(), state_.session.masterRecord, record, intraday,
+                               fields);
+  };
+  Open(8, 'I', [](DatBuilder& d) { d.SetValue(7, 0, 1001340); });  // record 7 in month 13
+  const std::vector<std::tuple<std::string, std::string, std::string, bool, G, int>> searches{
+      {"14", "13", "9", false, G::Found, 1},   {"15", "13", "23", true, G::Found, 4},
+      {"14", "49", "", true, G::NotFound, -1}, {"14", "13", "24", false, G::InvalidTime, -1},
+      {"14", "13", "24", true, G::Found, 0},   {"31", "13", "24", false, G::InvalidDate, -1}};
+  for (auto [day, year, hours, byDate, outcome, record] : searches) {
+    EXPECT_EQ(search({day, 11, year, hours, "15", "0", byDate}, true), std::pair(outcome, record))
+        << day << "/11/" << year << " " << hours;
   }
-  state_.session = EditorSession{};  // closes the daily file
-  Open(8, 'I');                      // 14 and 15 Nov 2013 at 09:00, 09:15, 09:30, 09:45
-  const std::vector<std::tuple<std::string, std::string, bool, G, int>> intraday{
-      {"14", "9", false, G::Found, 1},   {"15", "23", true, G::Found, 4},
-      {"16", "", true, G::NotFound, -1}, {"14", "24", false, G::InvalidTime, -1},
-      {"14", "24", true, G::Found, 0},   {"31", "24", false, G::InvalidDate, -1}};
-  for (auto [day, hours, byDate, outcome, record] : intraday) {
-    EXPECT_EQ(Search(day, 11, "13", hours.c_str(), byDate), std::pair(outcome, record))
-        << day << " " << hours;
-  }
-}
-
-TEST_F(EditorTest, GotoDialogsOpenWithTheCurrentRecordsDateAndTimeOrNothing) {
-  Open(3, 'I',
-       [](fixtures::DatBuilder& d) { d.SetValue(0, 0, StoredDate(2005, 3, 7)).SetValue(2, 0, 1001340); });
-  using Fields = std::tuple<bool, std::string, int, std::string, std::string, std::string>;
-  std::vector<Fields> opened;
-  for (auto [record, intraday] : {std::pair{1, true}, {0, false}, {2, false}, {3, true}}) {  // 2: month 13
-    GotoInput f;
-    const bool read =
-        CurrentRecordFields(state_.session.file.Get(), state_.session.masterRecord, record, intraday, &f);
-    opened.emplace_back(read, f.day, f.month, f.year, f.hours, f.minutes);
-  }
-  const Fields none{false, "", 0, "", "", ""};
-  EXPECT_EQ(opened, (std::vector<Fields>{
-                        {true, "14", 11, "13", "9", "15"}, {true, "7", 3, "5", "", ""}, none, none}));
+  EXPECT_FALSE(read(7, false, &none) || read(8, true, &none));  // 8: the new-record row
+  EXPECT_TRUE(read(1, true, &f));
+  EXPECT_EQ(std::tie(f.day, f.month, f.year, f.hours, f.minutes, none.day, none.month, none.hours),
+            std::tuple("14", 11, "13", "9", "15", "", 0, ""));
 }
 
 }  // namespace
