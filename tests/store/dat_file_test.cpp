@@ -224,6 +224,10 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
     for (int hour = 0; day <= 3 && hour < 24; hour += 6)
       midnight.push_back({StoredDate(2013, 11, day), StoredTime(hour, 0, 0), 1.1f, 1.2f, 1.0f, 1.15f, 500});
   }
+  Series dated = Series::Daily(19, 2005, 3, 1);  // 560 bytes: fit 16, 20 and 28
+  for (size_t i = 0; i < dated.bars.size(); ++i)
+    dated.bars[i].volume = StoredDate(2005, 3, 1) + float(i),
+    dated.bars[i].openInterest = StoredDate(2006, 1, 1) + float(i);
   const std::vector<Col> timedFive = {Col::Date, Col::Time, Col::High, Col::Low, Col::Close};
   DatBuilder garbage(24);
   for (int i = 0; i < 4; ++i) garbage.Values({120.5f, 3, 4, 5, 6, 7});
@@ -236,6 +240,7 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"empty", Bytes{}, 0xFFFF, 0},
       {"across the century", Series::Daily(30, 1999, 12, 15).Dat(6, 'D').Build(), 24, 0},
       {"small prices", smallPrices.Dat(7, 'D').Build(), 28, 0},
+      {"volumes and open interest like dates", dated.Dat(7, 'D').Build(), 28, 0},
       {"missing opens",
        rows(7, {{StoredDate(1985, 1, 2), 0, 2.33f, 2.33f, 2.33f, 446737.47f, 0},
                 {StoredDate(1985, 1, 3), 0, 2.32f, 2.32f, 2.32f, 549741.25f, 0}}),
