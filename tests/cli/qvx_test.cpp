@@ -22,8 +22,7 @@ namespace {
 
 using namespace fixtures;
 using nlohmann::json;
-using testing_support::ProgramRun;
-using testing_support::ReadBytes;
+using namespace testing_support;
 using Dirs = std::map<std::string, std::string>;
 namespace fs = std::filesystem;
 
@@ -38,7 +37,7 @@ ProgramRun Qvx(const std::string& line, const Dirs& dirs) {
       word = word.rfind(name, 0) == 0 ? dir + word.substr(name.size()) : word;
     args.push_back(word);
   }
-  return testing_support::RunProgram(QVX_PROGRAM, args);
+  return RunProgram(QVX_PROGRAM, args);
 }
 void Expect(const ProgramRun& run, int status, const std::string& out, const std::string& err,
             const std::string& line) {
@@ -110,9 +109,6 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
        {"find $D 1 15/01/96 10:00:00", 2, "", "qvx find: only intraday instruments are searched by time\n"},
        {"find $D 2 14/11/13 09:31:00", 0, "0\n", ""},
        {"find $D 2 14/11/13 25:00:00", 2, "", Message(18)},
-       {"no-such-command", 2, "", kAnyText},
-       {"show $D 0", 2, "", kAnyText},
-       {"show $D 1 --from -1", 2, "", kAnyText},
        {"--help", 0, kAnyText, ""}},
       {{"$D", Bare(dir)}});
 }
@@ -128,16 +124,14 @@ std::string Days(const std::string& path) {
   return days.substr(!days.empty());
 }
 
-// F1 holds days 1-5 with a stale header count and master date, so that a command that opened the
-// editor shows the write-back on close. In a: F1's days afterwards ("-": every file as built); in
-// b: "file:days" of another data file.
+// F1 holds days 1-5 with a stale header count and master date to show the write-back on close. In a: F1's
+// days afterwards ("-": every file as built); in b: "file:days" of another data file.
 TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
   const Call cases[] = {
       {"insert $D 1 0", 0, "", "", "1 1 2 3 4 5"},
       {"insert $D 1 6", 2, "", "qvx insert: R must lie between 0 and the new-record row, 5\n", "1 2 3 4 5"},
       {"insert $D 7 0", 2, "", Message(2), "-"},
       {"delete-records $D 1 0 2 4", 0, "", "", "2 4"},
-      {"delete-records $D 1 5 9", 2, "", Message(8), "1 2 3 4 5"},
       {"truncate $D 1 2 --after", 0, "", "", "1 2 3"},
       {"truncate $D 1 2 --before --include", 0, "", "", "4 5"},
       {"truncate $D 1 2", 2, "", "qvx truncate: give --after or --before\n", "-"},
@@ -154,9 +148,8 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
       {"split $D 1 1 $D/parts --mkdir --first-include", 0, "", "", "3 4 5", "parts/F1.DAT:1 2"},
       {"split $D 1 2 $D --leave-intact --last-include", 0, "", "", "1 2 3 4 5", "F3.DAT:3 4 5"},
   };
-  TempDir dir;
   for (const Call& c : cases) {
-    fs::remove_all(dir.Path("parts")), fs::remove(dir.Path("F2.DAT")), fs::remove(dir.Path("F3.DAT"));
+    TempDir dir;
     DatBuilder dat = DatBuilder::ForFields(5).HeaderCount(99);
     for (float day = 1; day <= 5; ++day)
       dat.Values({StoredDate(2010, 1, static_cast<int>(day)), day, day, day, day});
@@ -225,7 +218,6 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
            step.line);
     EXPECT_EQ(Listed(a) + " " + Listed(b), step.a + " " + step.b) << step.line;
   }
-  EXPECT_EQ(ReadBytes(scratch.Path("C/master")), Bytes(53, 0));
   // The options' records, in the dialogs' order (the selection's reversed): INSTR2, INSTR1, TICKS, ACME.
   const std::vector<Bytes> copied = ViewMaster(TakeSnapshot(b)).records;
   EXPECT_EQ(std::string(copied.at(0).begin() + 36, copied[0].begin() + 50), "NEWSYM        ");
@@ -233,43 +225,28 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
             std::vector<int>({'2', 4, 6, 'W'}));
 }
 
-// Without --prompt or an option's answer a question is No and nothing is read; a prompt takes y or
-// yes in any letter case, nothing else.
-TEST(QvxTest, AnswersComeFromOptionsThenTheTerminalElseNo) {
-  const struct {
-    const char* typed;
-    bool prompt, yes;
-  } cases[] = {{"y\n", false, false},
-               {"YES\n", true, true},
-               {"Yes \r\n", true, true},
-               {"yess\n", true, false},
-               {"", true, false}};
-  for (const auto& c : cases) {
-    std::istringstream in(c.typed);
+// Without --prompt a question no option answers is No and nothing is read; with it, y or yes in any case.
+TEST(QvxTest, APromptTakesYOrYesInAnyLetterCase) {
+  const std::vector<std::tuple<const char*, bool, bool>> cases{
+      {"y", false, false},   {"YES", true, true}, {"Yes \r\nno", true, true},
+      {"yess", true, false}, {"n", true, false},  {"", true, false}};
+  for (auto [typed, prompt, yes] : cases) {
+    std::istringstream in(typed);
     std::ostringstream out;
     qvx::TerminalInteraction ui(in, out);
-    ui.SetPrompt(c.prompt);
-    ui.SetAnswer("Set ?", true);
-    const bool answer = ui.AskYesNo("Q ?"), fixed = ui.AskYesNo("Set ?");
-    EXPECT_EQ(std::make_tuple(answer, fixed, out.str()),
-              std::make_tuple(c.yes, true, c.prompt ? "Q ? [y/n] " : ""))
-        << c.typed;
+    ui.SetPrompt(prompt);
+    const bool answer = ui.AskYesNo("Q ?");
+    EXPECT_EQ(std::pair(answer, out.str()), std::pair(yes, std::string(prompt ? "Q ? [y/n] " : ""))) << typed;
   }
 }
 
-class SampleTest : public ::testing::Test {
- protected:
-  void SetUp() override { Expect(Qvx("sample $S", dirs_), 0, "", "", "sample"); }
-  std::string At(const std::string& relative) const { return root_ + "/" + relative; }
-
-  TempDir dir_;
-  const std::string root_ = dir_.Path("sample");
-  const Dirs dirs_ = {{"$S", root_}, {"$T", Bare(dir_)}};
-};
-
-// FNV-1a over every path and byte of the tree: the same value natively and under Wine shows that the
-// tree depends on no platform (no library distributions, no libm); a deliberate change changes it too.
-TEST_F(SampleTest, WritesTheSameBytesOnEveryPlatformAndEveryRunIntoAPrunedTree) {
+// One scene over the sample tree: written, listed, checked, then tested and repaired directory by directory.
+TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
+  TempDir dir;
+  const std::string root = dir.Path("sample");
+  const Dirs dirs = {{"$S", root}, {"$T", Bare(dir)}};
+  Expect(Qvx("sample $S", dirs), 0, "", "", "sample");
+  // FNV-1a over every path and byte, the same natively and under Wine: the tree depends on no platform.
   uint64_t digest = 14695981039346656037ull;
   Snapshot tree;
   for (const sample::SampleFile& file : sample::GetSampleTree().files) {
@@ -278,73 +255,26 @@ TEST_F(SampleTest, WritesTheSameBytesOnEveryPlatformAndEveryRunIntoAPrunedTree) 
     tree[file.path] = file.bytes;
   }
   EXPECT_EQ(digest, 0xa11e2a3bc8ab8ddbull) << std::hex << digest;
-  EXPECT_TRUE(TakeSnapshot(root_) == tree);
-  testing_support::WriteBytes(At("Stocks/F6.DAT"), {1, 2, 3});
-  Expect(Qvx("sample $S/", dirs_), 0, "", "", "sample again");
-  EXPECT_TRUE(TakeSnapshot(root_) == tree) << "a rerun takes the missing data file away again";
-  // Data directories a few levels below directories without master; one whose name starts with a full
-  // stop is hidden.
-  std::istringstream listing(Qvx("tree $S", dirs_).out);
+  EXPECT_TRUE(TakeSnapshot(root) == tree);
+  WriteBytes(root + "/Stocks/F6.DAT", {1, 2, 3});
+  Expect(Qvx("sample $S/", dirs), 0, "", "", "sample again");
+  EXPECT_TRUE(TakeSnapshot(root) == tree) << "a rerun takes the missing data file away again";
+  // Data directories a few levels below directories without master; a name starting with "." is hidden.
+  std::istringstream listing(Qvx("tree $S", dirs).out);
   std::multiset<std::string> lines;
   for (std::string line; std::getline(listing, line);) lines.insert(line);
-  EXPECT_EQ(lines, (std::multiset<std::string>{(root_ + "\\").substr(0, 29), "  Stocks", "  Intraday",
+  EXPECT_EQ(lines, (std::multiset<std::string>{(root + "\\").substr(0, 29), "  Stocks", "  Intraday",
                                                "  Damaged", "    Data", "    Master", "    Header",
                                                "  Nested", "    a", "      b", "        c",
                                                "    Archive of International Equi", "  Empty"}))
       << "pruned, hidden, indented two blanks a level, cut to 29 characters";
-}
-
-TEST_F(SampleTest, IntegrityCommandsPrintSaveRepairAndExitAsDocumented) {
-  ExpectCalls({{"test-dat $S/Stocks/ 1", 0, "No Errors Found\n", ""},
-               {"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
-               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
-               {"test-master $S/Nested", 2, "", Message(22)},
-               {"test-master $S/Damaged/Header --report $T/no/r", 2, "", Bare(dir_) + "/no/r: " + Message(2)},
-               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
-               {"correct $S/Damaged/Master 3 2", 0, "", ""},
-               {"test-master $S/Damaged/Master --tests 2", 0, "No Errors Found\n", ""}},
-              dirs_);
-  // The printed report is the saved one with plain line ends.
-  for (const char* line :
-       {"test-dat $S/Damaged/Data 2 --report $T/r", "test-master $S/Damaged/Header --report $T/r"}) {
-    const ProgramRun run = Qvx(line, dirs_);
-    const Bytes bytes = ReadBytes(dir_.Path("r"));
-    std::string saved(bytes.begin(), bytes.end());
-    EXPECT_NE(saved.find("\n\r"), std::string::npos) << line;
-    saved.erase(std::remove(saved.begin(), saved.end(), '\r'), saved.end());
-    Expect(run, 1, saved, "", line);
-  }
-  const json dat = json::parse(Qvx("test-dat $S/Damaged/Data 1 --json", dirs_).out);
-  EXPECT_EQ(std::tie(dat["instrument"], dat["tests"], dat["findings"][0]),
-            std::make_tuple("CORRUPT NUMBERS", json({3, 2, 0, 9, 8, 1, 6, 7, 4, 5}),
-                            json::parse(R"({"record": 10, "column": 4, "column_name": "Close", "code": 0,
-                                            "code_name": "Corrupt Numbers"})")));
-  // Repairs make missing files only with --create, ask only with --prompt.
-  const ProgramRun repair = Qvx("test-master $S/Damaged/Master --tests 0,10 --repair --json", dirs_);
-  const json found = json::parse(repair.out)["findings"];
-  EXPECT_EQ(std::tie(repair.err, found.at(0)["repaired"], found.at(1)["code"], found[1]["repaired"]),
-            std::make_tuple("", false, 10, true));
-  EXPECT_FALSE(fs::exists(At("Damaged/Master/F1.DAT")));
-  Expect(Qvx("test-master $S/Damaged/Master --tests 0 --repair --create", dirs_), 1, kAnyText, "", "create");
-  EXPECT_TRUE(fs::exists(At("Damaged/Master/F1.DAT")));
-  // The terminal's answer (none: No) to the question --prompt asks.
-  const Snapshot before = TakeSnapshot(root_);
-  Expect(Qvx("test-master $S/Damaged/Header --repair --prompt", dirs_), 1, kAnyText,
-         "Too few files reported in directory, Correct ? [y/n] ", "prompt");
-  EXPECT_TRUE(TakeSnapshot(root_) == before);
-  Expect(Qvx("test-master $S/Damaged/Header --repair", dirs_), 1, kAnyText, "", "repair");
-  Expect(Qvx("test-master $S/Damaged/Header", dirs_), 0, "No Errors Found\n", "", "after the repair");
-}
-
-// Every data directory below the root, or the root itself: the summary and the JSON tell the same, and
-// nothing is changed.
-TEST_F(SampleTest, CheckFindsExactlyTheTablesDefects) {
-  fs::create_directory(At("Broken"));
-  testing_support::WriteBytes(At("Broken/master"), {1, 0, 1, 0});
-  const Snapshot before = TakeSnapshot(root_);
-  const ProgramRun summary = Qvx("check $S", dirs_), run = Qvx("check $S/ --json", dirs_);
-  EXPECT_EQ(std::make_pair(summary.status, run.status), std::make_pair(1, 1));
-  EXPECT_TRUE(TakeSnapshot(root_) == before);
+  // check: the summary and the JSON agree and nothing changes (which findings it makes is tests/integrity's).
+  fs::create_directory(root + "/Broken");
+  WriteBytes(root + "/Broken/master", {1, 0, 1, 0});
+  const Snapshot unchecked = TakeSnapshot(root);
+  const ProgramRun summary = Qvx("check $S", dirs), checked = Qvx("check $S/ --json", dirs);
+  EXPECT_EQ(std::make_pair(summary.status, checked.status), std::make_pair(1, 1));
+  EXPECT_TRUE(TakeSnapshot(root) == unchecked);
   auto row = [](std::string status, std::string directory, const std::string& counts) {
     status.resize(9, ' '), directory.resize(42, ' ');  // aligned by the longest directory
     return "\n" + status + directory + counts + "\n";
@@ -358,32 +288,51 @@ TEST_F(SampleTest, CheckFindsExactlyTheTablesDefects) {
             "4 data files not tested\n")}) {
     EXPECT_NE(("\n" + summary.out).find(line), std::string::npos) << line << "in\n" << summary.out;
   }
-  const json document = json::parse(run.out);
-  EXPECT_EQ(document["totals"], json::parse(R"({"directories": 9, "ok": 4, "with_defects": 4, "failed": 1,
+  EXPECT_EQ(json::parse(checked.out)["totals"],
+            json::parse(R"({"directories": 9, "ok": 4, "with_defects": 4, "failed": 1,
       "master_defects": 14, "dat_defects": 14, "untested_data_files": 4})"));
-  // "directory F<n> code" of a master defect, "directory F<n> record column code" of a DAT defect.
-  auto defect = [](const std::string& directory, auto... numbers) {
-    std::string text = directory;
-    for (int n : {static_cast<int>(numbers)...}) text += " " + std::to_string(n);
-    return text;
-  };
-  std::multiset<std::string> found, table;
-  for (const auto& d : sample::GetSampleTree().datDefects)
-    table.insert(defect(d.directory, d.fileNumber, d.record, d.column, d.code));
-  for (const auto& d : sample::GetSampleTree().masterDefects)
-    table.insert(defect(d.directory, d.fileNumber, d.code));
-  for (const json& d : document["directories"]) {
-    for (const json& m : d["master_findings"])
-      found.insert(defect(d["directory"], m["file_number"], m["code"]));
-    for (const json& file : d["data_files"]) {
-      for (const json& f : file["findings"])
-        found.insert(defect(d["directory"], file["file_number"], f["record"], f["column"], f["code"]));
-    }
-  }
-  EXPECT_EQ(found, table);
-  const ProgramRun sound = Qvx("check $S/Intraday --json", dirs_);
+  const ProgramRun sound = Qvx("check $S/Intraday --json", dirs);
   EXPECT_EQ(std::tie(sound.status, json::parse(sound.out)["directories"][0]["directory"]),
             std::make_tuple(0, "."));
+  // The integrity commands print, save, repair and exit as documented.
+  ExpectCalls({{"test-dat $S/Stocks/ 1", 0, "No Errors Found\n", ""},
+               {"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
+               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
+               {"test-master $S/Nested", 2, "", Message(22)},
+               {"test-master $S/Damaged/Header --report $T/no/r", 2, "", Bare(dir) + "/no/r: " + Message(2)},
+               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
+               {"correct $S/Damaged/Master 3 2", 0, "", ""},
+               {"test-master $S/Damaged/Master --tests 2", 0, "No Errors Found\n", ""}},
+              dirs);
+  // The printed report is the saved one with plain line ends.
+  for (const char* line :
+       {"test-dat $S/Damaged/Data 2 --report $T/r", "test-master $S/Damaged/Header --report $T/r"}) {
+    const ProgramRun run = Qvx(line, dirs);
+    const Bytes bytes = ReadBytes(dir.Path("r"));
+    std::string saved(bytes.begin(), bytes.end());
+    saved.erase(std::remove(saved.begin(), saved.end(), '\r'), saved.end());
+    Expect(run, 1, saved, "", line);
+  }
+  const json dat = json::parse(Qvx("test-dat $S/Damaged/Data 1 --json", dirs).out);
+  EXPECT_EQ(std::tie(dat["instrument"], dat["tests"], dat["findings"][0]),
+            std::make_tuple("CORRUPT NUMBERS", json({3, 2, 0, 9, 8, 1, 6, 7, 4, 5}),
+                            json::parse(R"({"record": 10, "column": 4, "column_name": "Close", "code": 0,
+                                            "code_name": "Corrupt Numbers"})")));
+  // Repairs make missing files only with --create, ask only with --prompt.
+  const ProgramRun repair = Qvx("test-master $S/Damaged/Master --tests 0,10 --repair --json", dirs);
+  const json found = json::parse(repair.out)["findings"];
+  EXPECT_EQ(std::tie(repair.err, found.at(0)["repaired"], found.at(1)["code"], found[1]["repaired"]),
+            std::make_tuple("", false, 10, true));
+  EXPECT_FALSE(fs::exists(root + "/Damaged/Master/F1.DAT"));
+  Expect(Qvx("test-master $S/Damaged/Master --tests 0 --repair --create", dirs), 1, kAnyText, "", "create");
+  EXPECT_TRUE(fs::exists(root + "/Damaged/Master/F1.DAT"));
+  // The terminal's answer (none: No) to the question --prompt asks.
+  const Snapshot before = TakeSnapshot(root);
+  Expect(Qvx("test-master $S/Damaged/Header --repair --prompt", dirs), 1, kAnyText,
+         "Too few files reported in directory, Correct ? [y/n] ", "prompt");
+  EXPECT_TRUE(TakeSnapshot(root) == before);
+  Expect(Qvx("test-master $S/Damaged/Header --repair", dirs), 1, kAnyText, "", "repair");
+  Expect(Qvx("test-master $S/Damaged/Header", dirs), 0, "No Errors Found\n", "", "after the repair");
 }
 
 }  // namespace
