@@ -1,56 +1,45 @@
 #include "fuzz_bodies.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "editor/editor_model.h"
 #include "integrity/dat_test.h"
 #include "integrity/error_list.h"
 #include "integrity/master_test.h"
 #include "primitives/dates.h"
-#include "primitives/mbf.h"
 #include "sample_data.h"
 #include "shell/command_line.h"
 #include "store/dat_probe.h"
 #include "store/record_search.h"
-#include "support/temp_dir.h"
+#include "support/fixtures.h"
 
 namespace fuzz {
 namespace {
 
-using testing_support::Bytes;
-using testing_support::ReadBytes;
-using testing_support::WriteBytes;
-
-// One scratch directory for the whole run, emptied before each input.
-const testing_support::TempDir& Fresh() {
-  static testing_support::TempDir scratch;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(scratch.Path(""), error))
-    std::filesystem::remove_all(entry.path(), error);
-  return scratch;
-}
+using namespace testing_support;
 
 const Bytes& SampleFile(const std::string& path) {
   static const Bytes none;
-  for (const sample::SampleFile& file : sample::GetSampleTree().files) {
-    if (file.path == path) return file.bytes;
-  }
-  return none;
+  const auto& files = sample::GetSampleTree().files;
+  const auto found = std::ranges::find(files, path, &sample::SampleFile::path);
+  return found != files.end() ? found->bytes : none;
 }
 
 // The report of a test: a list, or a notice and Close, never both.
 class Report : public ReportTarget {
  public:
-  explicit Report(bool master) : master_(master) {}
+  explicit Report(bool forMaster) : master(forMaster) {}
   void ErrorListReady(List* list) override {
     ++lists;
     for (const ListNode* node = list->first; node != nullptr; node = node->next) {
       const auto* entry = static_cast<const DATErrorEntry*>(node->item);
       keys.push_back(entry->recordNumber);
       for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
-        codes.push_back(master_ ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode);
-        if (!master_) columns.push_back(DATDefectOf(d)->columnIndex);
+        codes.push_back(master ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode);
+        if (!master) columns.push_back(DATDefectOf(d)->columnIndex);
       }
     }
     KillErrorList(list);
@@ -61,47 +50,30 @@ class Report : public ReportTarget {
   bool AskYesNo(const char* text) override {
     return std::string(text) == "File is an inconsistent size. Ignore ?";
   }
-  std::string Ending() const {
-    if ((lists == 1 && closes == 0 && notices == 0) || (lists == 0 && closes == 1 && notices == 1)) return "";
-    return "the report got " + std::to_string(lists) + " lists, " + std::to_string(notices) +
-           " notices and " + std::to_string(closes) + " closes";
-  }
+  bool EndedOnce() const { return lists + closes == 1 && closes == notices; }
 
+  const bool master;
   int lists = 0, closes = 0, notices = 0;
   std::vector<int32_t> keys, codes, columns;
-
- private:
-  bool master_;
-};
-
-class LineCounter : public InstrumentListBox {
- public:
-  void ResetContent() override { lines = 0; }
-  int AddString(const char*) override { return lines++; }
-  void SetItemData(int, int32_t) override {}
-  void SetHorizontalExtent(int) override {}
-  void SelectRange(int, int) override {}
-  void SetFocus() override {}
-  int lines = 0;
 };
 
 }  // namespace
 
 std::string MasterFile(const uint8_t* data, size_t size) {
-  const auto& dir = Fresh();
+  const TempDir dir;
   const Bytes master(data, data + size), &daily = SampleFile("Stocks/F1.DAT"),
                                          &intraday = SampleFile("Intraday/F1.DAT");
   WriteBytes(dir.Path("master"), master);
   WriteBytes(dir.Path("F1.DAT"), daily);
   WriteBytes(dir.Path("F2.DAT"), intraday);
   WriteBytes(dir.Path("F1.DOP"), SampleFile("Stocks/F1.DOP"));
-  LineCounter box;
+  fixtures::RecordingListBox box;
   ListInstruementsInDirectory(box, dir.Dir().c_str());
-  if (static_cast<size_t>(box.lines) > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
+  if (box.items.size() > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
     return "the listing shows more lines than master has records";
   Report report(true);
   TestMasterFile(dir.Dir().c_str(), report, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
-  if (std::string ending = report.Ending(); !ending.empty()) return "master test: " + ending;
+  if (!report.EndedOnce()) return "the master test gave not one list, nor one notice with Close";
   if (!report.codes.empty()) RepairMasterError(dir.Dir().c_str(), report.keys.back(), report.codes.back());
   if (ReadBytes(dir.Path("F1.DAT")) != daily || ReadBytes(dir.Path("F2.DAT")) != intraday)
     return "a repair changed an existing data file";
@@ -112,7 +84,7 @@ std::string MasterFile(const uint8_t* data, size_t size) {
 }
 
 std::string DataFile(const uint8_t* data, size_t size) {
-  const auto& dir = Fresh();
+  const TempDir dir;
   MasterRecord record{};
   std::memcpy(record.raw, data, std::min<size_t>(size, kMasterRecordSize));
   const Bytes dat(data + std::min<size_t>(size, kMasterRecordSize), data + size);
@@ -126,29 +98,21 @@ std::string DataFile(const uint8_t* data, size_t size) {
 
   Report report(false);
   TestDATFile(dir.Dir().c_str(), report, kDATDialogOrder, kDATTestCount, record);
-  if (std::string ending = report.Ending(); !ending.empty()) return "DAT test: " + ending;
+  if (!report.EndedOnce()) return "the DAT test gave not one list, nor one notice with Close";
   const int32_t length = record.RecordLength();
   const int64_t wholeRecords = length > 0 ? static_cast<int64_t>(dat.size()) / length - 1 : 0;
-  for (int32_t key : report.keys) {
-    if (key < 0 || key >= wholeRecords) return "the DAT test reported record " + std::to_string(key);
-  }
-  for (int32_t code : report.codes) {
-    if (code < 0 || code > 9) return "the DAT test reported code " + std::to_string(code);
-  }
-  for (int32_t column : report.columns) {
-    if (column >= std::min<int>(record.FieldCount(), kMaxFields))
-      return "a defect on column " + std::to_string(column);
-  }
-  const uint16_t probed = AscertainRecordLength(dir.Dir().c_str(), n);
-  if (probed != RecordLengthOfContents(dat)) return "the record length of the file and of its bytes differ";
-  if (probed != kUnknownRecordLength && (probed < 16 || probed > 32 || probed % 4 != 0))
-    return "record length " + std::to_string(probed);
+  if (std::ranges::any_of(report.keys, [&](int32_t key) { return key < 0 || key >= wholeRecords; }))
+    return "the DAT test reported a record the file does not hold";
+  const int fields = std::min<int>(record.FieldCount(), kMaxFields);
+  if (std::ranges::any_of(report.columns, [&](int32_t column) { return column >= fields; }))
+    return "the DAT test reported a defect on a column the file does not have";
+  if (AscertainRecordLength(dir.Dir().c_str(), n) != RecordLengthOfContents(dat))
+    return "the record length of the file and of its bytes differ";
   if (const int intraday = IsIntra(dir.Dir().c_str(), n); intraday != 0 && intraday != 1)
     return "IsIntra gave " + std::to_string(intraday);
   {
     EditorState state;
-    Report ui(false);
-    if (OpenEditorSession(&state.session, dir.Dir().c_str(), n, ui)) {
+    if (OpenEditorSession(&state.session, dir.Dir().c_str(), n, report)) {
       for (int32_t r = 0; r < std::min<int32_t>(DataRecordCount(state.session), 300); ++r) {
         for (int c = 0; c < FieldCount(state); ++c) {
           state.currentRecord = r;
@@ -170,8 +134,6 @@ std::string DataFile(const uint8_t* data, size_t size) {
       if (const int32_t timed = GetRecordNumberFromDateTime(file, record, 1, 1, 110, 12, 0, 0);
           timed < -1 || timed > lastSearched(8))
         return "date and time search gave " + std::to_string(timed);
-      int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
-      GetDateTime(file, record, 0, &day, &month, &year, &hour, &minute, &second);
     }
   }
   if (ReadBytes(datPath) != dat || ReadBytes(dir.Path("master")) != master) return "reading changed a file";
@@ -180,38 +142,23 @@ std::string DataFile(const uint8_t* data, size_t size) {
 
 std::string DateTimeText(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  if (const float date = MakeDateFromString(text.c_str()); date != -1.0f) {
-    if (!IsValidFloatDate(date)) return "a typed date that is not valid";
-    if (MakeDateFromString(StrDate(date)) != date)
-      return std::string("the date ") + StrDate(date) + " does not read back";
-  }
-  if (const float time = MakeTimeFromString(text.c_str()); time != -1.0f) {
-    if (!IsValidFloatTime(time)) return "a typed time that is not valid";
-    if (MakeTimeFromString(StrTime(time)) != time)
-      return std::string("the time ") + StrTime(time) + " does not read back";
-  }
+  if (const float date = MakeDateFromString(text.c_str());
+      date != -1.0f && (!IsValidFloatDate(date) || MakeDateFromString(StrDate(date)) != date))
+    return std::string("the typed date ") + StrDate(date) + " is not valid or does not read back";
+  if (const float time = MakeTimeFromString(text.c_str());
+      time != -1.0f && (!IsValidFloatTime(time) || MakeTimeFromString(StrTime(time)) != time))
+    return std::string("the typed time ") + StrTime(time) + " is not valid or does not read back";
   if (size < 4) return "";
+  // Any stored bits: a valid date or time shows a text that types back to it.
   float value = 0;
-  uint32_t word = 0;
   std::memcpy(&value, data, sizeof value);
-  std::memcpy(&word, data, sizeof word);
-  int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
-  const int valid = ExtractDate(value, &day, &month, &year);
-  if (valid != IsValidFloatDate(value)) return "ExtractDate and IsValidFloatDate disagree";
-  float again = 0;
-  int16_t d2 = 0, m2 = 0, y2 = 0;
-  if (valid && (!MakeDate(&again, day, month, year) || !ExtractDate(again, &d2, &m2, &y2) || d2 != day ||
-                m2 != month || y2 != year))
-    return "a valid date's parts do not make the same date";
-  ExtractTime(value, &hour, &minute, &second);
-  if (IsValidTime(hour, minute, second) != IsValidFloatTime(value))
-    return "ExtractTime and IsValidFloatTime disagree";
-  if (std::strlen(StrDate(value)) > 23 || std::strlen(StrTime(value)) > 23) return "a text form overran";
-  const float stored = MBF_IEEE(word);
-  if (stored != kCorruptNumber && !(stored >= 0.0f && stored <= kMbfCeiling))
-    return "MBF_IEEE gave a value out of range";
-  if (stored >= 0.0f && MBF_IEEE(IEEE_MBF(stored)) != stored)
-    return "an MBF value does not survive a round trip";
+  int16_t day = 0, month = 0, year = 0, typedDay = 0, typedMonth = 0, typedYear = 0;
+  if (ExtractDate(value, &day, &month, &year) &&
+      (!ExtractDate(MakeDateFromString(StrDate(value)), &typedDay, &typedMonth, &typedYear) ||
+       typedDay != day || typedMonth != month || typedYear % 100 != year % 100))
+    return std::string("the stored date ") + StrDate(value) + " does not type back";
+  if (IsValidFloatTime(value) && MakeTimeFromString(StrTime(value)) == -1.0f)
+    return std::string("the stored time ") + StrTime(value) + " does not type back";
   return "";
 }
 
@@ -220,73 +167,49 @@ std::string CommandLine(const uint8_t* data, size_t size) {
   const auto has = [&](std::string_view token) { return line.find(token) != std::string_view::npos; };
   if (IsUtilityCommandLine(line) != (has("AUTOTEST") && (has("TESTDAT") || has("TESTMASTER"))))
     return "the utility-mode decision disagrees with the tokens";
+  // The path part is the text between the quotes after the first PATH:".
   const PathPart path = ExtractTestPath(line);
-  const size_t token = line.find("PATH:\"");
-  if (path.status == PathPartStatus::kFound) {
-    if (token == std::string_view::npos || path.directory.empty() || path.directory.back() != '\\')
-      return "a found path part without its token or its backslash";
-    const std::string inner = path.directory.substr(0, path.directory.size() - 1);
-    if (inner.find('"') != std::string::npos || line.substr(token + 6, inner.size() + 1) != inner + "\"")
-      return "the path part is not the quoted text";
-    const std::optional<std::string> browse = ExtractBrowsePath(line);
-    if (inner.empty() == browse.has_value()) return "browse path and test path disagree";
-    if (browse && (browse->back() != '\\' || browse->rfind(inner, 0) != 0))
-      return "a browse path not ending in one backslash";
-  } else if ((path.status == PathPartStatus::kMissing) != (token == std::string_view::npos) ||
-             (token != std::string_view::npos && line.find('"', token + 6) != std::string_view::npos)) {
-    return "a path part reported missing or unclosed wrongly";
-  }
+  const size_t token = line.find("PATH:\""), npos = std::string_view::npos;
+  const size_t close = token == npos ? npos : line.find('"', token + 6);
+  if (path.status != (token == npos   ? PathPartStatus::kMissing
+                      : close == npos ? PathPartStatus::kNoClosingQuote
+                                      : PathPartStatus::kFound))
+    return "the path part reported missing, unclosed or found wrongly";
+  if (path.status == PathPartStatus::kFound &&
+      path.directory != std::string(line.substr(token + 6, close - token - 6)) + "\\")
+    return "the path part is not the quoted text";
+  // The file number: the digits after the first FILE:, when they fit 15 bits.
   const FilePart file = ExtractFileNumber(line);
   const size_t fileToken = line.find("FILE:");
-  if (file.present != (fileToken != std::string_view::npos)) return "FILE: reported wrongly";
+  if (file.present != (fileToken != npos)) return "FILE: reported wrongly";
   if (!file.present) return "";
-  long long number = 0;
-  size_t digits = 0;
-  for (size_t at = fileToken + 5; at < line.size() && line[at] >= '0' && line[at] <= '9' && number <= 32767;
-       ++at, ++digits)
-    number = number * 10 + (line[at] - '0');
-  const bool fits = digits > 0 && number <= 32767;
-  if (fits != file.fileNumber.has_value() || (fits && *file.fileNumber != number))
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(line.data() + fileToken + 5, line.data() + line.size(), number);
+  const bool fits = error == std::errc() && number <= 32767;
+  if (fits != file.fileNumber.has_value() || (fits && *file.fileNumber != static_cast<int>(number)))
     return "the file number is not the digits after FILE:";
   return "";
 }
 
 std::map<std::string, std::vector<uint8_t>> SampleSeeds(const std::string& target) {
   std::map<std::string, Bytes> seeds;
-  const auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
-  const sample::SampleTree& tree = sample::GetSampleTree();
-  for (const sample::SampleFile& file : tree.files) {
+  for (const sample::SampleFile& file : sample::GetSampleTree().files) {
     const size_t slash = file.path.find('/');
     const std::string directory = file.path.substr(0, slash), name = file.path.substr(slash + 1);
     if (target == "master" && name == "master") seeds[directory] = file.bytes;
-    int number = 0;
-    if (target != "datafile" || std::sscanf(name.c_str(), "F%d.DA", &number) != 1 ||
-        name != "F" + std::to_string(number) + ".DAT")
-      continue;
+    if (target != "datafile" || !name.starts_with('F') || !name.ends_with(".DAT")) continue;
+    const int number = std::atoi(name.c_str() + 1);
     // The data file behind its own master record, cut to 60 records: enough
     // for every test of a record and its predecessor, quick to run.
     const Bytes& master = SampleFile(directory + "/master");
     for (size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
       if (master[at] != number) continue;
-      Bytes seed(master.begin() + static_cast<long>(at),
-                 master.begin() + static_cast<long>(at + kMasterRecordSize));
+      Bytes& seed = seeds[directory + "_" + name];
+      seed.assign(&master[at], &master[at] + kMasterRecordSize);
       const size_t keep = std::min(file.bytes.size(), std::max<size_t>(master[at + 3], 1) * 61);
-      seed.insert(seed.end(), file.bytes.begin(), file.bytes.begin() + static_cast<long>(keep));
-      seeds[directory + "_" + name] = seed;
+      seed.insert(seed.end(), file.bytes.data(), file.bytes.data() + keep);
       break;
     }
-  }
-  if (target == "datetime") {
-    for (const char* typed :
-         {"4/1/10", "31/12/99", "29/2/00", "29/02/01", "1/1/49", "1/1/50", "23:59:59", "9:5:0", "  7/ 8/ 9",
-          "12/13/14", "00:00:60", "1//", "::", "\x48\x4a\x86\x49", "\x40\x4a\x06\x95"})
-      seeds[std::string("typed_") + std::to_string(seeds.size())] = text(typed);
-  }
-  if (target == "commandline") {
-    for (const char* line : {"quorvex.exe AUTOTEST TESTDAT PATH:\"C:\\DATA\\STOCKS\" FILE:12",
-                             "AUTOTEST TESTMASTER PATH:\"Z:\\tmp\\x\\\"",
-                             "AUTOTEST PATH:\"unclosed FILE:99999", "FILE:0007 PATH:\"\" TESTDAT", ""})
-      seeds["line_" + std::to_string(seeds.size())] = text(line);
   }
   return seeds;
 }

@@ -1,6 +1,5 @@
-// A libFuzzer program over one fuzz body, named by QUORVEX_FUZZ_BODY. A broken
-// rule aborts with its description, which libFuzzer reports as a crash and
-// keeps the input of.
+// A libFuzzer program over the fuzz body QUORVEX_FUZZ_BODY: a broken rule
+// aborts with its description, and libFuzzer keeps the input as a crash.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

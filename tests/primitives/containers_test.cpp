@@ -143,33 +143,26 @@ TEST(Memory, BlocksAreZeroFilledAndOnlyTheNamedAllocationFails) {
 }
 
 TEST(TextFields, TrimPadAndCount) {
-  const struct {
-    std::string field;  // width characters, then a spare byte and a sentinel
-    std::string trimmed;
-  } trims[] = {{"ABC             ", "ABC"},
-               {"                ", ""},
-               {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
-               {"ABC\t  ", "ABC\t"},
-               {std::string("AB\0  ", 5), "AB"}};
-  for (const auto& c : trims) {
-    std::string field = c.field + "?!";
-    EXPECT_EQ(RTrim(field.data(), static_cast<int>(c.field.size())), 1);
-    EXPECT_STREQ(field.c_str(), c.trimmed.c_str());
+  // The field (width characters, then a spare byte and a sentinel), trimmed.
+  const std::pair<std::string, const char*> trims[] = {{"ABC             ", "ABC"},
+                                                       {"                ", ""},
+                                                       {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
+                                                       {"ABC\t  ", "ABC\t"},
+                                                       {std::string("AB\0  ", 5), "AB"}};
+  for (const auto& [width, trimmed] : trims) {
+    std::string field = width + "?!";
+    EXPECT_EQ(RTrim(field.data(), static_cast<int>(width.size())), 1);
+    EXPECT_STREQ(field.c_str(), trimmed);
     EXPECT_EQ(field.back(), '!') << "nothing written beyond the spare byte";
   }
-  char text[20];
-  std::memset(text, '#', sizeof text);
-  std::strcpy(text, "ABC");
+  char text[] = "ABC\0################";
   EXPECT_EQ(RPad(text, 14), 1);
   EXPECT_EQ(std::string(text, 15), "ABC           #") << "blanks up to the width, no terminator";
   char full[] = "ABCDEFGHIJKLMN";
   RPad(full, 14);
   EXPECT_STREQ(full, "ABCDEFGHIJKLMN");
-  EXPECT_EQ(IsBlankOnly("   "), 1);
-  EXPECT_EQ(IsBlankOnly(""), 1);
-  EXPECT_EQ(IsBlankOnly(" X"), 0);
-  EXPECT_EQ(IsBlankOnly("\t"), 0);
-  EXPECT_EQ(CountOccurences("15/01/96", '/'), 2);
+  for (const auto& [candidate, blank] : {std::pair{"   ", 1}, {"", 1}, {" X", 0}, {"\t", 0}})
+    EXPECT_EQ(IsBlankOnly(candidate), blank) << candidate;
   EXPECT_EQ(CountOccurences("aAa", 'a'), 2);
   EXPECT_EQ(CountOccurences("a/b", '\0'), 0);
 }

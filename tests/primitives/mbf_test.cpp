@@ -1,7 +1,5 @@
-// The MBF conversion: worked values from real files, the reader's screening
-// of corrupt numbers, and sweeps over the whole float range. Compiled with
-// optimisation: each sweep is one tight pass counting mismatches, so a failure
-// reports the count and the first offending pattern.
+// The MBF conversion: worked values, the screening of corrupt numbers, and
+// sweeps over the float range (optimised: each counts its mismatches).
 #include "primitives/mbf.h"
 
 #include <gtest/gtest.h>
@@ -20,57 +18,44 @@ float Read(const Bytes4& bytes) {
 }
 
 TEST(Mbf, WorkedValuesWriteTheirBytesAndReadBackExactly) {
-  const struct {
-    float value;
-    Bytes4 bytes;
-  } cases[] = {
+  const std::pair<float, Bytes4> cases[] = {
       {1.0f, {0x00, 0x00, 0x00, 0x81}},
       {0.5f, {0x00, 0x00, 0x00, 0x80}},
       {100.0f, {0x00, 0x00, 0x48, 0x87}},
       {960115.0f, {0x30, 0x67, 0x6A, 0x94}},
-      {1100104.0f, {0x40, 0x4A, 0x06, 0x95}},
       {1000000000.0f, {0x28, 0x6B, 0x6E, 0x9E}},
       {std::numeric_limits<float>::denorm_min(), {0x01, 0x00, 0x00, 0x02}},
       {std::numeric_limits<float>::min(), {0x00, 0x00, 0x00, 0x03}},
       {0.0f, {0, 0, 0, 0}},
       {-0.0f, {0, 0, 0, 0}},
-      {-1.0f, {0x00, 0x00, 0x80, 0x81}},
-      {-2.0f, {0x00, 0x00, 0x80, 0x82}},
-  };
-  for (const auto& c : cases) {
+      {-1.0f, {0x00, 0x00, 0x80, 0x81}}};
+  for (const auto& [value, bytes] : cases) {
     Bytes4 written{0xEE, 0xEE, 0xEE, 0xEE};
-    StoreMbfWord(written.data(), IEEE_MBF(c.value));
-    EXPECT_EQ(written, c.bytes) << c.value;
-    const float back = c.value < 0.0f ? kCorruptNumber : c.value == 0.0f ? 0.0f : c.value;
-    EXPECT_EQ(std::bit_cast<uint32_t>(Read(c.bytes)), std::bit_cast<uint32_t>(back)) << c.value;
+    StoreMbfWord(written.data(), IEEE_MBF(value));
+    EXPECT_EQ(written, bytes) << value;
+    const float back = value < 0.0f ? kCorruptNumber : value == 0.0f ? 0.0f : value;
+    EXPECT_EQ(std::bit_cast<uint32_t>(Read(bytes)), std::bit_cast<uint32_t>(back)) << value;
   }
-  EXPECT_EQ(LoadMbfWord(Bytes4{0x30, 0x67, 0x6A, 0x94}.data()), 0x946A6730u);
 }
 
 TEST(Mbf, ReadingScreensNegativesOverflowsAndTheCeiling) {
-  const struct {
-    Bytes4 bytes;
-    float expected;
-    const char* why;
-  } cases[] = {
-      {{0x00, 0x00, 0x00, 0x02}, 0.0f, "exponent byte 2, no fraction: IEEE zero"},
-      {{0x00, 0x00, 0x80, 0x00}, kCorruptNumber, "sign bit alone"},
-      {{0xFF, 0xFF, 0xFF, 0x90}, kCorruptNumber, "sign bit with a plausible magnitude"},
-      {{0x29, 0x6B, 0x6E, 0x9E}, kCorruptNumber, "the next float above the ceiling"},
-      {{0x00, 0x00, 0x00, 0xFF}, kCorruptNumber, "2^126, far above the ceiling"},
-      {{0x01, 0x00, 0x00, 0x00}, kCorruptNumber, "exponent byte 0 wraps to a huge value"},
-      {{0x00, 0x00, 0x00, 0x01}, kCorruptNumber, "exponent byte 1 wraps to infinity"},
-      {{0x01, 0x00, 0x00, 0x01}, kCorruptNumber, "exponent byte 1 with a fraction wraps to not-a-number"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Read(c.bytes), c.expected) << c.why;
+  EXPECT_EQ(Read({0x00, 0x00, 0x00, 0x02}), 0.0f) << "exponent byte 2, no fraction: IEEE zero";
+  const std::pair<Bytes4, const char*> corrupt[] = {
+      {{0x00, 0x00, 0x80, 0x00}, "sign bit alone"},
+      {{0xFF, 0xFF, 0xFF, 0x90}, "sign bit with a plausible magnitude"},
+      {{0x29, 0x6B, 0x6E, 0x9E}, "the next float above the ceiling"},
+      {{0x00, 0x00, 0x00, 0xFF}, "2^126, far above the ceiling"},
+      {{0x01, 0x00, 0x00, 0x00}, "exponent byte 0 wraps to a huge value"},
+      {{0x00, 0x00, 0x00, 0x01}, "exponent byte 1 wraps to infinity"},
+      {{0x01, 0x00, 0x00, 0x01}, "exponent byte 1 with a fraction wraps to not-a-number"}};
+  for (const auto& [bytes, why] : corrupt) EXPECT_EQ(Read(bytes), kCorruptNumber) << why;
   for (float value :
        {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
         std::numeric_limits<float>::quiet_NaN(), std::ldexp(1.0f, 127), std::numeric_limits<float>::max()})
     EXPECT_EQ(MBF_IEEE(IEEE_MBF(value)), kCorruptNumber) << value << " has no MBF form";
 }
 
-constexpr uint32_t kCeilingBits = 0x4E6E6B28u;  // 1,000,000,000.0f
-static_assert(std::bit_cast<uint32_t>(1000000000.0f) == kCeilingBits);
+constexpr uint32_t kCeilingBits = std::bit_cast<uint32_t>(1000000000.0f);
 
 TEST(MbfSweep, EveryNonNegativeFloatUpToTheCeilingRoundTrips) {
   uint64_t mismatches = 0;
