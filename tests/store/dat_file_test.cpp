@@ -241,6 +241,7 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
       {"across the century", Series::Daily(30, 1999, 12, 15).Dat(6, 'D').Build(), 24, 0},
       {"small prices", smallPrices.Dat(7, 'D').Build(), 28, 0},
       {"volumes and open interest like dates", dated.Dat(7, 'D').Build(), 28, 0},
+      {"one record, counted 0", DatBuilder::ForFields(6).Values({1001106, 49}).HeaderCount(0).Build(), 24, 0},
       {"missing opens",
        rows(7, {{StoredDate(1985, 1, 2), 0, 2.33f, 2.33f, 2.33f, 446737.47f, 0},
                 {StoredDate(1985, 1, 3), 0, 2.32f, 2.32f, 2.32f, 549741.25f, 0}}),
