@@ -23,10 +23,7 @@ const MasterEntry kDaily{.fileNumber = 1, .fieldCount = 6};
 const MasterEntry kIntra{.fileNumber = 1, .fieldCount = 7, .period = 'I'};
 const std::vector<int32_t> kAll(kDATDialogOrder, kDATDialogOrder + kDATTestCount);
 
-struct Edit {
-  int record, column;
-  uint32_t word;
-};
+using Edit = std::tuple<int, int, uint32_t>;  // record, column, stored word
 Edit V(int record, int column, float value) {
   return {record, column, MbfWord(value)};
 }
@@ -46,10 +43,8 @@ Bytes DataFile(const MasterEntry& entry, const std::vector<Edit>& edits, int rec
   columns.resize(
       std::clamp<size_t>(entry.recordLength.value_or(4 * entry.fieldCount) / 4, 1, columns.size()));
   DatBuilder dat = series.Dat(columns);
-  for (const Edit& edit : edits) dat.SetWord(edit.record, edit.column, edit.word);
-  Bytes bytes = dat.Build();
-  bytes.resize(bytes.size() + tail, 0xFF);
-  return bytes;
+  for (const auto& [record, column, word] : edits) dat.SetWord(record, column, word);
+  return dat.Append(Bytes(tail, 0xFF)).Build();
 }
 
 struct Case {
@@ -104,7 +99,6 @@ const Case kCases[] = {
     // Were Volume read past the 20-byte record, record 0's would be record 1's corrupt date.
     {"ShortRecords", {.fieldCount = 7, .recordLength = 20}, {{1, 0, kStoredMinusOne}}, {0}, {{1, 0, 0}}},
     {.name = "Intraday6", .entry = {.fieldCount = 6, .period = 'I'}, .codes = kAll, .notice = kUnknown},
-    {.name = "NineFields", .entry = {.fieldCount = 9}, .codes = kAll, .notice = kUnknown},
     {.name = "ThreeBytes", .entry = {.fieldCount = 6, .recordLength = 3}, .codes = kAll, .notice = kUnknown},
     {.name = "NoDataFile", .entry = {.fileNumber = 2, .fieldCount = 6}, .codes = kAll, .notice = kUnopened},
     // A block that cannot be read is read again record by record; the scan
@@ -114,24 +108,22 @@ const Case kCases[] = {
     {"RecordUnread", kDaily, kTwoBadDates, kAll, {{1, 6, 0}}, 3, 0, {1, 4, 5, 6}},
 };
 
-class DATChecks : public ::testing::TestWithParam<Case> {
- protected:
-  TempDir dir_;
-};
+class DATChecks : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DATChecks, FindsWhatTheEditsMadeAndWritesNothing) {
   const Case& c = GetParam();
+  TempDir dir;
   const Bytes bytes = DataFile(c.entry, c.edits, c.records, c.tail);
-  testing_support::WriteBytes(dir_.Path("F1.DAT"), bytes);
+  testing_support::WriteBytes(dir.Path("F1.DAT"), bytes);
   FaultScope faults;
   for (int n : c.failingReads) platform::FailNthCall(platform::Call::Read, n);
   Report report;
-  TestDATFile(dir_.Dir().c_str(), report, c.codes.data(), static_cast<int>(c.codes.size()), c.entry.Record());
+  TestDATFile(dir.Dir().c_str(), report, c.codes.data(), static_cast<int>(c.codes.size()), c.entry.Record());
   EXPECT_EQ(report.Found(false), c.found);
   EXPECT_EQ(report.events, (!c.notice.empty() ? std::vector<std::string>{c.notice, "close"}
                             : c.found.empty() ? integrity_testing::kNothingFound
                                               : std::vector<std::string>{"list"}));
-  EXPECT_EQ(testing_support::ReadBytes(dir_.Path("F1.DAT")), bytes);
+  EXPECT_EQ(testing_support::ReadBytes(dir.Path("F1.DAT")), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Defects, DATChecks, ::testing::ValuesIn(kCases),
