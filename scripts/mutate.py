@@ -19,7 +19,8 @@ records the outcome:
 score = (killed + timed out) / (killed + timed out + survived)
 
 The outcome of every mutant is written to <build>/mutants.txt; --ids reruns
-chosen mutants (for example the survivors of an earlier run).
+chosen mutants (for example the survivors of an earlier run); --list prints
+the drawn mutants with each mutated line.
 """
 
 import argparse
@@ -188,6 +189,13 @@ def portable_sources(build):
     return sorted(files)
 
 
+def mutated_line(m):
+    """The source line of a mutant as the mutant makes it."""
+    text = (ROOT / m["file"]).read_text()
+    text = text[:m["offset"]] + m["replacement"] + text[m["offset"] + m["length"]:]
+    return text.splitlines()[m["line"] - 1].strip()
+
+
 def all_mutants(files):
     mutants = []
     for rel in files:
@@ -293,6 +301,7 @@ def main():
     if args.list:
         for number, m in chosen:
             print(f"#{number:<4} {m['file']}:{m['line']}  {m['what']}")
+            print(f"      {mutated_line(m)}")
         return 0
 
     if not build_tree(build, args.jobs, 3600):
