@@ -1,0 +1,720 @@
+// The GUI's wiring under Wine, one scenario per window or dialog checking what the controls show, the message
+// boxes and the files on disk, with screenshots for a person to look at. The windows run in this process, the
+// frame built as the program builds it; the real program is also driven from outside, as another would.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <algorithm>
+#include <functional>
+#include <future>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "editor/editor_model.h"
+#include "editor/editor_window.h"
+#include "integrity/report_windows.h"
+#include "integrity/test_dialogs.h"
+#include "resource.h"
+#include "sample_data.h"
+#include "shell/frame_window.h"
+#include "shell/gdi_guards.h"
+#include "shell/remote_requests.h"
+#include "shell/shell_globals.h"
+#include "shell/startup.h"
+#include "shell/window_thunk.h"
+#include "store/master_file.h"
+#include "support/fixtures.h"
+#include "support/scenes.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+void Drain() {  // WM_QUIT is taken out: it would end the next modal loop
+  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);)
+    if (message.message != WM_QUIT) DispatchMessageA(&message);
+}
+
+// Dispatches this thread's messages until done() holds.
+testing::AssertionResult Pump(const std::string& what, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (Drain(); !done(); Drain()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return testing::AssertionFailure() << "timed out: " << what;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return testing::AssertionSuccess();
+}
+
+std::string Text(HWND window) {  // WM_GETTEXT works across processes
+  char text[2048] = {};
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+bool Is(HWND window, const char* className) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpiA(name, className) == 0;
+}
+
+// What a dialog's control shows: a check box "1" or "0", a list box its lines, each ended by '\n' (read in
+// UTF-16: all that another process's list box answers faithfully), others their text.
+std::string Item(HWND dialog, int id) {
+  const HWND control = GetDlgItem(dialog, id);
+  if (Is(control, "Button")) return std::to_string(IsDlgButtonChecked(dialog, id));
+  if (!Is(control, "ListBox")) return Text(control);
+  std::string lines;
+  for (WPARAM i = 0; i < WPARAM(SendMessageA(control, LB_GETCOUNT, 0, 0)); ++i) {
+    std::wstring line(512, L'\0');
+    line.resize(size_t(SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+    lines += std::string(line.begin(), line.end()) + "\n";
+  }
+  return lines;
+}
+
+// What a click delivers: a button's command, posted as a click's is; a control's notification, sent.
+void Click(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, WPARAM(id), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+void Notify(HWND dialog, int id, int code = BN_CLICKED) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+void Pick(HWND dialog, int list, int line, bool twice = false) {  // twice: a double-click
+  SendDlgItemMessageA(dialog, list, LB_SETCURSEL, WPARAM(line), 0);
+  Notify(dialog, list, LBN_SELCHANGE);
+  if (twice) Notify(dialog, list, LBN_DBLCLK);
+}
+
+using Items = std::vector<std::pair<int, std::string>>;  // control texts by identifier: shown or entered
+// Enters texts as a person would: a check box checked ("1") or cleared, a list's line selected (added to a
+// multiple selection), a combo box's entry chosen, anything else typed; then clicks button.
+void Enter(HWND dialog, const Items& entries, int button = 0) {
+  for (const auto& [id, text] : entries) {
+    const HWND control = GetDlgItem(dialog, id);
+    const bool list = Is(control, "ListBox");
+    const auto line = SendMessageA(control, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, WPARAM(-1),
+                                   reinterpret_cast<LPARAM>(text.c_str()));
+    if (Is(control, "Button"))
+      CheckDlgButton(dialog, id, text == "1" ? BST_CHECKED : BST_UNCHECKED);
+    else if (list && (GetWindowLongA(control, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0)
+      SendMessageA(control, LB_SETSEL, TRUE, line);
+    else if (list)
+      Pick(dialog, id, int(line));
+    else if (!Is(control, "ComboBox") || SendMessageA(control, CB_SETCURSEL, line, 0) == CB_ERR)
+      SetWindowTextA(control, text.c_str());  // an edit, or a combo box's edit: what is not in its list
+  }
+  if (button != 0) Click(dialog, button);
+}
+
+// Answers the dialogs this thread opens in order, each once (a box closing activates its dialog again): one
+// not expected next fails the test and is cancelled, as does an expectation never met.
+class Responder {
+ public:
+  Responder() : hook_(SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId())) { active = this; }
+  ~Responder() {
+    UnhookWindowsHookEx(hook_);
+    active = nullptr;
+    for (const auto& [caption, act] : expected_) ADD_FAILURE() << "never shown: " << caption;
+  }
+  // A dialog whose controls show `shown`: look (if any) examines it, the entries are entered, button clicked.
+  Responder& Dialog(std::string caption, Items shown, Items entries, int button,
+                    std::function<void(HWND)> look = {}) {
+    expected_.emplace_back(caption, [=, this](HWND dialog) {
+      for (const auto& [id, text] : shown) EXPECT_EQ(Item(dialog, id), text) << caption << ", " << id;
+      if (look) look(dialog);
+      Enter(last_ = dialog, entries, button);
+    });
+    return *this;
+  }
+  // A message box with this text: the stop icon and OK for IDOK, else the question icon (or icon) with Yes
+  // and No. Then the entries go into the dialog answered last, and again is clicked there.
+  Responder& Box(std::string text, int button, Items entries = {}, int again = 0, LPCSTR icon = nullptr) {
+    const HICON expected = LoadIconA(nullptr, icon ? icon : button == IDOK ? IDI_HAND : IDI_QUESTION);
+    expected_.emplace_back("Quorvex", [=, this](HWND box) {
+      const LRESULT shown = SendMessageA(FindWindowExA(box, nullptr, "Static", ""), STM_GETICON, 0, 0);
+      EXPECT_EQ(std::tuple(Item(box, 0xFFFF), shown, GetDlgItem(box, IDNO) == nullptr),
+                std::tuple(text, reinterpret_cast<LRESULT>(expected), button == IDOK))
+          << "the text, the icon (the static without text), OK alone or Yes and No";
+      Click(box, button);
+      if (again != 0) Enter(last_, entries, again);
+    });
+    return *this;
+  }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    // Answered in its modal loop, once (a property marks it); not the modeless reports (with a minimise box).
+    if (active && code == HCBT_ACTIVATE && Is(window, "#32770") && !GetPropA(window, "answered") &&
+        (GetWindowLongA(window, GWL_STYLE) & WS_MINIMIZEBOX) == 0) {
+      SetPropA(window, "answered", window);
+      SetTimer(window, 0x7E57, 0, Answer);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static void CALLBACK Answer(HWND dialog, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(dialog, timer);
+    const std::string caption = Text(dialog);
+    if (active == nullptr) return;
+    auto& next = active->expected_;
+    if (!next.empty() && next.front().first == caption) {
+      const auto act = std::move(next.front().second);
+      next.pop_front();
+      return act(dialog);
+    }
+    ADD_FAILURE() << "unexpected dialog \"" << caption << "\" " << Item(dialog, 0xFFFF) << "; expected "
+                  << (next.empty() ? "none" : next.front().first);
+    Click(dialog, GetDlgItem(dialog, IDNO) != nullptr ? IDNO : IDCANCEL);
+  }
+  static inline Responder* active = nullptr;
+  HHOOK hook_;
+  HWND last_ = nullptr;
+  std::deque<std::pair<std::string, std::function<void(HWND)>>> expected_;
+};
+
+// The frame built and maximised as the program does; at the end destroyed and the loop's clean-up run.
+struct Frame {
+  explicit Frame(const char* commandLine = "") {
+    DecideMode(commandLine);
+    RegisterWindowClasses(hInst = GetModuleHandleA(nullptr));
+    LoadFolderImages(hInst);
+    EXPECT_EQ(RegisterRemoteMessages(), 1);
+    accelerators = LoadModeMenus(hInst);
+    EXPECT_NE(CreateFrameWindow(hInst), nullptr);
+    ShowWindow(MDIFrame, SW_SHOWMAXIMIZED);
+    UpdateWindow(MDIFrame);
+  }
+  ~Frame() {
+    DestroyWindow(MDIFrame);
+    Drain();
+    CleanUpAfterLoop(hInst);
+    MDIFrame = MDIhwnd = nullptr;
+  }
+  HWND Active() const { return reinterpret_cast<HWND>(SendMessageA(MDIhwnd, WM_MDIGETACTIVE, 0, 0)); }
+  HACCEL accelerators;
+};
+
+// The sample tree in a scratch directory: Dir("Stocks") is "<root>\Stocks\", Path("Stocks/F1.DAT") native.
+struct Sample : testing_support::TempDir {
+  Sample() {
+    std::string error;
+    EXPECT_TRUE(sample::WriteSampleData(Path(""), &error)) << error;
+  }
+  std::string Dir(std::string sub = "") const { return TempDir::Dir() + (sub.empty() ? sub : sub + "\\"); }
+};
+
+// Saves the screen as <name>.bmp once two grabs 50 ms apart agree (the run ends making PNGs).
+void Shot(const std::string& name) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), size = width * height * 4;
+  BITMAPINFOHEADER info{sizeof info, width, height, 1, 32, BI_RGB, size, 0, 0, 0, 0};
+  const BITMAPFILEHEADER file{0x4D42, offset + size, 0, 0, offset};
+  testing_support::Bytes bmp(offset + size), previous;
+  std::memcpy(bmp.data(), &file, sizeof file);
+  std::memcpy(bmp.data() + sizeof file, &info, sizeof info);
+  EXPECT_TRUE(Pump("the screen to settle for " + name, [&] {
+    Sleep(50);
+    previous = bmp;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    DeleteObject(SelectObject(memory, bitmap));
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    DeleteDC(memory);
+    GetDIBits(screen, bitmap, 0, height, bmp.data() + offset, reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return bmp == previous;
+  }));
+  const auto directory = std::filesystem::absolute(QUORVEX_ARTIFACT_DIR);  // as Wine shows it: Z:\...
+  std::filesystem::create_directories(directory);
+  testing_support::WriteBytes((directory / (name + ".bmp")).string(), bmp);
+}
+
+// A key through the frame's translation, its modifiers in the key state (Ctrl+letter: a control character).
+void Type(const Frame& frame, WPARAM key, std::initializer_list<int> modifiers = {}) {
+  BYTE keys[256] = {}, none[256] = {};
+  for (int modifier : modifiers) keys[modifier] = 0x80;
+  SetKeyboardState(keys);
+  const bool control = keys[VK_CONTROL] != 0 && key >= 'A' && key <= 'Z', alt = keys[VK_MENU] != 0;
+  const UINT message = control ? WM_CHAR : alt ? WM_SYSCHAR : WM_KEYDOWN;
+  MSG typed{MDIFrame, message, control ? key - '@' : key, alt ? 0x20000001 : 1, 0, {}};
+  TranslateFrameMessage(typed, frame.accelerators);
+  SetKeyboardState(none);
+}
+
+TEST(Frame, EachModeHasItsMenusAndKeys) {
+  Sample sample;
+  // The dialog each key opens over a browser on Stocks (its first line selected) in each mode; null: nothing.
+  const std::tuple<WPARAM, std::initializer_list<int>, const char*, const char*> keys[] = {
+      {VK_F1, {}, "About Quorvex", "About Quorvex"},
+      {'O', {VK_CONTROL}, "Select Path", nullptr},
+      {VK_F8, {}, "Copy", nullptr},        // not among the utility keys
+      {VK_DELETE, {}, "Delete", nullptr},  // among them, but greyed in the utility bar: no command
+      {VK_RETURN, {}, nullptr, nullptr},   // opens an editor, interactive only
+  };
+  for (const bool utility : {false, true}) {
+    SCOPED_TRACE(utility ? "utility mode" : "interactive mode");
+    Frame frame(utility ? "AUTOTEST TESTMASTER" : "");
+    for (HMENU bar : {hMenuInit, hMenuFiler, hMenuEdit})
+      EXPECT_EQ(GetMenuState(bar, IDM_SELECT_PATH, MF_BYCOMMAND) & MF_GRAYED, utility ? MF_GRAYED : 0u);
+    OpenStartPathBrowser(sample.Dir("Stocks"));
+    EXPECT_EQ(GetMenu(MDIFrame), hMenuFiler);
+    for (const auto& [key, modifiers, interactively, inUtilityMode] : keys) {
+      Responder responder;
+      if (const char* caption = utility ? inUtilityMode : interactively)
+        responder.Dialog(caption, {}, {}, IDCANCEL);
+      Type(frame, key, modifiers);
+      Drain();
+    }
+    EXPECT_EQ(FindWindowExA(MDIhwnd, nullptr, "MdiEditChild", nullptr) == nullptr, utility);
+  }
+}
+
+TEST(Frame, WindowCommandsListArrangeAndCloseTheChildren) {
+  testing_support::TempDir empty;
+  Frame frame;
+  const HWND first = OpenStartPathBrowser(empty.Dir()), second = OpenStartPathBrowser(empty.Dir());
+  const HMENU list = GetSubMenu(GetMenu(MDIFrame), 3);  // the Window menu, its last item the second child
+  EXPECT_EQ(GetMenuItemID(list, GetMenuItemCount(list) - 1), IDM_FIRST_CHILD + 1u);
+  SendMessageA(MDIFrame, WM_COMMAND, IDM_FIRST_CHILD, 0);
+  EXPECT_EQ(frame.Active(), first);
+  RECT a{}, b{};
+  const auto same = [&] {  // whether the two have the same top, left and width
+    GetWindowRect(first, &a);
+    GetWindowRect(second, &b);
+    return std::vector<bool>{a.top == b.top, a.left == b.left, a.right - a.left == b.right - b.left};
+  };
+  SendMessageA(MDIFrame, WM_COMMAND, IDM_TILE_VERTICALLY, 0);
+  EXPECT_EQ(same(), (std::vector<bool>{true, false, true})) << "side by side";
+  Type(frame, VK_F4, {VK_SHIFT});
+  EXPECT_EQ(same(), (std::vector<bool>{false, true, true})) << "one above the other";
+  Type(frame, VK_F5, {VK_SHIFT});
+  EXPECT_EQ(same(), (std::vector<bool>{false, false, true})) << "cascaded";
+  Type(frame, VK_F2, {VK_SHIFT});
+  SetWindowPos(first, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // an icon moved out of the row
+  Type(frame, 'a', {VK_MENU});
+  EXPECT_TRUE(IsIconic(first) && IsIconic(second)) << "all minimised";
+  EXPECT_EQ(same(), (std::vector<bool>{true, false, true})) << "the icons arranged in a row";
+  SendMessageA(MDIFrame, WM_COMMAND, IDM_CLOSE, 0);
+  EXPECT_NE(IsWindow(first), IsWindow(second)) << "Close: the active child only";
+  Type(frame, VK_F4, {VK_CONTROL, VK_SHIFT});
+  EXPECT_FALSE(IsWindow(first) || IsWindow(second)) << "Close All";
+  EXPECT_EQ(GetMenu(MDIFrame), hMenuInit);
+  Type(frame, 'x', {VK_MENU});
+  MSG quit{};
+  EXPECT_FALSE(IsWindow(MDIFrame)) << "Alt+X ends the program";
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0);
+}
+
+struct Counted {  // a window's state that counts its instances
+  static inline int alive = 0;
+  Counted() { ++alive; }
+  ~Counted() { --alive; }
+};
+LRESULT CALLBACK CountedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto handle = [](HWND w, Counted& state, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m == WM_CREATE && GetWindowTextLengthA(w) != 0) throw std::runtime_error("a titled one refuses");
+    return m == WM_USER ? reinterpret_cast<LRESULT>(&state) : DefWindowProcA(w, m, wp, lp);
+  };
+  return RunWindowProcedure<Counted>(window, message, wParam, lParam, AdoptTicket<Counted>, handle,
+                                     DefWindowProcA);
+}
+
+TEST(WindowSupport, TheWindowOwnsItsStateNoExceptionLeavesItsProcedureAndGdiGuardsDeleteOnce) {
+  WNDCLASSA windowClass{0,       CountedProc, 0,       0,       GetModuleHandleA(nullptr),
+                        nullptr, nullptr,     nullptr, nullptr, "QuorvexThunkTest"};
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  for (const int kind : {0, 1, 2}) {  // with state, refusing WM_CREATE, without state
+    StateTicket<Counted> ticket{kind == 2 ? nullptr : std::make_unique<Counted>()};
+    const LRESULT state = reinterpret_cast<LRESULT>(ticket.state.get());
+    const HWND window = CreateWindowExA(0, windowClass.lpszClassName, kind == 1 ? "refused" : "", 0, 0, 0, 9,
+                                        9, nullptr, nullptr, windowClass.hInstance, &ticket);
+    EXPECT_EQ(window == nullptr, kind == 1) << kind;
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), window ? state : 0) << kind;
+    DestroyWindow(window);
+    EXPECT_TRUE(ticket.state == nullptr && Counted::alive == 0) << "the window took the state and freed it";
+  }
+  // The GDI guards: a moved-from one owns nothing; the selection is undone before the pen is deleted.
+  ScopedMemoryDC dc(nullptr);
+  const HGDIOBJ original = GetCurrentObject(dc.get(), OBJ_PEN);
+  HPEN pen = nullptr;
+  {
+    ScopedPen made(CreatePen(PS_SOLID, 2, RGB(255, 0, 0))), owner(std::move(made));
+    ScopedSelectObject selected(dc.get(), pen = owner.get()), moved(std::move(selected));
+    EXPECT_TRUE(GetCurrentObject(dc.get(), OBJ_PEN) == pen && !made);
+  }
+  EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_PEN), original) << "the selection undone";
+  EXPECT_EQ(GetObjectType(pen), 0u) << "then the pen deleted";
+}
+
+// The real program started from outside with these arguments; ended if still running.
+struct Program {
+  explicit Program(const std::string& arguments) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string line = "\"" + std::filesystem::absolute(QUORVEX_PROGRAM).string() + "\" " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+  }
+  ~Program() {
+    TerminateProcess(process.hProcess, 99);  // when still running
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  // Its visible top-level window of this class (and caption, unless null), waited for unless now: no other
+  // program shows one.
+  static HWND Find(const char* className, const char* caption = nullptr, bool now = false) {
+    HWND window = nullptr;
+    const auto shown = [&] { return IsWindowVisible(window = FindWindowA(className, caption)) != FALSE; };
+    EXPECT_TRUE(shown() || now || Pump(className, shown)) << "timed out: " << className << " " << caption;
+    return IsWindowVisible(window) ? window : nullptr;
+  }
+  static std::string Box() {  // the text of the box it shows, then OK clicked
+    const HWND box = Find("#32770", "Quorvex");
+    const std::string text = Item(box, 0xFFFF);
+    Click(box, IDOK);
+    return text;
+  }
+  DWORD ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(process.hProcess, 20000);
+    return GetExitCodeProcess(process.hProcess, &code), code;
+  }
+  PROCESS_INFORMATION process{};
+};
+
+std::string PathPart(const std::string& directory) {  // without its backslash, as a command line names it
+  return "PATH:\"" + directory.substr(0, directory.size() - 1) + "\"";
+}
+// A registered message sent from another thread while this one answers what it opens (12345: no answer).
+std::future<LRESULT> Send(HWND frame, const char* name) {
+  return std::async(std::launch::async, [frame, message = RegisterWindowMessageA(name)] {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(frame, message, 0, 0, SMTO_NORMAL, 30000, &result) ? LRESULT(result) : 12345;
+  });
+}
+
+TEST(Program, AnInteractiveStartShowsTheBannerThenTheFrameWithItsBrowserAndAnswersOnlyTestRequests) {
+  Sample sample;
+  const auto started = std::chrono::steady_clock::now();
+  Program program(PathPart(sample.Dir()));
+  const HWND banner = program.Find("#32770");
+  RECT area{};
+  EXPECT_TRUE(GetClientRect(banner, &area) && area.right == 539 && area.bottom == 272) << "its picture";
+  EXPECT_EQ(program.Find("QuorvexMDIFrame", nullptr, true), nullptr) << "the frame waits for the banner";
+  Shot("shell-banner");
+  const HWND frame = program.Find("QuorvexMDIFrame", "Quorvex");
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(3)) << "the banner's time";
+  EXPECT_TRUE(IsZoomed(frame) && !IsWindow(banner));
+  const HWND client = FindWindowExA(frame, nullptr, "MDIClient", nullptr);
+  EXPECT_TRUE(Pump("a browser on the command line's path", [&] {
+    return FindWindowExA(client, nullptr, "MdiFilerChild", sample.Dir().c_str()) != nullptr;
+  }));
+  Shot("shell-frame");
+  PostMessageA(frame, WM_KEYDOWN, VK_F1, 1);  // through the program's accelerators
+  const HWND about = program.Find("#32770", "About Quorvex");
+  Shot("shell-about");
+  Click(about, IDOK);
+  EXPECT_TRUE(Pump("About to close", [&] { return !IsWindow(about); }));
+  EXPECT_EQ(Send(frame, "KXUTILINIT").get(), 0) << "not a test request: default processing";
+  auto master = Send(frame, "KXUTILTESTMASTER");
+  EXPECT_EQ(program.Box(), "A bad command line was specified!");
+  EXPECT_EQ(master.get(), -1);
+  EXPECT_EQ(Send(frame, "KXUTILTESTDAT").get(), -1) << "the program still open after a master request";
+  EXPECT_EQ(program.ExitCode(), 0u) << "a DAT request to an interactive instance closes it";
+}
+
+TEST(Program, AMasterRequestShowsItsReportAndRepairsNothingThenADATRequestEndsTheProgram) {
+  Sample sample;
+  const std::string directory = sample.Dir("Damaged\\Master");
+  const fixtures::Snapshot before = fixtures::TakeSnapshot(sample.Path("Damaged/Master"));
+  Program program("AUTOTEST TESTDAT " + PathPart(directory) + " FILE:1");
+  HWND frame = nullptr, banner = nullptr;
+  EXPECT_TRUE(Pump("the frame", [&] {
+    banner = banner ? banner : program.Find("#32770", nullptr, true);
+    return (frame = program.Find("QuorvexMDIFrame", nullptr, true)) != nullptr;
+  }));
+  EXPECT_TRUE(banner == nullptr && IsZoomed(frame)) << "no banner; maximised";
+  auto master = Send(frame, "KXUTILTESTMASTER");
+  EXPECT_EQ(program.Box(), directory);
+  const HWND report = program.Find("#32770", "Master File Errors");
+  EXPECT_EQ(Item(report, IDC_PROBLEM_LIST), "Not Repaired : Missing DAT File\n");
+  Shot("integrity-master-report");
+  EXPECT_EQ(master.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the sender waits";
+  // Closed by a message sent from here: the program's wait sees it at once.
+  EXPECT_TRUE(SendMessageTimeoutA(report, WM_CLOSE, 0, 0, SMTO_NORMAL, 20000, nullptr));
+  EXPECT_EQ(master.get(), -1);
+  EXPECT_TRUE(fixtures::TakeSnapshot(sample.Path("Damaged/Master")) == before)
+      << "a remote test repairs nothing";
+  auto dat = Send(frame, "KXUTILTESTDAT");  // F1 has no data file
+  EXPECT_EQ(program.Box(),
+            "File is read only or has been opened by another process, check permissions for this file and/or "
+            "close the file in any applications that are using it.");
+  EXPECT_EQ(dat.get(), -1);
+  EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+using fixtures::MbfWord;
+using testing_support::Bytes;
+using testing_support::ReadBytes;
+constexpr int kLength = 28;  // a daily record of 7 fields of 4 bytes
+int beeps = 0;
+void Choose(HWND browser, const std::string& directory) {  // the root's subdirectory, chosen as a click does
+  const HWND tree = GetDlgItem(browser, IDC_FILER_TREE);
+  char name[64] = {};
+  TVITEMA item{TVIF_TEXT, TreeView_GetChild(tree, TreeView_GetRoot(tree)), 0, 0, name, 64, 0, 0, 0, 0};
+  while (TreeView_GetItem(tree, &item) && directory != name)
+    item.hItem = TreeView_GetNextSibling(tree, item.hItem);
+  TreeView_SelectItem(tree, item.hItem);
+}
+void Select(HWND list, std::initializer_list<int> lines) {  // exactly these lines
+  SendMessageA(list, LB_SETSEL, FALSE, -1);
+  for (int line : lines) SendMessageA(list, LB_SETSEL, TRUE, line);
+}
+
+TEST(Browser, SelectPathTreeListAndEveryCommandWithItsDialog) {
+  Sample sample;
+  Frame frame;
+  const std::string root = sample.Dir(), stocks = sample.Dir("Stocks"), copied = root + "Copied\\";
+  const auto command = [](HWND window, int id) { SendMessageA(window, WM_COMMAND, id, 0); };
+  Responder r;
+  // Select Path refuses what is not a directory, then takes the root typed without its backslash.
+  r.Dialog("Select Path", {}, {{IDC_SELECT_PATH, root + "Missing"}}, IDOK)
+      .Box("The path specified was not valid.", IDOK, {{IDC_SELECT_PATH, root.substr(0, root.size() - 1)}},
+           IDOK);
+  command(MDIFrame, IDM_SELECT_PATH);
+  const HWND browser = frame.Active(), list = GetDlgItem(browser, IDC_FILER_LIST);
+  Choose(browser, "Stocks");
+  EXPECT_EQ(std::ranges::count(Item(browser, IDC_FILER_LIST), '\n'), 6);
+  Shot("browser-sample-tree");
+  // Test and Change Symbol take the one instrument selected, Test Master the directory.
+  Select(list, {0, 1});
+  r.Box("Please select ONLY one instrument and try again.", IDOK)
+      .Dialog("Test and Repair DAT File", {{IDC_TEST_FILE, "BOREALIS MINING"}}, {}, IDCANCEL)
+      .Dialog("Test and Repair Master File", {{IDC_TEST_FILE, stocks}}, {}, IDCANCEL)
+      .Dialog("Change Symbol", {{IDC_SYMBOL_INSTRUMENT, "BOREALIS MINING"}, {IDC_SYMBOL_PRESENT, "BRML"}},
+              {{IDC_SYMBOL_NEW, "BRMX"}}, IDOK);
+  command(browser, IDM_TEST);
+  Select(list, {1});
+  for (int id : {IDM_TEST, IDM_TEST_MASTER, IDM_CHANGE_SYMBOL}) command(browser, id);
+  EXPECT_NE(Item(browser, IDC_FILER_LIST).find("\nBOREALIS MINING\tBRMX\tF2\t"), std::string::npos)
+      << "line 1";
+  // Copy into a new directory, which Move is offered next from the path history; then Delete.
+  Select(list, {0, 1});
+  const Items transfer{{IDC_TRANSFER_SOURCE, stocks},
+                       {IDC_TRANSFER_LIST, "ACME INDUSTRIES\tACME\tF1\nBOREALIS MINING\tBRMX\tF2\n"}};
+  r.Dialog("Copy", transfer, {{IDC_TRANSFER_DESTINATION, copied}}, IDOK)
+      .Box("This directory does not exist, do you want to attempt to create it ?", IDYES);
+  command(browser, IDM_COPY);
+  EXPECT_EQ(ReadBytes(sample.Path("Copied/F1.DAT")), ReadBytes(sample.Path("Stocks/F2.DAT")));
+  Select(list, {3});
+  r.Dialog("Move", {}, {}, IDOK, [&](HWND d) {
+    SendDlgItemMessageA(d, IDC_TRANSFER_DESTINATION, CB_SETCURSEL, 0, 0);
+    EXPECT_EQ(Item(d, IDC_TRANSFER_DESTINATION), copied);
+  });
+  command(browser, IDM_MOVE);
+  EXPECT_TRUE(testing_support::FileExistsNative(sample.Path("Copied/F3.DAT")));
+  Select(list, {4});
+  r.Dialog("Delete", {{IDC_DELETE_DIRECTORY, stocks}, {IDC_DELETE_LIST, "FENWICK HOLDINGS\tFNWK\tF6\n"}}, {},
+           IDOK);
+  command(browser, IDM_DELETE);
+  EXPECT_EQ(std::ranges::count(Item(browser, IDC_FILER_LIST), '\n'), 4) << "the list follows each command";
+  EXPECT_FALSE(testing_support::FileExistsNative(sample.Path("Stocks/F6.DOP")));
+  // Edit opens every selected instrument, a double-click the line under the caret.
+  Select(list, {0, 2});
+  command(browser, IDM_EDIT);
+  SendMessageA(list, LB_SETCARETINDEX, 3, FALSE);
+  Notify(browser, IDC_FILER_LIST, LBN_DBLCLK);
+  std::vector<std::string> titles;  // the newest first
+  for (HWND e = nullptr; (e = FindWindowExA(MDIhwnd, e, "MdiEditChild", nullptr)) != nullptr;)
+    titles.push_back(Text(e));
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{stocks + "F5.DAT [EQUINOX FUND]", stocks + "F3.DAT [CYGNUS SOFTWARE]",
+                                      stocks + "F1.DAT [ACME INDUSTRIES]"}));
+  // In Empty: Create, refusing an empty name; then a directory, with the tree read again after Yes.
+  Choose(browser, "Empty");
+  const Items intraday{{IDC_CREATE_PERIOD, "IntraDay"}, {IDC_CREATE_FIELDS, "Eight"}};
+  r.Dialog("Create", {}, intraday, IDOK)
+      .Box("The Instrument name MUST contain a name so that it can be identified", IDOK,
+           {{IDC_CREATE_NAME, "NEW ONE"}, {IDC_CREATE_SYMBOL, "NEWS"}, {IDC_CREATE_TIME_BASE, "15"}}, IDOK)
+      .Dialog("Create Directory", {{IDC_MAKE_DIR_PARENT, sample.Dir("Empty")}},
+              {{IDC_MAKE_DIR_NAME, "Fresh"}}, IDOK)
+      .Box("Directory will not be visible until you re-scan the directory tree, rescan now ?", IDYES, {}, 0,
+           IDI_EXCLAMATION);
+  command(browser, IDM_CREATE);
+  EXPECT_EQ(Item(browser, IDC_FILER_LIST), "NEW ONE\tNEWS\tF1\tIntraDay File\tFile Exists\n");
+  MasterRecord made{};
+  EXPECT_TRUE(GetMetaStockMasterRecord(sample.Dir("Empty").c_str(), 1, &made) && made.FieldCount() == 8 &&
+              made.TimeBase() == 15);
+  command(browser, IDM_CREATE_DIRECTORY);
+  EXPECT_EQ(ReadBytes(sample.Path("Empty/Fresh/master")), Bytes(53, 0));
+  EXPECT_TRUE(Pump("the tree read again, with Copied and Fresh",
+                   [&] { return TreeView_GetCount(GetDlgItem(browser, IDC_FILER_TREE)) == 15; }));
+}
+
+uint32_t Word(const Bytes& file, int record, int field) {  // of a data record
+  uint32_t word = 0;
+  std::memcpy(&word, &file.at(size_t((record + 1) * kLength + 4 * field)), 4);  // the size is checked first
+  return word;
+}
+// An editor opened through the frame's command, maximised and painted.
+struct Editor {
+  Editor(const std::string& directory, int fileNumber) {
+    SendMessageA(MDIFrame, WM_COMMAND, MAKEWPARAM(IDM_OPEN_EDITOR, fileNumber),
+                 reinterpret_cast<LPARAM>(directory.c_str()));
+    SendMessageA(MDIhwnd, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(window = hwndEdit), 0);
+    UpdateWindow(window);
+  }
+  EditorState& State() const { return *AttachedState<EditorState>(window); }
+  std::pair<int32_t, int> Cursor() const { return {State().currentRecord, State().currentColumn}; }
+  void Command(int id, LPARAM lParam = 0, int high = 0) const {
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, high), lParam);
+  }
+  void Type(const std::string& text) const {  // '\b': Backspace held for 12 repeats
+    for (char c : text) SendMessageA(window, WM_CHAR, c == '\b' ? 8 : c, c == '\b' ? 12 : 1);
+  }
+  void Click(int row, int x = 10) const {  // x 10: the row's gutter box
+    const int y = State().titleHeight + row * State().rowHeight + State().rowHeight / 2;
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  }
+  void Close() const { SendMessageA(MDIhwnd, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0); }
+  void Key(WPARAM key) const { SendMessageA(window, WM_KEYDOWN, key, 1); }
+  HWND window;
+};
+
+TEST(Editor, KeysClicksCommandsAndDialogsReachTheFileWhichAnIdleEditorLetsGo) {
+  Sample sample;
+  Frame frame;
+  SetEditorBeep([] { ++beeps; });
+  const std::string stocks = sample.Dir("Stocks"), file = sample.Path("Stocks/F3.DAT");
+  const Bytes before = ReadBytes(file);
+  const Editor editor(stocks, 3);
+  EditorState& state = editor.State();
+  EXPECT_TRUE(GetMenu(MDIFrame) == hMenuEdit && IsMeasured(state)) << "its menu bar; painted";
+  // Idle for a tick of its timer, the editor lets another program write the file.
+  EXPECT_FALSE(fixtures::HeldFile(stocks + "F3.DAT").Holds()) << "held while it works";
+  EXPECT_TRUE(Pump("the file let go", [&] { return fixtures::HeldFile(stocks + "F3.DAT").Holds(); }));
+  // Goto opens on the current record (07/01/02), then finds the first from 1/3/03: record 301 (03/03/03).
+  Responder responder;
+  editor.Command(IDM_GOTO_RECORD_COLUMN, 3, 2);
+  responder.Dialog("Goto", {{IDC_GOTO_DAY, "7"}, {IDC_GOTO_MONTH, "January"}, {IDC_GOTO_YEAR, "2"}},
+                   {{IDC_GOTO_DAY, "1"}, {IDC_GOTO_MONTH, "March"}, {IDC_GOTO_YEAR, "03"}}, IDOK);
+  editor.Command(IDM_GOTO);
+  EXPECT_EQ(std::pair(editor.Cursor(), state.topRecord), std::pair(std::pair(301, 2), 301));
+  // Record 2's High typed over: from record 0, two rows down, two fields on.
+  editor.Command(IDM_GOTO_RECORD_COLUMN, 0, 0);
+  for (WPARAM key : {VK_DOWN, VK_DOWN}) editor.Key(key);
+  editor.Type("\t\t\b23.75\t");
+  editor.Command(IDM_GOTO_RECORD_COLUMN, 5, 0);
+  editor.Command(IDM_INSERT_RECORD);  // a copy of record 5
+  // Records 0 and 1 selected in the gutter and deleted.
+  editor.Key(VK_HOME);
+  for (int row : {0, 1}) editor.Click(row);
+  editor.Click(3, 280);  // a cell again: record 3's High
+  EXPECT_EQ(editor.Cursor(), std::pair(3, 2));
+  Shot("editor-daily");
+  responder.Box("Are you sure you want to delete the selection ?", IDYES);
+  editor.Command(IDM_DELETE_RECORD);
+  // The new-record row takes a whole record, refusing a colon in its date.
+  editor.Command(IDM_GOTO_RECORD_COLUMN, NewRecordRow(state), 0);
+  editor.Type(":4/1/05\t20\t21.5\t19.25\t20.75\t5000\t7\t");
+  EXPECT_EQ(beeps, 1);
+  editor.Close();
+  const Bytes after = ReadBytes(file);
+  ASSERT_EQ(after.size(), before.size()) << "one record inserted, two deleted, one appended";
+  EXPECT_EQ((std::vector{Word(after, 0, 2), Word(after, 3, 4), Word(after, 4, 4)}),
+            (std::vector{MbfWord(23.75f), Word(before, 5, 4), Word(before, 5, 4)}))
+      << "record 2 (now the first), record 5 and its copy";
+  // Split and Truncate take the one selected record.
+  const Editor again(stocks, 3);
+  responder.Box("Please select AT LEAST one record and try again.", IDOK);
+  again.Command(IDM_SPLIT);
+  again.Click(5);
+  const Items split{{IDC_SPLIT_DESTINATION, sample.Dir() + "Portions"}, {IDC_SPLIT_LAST_INCLUDE, "1"}};
+  responder.Dialog("Split File", {}, split, IDOK)
+      .Box("This directory does not exist, do you want to attempt to create it ?", IDYES);
+  again.Command(IDM_SPLIT);  // records 5 on stay
+  again.Click(1);
+  responder.Dialog("Truncate File", {{IDC_TRUNCATE_FROM_CURRENT, "1"}}, {}, IDOK);
+  again.Command(IDM_TRUNCATE);
+  again.Close();
+  EXPECT_EQ(std::pair(ReadBytes(file).size(), ReadBytes(sample.Path("Portions/F1.DAT")).size()),
+            std::pair(size_t{3 * kLength}, size_t{6 * kLength}))
+      << "records 5 and 6 stay, 0 to 4 went";
+  // An intraday instrument's Goto (every 15 minutes from 14/02/05 09:45) takes a time.
+  const Editor intraday(sample.Dir("Intraday"), 3);
+  responder.Dialog("Goto", {{IDC_GOTO_DAY, "14"}, {IDC_GOTO_HOURS, "9"}, {IDC_GOTO_MINUTES, "45"}},
+                   {{IDC_GOTO_HOURS, "10"}, {IDC_GOTO_MINUTES, "20"}}, IDOK);
+  intraday.Command(IDM_GOTO);
+  EXPECT_EQ(intraday.Cursor(), std::pair(3, 0)) << "10:30";
+  Shot("editor-intraday");
+}
+
+// Explain Error shows the problem; Save Errors writes the report, heading first, to the file named then.
+void ExplainAndSave(Responder& responder, HWND report, const char* problem, const std::string& saved,
+                    const std::string& heading) {
+  responder.Dialog("Error Explanation", {{IDC_EXPLAIN_PROBLEM, problem}}, {}, IDOK)
+      .Dialog("Save As", {}, {{0x47c, saved}, {0x480, saved}}, IDOK);  // the name's combo box or edit
+  Notify(report, IDC_EXPLAIN_ERROR);
+  Notify(report, IDC_SAVE_ERRORS);
+  const Bytes bytes = ReadBytes(saved);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()).substr(0, heading.size()), heading);
+}
+
+TEST(Integrity, TheTestDialogsRunTheChosenTestsIntoReportsThatSteerCorrectExplainAndSave) {
+  Sample sample;
+  Frame frame;
+  const std::string data = sample.Dir("Damaged\\Data"), master = sample.Dir("Damaged\\Master");
+  Responder r;
+  r.Dialog("Test and Repair DAT File", {{IDC_TEST_FILE, "CORRUPT NUMBERS"}}, {}, IDOK)  // no test chosen
+      .Box("Please select AT LEAST one test to perform and try again.", IDOK,
+           {{IDC_TEST_LIST, "Corrupt Numbers"}}, IDOK);
+  EXPECT_EQ(TestDAT(MDIFrame, data.c_str(), 1), 1);
+  HWND report = nullptr;
+  ASSERT_NE(report = FindWindowA("#32770", "DAT File Errors"), nullptr) << "the report outlives the dialog";
+  EXPECT_EQ(Item(report, IDC_RECORD_LIST), "00000010\n00000020\n00000030\n");
+  EXPECT_EQ(Item(report, IDC_PROBLEM_LIST), "Close : Corrupt Numbers\n");
+  const HWND editor = hwndEdit;  // opened by the report on its instrument
+  EXPECT_EQ(Text(editor), data + "F1.DAT [CORRUPT NUMBERS]");
+  Shot("integrity-dat-report");
+  Pick(report, IDC_RECORD_LIST, 1);
+  Notify(report, IDOK);  // Goto: the record and its problem's column (Volume)
+  const EditorState& state = *AttachedState<EditorState>(editor);
+  EXPECT_EQ(std::pair(state.currentRecord, int{state.currentColumn}), std::pair(20, 5));
+  EXPECT_EQ(GetFocus(), editor);
+  Pick(report, IDC_RECORD_LIST, 0, true);  // a record's double-click: the column stays
+  EXPECT_EQ(std::pair(state.currentRecord, int{state.currentColumn}), std::pair(10, 5));
+  ExplainAndSave(r, report, "Corrupt Numbers", sample.Path("f1.txt"),
+                 "Quorvex\n\r\n\rErrors Found in DAT file (F1.DAT) in directory  '" + data + "'\n\r");
+  Notify(report, IDCANCEL);
+  EXPECT_TRUE(DATReportWindowOpen == 0 && IsWindow(editor)) << "the report closed, its editor stays";
+  // Repair on, no prompt, no files created: the header repaired at once, the missing data file by Correct.
+  const Items tests{{IDC_TEST_LIST, "Missing DAT File"},
+                    {IDC_TEST_LIST, "Too many files reported"},
+                    {IDC_TEST_CREATE_FILES, "0"},
+                    {IDC_TEST_REPAIR, "1"}};
+  r.Dialog("Test and Repair Master File", {{IDC_TEST_FILE, master}, {IDC_TEST_CREATE_FILES, "1"}}, tests,
+           IDOK);
+  TestMaster(MDIFrame, master.c_str());
+  ASSERT_NE(report = FindWindowA("#32770", "Master File Errors"), nullptr);
+  EXPECT_EQ(ReadBytes(sample.Path("Damaged/Master/master")).at(0), 11) << "the header counts the records now";
+  Enter(report, {{IDC_INSTRUMENT_LIST, "F1 : MISSING DATA"}});
+  EXPECT_FALSE(testing_support::FileExistsNative(sample.Path("Damaged/Master/F1.DAT")));
+  Pick(report, IDC_PROBLEM_LIST, 0, true);  // a double-click corrects
+  EXPECT_EQ(Item(report, IDC_PROBLEM_LIST), "Repaired     : Missing DAT File\n");
+  EXPECT_TRUE(testing_support::FileExistsNative(sample.Path("Damaged/Master/F1.DAT")));
+  r.Box("This error has already been repaired", IDOK);
+  Notify(report, IDOK);  // Correct again
+  ExplainAndSave(r, report, "Missing DAT File", sample.Path("master.txt"),
+                 "Quorvex\n\r\n\rErrors Found in Master file for directory  '" + master + "'\n\r");
+  Notify(report, IDCANCEL);
+  EXPECT_EQ(MasterReportWindowOpen, 0);
+}
+
+}  // namespace
