@@ -21,6 +21,10 @@ std::string HostPath(std::string path) {
   return path;
 }
 
+namespace {
+
+// One argument of a command line, quoted for the system's command
+// interpreter and the C runtime's splitting.
 std::string QuoteArgument(const std::string& arg) {
 #ifdef _WIN32
   // The C runtime's rules: backslashes before a quote are doubled.
@@ -43,6 +47,8 @@ std::string QuoteArgument(const std::string& arg) {
   return quoted + "'";
 #endif
 }
+
+}  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
   static TempDir outputs;

@@ -17,9 +17,6 @@ struct ProgramRun {
 // A build-tree path as the program's system sees it: under Wine the Unix
 // root is drive Z.
 std::string HostPath(std::string path);
-// One argument of a command line, quoted for the system's command
-// interpreter and the C runtime's splitting.
-std::string QuoteArgument(const std::string& arg);
 
 // program is the build tree's path of the executable (a Unix path in the
 // Windows build too: it is shown to Wine as drive Z).
