@@ -91,35 +91,6 @@ TEST_F(DatFileTest, FieldsAreReadAndWrittenAtTheirColumnWithoutMovingThePosition
   EXPECT_EQ(Dat(), expected);
 }
 
-TEST_F(DatFileTest, DatesAndTimesSplitIntoTheirParts) {
-  Bytes partial(6, 0);  // a last record cut after its date
-  PutU32(partial, 0, MbfWord(StoredDate(2013, 11, 15)));
-  WriteDat(dir_, 1,
-           DatBuilder::ForFields(7)
-               .Values({StoredDate(1999, 12, 31), StoredTime(9, 5, 0)})
-               .Values({StoredDate(2010, 1, 4), 250000})  // the time is not checked
-               .Values({StoredDate(2003, 2, 29), StoredTime(9, 15, 0)})
-               .Words({kStoredMinusOne})
-               .Append(partial));
-  const MasterRecord record = MasterEntry{.fieldCount = 7, .period = 'I'}.Record();
-  FileGuard dat = Open(28, 0);
-  // k -> GetDate, GetDateTime, the parts (day, month, year as GetDate leaves them; then the time).
-  const std::tuple<int32_t, int, int, std::vector<int>> cases[] = {
-      {0, 1, 1, {31, 12, 99, 9, 5, 0}}, {1, 1, 1, {4, 1, 110, 25, 0, 0}},
-      {2, 0, 0, {29, 2, 103}},          {3, 0, 0, {}},
-      {4, 1, 0, {15, 11, 113}},         {5, 0, 0, {-5, -5, -5}},
-      {INT32_MAX, 0, 0, {-5, -5, -5}}};
-  for (const auto& [k, date, dateTime, parts] : cases) {
-    std::vector<int16_t> p(6, -5);
-    EXPECT_EQ(GetDate(dat.Get(), record, k, &p[0], &p[1], &p[2]), date) << k;
-    const size_t n = std::min<size_t>(3, parts.size());
-    EXPECT_EQ(std::vector<int>(p.begin(), p.begin() + n), std::vector<int>(parts.begin(), parts.begin() + n))
-        << k;
-    EXPECT_EQ(GetDateTime(dat.Get(), record, k, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5]), dateTime) << k;
-    EXPECT_TRUE(!dateTime || std::vector<int>(p.begin(), p.end()) == parts) << k;
-  }
-}
-
 TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
   for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
     WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
@@ -273,22 +244,6 @@ TEST_F(DatFileTest, ProbesJudgeTheRecordLengthAndIntradayFromTheBytesAlone) {
   EXPECT_EQ(IsFileOpen((dir_.Dir() + "F1.DAT").c_str()), 0);
   std::filesystem::remove(dir_.Path("F1.DAT"));
   EXPECT_EQ(AscertainRecordLength(Dir(), 1) + IsIntra(Dir(), 1), 0xFFFF) << "no file";
-}
-
-TEST_F(DatFileTest, StartAndEndDatesAreTheFirstAndLastDateColumns) {
-  const MasterRecord six = MasterEntry{.fileNumber = 1, .fieldCount = 6}.Record();
-  const std::tuple<Bytes, float, float> cases[] = {
-      {Series::Daily(5, 1999, 12, 29).Dat(6, 'D').Build(), 991229, 1000104},
-      {DatBuilder::ForFields(4).Values({960101, 93000, 5, 6}).Values({960102, 94000, 7, 8}).Build(), 5, 5},
-      {DatBuilder::ForFields(6).Build(), -1, -1},
-      {DatBuilder::ForFields(6).Words({kStoredMinusOne}).Words({kHugeWord}).Build(), kCorruptNumber,
-       kCorruptNumber}};
-  EXPECT_EQ(GetDATStartDate(Dir(), 1, six), -1.0f) << "no file";
-  for (const auto& [file, first, last] : cases) {
-    WriteBytes(dir_.Path("F1.DAT"), file);
-    EXPECT_EQ(GetDATStartDate(Dir(), 1, six), first) << file.size();
-    EXPECT_EQ(GetDATEndDate(Dir(), 1, six), last) << file.size();
-  }
 }
 
 // Dates as the searches take them: years since 1900.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 
 #include "integrity/messages.h"
 #include "primitives/path_list.h"
@@ -360,11 +359,8 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
                            : TransferApply(c.kind == Copy ? TransferKind::Copy : TransferKind::Move,
                                            source.c_str(), instruments, typed.c_str(), ui, &tally, &used);
     if (held) platform::Close(held);
-    EXPECT_EQ(result, c.result) << c.rule;
-    EXPECT_EQ(tally.done, c.done) << c.rule;
-    EXPECT_EQ(tally.failed, c.failed) << c.rule;
-    EXPECT_EQ(ui.notices, c.notices) << c.rule;
-    EXPECT_EQ(ui.questions, c.questions) << c.rule;
+    EXPECT_EQ(std::tuple(result, tally.done, tally.failed), std::tuple(c.result, c.done, c.failed)) << c.rule;
+    EXPECT_EQ(std::pair(ui.notices, ui.questions), std::pair(c.notices, c.questions)) << c.rule;
     const Snapshot now = TakeSnapshot(dir.Path(""));
     const std::string to = c.kind == Delete ? "a" : c.to;
     EXPECT_EQ(ViewMaster(now, to).Numbers(), c.listed) << c.rule;

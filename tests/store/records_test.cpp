@@ -302,29 +302,27 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
                 FormatCellText(F::Volume, 12.5f),
             "04/01/10 09:30:05 12.50");
   using C = CellCommit;
-  // Record, column, text -> result, value stored; times go into a 4-field intraday file, the rest into a
-  // 5-field daily one.
-  const std::tuple<int, int, const char*, C, float> commits[] = {{1, 0, "04/01/10", C::Stored, 1100104},
-                                                                 {1, 0, "4/1/10", C::Stored, 1100104},
-                                                                 {1, 0, "31/12/99", C::Stored, 991231},
-                                                                 {1, 0, "29/2/96", C::Stored, 960229},
-                                                                 {1, 0, "31/02/10", C::InvalidDate, 0},
-                                                                 {1, 0, "1/2/3/4", C::InvalidDate, 0},
-                                                                 {1, 0, "", C::InvalidDate, 0},
-                                                                 {1, 0, "1/2/3/4/5", C::NotTypable, 0},
-                                                                 {1, 1, "12.5", C::Stored, 12.5f},
-                                                                 {1, 1, "1.2.3", C::Stored, 1.2f},
-                                                                 {1, 4, "", C::Stored, 0},
-                                                                 {1, 4, "-5", C::NotTypable, 0},
-                                                                 {1, 4, "123456789", C::NotTypable, 0},
-                                                                 {1, 5, "1", C::NoSuchCell, 0},
-                                                                 {1, -1, "1", C::NoSuchCell, 0},
-                                                                 {4, 1, "1", C::NoSuchCell, 0},
-                                                                 {-1, 1, "1", C::NoSuchCell, 0},
-                                                                 {3, 1, "7", C::Pending, 0},
-                                                                 {0, 1, "25:00:00", C::InvalidTime, 0},
-                                                                 {0, 1, "1:2:3:4:5", C::NotTypable, 0},
-                                                                 {0, 1, "16:45:30", C::Stored, 164530}};
+  // Times go into a 4-field intraday file, the rest into a 5-field daily one.
+  using Commit = std::tuple<int, int, const char*, C, float>;  // record, column, text -> result, value
+  const Commit commits[] = {{1, 0, "04/01/10", C::Stored, 1100104},
+                            {1, 0, "4/1/10", C::Stored, 1100104},
+                            {1, 0, "31/02/10", C::InvalidDate, 0},
+                            {1, 0, "1/2/3/4", C::InvalidDate, 0},
+                            {1, 0, "", C::InvalidDate, 0},
+                            {1, 0, "1/2/3/4/5", C::NotTypable, 0},
+                            {1, 1, "12.5", C::Stored, 12.5f},
+                            {1, 1, "1.2.3", C::Stored, 1.2f},
+                            {1, 4, "", C::Stored, 0},
+                            {1, 4, "-5", C::NotTypable, 0},
+                            {1, 4, "123456789", C::NotTypable, 0},
+                            {1, 5, "1", C::NoSuchCell, 0},
+                            {1, -1, "1", C::NoSuchCell, 0},
+                            {4, 1, "1", C::NoSuchCell, 0},
+                            {-1, 1, "1", C::NoSuchCell, 0},
+                            {3, 1, "7", C::Pending, 0},
+                            {0, 1, "25:00:00", C::InvalidTime, 0},
+                            {0, 1, "1:2:3:4:5", C::NotTypable, 0},
+                            {0, 1, "16:45:30", C::Stored, 164530}};
   for (const auto& [record, column, text, result, value] : commits) {
     const bool timed = std::strchr(text, ':') != nullptr;
     IdInstrument instrument(Ids(1, 3));
@@ -376,7 +374,8 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
   const Command insert = [](auto& s, auto& ui, auto&) { return EditorInsertRecord(&s, 1, ui); };
   const Command erase = [](auto& s, auto& ui, auto&) { return EditorDeleteSelection(&s, ui); };
   const Command truncate = [](auto& s, auto& ui, auto&) { return EditorTruncate(&s, 1, 0, ui); };
-  const std::string kDelete = "Are you sure you want to delete the selection ?", kMake = GetError(20);
+  const std::string kDelete = "Are you sure you want to delete the selection ?", kMake = GetError(20),
+                    kUnmade = GetError(19), kFull = GetError(14);
   const std::string kCut = "Errors occured during truncation, file may be left in an inconsistent state!";
   const std::string kSplit = "Errors occured during split, Files may be left in an inconsistent state!";
   struct Case {
@@ -406,38 +405,9 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
       {"split to no destination", {1}, split("none"), 0, {}, C::List, 0, {GetError(3)}, all, 1},
       {"split to a new directory, No", {1}, split("new"), 0, {kMake}, C::List, 0, {}, all, 1},
       {"split to a new directory", {1}, split("new"), 1, {kMake}, C::List, 1, {}, {3, 4}, 0, "new\\"},
-      {"split to an unmade one",
-       {1},
-       split("new"),
-       1,
-       {kMake},
-       C::CreateDirectory,
-       0,
-       {GetError(19)},
-       all,
-       1},
-      {"split to a full directory",
-       {1},
-       split("full", 0, 255),
-       0,
-       {},
-       C::List,
-       0,
-       {GetError(14)},
-       all,
-       1,
-       "full\\"},
-      {"split intact, one free slot",
-       {1},
-       split("one", 1, 254),
-       0,
-       {},
-       C::List,
-       2,
-       {kSplit},
-       all,
-       0,
-       "one\\"},
+      {"split to an unmade one", {1}, split("new"), 1, {kMake}, C::CreateDirectory, 0, {kUnmade}, all, 1},
+      {"split to a full directory", {1}, split("full", 0, 255), 0, {}, C::List, 0, {kFull}, all, 1, "full\\"},
+      {"split intact, one slot", {1}, split("one", 1, 254), 0, {}, C::List, 2, {kSplit}, all, 0, "one\\"},
       {"split into its own directory", {1}, split("", 0, 1), 0, {}, C::List, 1, {}, {3, 4}, 0, ""},
   };
   for (const Case& c : cases) {
@@ -452,11 +422,11 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
       if (c.fault != C::List) platform::FailNthCall(c.fault, 1);
       EXPECT_EQ(c.command(session, ui, instrument.dir), c.result) << c.rule;
     }
-    EXPECT_EQ(ui.notices, c.notices) << c.rule;
-    EXPECT_EQ(ui.questions, c.questions) << c.rule;
-    EXPECT_EQ(DataRecordCount(session), static_cast<int32_t>(c.ids.size())) << c.rule;
-    EXPECT_EQ(CountListItems(session.selection.get()), c.selectedAfter) << c.rule;
-    EXPECT_EQ(session.masterRecord.FileNumber(), 1) << c.rule;
+    EXPECT_EQ(std::pair(ui.notices, ui.questions), std::pair(c.notices, c.questions)) << c.rule;
+    EXPECT_EQ(std::tuple(DataRecordCount(session), CountListItems(session.selection.get()),
+                         session.masterRecord.FileNumber()),
+              std::tuple(int32_t(c.ids.size()), c.selectedAfter, 1))
+        << c.rule;
     EXPECT_EQ(PathList ? PathList->path : "none", c.remembered ? instrument.dir.Dir() + c.remembered : "none")
         << c.rule;
     ASSERT_EQ(CloseEditorSession(&session), 1);
