@@ -20,7 +20,8 @@ score = (killed + timed out) / (killed + timed out + survived)
 
 The outcome of every mutant is written to <build>/mutants.txt; --ids reruns
 chosen mutants (for example the survivors of an earlier run); --list prints
-the drawn mutants with each mutated line.
+the drawn mutants with each mutated line; --matrix records which test cases
+kill each mutant, to find tests that are the only ones to catch something.
 """
 
 import argparse
@@ -222,9 +223,21 @@ def test_programs(build):
     return sorted(programs.items())
 
 
-def run_tests(programs, deadline, jobs, durations=None):
+def failing_cases(exe, report):
+    """The test cases a finished program's JSON report names as failed; the
+    program alone when it left no report (it crashed)."""
+    try:
+        data = json.loads(Path(report).read_text())
+    except (OSError, ValueError):
+        return [Path(exe).name + ":crashed"]
+    return [f"{Path(exe).name}:{suite['name']}.{case['name']}" for suite in data.get("testsuites", [])
+            for case in suite.get("testsuite", []) if case.get("failures")]
+
+
+def run_tests(programs, deadline, jobs, durations=None, killers=None):
     """'passed', 'failed' or 'timeout'; durations, when given, receives each
-    program's time."""
+    program's time. With killers (a list), every program runs to its end and
+    the failing test cases are appended to it."""
     results = []
 
     def one(item):
@@ -233,16 +246,23 @@ def run_tests(programs, deadline, jobs, durations=None):
         remaining = deadline - begun
         if remaining <= 0:
             return "timeout"
-        proc = subprocess.Popen([exe, "--gtest_fail_fast", "--gtest_brief=1"], cwd=workdir,
+        report = Path(workdir) / f".mutate-{Path(exe).name}.json"
+        report.unlink(missing_ok=True)
+        flags = [f"--gtest_output=json:{report}"] if killers is not None else ["--gtest_fail_fast"]
+        proc = subprocess.Popen([exe, "--gtest_brief=1"] + flags, cwd=workdir,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         try:
             code = proc.wait(timeout=remaining)
             if durations is not None:
                 durations[exe] = time.monotonic() - begun
+            if killers is not None and code != 0:
+                killers.extend(failing_cases(exe, report))
             return "passed" if code == 0 else "failed"
         except subprocess.TimeoutExpired:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
+            if killers is not None:
+                killers.append(Path(exe).name + ":timed out")
             return "timeout"
 
     with ThreadPoolExecutor(max_workers=jobs) as pool:
@@ -275,6 +295,9 @@ def main():
     ap.add_argument("--ids", default="", help="run only these mutants of the draw (comma-separated numbers)")
     ap.add_argument("--only", default="", help="run only the mutants of files matching this regular expression")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
+    ap.add_argument("--matrix", action="store_true",
+                    help="run every test to its end and write which test cases kill each mutant "
+                         "to <build>/kill-matrix.txt (slower)")
     ap.add_argument("--sanitize", default="ON", help="build with ASan and UBSan (default ON, as the native tests)")
     ap.add_argument("-D", dest="defines", action="append", default=[],
                     help="a CMake cache entry for the build tree (for example QUORVEX_TEST_DIRS=store)")
@@ -323,7 +346,8 @@ def main():
     counts = {"killed": 0, "survived": 0, "timed out": 0, "did not build": 0}
     survivors = []
     results_path = build / "mutants.txt"
-    with results_path.open("w") as results:
+    matrix_path = build / "kill-matrix.txt"
+    with results_path.open("w") as results, matrix_path.open("w") as matrix:
         for done, (number, m) in enumerate(chosen, 1):
             path = ROOT / m["file"]
             original = path.read_bytes()
@@ -334,8 +358,12 @@ def main():
                 if not build_tree(build, args.jobs, 900):
                     outcome = "did not build"
                 else:
-                    r = run_tests(programs, time.monotonic() + limit, args.jobs)
+                    killers = [] if args.matrix else None
+                    r = run_tests(programs, time.monotonic() + limit, args.jobs, killers=killers)
                     outcome = {"failed": "killed", "passed": "survived", "timeout": "timed out"}[r]
+                    if killers:
+                        matrix.write(f"#{number} " + " ".join(sorted(killers)) + "\n")
+                        matrix.flush()
             finally:
                 path.write_bytes(original)
             counts[outcome] += 1
