@@ -7,8 +7,9 @@ comparison flipped, an integer constant moved by one, && and || swapped, a
 statement dropped, a return value replaced by the type's empty value). The
 mutants are drawn from every such place with a fixed seed, so the same seed and
 count give the same mutants as long as the sources stay as they are. For each
-mutant the script builds the native tree, runs every native test program (each
-stops at its first failure) within a time limit, puts the file back and
+mutant the script builds the native tree, runs every native test program the
+build rewrote (each stops at its first failure; a program left alone is the one
+that passed without the mutant) within a time limit, puts the file back and
 records the outcome:
 
   killed         a test failed (or a program crashed)
