@@ -303,6 +303,8 @@ TEST_F(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
   platform::FailNthCall(Call::Truncate, 1);
   EXPECT_EQ(STruncateFile(first, 5), 0);
   EXPECT_EQ(FileLength(first), 25);
+  EXPECT_EQ(STruncateFile(first, 0), 1);
+  EXPECT_TRUE(Content("F1.DAT").empty()) << "truncated to nothing";
   Close(first);
   Close(second);
   EXPECT_EQ(STruncateFile(Open(Name("F1.DAT"), 0), 5), 0) << "read access only";

@@ -104,6 +104,8 @@ TEST(ListModel, ReadsCopyNoMoreThanTheItemHoldsAndRecordNumbersCompareSigned) {
   ASSERT_NE(GetFirstItem(list, buffer, sizeof buffer), nullptr);
   EXPECT_EQ(std::string(buffer, 4), "abxx");
   EXPECT_EQ(DeleteCurrent(list, nullptr), 0);
+  EXPECT_EQ(AddItem(list, nullptr, 2), 0) << "no item to copy";
+  EXPECT_EQ(AddItem(list, nullptr, 0), 1) << "an empty item needs none";
   KillList(list);
   const int32_t numbers[][3] = {
       {5, 5, 0}, {6, 5, 1}, {4, 5, -1}, {-1, 1, -1}, {INT32_MIN, INT32_MAX, -1}, {INT32_MAX, INT32_MIN, 1}};
@@ -161,8 +163,8 @@ TEST(TextFields, TrimPadAndCount) {
   char full[] = "ABCDEFGHIJKLMN";
   RPad(full, 14);
   EXPECT_STREQ(full, "ABCDEFGHIJKLMN");
-  for (const auto& [candidate, blank] : {std::pair{"   ", 1}, {"", 1}, {" X", 0}, {"\t", 0}})
-    EXPECT_EQ(IsBlankOnly(candidate), blank) << candidate;
+  for (const auto& [candidate, blank] : {std::pair{"   ", 1}, {"", 1}, {" X", 0}, {"\t", 0}, {nullptr, 1}})
+    EXPECT_EQ(IsBlankOnly(candidate), blank) << (candidate ? candidate : "no text");
   EXPECT_EQ(CountOccurences("aAa", 'a'), 2);
   EXPECT_EQ(CountOccurences("a/b", '\0'), 0);
 }
