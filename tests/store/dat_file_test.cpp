@@ -1,6 +1,5 @@
 #include "store/dat_file.h"
 
-#include <climits>
 #include <filesystem>
 
 #include "primitives/mbf.h"
@@ -19,40 +18,6 @@ class DatFileTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// The column meanings, headings and column file of every field count and period.
-TEST_F(DatFileTest, LayoutsAndColumnFilesFollowTheFieldCountAndPeriod) {
-  using F = FieldType;
-  const F types[] = {F::Date, F::Time, F::Open, F::High, F::Low, F::Close, F::Volume, F::OpenInterest};
-  const char* const dopNames[] = {"Date", "Time", "Open", "High", "Low", "Close", "Volume", "OI"};
-  for (int fields = 3; fields <= 9; ++fields) {
-    for (const char* p = "DWMIdwmiX "; *p; ++p) {
-      const std::vector<Col> columns = LayoutColumns(fields, *p);
-      const MasterRecord record =
-          MasterEntry{.fileNumber = 2, .fieldCount = uint8_t(fields), .period = *p}.Record();
-      DATLayout layout{77, {F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low, F::Low}};
-      std::vector<F> expected(kMaxFields, columns.empty() ? F::Low : F::None);
-      std::string dop;
-      for (int c = 0; c < fields; ++c) {
-        const int col = columns.empty() ? -1 : int(columns[size_t(c)]);
-        if (col >= 0) expected[size_t(c)] = types[col];
-        dop += (col < 0 ? "Error" : dopNames[col]) +
-               std::string(col >= 2 && col <= 5 ? ", 3, 0,\r\n" : ", 0, 0,\r\n");
-      }
-      const std::string what = std::to_string(fields) + *p;
-      EXPECT_EQ(AssignFieldTypes(&layout, record), columns.empty() ? 0 : 1) << what;
-      EXPECT_EQ(std::vector<F>(layout.fieldTypes, layout.fieldTypes + kMaxFields), expected) << what;
-      EXPECT_EQ(layout.recordCount, 77);
-      WriteBytes(dir_.Path("F2.DOP"), Bytes(500, 'x'));
-      ASSERT_EQ(CreateDOPFile(Dir(), record), 1) << what;
-      const Bytes text = ReadBytes(dir_.Path("F2.DOP"));
-      EXPECT_EQ(std::string(text.begin(), text.end()), dop + "\r\n") << what;
-    }
-  }
-  std::string headings;
-  for (int code = -1; code <= 9; ++code) headings += EnumerateFieldType(code) + std::string(",");
-  EXPECT_EQ(headings, "Unknown,Unknown,Date,Time,Open,Low,High,Close,Volume,O I,Unknown,");
-}
-
 TEST_F(DatFileTest, ANewDataFileIsItsHeaderAlone) {
   WriteDat(dir_, 1, Series::Daily(10).Dat(7, 'D'));
   for (uint8_t fields : {6, 8}) {
@@ -60,35 +25,6 @@ TEST_F(DatFileTest, ANewDataFileIsItsHeaderAlone) {
     EXPECT_EQ(Dat(), DatBuilder::ForFields(fields).Build()) << "count 1, the rest zero";
   }
   EXPECT_EQ(CreateDATFile((dir_.Dir() + "missing\\").c_str(), MasterEntry{}.Record()), 0);
-}
-
-TEST_F(DatFileTest, FieldsAreReadAndWrittenAtTheirColumnWithoutMovingThePosition) {
-  WriteDat(dir_, 1,
-           DatBuilder::ForFields(5)
-               .Values({StoredDate(1996, 1, 15), 12.5f, 11, 12, 4000})
-               .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7}));
-  FileGuard dat = Open(20);
-  // (physical record, column) -> value; corrupt numbers read as 0, refusals as -1.
-  const std::tuple<int32_t, int, float> reads[] = {
-      {1, 0, 960115}, {1, 1, 12.5f}, {1, 4, 4000}, {2, 1, 0},   {2, 2, 0},
-      {0, 0, 0},      {3, 0, -1},    {2, 5, -1},   {-1, 0, -1}, {INT32_MAX, 0, -1}};
-  for (const auto& [p, column, value] : reads) EXPECT_EQ(ReadField(dat.Get(), p, column, 20), value) << p;
-  SSeek(dat.Get(), 5, 0);
-  ASSERT_EQ(WriteField(dat.Get(), -1.0f, 1, 2, 20), 1);
-  ASSERT_EQ(WriteField(dat.Get(), 120.5f, 3, 3, 20), 1) << "writes may extend the file";
-  EXPECT_EQ(WriteField(dat.Get(), 1.0f, 200000000, 0, 20), 0) << "beyond 2^31 - 1 bytes";
-  EXPECT_EQ(SSeek(dat.Get(), 0, 1), 5);
-  dat.Close();
-  Bytes expected = DatBuilder::ForFields(5)
-                       .Words({MbfWord(960115), MbfWord(12.5f), kStoredMinusOne, MbfWord(12), MbfWord(4000)})
-                       .Words({MbfWord(960116), kStoredMinusOne, kHugeWord, 0, 7})
-                       .Words({0, 0, 0, MbfWord(120.5f)})
-                       .HeaderCount(3)
-                       .Build();
-  expected.resize(76);  // the file grows by what was written, no more
-  EXPECT_EQ(Dat(), expected);
-  EXPECT_EQ(WriteField(Open(20, 0).Get(), 3.0f, 1, 2, 20), 0) << "a read-only handle";
-  EXPECT_EQ(Dat(), expected);
 }
 
 TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {

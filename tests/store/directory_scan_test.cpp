@@ -88,19 +88,5 @@ TEST_F(DirectoryScanTest, TheTreeHoldsTheDataDirectoriesAndTheWayToThemInSearchO
   EXPECT_EQ(HasChildNode(nodes_, Find("zz")), 0);
 }
 
-TEST_F(DirectoryScanTest, AnUnreadableRootGivesTheRootAloneAndALoopEnds) {
-  ASSERT_EQ(ScanRootDirectory(nodes_, (root_.Dir() + "missing\\").c_str()), 1);
-  EXPECT_EQ(CountListItems(nodes_), 1);
-  EXPECT_EQ(RootDirNode(nodes_)->childCount, 0);
-#ifndef _WIN32
-  Make("a/master");
-  fs::create_directory_symlink(fs::path(root_.Path("")), fs::path(root_.Path("a/loop")));
-  List* nodes = CreateList();
-  EXPECT_EQ(ScanRootDirectory(nodes, root_.Dir().c_str()), 1);
-  EXPECT_LT(CountListItems(nodes), 1000);
-  KillTreeData(nodes), KillList(nodes);
-#endif
-}
-
 }  // namespace
 }  // namespace store_test

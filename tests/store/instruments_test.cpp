@@ -30,7 +30,6 @@ class InstrumentsTest : public ::testing::Test {
   // A subdirectory's core text, and the snapshot of everything.
   std::string In(const std::string& sub) const { return dir_.Dir() + sub + "\\"; }
   Snapshot Now() const { return TakeSnapshot(dir_.Path("")); }
-  std::vector<int> Listed(const std::string& sub) const { return ViewMaster(Now(), sub).Numbers(); }
   TempDir dir_;
 };
 
@@ -76,73 +75,6 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
   WriteMaster(dir, Numbered({1}, 1, 1).Resize(2 * 53 + 20));  // a partial last record is overwritten
   EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 0), 2);
   EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path(""))).Numbers(), (std::vector<int>{1, 2}));
-}
-
-// One directory's instruments travelling: every file goes with its entry.
-TEST_F(InstrumentsTest, CopyMoveAndDeleteCarryTheFilesWithTheEntry) {
-  WriteSoundDirectory(dir_.Path("a"), {7, 9});
-  WriteBytes(dir_.Path("a/F7.CHT"), {7, 7});
-  WriteSoundDirectory(dir_.Path("b"), {1, 2});
-  const Snapshot start = Now();
-  auto same = [&](const std::string& now, const std::string& was) {
-    for (const char* ext : {"DAT", "DOP", "CHT"})
-      EXPECT_EQ(StateOf(Now(), now + ext), StateOf(start, was + ext)) << now << ext;
-  };
-  MasterRecord seven, record;
-  ASSERT_EQ(GetMetaStockMasterRecord(In("a").c_str(), 7, &seven), 1);
-
-  ASSERT_EQ(CopyInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 1);
-  EXPECT_EQ(record.FileNumber(), 3);
-  same("b/F3.", "a/F7.");
-  same("a/F7.", "a/F7.");
-  EXPECT_EQ(StateOf(Now(), "a/master"), StateOf(start, "a/master"));
-  Bytes entry = ViewMaster(Now(), "b").records.back();
-  entry[0] = 7;
-  EXPECT_EQ(entry, Bytes(seven.raw, seven.raw + 53)) << "the entry as it was but for its number";
-  ASSERT_EQ(CopyInstrument(In("a").c_str(), In("a").c_str(), &(record = seven)), 1);
-  same("a/F10.", "a/F7.");
-  ASSERT_EQ(CopyInstrument(In("c").c_str(), In("a").c_str(), &(record = seven)), 0) << "no such directory";
-  std::filesystem::create_directory(dir_.Path("c"));
-  WriteBytes(dir_.Path("c/F1.DAT"), {1, 2, 3});  // stale: no master lists it
-  ASSERT_EQ(CopyInstrument(In("c").c_str(), In("a").c_str(), &(record = seven)), 1) << "a first master";
-  same("c/F1.", "a/F7.");
-  EXPECT_EQ(Listed("c"), std::vector<int>{1});
-
-  WriteBytes(dir_.Path("b/f4.cht"), {4});  // the name the move would give: taken
-  EXPECT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 0);
-  std::filesystem::remove(dir_.Path("b/f4.cht"));
-  {
-    FileGuard editor = OpenDat(In("a"), 7, 28);  // an editor that gave its platform handle back
-    ReleaseHandle(editor.Get());
-    EXPECT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 0);
-  }
-  EXPECT_EQ(Listed("b"), (std::vector<int>{1, 2, 3}));
-  ASSERT_EQ(MoveInstrument(In("b").c_str(), In("a").c_str(), &(record = seven)), 1);
-  EXPECT_EQ(record.FileNumber(), 7);
-  same("b/F4.", "a/F7.");
-  EXPECT_EQ(Listed("a"), (std::vector<int>{9, 10}));
-  EXPECT_FALSE(StateOf(Now(), "a/F7.DAT") || StateOf(Now(), "a/F7.DOP") || StateOf(Now(), "a/F7.CHT"));
-  std::filesystem::remove(dir_.Path("b/F4.DOP"));
-  record.SetFileNumber(4);
-  ASSERT_EQ(MoveInstrument(In("b").c_str(), In("b").c_str(), &record), 1);
-  EXPECT_EQ(Listed("b"), (std::vector<int>{1, 2, 3, 5}));
-  EXPECT_EQ(StateOf(Now(), "b/F5.DAT"), StateOf(start, "a/F7.DAT"));
-  EXPECT_FALSE(StateOf(Now(), "b/F5.DOP"));
-
-  WriteBytes(dir_.Path("b/msttmp"), Bytes(500, 7));  // stale
-  record.SetFileNumber(5);
-  ASSERT_EQ(DeleteInstrument(In("b").c_str(), record, 1), 1);
-  record.SetFileNumber(1);
-  ASSERT_EQ(DeleteInstrument(In("b").c_str(), record, 0), 1);
-  const Snapshot now = Now();
-  EXPECT_EQ(ViewMaster(now, "b").Numbers(), (std::vector<int>{2, 3}));
-  EXPECT_EQ(ViewMaster(now, "b").headerCount, 2);
-  EXPECT_FALSE(StateOf(now, "b/F5.DAT") || StateOf(now, "b/F5.CHT") || StateOf(now, "b/msttmp"));
-  EXPECT_EQ(StateOf(now, "b/F1.DAT"), StateOf(start, "b/F1.DAT")) << "kept without deleteFiles";
-  WriteMaster(dir_, Numbered({1, 2, 3, 2}, 4, 3));
-  ASSERT_EQ(DeleteInstrument(dir_.Dir().c_str(), IdEntry(2).Record(), 1), 1);
-  EXPECT_EQ(ViewMaster(Now()).Numbers(), (std::vector<int>{1, 3})) << "every entry of the number";
-  EXPECT_EQ(DeleteInstrument(In("d").c_str(), record, 1), 0) << "no master";
 }
 
 // A rename refused falls back to copy and delete; a move that cannot finish

@@ -4,7 +4,6 @@
 // messages the model does not state.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <random>
 #include <set>
@@ -193,95 +192,6 @@ TEST(RecordsTest, LargeCountsAreStoredAsZero) {
   }
 }
 
-enum class Op { Insert, Delete, CutAfter, CutBefore, Split, SplitIntact };
-
-// A record operation on F1 at r (a split goes into the subdirectory `to`).
-int Apply(Op op, const IdInstrument& i, FileHandle file, int32_t r, List* selection,
-          const std::string& to = "") {
-  const std::string name = i.Name(), dir = i.dir.Dir();
-  MasterRecord record = i.Record();
-  switch (op) {
-    case Op::Insert:
-      return InsertRecord(file, name.c_str(), r, record);
-    case Op::Delete:
-      return DeleteSelectedDATRecords(file, name.c_str(), selection, record);
-    case Op::CutAfter:
-    case Op::CutBefore:
-      return TruncateFile(file, name.c_str(), r, op == Op::CutAfter, 0, selection, record);
-    default:
-      return SplitFile(file, dir.c_str(), 1, &record, (dir + to).c_str(), r, 1, 0, op == Op::SplitIntact);
-  }
-}
-
-// Refused: no file changes; a truncation empties the selection all the same.
-TEST(RecordsTest, RefusalsChangeNoFile) {
-  const std::tuple<Op, int32_t, int> cases[] = {
-      // the operation, at, records in F1
-      {Op::Insert, 0, 0},    {Op::Insert, -1, 2}, {Op::CutAfter, -1, 5},
-      {Op::CutBefore, 5, 5}, {Op::Split, 4, 4},   {Op::SplitIntact, 1, 4}};  // room for one instrument only
-  for (const auto& [op, r, records] : cases) {
-    IdInstrument instrument(Ids(1, records));
-    MasterBuilder full;
-    for (int n = 1; n <= 254; ++n) full.Add(IdEntry(n));
-    WriteMaster(instrument.dir, full.LastFileNumber(254));
-    const Snapshot before = TakeSnapshot(instrument.dir.Path(""));
-    FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
-    Selection selection{1};
-    EXPECT_EQ(Apply(op, instrument, file.Get(), r, selection.list), 0) << int(op) << " at " << r;
-    file.Close();
-    EXPECT_TRUE(TakeSnapshot(instrument.dir.Path("")) == before) << int(op) << " at " << r;
-    EXPECT_EQ(selection.Items().size(), op == Op::CutAfter || op == Op::CutBefore ? 0u : 1u);
-  }
-}
-
-TEST(RecordsTest, APartialLastRecordIsCarriedAlongAndAStaleFileReplaced) {
-  IdInstrument instrument(Ids(1, 3));
-  WriteDat(instrument.dir, 1, IdRecords(Ids(1, 3)).Append({1, 2, 3, 4, 5, 6, 7}));
-  WriteBytes(instrument.dir.Path("F2.DAT"), Bytes(333, 0xEE));  // not listed: stale
-  FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
-  ASSERT_EQ(Apply(Op::Insert, instrument, file.Get(), 0, nullptr), 1);
-  EXPECT_EQ(FileLength(file.Get()), 5 * kL + 7) << "the handle follows the new file";
-  ASSERT_EQ(Apply(Op::Split, instrument, file.Get(), 1, nullptr), 1);
-  file.Close();
-  EXPECT_EQ(instrument.Dat().size(), 3 * kL + 7u);
-  EXPECT_EQ(IdsOf(instrument.Dat()), (std::vector<int>{2, 3}));
-  EXPECT_EQ(ReadBytes(instrument.dir.Path("F2.DAT")), IdRecords({1, 1}).Build());
-}
-
-// With the replacement and the clean-up failing, each temporary file is left
-// where it was made: beside the file it was to replace.
-TEST(RecordsTest, TemporaryFilesAreMadeBesideTheFileTheyReplace) {
-  for (Op op : {Op::Insert, Op::Delete, Op::CutBefore, Op::Split}) {
-    IdInstrument instrument(Ids(1, 4));
-    instrument.dir.MakeSubdir("dest");
-    FileGuard file = OpenDat(instrument.dir.Dir(), 1, kL);
-    Selection selection{1};
-    FaultScope faults;
-    platform::FailNthCall(platform::Call::Rename, 1);
-    for (int n = 1; n <= 2; ++n) platform::FailNthCall(platform::Call::Delete, n);
-    EXPECT_EQ(Apply(op, instrument, file.Get(), 1, selection.list, "dest\\"), 0);
-    platform::ResetFaults();
-    file.Close();
-    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path(""))).size(), op == Op::Split ? 2u : 1u);
-    EXPECT_EQ(Leftovers(TakeSnapshot(instrument.dir.Path("dest"))).size(), op == Op::Split ? 1u : 0u);
-  }
-}
-
-TEST(EditorTest, OpeningRefusesWithTheEditorsMessagesAndKeepsNothingOpen) {
-  for (int damage = 0; damage < 4; ++damage) {
-    IdInstrument instrument(Ids(1, 2));
-    if (damage == 0) std::filesystem::remove(instrument.dir.Path("F1.DAT"));
-    if (damage == 1) WriteMaster(instrument.dir, MasterBuilder().Add(IdEntry(2)));
-    if (damage == 2) WriteMaster(instrument.dir, MasterBuilder().Add({.fieldCount = 5, .period = 'I'}));
-    if (damage == 3) WriteDat(instrument.dir, 1, IdRecords({1, 2}).Append({1, 2, 3}));
-    ScriptedInteraction ui;
-    EditorSession session;
-    EXPECT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 0) << damage;
-    EXPECT_EQ(ui.notices, Texts{GetError(damage < 2 ? 2 : 9)}) << damage;
-    EXPECT_EQ(IsFileOpen(instrument.Name().c_str()), 0);
-  }
-}
-
 TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
   using F = FieldType;
   using T = TypedChar;
@@ -337,23 +247,10 @@ TEST(EditorTest, CellsTakeWhatCanBeTypedAndStoreOnlyValidTexts) {
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
     EXPECT_EQ(CommitCellText(&session, record, column, text), result) << text;
-    session.file.Close();
+    if (result == C::Pending) EXPECT_EQ(AppendPendingRecord(&session), 0) << "a part of a new row";
+    ASSERT_EQ(CloseEditorSession(&session), 1) << "and closing drops it";
     EXPECT_EQ(instrument.Dat(), expected) << text;
   }
-}
-
-TEST(EditorTest, OnlyACompleteNewRowIsAppendedAndAPartOfOneIsLostOnClose) {
-  IdInstrument instrument(Ids(1, 2));
-  const Bytes before = instrument.Dat();
-  ScriptedInteraction ui;
-  EditorSession session;
-  ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
-  for (int c = 0; c < 4; ++c) {
-    ASSERT_EQ(CommitCellText(&session, 2, c, c == 0 ? "05/03/10" : "7"), CellCommit::Pending);
-    EXPECT_EQ(AppendPendingRecord(&session), 0) << "incomplete after column " << c;
-  }
-  EXPECT_EQ(CloseEditorSession(&session), 1);
-  EXPECT_EQ(instrument.Dat(), before);
 }
 
 // The editor's record commands with the dialogs' answers, on F1.
