@@ -1,25 +1,17 @@
 #include "support/scenes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <regex>
 #include <set>
 
 namespace fixtures {
 namespace {
 
 constexpr size_t kRecord = 53;
-constexpr platform::Call kAllCalls[] = {
-    platform::Call::Open,   platform::Call::Read,   platform::Call::Write, platform::Call::Truncate,
-    platform::Call::Rename, platform::Call::Delete, platform::Call::Copy,  platform::Call::CreateDirectory,
-    platform::Call::Size,   platform::Call::List,
-};
 const char* const kCallNames[] = {"Open",   "Read", "Write",           "Truncate", "Rename",
                                   "Delete", "Copy", "CreateDirectory", "Size",     "List"};
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return text;
-}
 
 // The directory part and the name of a snapshot path.
 std::pair<std::string, std::string> Split(const std::string& path) {
@@ -30,13 +22,8 @@ std::pair<std::string, std::string> Split(const std::string& path) {
 
 // The file number of a data file name ("F12.DAT", any case), or 0.
 int DataFileNumber(const std::string& name) {
-  const std::string lower = Lower(name);
-  if (lower.size() < 6 || lower[0] != 'f' || lower.substr(lower.size() - 4) != ".dat") return 0;
-  const std::string digits = lower.substr(1, lower.size() - 5);
-  if (digits.empty() || digits[0] == '0' ||
-      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return 0;
-  return std::stoi(digits);
+  static const std::regex kData("F[1-9][0-9]*\\.DAT", std::regex::icase);
+  return std::regex_match(name, kData) ? std::stoi(name.substr(1)) : 0;
 }
 
 std::string Describe(const std::optional<Bytes>& state) {
@@ -44,9 +31,8 @@ std::string Describe(const std::optional<Bytes>& state) {
 }
 
 bool IsTemporary(const std::string& path) {
-  const std::string name = Lower(Split(path).second);
-  return name == "msttmp" ||
-         (name.rfind("qvx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp");
+  static const std::regex kTemporary("msttmp|QVX.*\\.TMP", std::regex::icase);
+  return std::regex_match(Split(path).second, kTemporary);
 }
 
 std::string Under(const std::string& directory, const std::string& name) {
@@ -73,7 +59,10 @@ Snapshot TakeSnapshot(const std::string& nativeDir) {
 
 std::optional<Bytes> StateOf(const Snapshot& snapshot, const std::string& path) {
   for (const auto& [name, bytes] : snapshot) {
-    if (Lower(name) == Lower(path)) return bytes;
+    if (name.size() == path.size() && std::equal(name.begin(), name.end(), path.begin(), [](char a, char b) {
+          return std::tolower(a) == std::tolower(b);
+        }))
+      return bytes;
   }
   return std::nullopt;
 }
@@ -148,7 +137,8 @@ int SweepEveryCall(const SweepSpec& spec) {
     before = TakeSnapshot(dir.Path(""));
     platform::ResetFaults();
     const int result = spec.run(dir);
-    for (platform::Call call : kAllCalls) counts.push_back(platform::CallCount(call));
+    for (int kind = 0; kind <= static_cast<int>(platform::Call::List); ++kind)
+      counts.push_back(platform::CallCount(static_cast<platform::Call>(kind)));
     platform::ResetFaults();
     EXPECT_EQ(result, spec.succeededResult) << spec.name << ": the run without faults";
     after = TakeSnapshot(dir.Path(""));
@@ -183,7 +173,7 @@ int SweepEveryCall(const SweepSpec& spec) {
     return failed;
   }
   for (size_t kind = 0; kind < counts.size(); ++kind) {
-    const platform::Call call = kAllCalls[kind];
+    const auto call = static_cast<platform::Call>(kind);
     for (int n = 1; n <= counts[kind]; ++n)
       runOnce(call, std::string(kCallNames[kind]) + " call " + std::to_string(n),
               [call, n] { platform::FailNthCall(call, n); });
