@@ -108,32 +108,26 @@ std::string DataFile(const uint8_t* data, size_t size) {
     return "the DAT test reported a defect on a column the file does not have";
   if (AscertainRecordLength(dir.Dir().c_str(), n) != RecordLengthOfContents(dat))
     return "the record length of the file and of its bytes differ";
-  if (const int intraday = IsIntra(dir.Dir().c_str(), n); intraday != 0 && intraday != 1)
-    return "IsIntra gave " + std::to_string(intraday);
   {
     EditorState state;
     if (OpenEditorSession(&state.session, dir.Dir().c_str(), n, report)) {
-      for (int32_t r = 0; r < std::min<int32_t>(DataRecordCount(state.session), 300); ++r) {
-        for (int c = 0; c < FieldCount(state); ++c) {
-          state.currentRecord = r;
-          state.currentColumn = static_cast<uint16_t>(c);
-          if (LoadCellEdit(state) && state.editText.size() > 23) return "a cell text of " + state.editText;
-        }
+      const int fieldCount = FieldCount(state);
+      for (int cell = 0; cell < std::min<int32_t>(DataRecordCount(state.session), 300) * fieldCount; ++cell) {
+        state.currentRecord = cell / fieldCount;
+        state.currentColumn = static_cast<uint16_t>(cell % fieldCount);
+        if (LoadCellEdit(state) && state.editText.size() > 23) return "a cell text of " + state.editText;
       }
-      // The searches read only the bytes they compare: a record is searched
-      // when its first 4 (or 8) bytes are in the file.
+      // The searches read only the bytes they compare: a record is searched when its first 4 (or 8) bytes
+      // are in the file.
       const FileHandle file = state.session.file.Get();
-      const auto lastSearched = [&](int64_t bytes) {
-        return length > 0 && static_cast<int64_t>(dat.size()) >= length + bytes
-                   ? (static_cast<int64_t>(dat.size()) - bytes) / length - 1
-                   : -1;
+      const int64_t bytes = static_cast<int64_t>(dat.size());
+      const auto lastSearched = [&](int64_t read) {
+        return length > 0 && bytes >= length + read ? (bytes - read) / length - 1 : -1;
       };
-      if (const int32_t found = GetRecordNumberFromDate(file, record, 1, 1, 110);
-          found < -1 || found > lastSearched(4))
-        return "date search gave " + std::to_string(found);
-      if (const int32_t timed = GetRecordNumberFromDateTime(file, record, 1, 1, 110, 12, 0, 0);
-          timed < -1 || timed > lastSearched(8))
-        return "date and time search gave " + std::to_string(timed);
+      const int32_t found = GetRecordNumberFromDate(file, record, 1, 1, 110),
+                    timed = GetRecordNumberFromDateTime(file, record, 1, 1, 110, 12, 0, 0);
+      if (found < -1 || found > lastSearched(4) || timed < -1 || timed > lastSearched(8))
+        return "the searches gave " + std::to_string(found) + " and " + std::to_string(timed);
     }
   }
   if (ReadBytes(datPath) != dat || ReadBytes(dir.Path("master")) != master) return "reading changed a file";
@@ -199,8 +193,8 @@ std::map<std::string, std::vector<uint8_t>> SampleSeeds(const std::string& targe
     if (target == "master" && name == "master") seeds[directory] = file.bytes;
     if (target != "datafile" || !name.starts_with('F') || !name.ends_with(".DAT")) continue;
     const int number = std::atoi(name.c_str() + 1);
-    // The data file behind its own master record, cut to 60 records: enough
-    // for every test of a record and its predecessor, quick to run.
+    // The data file behind its own master record, cut to 60 records: enough for every test of a record and
+    // its predecessor, quick to run.
     const Bytes& master = SampleFile(directory + "/master");
     for (size_t at = kMasterRecordSize; at + kMasterRecordSize <= master.size(); at += kMasterRecordSize) {
       if (master[at] != number) continue;

@@ -1,6 +1,5 @@
-// The bodies of the fuzz targets, shared by the libFuzzer programs and the
-// replay of the seeds and of the inputs that once failed: each feeds one input
-// to the code under test and returns "" when every rule held, else what broke.
+// The fuzz targets' bodies, shared by the libFuzzer programs and the replay of seeds and once failing inputs:
+// each feeds one input to the code under test and returns "" when every rule held, else what broke.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +9,11 @@
 
 namespace fuzz {
 
-// A master file beside sound data files: listed, tested with every code and
-// its last defect repaired; the data files and master's length stay.
+// A master file beside sound data files: listed, tested with every code and its last defect repaired; the
+// data files and master's length stay.
 std::string MasterFile(const uint8_t* data, size_t size);
-// A master record (53 bytes) then its data file: the DAT test, the probes, the
-// editor's cells and the searches stay within the file and write nothing.
+// A master record (53 bytes) then its data file: the DAT test, the probes, the editor's cells and the
+// searches stay within the file and write nothing.
 std::string DataFile(const uint8_t* data, size_t size);
 // Typed dates and times, and the first four bytes as a stored date and time.
 std::string DateTimeText(const uint8_t* data, size_t size);

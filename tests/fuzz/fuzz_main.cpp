@@ -1,5 +1,5 @@
-// A libFuzzer program over the fuzz body QUORVEX_FUZZ_BODY: a broken rule
-// aborts with its description, and libFuzzer keeps the input as a crash.
+// A libFuzzer program over the fuzz body QUORVEX_FUZZ_BODY: a broken rule aborts with its description, and
+// libFuzzer keeps the input as a crash.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

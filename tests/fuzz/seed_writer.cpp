@@ -1,5 +1,5 @@
-// Writes the seed corpora made from the sample tree, one folder per target
-// below the directory given, for scripts/fuzz.sh.
+// Writes the seed corpora made from the sample tree, one folder per target below the directory given, for
+// scripts/fuzz.sh.
 #include <filesystem>
 
 #include "fuzz_bodies.h"
