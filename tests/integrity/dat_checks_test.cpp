@@ -28,9 +28,8 @@ Edit V(int record, int column, float value) {
   return {record, column, MbfWord(value)};
 }
 
-// Bars of 4, 5, 6 January 2010 (intraday: 14 November 2013 at 10:00, 10:05,
-// 10:10), open 10, high 12, low 9, close 11, in the columns of the entry's
-// layout that fit in its records, the edits applied, bytes appended.
+// Bars of 4, 5, 6 January 2010 (intraday: 14 November 2013 at 10:00, 10:05, 10:10), open 10, high 12, low 9,
+// close 11, in the columns of the entry's layout that fit in its records, the edits applied, bytes appended.
 Bytes DataFile(const MasterEntry& entry, const std::vector<Edit>& edits, int records = 3, size_t tail = 0) {
   Series series;
   for (int i = 0; i < records; ++i) {

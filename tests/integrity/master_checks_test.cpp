@@ -1,6 +1,6 @@
-// The master test, its repairs and the master report's Correct: a directory
-// with one defect per instrument, found report-only, refused, repaired and
-// corrected, also under a failure of each call; and the rules' edges.
+// The master test, its repairs and the master report's Correct: a directory with one defect per instrument,
+// found report-only, refused, repaired and corrected, also under a failure of each call; and the rules'
+// edges.
 #include "integrity/master_test.h"
 
 #include <gtest/gtest.h>
@@ -95,9 +95,8 @@ void RunTest(const TempDir& dir, Report& report, const std::vector<int32_t>& cod
                  create);
 }
 
-// At the edges of the rules: what is found, and nothing written unless a
-// finding says it was repaired (where a row allows repairs, most cannot be
-// made); a later test sees what an earlier one repaired.
+// At the edges of the rules: what is found, and nothing written unless a finding says it was repaired (where
+// a row allows repairs, most cannot be made); a later test sees what an earlier one repaired.
 struct Border {
   const char* name;
   std::function<void(Plant&)> damage;
@@ -151,17 +150,13 @@ TEST_P(MasterBorders, FindsOnlyWhatTheRuleSaysAndWritesOnlyWhatItRepairs) {
 INSTANTIATE_TEST_SUITE_P(Rules, MasterBorders, ::testing::ValuesIn(kBorders),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST(MasterChecks, AMissingMasterIsNamed) {
-  TempDir empty;
-  Report missing;
-  RunTest(empty, missing, kEvery);
-  EXPECT_EQ(missing.events.at(0).rfind("File is read only or has been opened by another process", 0), 0u);
-}
-
 // Every defect at once: found in order; refused, nothing changes; Correct refuses what it cannot make; the
-// report marks a repair; repaired in place.
+// report marks a repair; repaired in place. Before master is there, it is named as not opened.
 TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   TempDir dir;
+  Report missing;
+  RunTest(dir, missing, kEvery);
+  EXPECT_EQ(missing.events.at(0).rfind("File is read only or has been opened by another process", 0), 0u);
   const Bytes repaired = Build(dir, kDefects);
   const Snapshot before = TakeSnapshot(dir.Path(""));
   Findings found;  // the header first, then master order
@@ -177,9 +172,8 @@ TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   EXPECT_EQ(std::pair(reportOnly.Found(true), refused.Found(true)), std::pair(found, found));
   EXPECT_EQ(std::multiset<std::string>(refused.questions.begin(), refused.questions.end()), asked);
   EXPECT_TRUE(reportOnly.questions.empty());
-  // Correct refuses what it cannot make: F1 has no data file to read a length
-  // or dates from, F3's data file exists, F8 holds daily data; codes without
-  // a correction; no F99; the header has only its count.
+  // Correct refuses what it cannot make: F1 has no data file to read a length or dates from, F3's data file
+  // exists, F8 holds daily data; codes without a correction; no F99; the header has only its count.
   const int unmade[][2] = {{1, 3}, {1, 11}, {1, 4},  {1, 5},  {3, 0}, {8, 7},
                            {3, 8}, {3, 12}, {3, -1}, {99, 2}, {0, 0}, {0, 2}};
   for (const auto& [n, code] : unmade)
