@@ -18,15 +18,6 @@ class DatFileTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(DatFileTest, ANewDataFileIsItsHeaderAlone) {
-  WriteDat(dir_, 1, Series::Daily(10).Dat(7, 'D'));
-  for (uint8_t fields : {6, 8}) {
-    ASSERT_EQ(CreateDATFile(Dir(), MasterEntry{.fileNumber = 1, .fieldCount = fields}.Record()), 1);
-    EXPECT_EQ(Dat(), DatBuilder::ForFields(fields).Build()) << "count 1, the rest zero";
-  }
-  EXPECT_EQ(CreateDATFile((dir_.Dir() + "missing\\").c_str(), MasterEntry{}.Record()), 0);
-}
-
 TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
   for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
     WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
@@ -74,6 +65,7 @@ TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
     EXPECT_EQ(Dat(), after) << file.size();
     EXPECT_TRUE(!result || WordAt(after, 0) == WordAt(Bytes(header.raw, header.raw + 4), 0)) << file.size();
   }
+  EXPECT_EQ(CreateDATFile((dir_.Dir() + "missing\\").c_str(), MasterEntry{}.Record()), 0);
 }
 
 // The first records of a file, counted in its header.

@@ -4,8 +4,9 @@
 // and a data file that another open holds for writing.
 #include <functional>
 
+#include <filesystem>
+
 #ifndef _WIN32
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -264,20 +265,17 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
   }
 }
 
-#ifndef _WIN32
 // Takes write permission from a file or directory while in scope.
 struct ReadOnly {
-  explicit ReadOnly(const std::string& at) : path(at) {
-    struct stat info {};
-    stat(path.c_str(), &info);
-    mode = info.st_mode & 07777;
-    chmod(path.c_str(), mode & ~0222);
+  explicit ReadOnly(const std::string& at) : path(at), was(std::filesystem::status(at).permissions()) {
+    using P = std::filesystem::perms;
+    std::filesystem::permissions(path, P::owner_write | P::group_write | P::others_write,
+                                 std::filesystem::perm_options::remove);
   }
-  ~ReadOnly() { chmod(path.c_str(), mode); }
+  ~ReadOnly() { std::filesystem::permissions(path, was); }
   std::string path;
-  mode_t mode = 0;
+  std::filesystem::perms was;
 };
-#endif
 
 enum class Condition { HeldF2, ReadOnlyF1, ReadOnlyMaster, ReadOnlyDirectory };
 enum class Act { EditF1, EditF2, DeleteF2, MoveF2, CopyF2, Create, RecordOperations, MakeDirectory };
