@@ -31,11 +31,10 @@ struct Report : ReportTarget {
     Findings found;
     for (const ListNode* node = list ? list->first : nullptr; node; node = node->next) {
       for (const ListNode* d = DATEntryOf(node)->defects->first; d; d = d->next) {
+        const int key = master ? MasterEntryOf(node)->fileNumber : DATEntryOf(node)->recordNumber;
         const int code = master ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode;
         const int third = master ? MasterDefectOf(d)->repaired : DATDefectOf(d)->columnIndex;
-        found.insert(
-            found.begin(),
-            {master ? MasterEntryOf(node)->fileNumber : DATEntryOf(node)->recordNumber, code, third});
+        found.insert(found.begin(), {key, code, third});
       }
     }
     return found;
