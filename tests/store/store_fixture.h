@@ -74,8 +74,6 @@ struct IdInstrument {
     WriteMaster(dir, MasterBuilder().Add(IdEntry(1)).LastFileNumber(1));
     WriteDat(dir, 1, IdRecords(ids));
   }
-  std::string Name() const { return dir.Name("F1.DAT"); }
-  MasterRecord Record() const { return IdEntry(1).Record(); }
   Bytes Dat() const { return ReadBytes(dir.Path("F1.DAT")); }
   TempDir dir;
 };
