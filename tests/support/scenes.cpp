@@ -85,8 +85,8 @@ MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {
   view.present = true;
   view.whole = bytes->size() >= kRecord && bytes->size() % kRecord == 0;
   if (bytes->size() >= 4) {
-    view.headerCount = (*bytes)[0] | ((*bytes)[1] << 8);
-    view.lastFileNumber = (*bytes)[2] | ((*bytes)[3] << 8);
+    view.headerCount = testing_support::GetU16(*bytes, 0);
+    view.lastFileNumber = testing_support::GetU16(*bytes, 2);
   }
   for (size_t at = kRecord; at + kRecord <= bytes->size(); at += kRecord)
     view.records.emplace_back(bytes->begin() + static_cast<long>(at),

@@ -35,8 +35,14 @@ void WriteBytes(const std::string& nativePath, const Bytes& bytes);
 Bytes ReadBytes(const std::string& nativePath);
 bool FileExistsNative(const std::string& nativePath);
 
-// Little-endian and MBF builders for byte-by-byte fixtures.
+// Little-endian words of byte-by-byte fixtures, written (growing the bytes) and read.
 void PutU16(Bytes& bytes, size_t offset, uint16_t value);
 void PutU32(Bytes& bytes, size_t offset, uint32_t value);
+inline uint16_t GetU16(const Bytes& bytes, size_t offset) {
+  return static_cast<uint16_t>(bytes.at(offset) | bytes.at(offset + 1) << 8);
+}
+inline uint32_t GetU32(const Bytes& bytes, size_t offset) {
+  return GetU16(bytes, offset) | static_cast<uint32_t>(GetU16(bytes, offset + 2)) << 16;
+}
 
 }  // namespace testing_support
