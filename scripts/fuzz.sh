@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Short fuzzing passes over what comes from outside: master files, data files
-# with their master records, typed dates and times, and command lines.
+# with their master records, typed dates and times.
 # Builds the libFuzzer programs with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in a tree of their own (build/fuzz, or
 # $QUORVEX_FUZZ_BUILD), seeds them from the sample tree and the committed
@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORVEX_FUZZ_BUILD:-build/fuzz}
 seconds=${QUORVEX_FUZZ_SECONDS:-60}
-targets=(master datafile datetime commandline)
+targets=(master datafile datetime)
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_SANITIZE=ON \
   -DQUORVEX_FUZZ=ON -DQUORVEX_WERROR="${QUORVEX_WERROR:-OFF}" >/dev/null

@@ -1,7 +1,6 @@
 #include "fuzz_bodies.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,7 +10,6 @@
 #include "integrity/master_test.h"
 #include "primitives/dates.h"
 #include "sample_data.h"
-#include "shell/command_line.h"
 #include "store/dat_probe.h"
 #include "store/record_search.h"
 #include "support/fixtures.h"
@@ -153,35 +151,6 @@ std::string DateTimeText(const uint8_t* data, size_t size) {
     return std::string("the stored date ") + StrDate(value) + " does not type back";
   if (IsValidFloatTime(value) && MakeTimeFromString(StrTime(value)) == -1.0f)
     return std::string("the stored time ") + StrTime(value) + " does not type back";
-  return "";
-}
-
-std::string CommandLine(const uint8_t* data, size_t size) {
-  const std::string_view line(reinterpret_cast<const char*>(data), size);
-  const auto has = [&](std::string_view token) { return line.find(token) != std::string_view::npos; };
-  if (IsUtilityCommandLine(line) != (has("AUTOTEST") && (has("TESTDAT") || has("TESTMASTER"))))
-    return "the utility-mode decision disagrees with the tokens";
-  // The path part is the text between the quotes after the first PATH:".
-  const PathPart path = ExtractTestPath(line);
-  const size_t token = line.find("PATH:\""), npos = std::string_view::npos;
-  const size_t close = token == npos ? npos : line.find('"', token + 6);
-  if (path.status != (token == npos   ? PathPartStatus::kMissing
-                      : close == npos ? PathPartStatus::kNoClosingQuote
-                                      : PathPartStatus::kFound))
-    return "the path part reported missing, unclosed or found wrongly";
-  if (path.status == PathPartStatus::kFound &&
-      path.directory != std::string(line.substr(token + 6, close - token - 6)) + "\\")
-    return "the path part is not the quoted text";
-  // The file number: the digits after the first FILE:, when they fit 15 bits.
-  const FilePart file = ExtractFileNumber(line);
-  const size_t fileToken = line.find("FILE:");
-  if (file.present != (fileToken != npos)) return "FILE: reported wrongly";
-  if (!file.present) return "";
-  unsigned number = 0;
-  const auto [end, error] = std::from_chars(line.data() + fileToken + 5, line.data() + line.size(), number);
-  const bool fits = error == std::errc() && number <= 32767;
-  if (fits != file.fileNumber.has_value() || (fits && *file.fileNumber != static_cast<int>(number)))
-    return "the file number is not the digits after FILE:";
   return "";
 }
 

@@ -17,15 +17,13 @@ std::string MasterFile(const uint8_t* data, size_t size);
 std::string DataFile(const uint8_t* data, size_t size);
 // Typed dates and times, and the first four bytes as a stored date and time.
 std::string DateTimeText(const uint8_t* data, size_t size);
-// The utility-mode decision and the path and file parts agree with the tokens.
-std::string CommandLine(const uint8_t* data, size_t size);
 
 struct Target {
   const char* name;  // also the folder of its seeds and regressions
   std::string (*body)(const uint8_t* data, size_t size);
 };
 inline constexpr Target kTargets[] = {
-    {"master", MasterFile}, {"datafile", DataFile}, {"datetime", DateTimeText}, {"commandline", CommandLine}};
+    {"master", MasterFile}, {"datafile", DataFile}, {"datetime", DateTimeText}};
 
 // Seeds from the sample tree: masters, and data files behind their records.
 std::map<std::string, std::vector<uint8_t>> SampleSeeds(const std::string& target);
