@@ -26,6 +26,7 @@ kill each mutant, to find tests that are the only ones to catch something.
 """
 
 import argparse
+import contextlib
 import json
 import os
 import random
@@ -191,11 +192,14 @@ def portable_sources(build):
     return sorted(files)
 
 
+def mutated(m, text):
+    """The source text with the mutant applied."""
+    return text[:m["offset"]] + m["replacement"] + text[m["offset"] + m["length"]:]
+
+
 def mutated_line(m):
     """The source line of a mutant as the mutant makes it."""
-    text = (ROOT / m["file"]).read_text()
-    text = text[:m["offset"]] + m["replacement"] + text[m["offset"] + m["length"]:]
-    return text.splitlines()[m["line"] - 1].strip()
+    return mutated(m, (ROOT / m["file"]).read_text()).splitlines()[m["line"] - 1].strip()
 
 
 def all_mutants(files):
@@ -368,15 +372,14 @@ def main():
     counts = {"killed": 0, "survived": 0, "timed out": 0, "did not build": 0}
     survivors = []
     results_path = build / "mutants.txt"
-    matrix_path = build / "kill-matrix.txt"
-    with results_path.open("w") as results, matrix_path.open("w") as matrix:
+    matrix_path = build / "kill-matrix.txt"  # written only with --matrix: an earlier matrix stays
+    with results_path.open("w") as results, \
+            (matrix_path.open("w") if args.matrix else contextlib.nullcontext()) as matrix:
         for done, (number, m) in enumerate(chosen, 1):
             path = ROOT / m["file"]
             original = path.read_bytes()
-            text = original.decode()
-            mutated = text[:m["offset"]] + m["replacement"] + text[m["offset"] + m["length"]:]
             try:
-                path.write_text(mutated)
+                path.write_text(mutated(m, original.decode()))
                 built = executables(build)
                 if not build_tree(build, args.jobs, 900):
                     outcome = "did not build"
@@ -412,6 +415,8 @@ def main():
         for s in survivors:
             print("  " + s)
     print(f"every outcome: {results_path}")
+    if args.matrix:
+        print(f"which test cases kill each mutant: {matrix_path}")
     return 0
 
 
