@@ -63,7 +63,7 @@ TEST_F(DatFileTest, OpeningChecksTheSizeAndOffersToRecreateAnEmptyFile) {
     EXPECT_EQ(ui.questions, question.empty() ? Texts{} : Texts{question}) << file.size();
     EXPECT_EQ(ui.notices, notice ? Texts{notice} : Texts{}) << file.size();
     EXPECT_EQ(Dat(), after) << file.size();
-    EXPECT_TRUE(!result || WordAt(after, 0) == WordAt(Bytes(header.raw, header.raw + 4), 0)) << file.size();
+    EXPECT_TRUE(!result || GetU32(after, 0) == GetU32(Bytes(header.raw, header.raw + 4), 0)) << file.size();
   }
   EXPECT_EQ(CreateDATFile((dir_.Dir() + "missing\\").c_str(), MasterEntry{}.Record()), 0);
 }

@@ -20,6 +20,8 @@
 namespace store_test {
 
 using namespace fixtures;
+using testing_support::GetU16;
+using testing_support::GetU32;
 using testing_support::PutU32;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
@@ -48,8 +50,11 @@ inline MasterEntry IdEntry(int n) {
   return {.fileNumber = uint8_t(n), .fieldCount = 5, .name = "INSTR" + std::to_string(n), .symbol = "S"};
 }
 
-inline uint32_t WordAt(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+// A master listing the numbers, its header's count and last number as given.
+inline MasterBuilder Numbered(const std::vector<int>& numbers, int count, int last) {
+  MasterBuilder master;
+  for (int n : numbers) master.Add({.fileNumber = static_cast<uint8_t>(n)});
+  return master.HeaderCount(static_cast<uint16_t>(count)).LastFileNumber(static_cast<uint16_t>(last));
 }
 
 // Column `column` of each whole data record as an id: i for the value i or
@@ -62,7 +67,7 @@ inline std::vector<int> IdsOf(const Bytes& dat, int column = 1) {
   }();
   std::vector<int> ids;
   for (size_t at = kL; at + kL <= dat.size(); at += kL) {
-    const auto id = byWord.find(WordAt(dat, at + 4 * size_t(column)));
+    const auto id = byWord.find(GetU32(dat, at + 4 * size_t(column)));
     ids.push_back(id == byWord.end() ? -1 : id->second);
   }
   return ids;
@@ -78,9 +83,6 @@ struct IdInstrument {
   TempDir dir;
 };
 
-inline int HeaderCountOf(const Bytes& dat) {
-  return dat[2] | dat[3] << 8;
-}
 inline std::string DatName(int n) {
   return "F" + std::to_string(n) + ".DAT";
 }
