@@ -39,19 +39,18 @@ ProgramRun Qvx(const std::string& line, const Dirs& dirs) {
   }
   return RunProgram(QVX_PROGRAM, args);
 }
-void Expect(const ProgramRun& run, int status, const std::string& out, const std::string& err,
-            const std::string& line) {  // kAnyText: any text but none
-  const bool anyOut = out == kAnyText && !run.out.empty(), anyErr = err == kAnyText && !run.err.empty();
-  EXPECT_EQ(std::tie(run.status, run.out, run.err),
-            std::tie(status, anyOut ? run.out : out, anyErr ? run.err : err))
-      << line;
-}
-// A row of a table: the command line, what it prints, and what the table checks in a and b.
+// A row: the command line, what it prints (kAnyText: any text but none), what the table checks in a and b.
 struct Call {
   std::string line;
   int status;
   std::string out, err, a = "", b = "";
-  void Check(const Dirs& dirs) const { Expect(Qvx(line, dirs), status, out, err, line); }
+  void Check(const Dirs& dirs) const { Check(Qvx(line, dirs)); }
+  void Check(const ProgramRun& run) const {
+    const bool anyOut = out == kAnyText && !run.out.empty(), anyErr = err == kAnyText && !run.err.empty();
+    EXPECT_EQ(std::tie(run.status, run.out, run.err),
+              std::tie(status, anyOut ? run.out : out, anyErr ? run.err : err))
+        << line;
+  }
 };
 void ExpectCalls(const std::vector<Call>& calls, const Dirs& dirs) {
   for (const Call& c : calls) c.Check(dirs);
@@ -107,13 +106,12 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
       {{"$D", Bare(dir)}});
 }
 
-// The days (of January 2010) of a 5-field data file's dates: "1 2 3"; "" when there is no file.
+// The days (of January 2010) of a 5-field data file's dates: " 1 2 3"; "" when there is no file.
 std::string Days(const std::string& path) {
   const Bytes bytes = fs::exists(path) ? ReadBytes(path) : Bytes();
   std::string days;
   for (size_t at = 20; at + 20 <= bytes.size(); at += 20)
-    days +=
-        (days.empty() ? "" : " ") + std::to_string(static_cast<int>(MBF_IEEE(LoadMbfWord(&bytes[at]))) % 100);
+    days += " " + std::to_string(static_cast<int>(MBF_IEEE(LoadMbfWord(&bytes[at]))) % 100);
   return days;
 }
 
@@ -138,8 +136,8 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
        "1 2 3 4 5"},
       {"append $D 1 06/01/10 6 6 6 600 9", 2, "", "qvx append: the record has 5 fields\n", "1 2 3 4 5"},
       {"split $D 1 1 $D/parts", 2, "", Message(20), "1 2 3 4 5", "parts/F1.DAT:"},
-      {"split $D 1 1 $D/parts --mkdir --first-include", 0, "", "", "3 4 5", "parts/F1.DAT:1 2"},
-      {"split $D 1 2 $D --leave-intact --last-include", 0, "", "", "1 2 3 4 5", "F3.DAT:3 4 5"},
+      {"split $D 1 1 $D/parts --mkdir --first-include", 0, "", "", "3 4 5", "parts/F1.DAT: 1 2"},
+      {"split $D 1 2 $D --leave-intact --last-include", 0, "", "", "1 2 3 4 5", "F3.DAT: 3 4 5"},
   };
   for (const Call& c : cases) {
     TempDir dir;
@@ -155,7 +153,7 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
       continue;
     }
     const Bytes data = ReadBytes(dir.Path("F1.DAT"));
-    EXPECT_EQ(std::pair(Days(dir.Path("F1.DAT")), size_t{data[2]}), std::pair(c.a, data.size() / 20))
+    EXPECT_EQ(std::pair(Days(dir.Path("F1.DAT")), size_t{data[2]}), std::pair(" " + c.a, data.size() / 20))
         << c.line;
     if (!c.b.empty()) {
       EXPECT_EQ(Days(dir.Path(c.b.substr(0, c.b.find(':')))), c.b.substr(c.b.find(':') + 1)) << c.line;
@@ -231,7 +229,7 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   TempDir dir;
   const std::string root = dir.Path("sample");
   const Dirs dirs = {{"$S", root}, {"$T", Bare(dir)}};
-  Expect(Qvx("sample $S", dirs), 0, "", "", "sample");
+  Call{"sample $S", 0, "", ""}.Check(dirs);
   // FNV-1a over every path and byte, the same natively and under Wine: the tree depends on no platform.
   uint64_t digest = 14695981039346656037ull;
   Snapshot tree;
@@ -243,7 +241,7 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   EXPECT_EQ(digest, 0xa11e2a3bc8ab8ddbull) << std::hex << digest;
   EXPECT_TRUE(TakeSnapshot(root) == tree);
   WriteBytes(root + "/Stocks/F6.DAT", {1, 2, 3});
-  Expect(Qvx("sample $S/", dirs), 0, "", "", "sample again");
+  Call{"sample $S/", 0, "", ""}.Check(dirs);
   EXPECT_TRUE(TakeSnapshot(root) == tree) << "a rerun takes the missing data file away again";
   std::istringstream listing(Qvx("tree $S", dirs).out);
   std::multiset<std::string> lines;
@@ -275,36 +273,24 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   const json document = json::parse(checked.out);
   EXPECT_EQ(document["totals"], json::parse(R"({"directories": 9, "ok": 4, "with_defects": 4, "failed": 1,
       "master_defects": 14, "dat_defects": 14, "untested_data_files": 4})"));
-  // Each finding where the tree carries it: "directory F<n> code", or "directory F<n> record column code".
-  std::multiset<std::string> found, table;
-  const auto add = [](std::multiset<std::string>& to, std::string text, std::initializer_list<int> numbers) {
-    for (int n : numbers) text += " " + std::to_string(n);
-    to.insert(text);
-  };
-  for (const auto& d : sample::GetSampleTree().masterDefects) add(table, d.directory, {d.fileNumber, d.code});
+  // Each finding where the tree carries it: [directory, n, code] or [directory, n, record, column, code].
+  std::multiset<json> found, table;
+  for (const auto& d : sample::GetSampleTree().masterDefects)
+    table.insert(json::array({d.directory, d.fileNumber, d.code}));
   for (const auto& d : sample::GetSampleTree().datDefects)
-    add(table, d.directory, {d.fileNumber, d.record, d.column, d.code});
+    table.insert(json::array({d.directory, d.fileNumber, d.record, d.column, d.code}));
   for (const json& d : document["directories"]) {
-    for (const json& m : d["master_findings"]) add(found, d["directory"], {m["file_number"], m["code"]});
+    for (const json& m : d["master_findings"])
+      found.insert(json::array({d["directory"], m["file_number"], m["code"]}));
     for (const json& file : d["data_files"]) {
       for (const json& f : file["findings"])
-        add(found, d["directory"], {file["file_number"], f["record"], f["column"], f["code"]});
+        found.insert(json::array({d["directory"], file["file_number"], f["record"], f["column"], f["code"]}));
     }
   }
   EXPECT_EQ(found, table);
   const ProgramRun sound = Qvx("check $S/Intraday --json", dirs);
   EXPECT_EQ(std::tie(sound.status, json::parse(sound.out)["directories"][0]["directory"]),
             std::make_tuple(0, "."));
-  // The integrity commands print, save, repair and exit as documented.
-  ExpectCalls({{"test-dat $S/Stocks/ 1", 0, "No Errors Found\n", ""},
-               {"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
-               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
-               {"test-master $S/Nested", 2, "", Message(22)},
-               {"test-master $S/Damaged/Header --report $T/no/r", 2, "", Bare(dir) + "/no/r: " + Message(2)},
-               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
-               {"correct $S/Damaged/Master 3 2", 0, "", ""},
-               {"test-master $S/Damaged/Master --tests 2", 0, "No Errors Found\n", ""}},
-              dirs);
   // The printed report is the saved one with plain line ends.
   for (const char* line :
        {"test-dat $S/Damaged/Data 2 --report $T/r", "test-master $S/Damaged/Header --report $T/r"}) {
@@ -312,27 +298,30 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
     const Bytes bytes = ReadBytes(dir.Path("r"));
     std::string saved(bytes.begin(), bytes.end());
     saved.erase(std::remove(saved.begin(), saved.end(), '\r'), saved.end());
-    Expect(run, 1, saved, "", line);
+    Call{line, 1, saved, ""}.Check(run);
   }
   const json dat = json::parse(Qvx("test-dat $S/Damaged/Data 1 --json", dirs).out);
   EXPECT_EQ(std::tie(dat["instrument"], dat["tests"][0], dat["findings"][0]),
             std::make_tuple("CORRUPT NUMBERS", 3, json::parse(R"({"record": 10, "column": 4, "code": 0,
                 "column_name": "Close", "code_name": "Corrupt Numbers"})")));
-  // Repairs make missing files only with --create, ask only with --prompt.
+  // Repairs make missing files only with --create, ask only with --prompt (no answer typed: No).
   const ProgramRun repair = Qvx("test-master $S/Damaged/Master --tests 0,10 --repair --json", dirs);
   const json findings = json::parse(repair.out)["findings"];
   EXPECT_EQ(std::tie(repair.err, findings.at(0)["repaired"], findings.at(1)["code"], findings[1]["repaired"]),
             std::make_tuple("", false, 10, true));
-  EXPECT_FALSE(fs::exists(root + "/Damaged/Master/F1.DAT"));
-  Expect(Qvx("test-master $S/Damaged/Master --tests 0 --repair --create", dirs), 1, kAnyText, "", "create");
-  EXPECT_TRUE(fs::exists(root + "/Damaged/Master/F1.DAT"));
-  // The terminal's answer (none: No) to the question --prompt asks.
-  const Snapshot before = TakeSnapshot(root);
-  Expect(Qvx("test-master $S/Damaged/Header --repair --prompt", dirs), 1, kAnyText,
-         "Too few files reported in directory, Correct ? [y/n] ", "prompt");
-  EXPECT_TRUE(TakeSnapshot(root) == before);
-  Expect(Qvx("test-master $S/Damaged/Header --repair", dirs), 1, kAnyText, "", "repair");
-  Expect(Qvx("test-master $S/Damaged/Header", dirs), 0, "No Errors Found\n", "", "after the repair");
+  ExpectCalls({{"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
+               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
+               {"test-master $S/Nested", 2, "", Message(22)},
+               {"test-master $S/Damaged/Header --report $T/no/r", 2, "", Bare(dir) + "/no/r: " + Message(2)},
+               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
+               {"correct $S/Damaged/Master 3 2", 0, "", ""},
+               {"test-master $S/Damaged/Master --tests 0 --repair --create", 1, kAnyText, ""},
+               {"test-master $S/Damaged/Master --tests 2,0", 0, "No Errors Found\n", ""},
+               {"test-master $S/Damaged/Header --repair --prompt", 1, kAnyText,
+                "Too few files reported in directory, Correct ? [y/n] "},
+               {"test-master $S/Damaged/Header --repair", 1, kAnyText, ""},
+               {"test-master $S/Damaged/Header", 0, "No Errors Found\n", ""}},
+              dirs);
 }
 
 }  // namespace

@@ -59,9 +59,8 @@ class EditorTest : public ::testing::Test {
   }
   // The stored word of (data record, column) from the file's bytes; beyond its end, an exception.
   uint32_t Word(int32_t record, int column) const {
-    const testing_support::Bytes bytes = testing_support::ReadBytes(dir_.Path("F1.DAT"));
-    const size_t at = static_cast<size_t>((record + 1) * 28 + 4 * column);
-    return bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 | uint32_t{bytes.at(at + 3)} << 24;
+    return testing_support::GetU32(testing_support::ReadBytes(dir_.Path("F1.DAT")),
+                                   size_t((record + 1) * 28 + 4 * column));
   }
   std::vector<int32_t> Selected() const {  // RecordSelection is a List of record numbers
     std::vector<int32_t> records;

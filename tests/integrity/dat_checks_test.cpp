@@ -67,9 +67,7 @@ const std::vector<Edit> kTwoBadDates = {V(1, kDate, 1100132), V(2, kDate, 110013
 const Case kCases[] = {
     {"SoundDaily", kDaily, {}, kAll, {}},
     {"SoundIntraday", kIntra, {}, kAll, {}},
-    {"HeaderOnly", kDaily, {}, kAll, {}, 0},
     {"TrailingPartialRecord", kDaily, {}, {0, 6, 8}, {}, 3, 23},
-    {"NegativeHigh", kDaily, {{1, kHigh, kStoredMinusOne}}, {0}, {{1, 0, kHigh}}},
     {"LowAboveHigh", kDaily, {V(1, kLow, 12.6f), V(1, kHigh, 12.5f)}, {1}, {{1, 1, kLow}}},
     {"CloseAboveHigh", kDaily, {V(1, kClose, 12.01f)}, {2}, {{1, 2, kClose}}},
     {"CloseBelowLow", kDaily, {V(1, kClose, 8.99f)}, {3}, {{1, 3, kLow}}},
@@ -79,8 +77,6 @@ const Case kCases[] = {
     {"OpenOfZeroIsNoOpen", kDaily, {V(1, kOpen, 0)}, {4, 5}, {}},  // as in data from before opens were kept
     {"CorruptHigh", kDaily, {{2, kHigh, kStoredMinusOne}, V(2, kLow, 50)}, {5, 1, 2, 0}, {{2, 0, kHigh}}},
     {"NoOpenColumn", {.fieldCount = 5}, {V(1, 1, 8)}, {4, 5}, {}},
-    {"DayThirtyTwo", kDaily, {V(1, kDate, 1100132)}, {6}, {{1, 6, kDate}}},
-    {"MinuteSixty", kIntra, {V(1, kTime, 106000)}, {7}, {{1, 7, kTime}}},
     {"SameDateDaily", kDaily, {V(2, kDate, 1100105)}, {8, 9}, {{2, 8, 0}}},
     {"FirstRecordNeverOutOfOrder", kDaily, {V(0, kDate, 1110101)}, {8}, {{1, 8, 0}}},
     {"Century", kDaily, {V(0, kDate, 991231), V(1, kDate, 1000103), V(2, kDate, 991230)}, {8}, {{2, 8, 0}}},

@@ -65,11 +65,9 @@ TEST_P(RealDirectory, IsProbedShownAndTestedAsItsBytesSay) {
       continue;
     }
     const size_t length = record.RecordLength();
-    const auto value = [&](size_t r, size_t c) {
-      return MBF_IEEE(LoadMbfWord(&data->at(r * length + 4 * c)));
-    };
-    if (value(1, 0) != MBF_IEEE(record.FirstDateWord())) shown.insert({n, 4});
-    if (value(data->size() / length - 1, 0) != MBF_IEEE(record.LastDateWord())) shown.insert({n, 5});
+    const auto date = [&](size_t r) { return MBF_IEEE(LoadMbfWord(&data->at(r * length))); };
+    if (date(1) != MBF_IEEE(record.FirstDateWord())) shown.insert({n, 4});
+    if (date(data->size() / length - 1) != MBF_IEEE(record.LastDateWord())) shown.insert({n, 5});
     EXPECT_EQ(AscertainRecordLength(dir, n), length);
     EXPECT_EQ(IsIntra(dir, n), record.Period() == 'I' ? 1 : 0);
     const float first = GetDATStartDate(dir, n, record), last = GetDATEndDate(dir, n, record);
