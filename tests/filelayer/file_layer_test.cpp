@@ -34,6 +34,10 @@ Bytes Pattern(size_t size, unsigned seed = 0) {
 Bytes Slice(const Bytes& bytes, size_t from, size_t count) {
   return Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(from + count));
 }
+Bytes Join(Bytes bytes, const Bytes& more) {
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  return bytes;
+}
 
 class FileLayerTest : public ::testing::Test {
  protected:
@@ -119,8 +123,6 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
     EXPECT_FALSE(platform::RenameFile(Name("A.DAT"), Name("D.DAT")));
     EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("A.DAT"), false));
     EXPECT_FALSE(platform::RemoveFile(Name("A.DAT")));
-  }
-  {
     Opened unshared(Name("B.DAT"), Access::Read, false);
     EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("Y.DAT"), false));
   }
@@ -134,8 +136,7 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
   EXPECT_TRUE(platform::ReplaceFileWith(Name("c.dat"), Name("b.dat")));
   EXPECT_TRUE(platform::RenameFile(Name("B.DAT"), Name("b.dat"))) << "only the case changes";
   EXPECT_TRUE(platform::RemoveFile(Name("a.DAT")));
-  EXPECT_EQ(Content(List(dir_.Dir()).at(0)), Pattern(5, 1));
-  EXPECT_EQ(List(dir_.Dir()).size(), 1u);
+  EXPECT_EQ((std::tuple{List(dir_.Dir()).size(), Content("b.dat")}), std::tuple(1u, Pattern(5, 1)));
   dir_.MakeSubdir("SUB");
   EXPECT_FALSE(platform::RemoveFile(Name("SUB")));
   EXPECT_EQ(platform::Open(Name("SUB"), {}), nullptr);
@@ -152,8 +153,7 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
   EXPECT_EQ(platform::WriteAt(file, data.data(), 12, 4), 12);
   EXPECT_EQ(platform::Size(file), 16);
   EXPECT_EQ(platform::ReadAt(file, back.data(), 20, 0), 16) << "short at the end";
-  data.insert(data.begin(), 4, 0);
-  EXPECT_EQ(Bytes(back.begin(), back.begin() + 16), data) << "the gap reads as zeros";
+  EXPECT_EQ(Slice(back, 0, 16), Join(Bytes(4, 0), data)) << "the gap reads as zeros";
   EXPECT_EQ(platform::ReadAt(file, back.data(), 4, -1), -1);
   EXPECT_EQ(platform::WriteAt(file, data.data(), 4, -1), -1);
   EXPECT_FALSE(platform::Truncate(file, -1));
@@ -187,10 +187,8 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
     platform::FailNthCall(kind, 2);
     EXPECT_TRUE(call(1));
     const auto before = disk();
-    EXPECT_FALSE(call(2));
-    EXPECT_EQ(disk(), before);
-    EXPECT_TRUE(call(3));
-    EXPECT_EQ(platform::CallCount(kind), 3);
+    EXPECT_EQ((std::tuple{call(2), disk() == before, call(3), platform::CallCount(kind)}),
+              std::tuple(false, true, true, 3));
   }
   platform::ShortenNthWrite(2, 1);  // a full disk, one byte free at the second write from now
   EXPECT_EQ(platform::WriteAt(file, back.data(), 4, 0), 4);
@@ -250,37 +248,31 @@ TEST_F(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
   const Bytes data = Pattern(3 * kRecord);
   Make("F1.DAT", data);
   const FileHandle first = Open(Name("F1.DAT"), 1), second = Open(Name("F1.DAT"), 0, 1, 4);
-  EXPECT_EQ(Record(first), Slice(data, 0, kRecord));
-  EXPECT_EQ(Record(first), Slice(data, 10, kRecord));
-  EXPECT_EQ(Record(second), Slice(data, 0, kRecord)) << "own position, the entry's record size";
-  EXPECT_EQ(Record(first, 0), Slice(data, 20, kRecord));
-  EXPECT_EQ(Position(first), 20);
+  EXPECT_EQ((std::tuple{Record(first), Record(first), Record(second), Record(first, 0), Position(first)}),
+            std::tuple(Slice(data, 0, kRecord), Slice(data, 10, kRecord), Slice(data, 0, kRecord),
+                       Slice(data, 20, kRecord), 20))
+      << "each handle its own position, the entry's record size";
   ClearFileAccess(first);
   const int reads = platform::CallCount(Call::Read);
   Bytes buffer(kRecord);
   EXPECT_EQ(ReadBlock(first, buffer.data(), 5, 26, 1), 0) << "beyond the tracked length";
-  EXPECT_EQ(platform::CallCount(Call::Read), reads) << "refused without the platform";
-  EXPECT_EQ(FileAccessed(first), 0);
+  EXPECT_EQ(std::pair(platform::CallCount(Call::Read), FileAccessed(first)), std::pair(reads, 0))
+      << "refused without the platform";
   EXPECT_EQ(ReadBlock(first, buffer.data(), 4, -4, 1), 0) << "a negative offset fails at the platform";
-  EXPECT_EQ(platform::CallCount(Call::Read), reads + 1);
-  EXPECT_EQ(FileAccessed(first), 1);
-  EXPECT_EQ(Position(first), 20);
+  EXPECT_EQ(std::tuple(platform::CallCount(Call::Read), FileAccessed(first), Position(first)),
+            std::tuple(reads + 1, 1, 20));
   const Bytes record = Pattern(kRecord, 50);
   EXPECT_EQ(WriteBlock(first, record.data(), 4, 100, 1), 1);
   EXPECT_EQ(FileLength(second), 104) << "writes raise the entry's length";
   EXPECT_EQ(Position(first), 104);
-  Bytes grown = data;
-  grown.resize(100, 0);
-  grown.insert(grown.end(), record.begin(), record.begin() + 4);
-  EXPECT_EQ(Content("F1.DAT"), grown);
+  EXPECT_EQ(Content("F1.DAT"), Join(Join(data, Bytes(70, 0)), Slice(record, 0, 4)));
   EXPECT_EQ(WriteBlock(first, record.data(), 4, INT32_MAX - 2, 0), 0) << "beyond what 32 bits can track";
   platform::FailNthCall(Call::Read, 1);
   EXPECT_TRUE(Record(second).empty());
   platform::FailNthCall(Call::Write, 1);
   EXPECT_EQ(WriteRecord(first, record.data(), 1), 0);
-  EXPECT_EQ(Position(second), 10) << "failures keep positions";
-  EXPECT_EQ(Position(first), 104);
-  EXPECT_EQ(FileLength(first), 104);
+  EXPECT_EQ((std::tuple{Position(second), Position(first), FileLength(first)}), std::tuple(10, 104, 104))
+      << "failures keep positions";
   // Distance, origin, new position.
   const int32_t seeks[][3] = {{5, 0, 5},    {-10, 1, 10}, {7, 1, 27},   {-4, 2, 100},
                               {10, 2, 114}, {-1, 0, -1},  {-21, 1, -1}, {0, 3, -1}};
@@ -296,36 +288,29 @@ TEST_F(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
   ASSERT_EQ(SSeek(first, 30, 0), 30);
   EXPECT_EQ(STruncateFile(first, 20), 1);
   EXPECT_EQ(STruncateFile(first, 25), 1);
-  Bytes truncated = Slice(data, 0, 20);
-  truncated.resize(25, 0);
-  EXPECT_EQ(Content("F1.DAT"), truncated);
+  EXPECT_EQ(Content("F1.DAT"), Join(Slice(data, 0, 20), Bytes(5, 0)));
   EXPECT_EQ(Position(first), 30) << "truncation moves no position";
   platform::FailNthCall(Call::Truncate, 1);
-  EXPECT_EQ(STruncateFile(first, 5), 0);
-  EXPECT_EQ(FileLength(first), 25);
+  EXPECT_EQ((std::pair{STruncateFile(first, 5), FileLength(first)}), std::pair(0, 25));
   EXPECT_EQ(STruncateFile(first, 0), 1);
   EXPECT_TRUE(Content("F1.DAT").empty()) << "truncated to nothing";
-  Close(first);
-  Close(second);
+  for (FileHandle handle : {first, second}) Close(handle);
   EXPECT_EQ(STruncateFile(Open(Name("F1.DAT"), 0), 5), 0) << "read access only";
 }
 
 TEST_F(FileLayerTest, ReleasedHandlesReopenOnNextUseUnlessAnotherWriterHoldsTheFile) {
-  const Bytes data = Pattern(2 * kRecord);
-  Make("F1.DAT", data);
+  Make("F1.DAT", Pattern(2 * kRecord));
   const FileHandle mine = Open(Name("F1.DAT"), 1), sharing = Open(Name("F1.DAT"), 0);
-  EXPECT_EQ(ReleaseHandle(mine), 1);
-  EXPECT_EQ(ReleaseHandle(sharing), 0) << "one platform handle for the entry";
-  EXPECT_EQ(IsFileOpen(Name("F1.DAT").c_str()), 1);
+  EXPECT_EQ((std::tuple{ReleaseHandle(mine), ReleaseHandle(sharing), IsFileOpen(Name("F1.DAT").c_str())}),
+            std::tuple(1, 0, 1))
+      << "one platform handle for the entry, which stays open";
   const FileHandle theirs = Open(Name("f1.dat"), 1);  // what the release is for
   ASSERT_EQ(WriteBlock(theirs, Pattern(kRecord, 99).data(), kRecord, 20, 0), 1);
   ClearFileAccess(mine);
-  EXPECT_TRUE(Record(mine).empty());
-  EXPECT_EQ(FileAccessed(mine), 0);
-  EXPECT_EQ(SSeek(mine, 0, 2), -1);
+  EXPECT_EQ((std::tuple{Record(mine).empty(), FileAccessed(mine), SSeek(mine, 0, 2)}),
+            std::tuple(true, 0, -1));
   Close(theirs);
-  EXPECT_EQ(Record(sharing), Slice(data, 0, kRecord));
-  EXPECT_EQ(Record(mine, 0), Slice(data, 0, kRecord));
+  EXPECT_EQ((std::pair{Record(sharing), Record(mine, 0)}), std::pair(Pattern(kRecord), Pattern(kRecord)));
   EXPECT_EQ(FileLength(mine), 20) << "the re-open does not refresh the tracked length";
   EXPECT_EQ(SSeek(mine, 0, 2), 30);
 }
@@ -341,22 +326,17 @@ TEST_F(FileLayerTest, CopyFromRecordStartsAtTheRecordOrAfterIt) {
     ASSERT_EQ(WriteRecord(to, header.data(), 1), 1);
     CopyFromRecord(from, to, record, skip, 1);
     const auto copied = static_cast<int32_t>(source.size()) - start;
-    EXPECT_EQ(FileLength(to), 7 + copied);
-    EXPECT_EQ(Position(to), 7 + copied);
-    EXPECT_EQ(Position(from), copied);
-    Close(from);
-    Close(to);
-    Bytes expected = header;
-    expected.insert(expected.end(), source.begin() + start, source.end());
-    EXPECT_EQ(Content("OUT.DAT"), expected) << record << "/" << skip;
+    EXPECT_EQ((std::tuple{FileLength(to), Position(to), Position(from)}),
+              std::tuple(7 + copied, 7 + copied, copied));
+    for (FileHandle handle : {from, to}) Close(handle);
+    EXPECT_EQ(Content("OUT.DAT"), Join(header, Slice(source, start, copied))) << record << "/" << skip;
   }
   const Bytes big = Pattern(100000);
   Make("BIG.DAT", big);
   const FileHandle from = Open(Name("BIG.DAT"), 0, 1, 1000), to = Open(Name("OUT.DAT"), 2);
   ASSERT_EQ(SSeek(from, 3, 0), 3);
   CopyFromRecord(from, to, 0, 1, 0);
-  EXPECT_EQ(Position(from), 3) << "no advance asked";
-  EXPECT_EQ(Position(to), 0);
+  EXPECT_EQ((std::pair{Position(from), Position(to)}), std::pair(3, 0)) << "no advance asked";
   Close(to);
   EXPECT_EQ(Content("OUT.DAT"), Slice(big, 1000, 99000)) << "more than one buffer";
   // Within one entry the copy stops at the end it started from.
@@ -365,9 +345,7 @@ TEST_F(FileLayerTest, CopyFromRecordStartsAtTheRecordOrAfterIt) {
   CopyFromRecord(reader, writer, 3, 1, 1);
   EXPECT_EQ(FileLength(writer), 60);
   Close(writer);
-  Bytes expected = source;
-  expected.insert(expected.end(), source.begin() + 40, source.end());
-  EXPECT_EQ(Content("F1.DAT"), expected);
+  EXPECT_EQ(Content("F1.DAT"), Join(source, Slice(source, 40, 10)));
 }
 
 // A replacement is seen by every handle of the entry; whatever stops it, the
@@ -394,15 +372,26 @@ TEST_F(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
     EXPECT_EQ(FileLength(reader), obstacle == kDone ? 70 : 30);
     EXPECT_TRUE(obstacle != kDone || FileAccessed(handle) == 1);
     EXPECT_EQ(Record(handle), Slice(obstacle == kDone ? fresh : old, 0, kRecord));
-    Close(handle);
-    Close(reader);
+    for (FileHandle each : {handle, reader}) Close(each);
   }
 }
 
-TEST_F(FileLayerTest, TheHandleTableFillsAndReusesClosedSlots) {
+// Opens refused by a platform failure or a full table; the queries answer from the platform.
+TEST_F(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) {
   Make("F1.DAT", Pattern(10));
-  const std::string name = Name("F1.DAT");
-  for (int i = 0; i < kMaxOpenHandles; ++i) Open(name, 0);
+  Make("HELD.DAT", Pattern(10));
+  const std::string f1 = Name("F1.DAT");
+  dir_.MakeSubdir("EMPTY");
+  const std::tuple<Call, int, FileHandle> failures[] = {{Call::Open, 0, kOpenRefused},
+                                                        {Call::Open, 2, kPlatformOpenFailed},
+                                                        {Call::Size, 0, kOpenRefused},
+                                                        {Call::Size, 1, kPlatformOpenFailed}};
+  for (const auto& [kind, mode, expected] : failures) {
+    platform::FailNthCall(kind, 1);
+    EXPECT_EQ((std::pair{Open(f1, mode), IsFileOpen(f1.c_str())}), std::pair(expected, 0)) << mode;
+  }
+  EXPECT_EQ(Content("F1.DAT"), Pattern(10));
+  for (int i = 0; i < kMaxOpenHandles; ++i) Open(f1, 0);
   const std::vector<FileHandle> handles = open_;
   EXPECT_EQ(handles.back(), kMaxOpenHandles - 1);
   EXPECT_EQ(Open(Name("OTHER.DAT"), 2), kNoFreeHandle);
@@ -412,24 +401,9 @@ TEST_F(FileLayerTest, TheHandleTableFillsAndReusesClosedSlots) {
     EXPECT_EQ(ValidFile(invalid), 0) << invalid;
     EXPECT_EQ(ReleaseHandle(invalid), 0) << invalid;
   }
-  EXPECT_EQ(Open(name, 0), 123);
-}
-
-TEST_F(FileLayerTest, PlatformFailuresRefuseTheOpenAndTheQueriesAnswerFromThePlatform) {
-  Make("F1.DAT", Pattern(10));
-  Make("HELD.DAT", Pattern(10));
-  dir_.MakeSubdir("EMPTY");
-  const std::tuple<Call, int, FileHandle> failures[] = {{Call::Open, 0, kOpenRefused},
-                                                        {Call::Open, 2, kPlatformOpenFailed},
-                                                        {Call::Size, 0, kOpenRefused},
-                                                        {Call::Size, 1, kPlatformOpenFailed}};
-  for (const auto& [kind, mode, expected] : failures) {
-    platform::FailNthCall(kind, 1);
-    EXPECT_EQ(Open(Name("F1.DAT"), mode), expected) << mode;
-    EXPECT_EQ(IsFileOpen(Name("F1.DAT").c_str()), 0);
-  }
-  EXPECT_EQ(Content("F1.DAT"), Pattern(10));
-  ASSERT_GE(Open(Name("F1.DAT"), 1), 0);
+  EXPECT_EQ(Open(f1, 0), 123);
+  for (FileHandle handle : std::vector(open_)) Close(handle);
+  ASSERT_GE(Open(f1, 1), 0);
   ASSERT_GE(Open(Name("HELD.DAT"), 0, 0), 0);
   for (const auto& [name, exists] : std::vector<std::pair<std::string, int>>{
            {Name("f1.Dat"), 1}, {Name("NONE.DAT"), 0}, {Name("EMPTY"), 0}, {Name("held.dat"), 0}})

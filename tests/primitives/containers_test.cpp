@@ -139,9 +139,8 @@ TEST(Memory, BlocksAreZeroFilledAndOnlyTheNamedAllocationFails) {
   EXPECT_TRUE(blocks[0] != nullptr && blocks[1] == nullptr && blocks[2] != nullptr);
   FailNthAllocation(1);
   FailNthAllocation(0);  // cancelled: never comes
-  void* after = MemAllocate(1);
-  EXPECT_NE(after, nullptr);
-  for (void* block : {blocks[0], blocks[2], after}) MemDeAllocate(block);
+  EXPECT_NE(blocks[1] = MemAllocate(1), nullptr);
+  for (void* block : blocks) MemDeAllocate(block);
 }
 
 TEST(TextFields, TrimPadAndCount) {

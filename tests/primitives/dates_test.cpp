@@ -93,16 +93,15 @@ TEST(Dates, TypedTextsTakeTwoSeparatorsThreePartsAndTwoDigitYears) {
                                                  {"00000000015/01/96", 960115.0f}};
   for (const auto& [text, date] : dates) EXPECT_EQ(MakeDateFromString(text), date) << text;
   const std::string longYear = "1/1/" + std::string(100000, '9');
+  const char* const none = nullptr;  // no text at all
   for (const char* refused : {"15/01/100", "15/01/-1", "15/01/96/", "15/0196", "", "000000000015/01/96",
-                              "65537/1/96", "1/65548/96", "1/1/65632", longYear.c_str()})
-    EXPECT_EQ(MakeDateFromString(refused), -1.0f) << std::string(refused).substr(0, 30);
+                              "65537/1/96", "1/65548/96", "1/1/65632", longYear.c_str(), none})
+    EXPECT_EQ(MakeDateFromString(refused), -1.0f) << std::string(refused ? refused : "none").substr(0, 30);
   const std::pair<const char*, float> times[] = {
       {"23:59:99", 235999.0f}, {"9:30:00", 93000.0f}, {"::", 0.0f}};
   for (const auto& [text, time] : times) EXPECT_EQ(MakeTimeFromString(text), time) << text;
-  for (const char* refused : {"12:00:100", "9:30", "9:30:00:", "65545:0:0", "000000000009:30:00"})
-    EXPECT_EQ(MakeTimeFromString(refused), -1.0f) << refused;
-  EXPECT_EQ(MakeDateFromString(nullptr), -1.0f);
-  EXPECT_EQ(MakeTimeFromString(nullptr), -1.0f);
+  for (const char* refused : {"12:00:100", "9:30", "9:30:00:", "65545:0:0", "000000000009:30:00", none})
+    EXPECT_EQ(MakeTimeFromString(refused), -1.0f) << (refused ? refused : "none");
 }
 
 }  // namespace

@@ -45,8 +45,7 @@ TEST(CommandLine, ModeTestPathBrowsePathAndFileNumber) {
     SCOPED_TRACE(c.line.substr(0, 60));
     EXPECT_EQ(IsUtilityCommandLine(c.line), c.utility);
     const PathPart part = ExtractTestPath(c.line);
-    EXPECT_EQ(part.status, c.path);
-    EXPECT_EQ(part.directory, c.directory);
+    EXPECT_EQ(std::pair(part.status, part.directory), std::pair(c.path, c.directory));
     std::string browse = c.directory;  // none for an empty path
     if (browse.ends_with("\\\\")) browse.pop_back();
     EXPECT_EQ(ExtractBrowsePath(c.line), browse.size() > 1 ? std::optional(browse) : std::nullopt);

@@ -47,8 +47,7 @@ class RecordingHost : public RemoteTestHost {
     RemoteTestHost::Free(block);
   }
 
-  int failAllocation = 0;  // the n-th allocation fails (1-based); 0: none
-  int allocations = 0, live = 0;
+  int failAllocation = 0, allocations = 0, live = 0;  // failAllocation: the n-th fails (1-based); 0: none
   std::vector<std::string> events;
 };
 
