@@ -169,9 +169,9 @@ TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   Report reportOnly, refused;
   RunTest(dir, reportOnly, kEvery);
   RunTest(dir, refused, kEvery, 1, 1, 1);
-  EXPECT_EQ(std::pair(reportOnly.Found(true), refused.Found(true)), std::pair(found, found));
+  EXPECT_EQ(std::tuple(reportOnly.Found(true), refused.Found(true), reportOnly.questions.size()),
+            std::tuple(found, found, size_t{0}));
   EXPECT_EQ(std::multiset<std::string>(refused.questions.begin(), refused.questions.end()), asked);
-  EXPECT_TRUE(reportOnly.questions.empty());
   // Correct refuses what it cannot make: F1 has no data file to read a length or dates from, F3's data file
   // exists, F8 holds daily data; a code without a correction; no F99; the header has only its count.
   const int unmade[][2] = {{1, 3}, {1, 4}, {1, 5}, {3, 0}, {8, 7}, {3, 8}, {99, 2}, {0, 0}, {0, 2}};
@@ -210,8 +210,7 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
   int unrepaired = 0;
   const auto run = [last](const TempDir& dir) {
     KillErrorList(std::exchange(last->list, nullptr));
-    const std::vector<int32_t> dialogOrder(kMasterDialogOrder, kMasterDialogOrder + kMasterTestCount);
-    RunTest(dir, *last, dialogOrder, 1, 0, 1);
+    TestMasterFile(dir.Dir().c_str(), *last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
     return last->list ? 1 : 0;
   };
   const auto check = [&](const Outcome& o) {
