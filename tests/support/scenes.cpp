@@ -164,7 +164,7 @@ int SweepEveryCall(const SweepSpec& spec) {
       else
         EXPECT_TRUE(kept == before) << "reported failure but the files are not as before";
     }
-    if (spec.check) spec.check({label, kind, result, dir, before, after, now});
+    if (spec.check) spec.check({kind, result, dir, before, after, now});
   };
   if (spec.shortWrites) {
     for (int n = 1; n <= counts[static_cast<size_t>(platform::Call::Write)]; ++n)

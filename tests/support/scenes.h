@@ -59,7 +59,6 @@ struct FaultScope {
 
 // What one run of an operation under a fault left.
 struct Outcome {
-  std::string label;  // "Write call 3"
   platform::Call kind;
   int result;
   const TempDir& dir;
