@@ -3,7 +3,7 @@
 # seeded single-point mutants of the portable code of src/ and cli/, builds and
 # tests each, and prints killed / survived / did not build / timed out with the
 # survivors by file and line. scripts/mutate.py --help lists the options
-# (--count, --seed, --ids, --only, --list).
+# (--count, --seed, --ids, --only, --list, --matrix, --sanitize).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
