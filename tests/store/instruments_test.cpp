@@ -103,6 +103,20 @@ TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
   }
 }
 
+// A deletion whose data file stays (its removal, the third after the .DOP's and .CHT's, fails) lists again
+// every entry it took out, even where master listed the number twice.
+TEST_F(InstrumentsTest, ADeletionThatCannotRemoveTheDataFileListsItsEntriesAgain) {
+  WriteMaster(dir_, MasterBuilder().Add({.fileNumber = 2}).Add({.fileNumber = 5}).Add({.fileNumber = 2}));
+  WriteDat(dir_, 2, DatBuilder::ForFields(7));
+  MasterRecord two = MasterEntry{.fileNumber = 2}.Record();
+  FaultScope faults;
+  platform::FailNthCall(platform::Call::Delete, 3);
+  EXPECT_EQ(DeleteInstrument(dir_.Dir().c_str(), two, 1), 0);
+  EXPECT_TRUE(StateOf(Now(), "F2.DAT"));
+  const MasterView master = ViewMaster(Now());
+  EXPECT_EQ(std::pair(master.Numbers(), master.headerCount), std::pair(std::vector<int>{5, 2, 2}, 3));
+}
+
 // Create's entries as typed and selected: the record built, or the message.
 TEST_F(InstrumentsTest, CreateBuildsTheRecordFromTheEntriesOrSaysWhatIsMissing) {
   const std::string kBlank = "You MUST supply a name which contains something other than just spaces.",
