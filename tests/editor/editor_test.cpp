@@ -213,7 +213,7 @@ TEST_F(EditorTest, KeysAndRecordCommandsMoveTheCursorAndTheViewFollows) {
   const std::vector<std::tuple<Cursor, K, Cursor>> moves{
       {{2, 3}, K::Next, {2, 4}},   {{1, 6}, K::Next, {2, 0}},  {{29, 6}, K::Right, {30, 0}},
       {{30, 6}, K::Next, {30, 0}}, {{2, 0}, K::Left, {1, 6}},  {{0, 0}, K::Left, {0, 6}},
-      {{1, 4}, K::Left, {1, 3}},   {{0, 2}, K::Up, {0, 2}},    {{2, 2}, K::Up, {1, 2}},
+      {{1, 1}, K::Left, {1, 0}},   {{0, 2}, K::Up, {0, 2}},    {{2, 2}, K::Up, {1, 2}},
       {{29, 5}, K::Down, {30, 5}}, {{30, 5}, K::Down, {30, 5}}};
   for (auto [from, key, to] : moves) {
     Put(from.first, from.second);
