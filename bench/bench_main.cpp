@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "bench_data.h"
-#include "browser/directory_scan.h"
+#include "store/directory_scan.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"

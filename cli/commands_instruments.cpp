@@ -13,7 +13,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
 #include "terminal_interaction.h"

@@ -9,20 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "browser/directory_scan.h"
+#include "store/directory_scan.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
-#include "integrity/master_test.h"
-#include "integrity/messages.h"
+#include "integrity/master_checks.h"
+#include "store/messages.h"
 #include "integrity/report_target.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "terminal_interaction.h"
 

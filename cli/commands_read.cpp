@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "browser/directory_scan.h"
+#include "store/directory_scan.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/dates.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "store/record_search.h"
 #include "terminal_interaction.h"

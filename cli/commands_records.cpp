@@ -11,7 +11,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/list.h"
 #include "store/editor_session.h"
 #include "terminal_interaction.h"

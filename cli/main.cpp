@@ -6,7 +6,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 
 namespace {
 

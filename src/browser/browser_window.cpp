@@ -8,15 +8,15 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/directory_tree_view.h"
-#include "shell/message_boxes.h"
+#include "winui/message_boxes.h"
 #include "editor/editor_window.h"
-#include "integrity/messages.h"
-#include "integrity/test_dialogs.h"
+#include "store/messages.h"
+#include "reports/check_dialogs.h"
 #include "primitives/list.h"
 #include "primitives/memory.h"
 #include "resource.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 #include "store/master_file.h"
 
 namespace {

@@ -4,12 +4,12 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/browser_window.h"
-#include "browser/dialog_support.h"
-#include "shell/message_boxes.h"
+#include "winui/dialogs.h"
+#include "winui/message_boxes.h"
 #include "primitives/memory.h"
 #include "primitives/path_list.h"
 #include "resource.h"
-#include "shell/window_thunk.h"
+#include "winui/window_thunk.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
 

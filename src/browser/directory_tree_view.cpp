@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "resource.h"
-#include "shell/shell_globals.h"
+#include "winui/app_globals.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "browser/directory_scan.h"
+#include "store/directory_scan.h"
 #include "primitives/list.h"
 
 // The tree pane's window style.

@@ -6,9 +6,9 @@
 #include "editor/goto_logic.h"
 #include "primitives/path_list.h"
 #include "resource.h"
-#include "shell/message_boxes.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/message_boxes.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 #include "store/editor_session.h"
 
 namespace {

@@ -9,13 +9,13 @@
 
 #include "editor/editor_dialogs.h"
 #include "editor/editor_model.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/list.h"
 #include "resource.h"
-#include "shell/gdi_guards.h"
-#include "shell/message_boxes.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/gdi_guards.h"
+#include "winui/message_boxes.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 #include "store/dat_file.h"
 #include "store/editor_session.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/dates.h"
 #include "store/dat_file.h"
 #include "store/record_search.h"

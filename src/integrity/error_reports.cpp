@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 
 namespace {

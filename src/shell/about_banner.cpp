@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "resource.h"
-#include "shell/centre_window.h"
-#include "shell/gdi_guards.h"
+#include "winui/centre_window.h"
+#include "winui/gdi_guards.h"
 #include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/window_thunk.h"
 
 const char kVersionText[] = "Version 0.1.0";
 const char kNoticeText[] = "(c) 2026 The Quorvex Team";

@@ -7,15 +7,15 @@
 #include "browser/browser_window.h"
 #include "editor/editor_window.h"
 #include "filelayer/file_layer.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/memory.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
-#include "shell/message_boxes.h"
+#include "winui/message_boxes.h"
 #include "shell/remote_requests.h"
 #include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/window_thunk.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "shell/remote_requests.h"
 
-#include "integrity/messages.h"
-#include "integrity/report_windows.h"
-#include "shell/message_boxes.h"
+#include "store/messages.h"
+#include "reports/report_windows.h"
+#include "winui/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "store/master_file.h"
 

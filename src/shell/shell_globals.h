@@ -1,23 +1,10 @@
-// The program's process-wide handles and flags. The shell sets them during
-// start-up; the browser, the editor and the report windows read them.
+// The shell's own process-wide flags: the remote requests and the start-up
+// checks. The window handles every window reads are in winui/app_globals.h.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
-extern HINSTANCE hInst;
-extern HWND MDIFrame;
-extern HWND MDIhwnd;  // the MDI client
-
-// Menu bars of the chosen mode and their window-list popups: the initial bar
-// (no child active; its "&File" popup), the browser's ("&Window", fourth) and
-// the editor's ("&Window", third).
-extern HMENU hMenuInit, hMenuInitWindow;
-extern HMENU hMenuFiler, hMenuFilerWindow;
-extern HMENU hMenuEdit, hMenuEditWindow;
-
-// The directory tree's folder images (bitmap 129).
-extern HIMAGELIST hImageList;
+#include "winui/app_globals.h"
 
 // The registered inter-program messages; 0 when registration failed.
 extern UINT UtilInit, UtilLoad, UtilTestDAT, UtilTestMaster, UtilClose;
@@ -33,11 +20,3 @@ extern const char* UtilityCommandLine;
 extern int Windows4;
 // The 3-D control library while it is loaded and registered.
 extern HINSTANCE Ctl3dInst;
-
-// The editor window created last by CreateEditWindow.
-extern HWND hwndEdit;
-
-extern const char AppName[];       // "Quorvex": frame title, message box caption
-extern const char szFrameClass[];  // "QuorvexMDIFrame"
-extern const char szFilerClass[];  // "MdiFilerChild"
-extern const char szEditClass[];   // "MdiEditChild"

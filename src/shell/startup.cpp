@@ -7,7 +7,7 @@
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
-#include "shell/centre_window.h"
+#include "winui/centre_window.h"
 #include "shell/command_line.h"
 #include "shell/frame_window.h"
 #include "shell/remote_requests.h"

@@ -9,7 +9,7 @@
 
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 
 namespace {
 

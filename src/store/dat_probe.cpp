@@ -50,7 +50,7 @@
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 
 namespace {
 

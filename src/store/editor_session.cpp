@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "filelayer/platform_file.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "primitives/path_list.h"

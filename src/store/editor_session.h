@@ -19,7 +19,7 @@
 #include "filelayer/file_layer.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "store/record_ops.h"
 #include "store/user_interaction.h"

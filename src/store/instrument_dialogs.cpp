@@ -7,7 +7,7 @@
 
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/list.h"
 #include "primitives/path_list.h"
 #include "primitives/text_fields.h"

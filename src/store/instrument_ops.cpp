@@ -10,7 +10,7 @@
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 
 namespace {
 

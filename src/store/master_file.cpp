@@ -7,7 +7,7 @@
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "filelayer/platform_file.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/instrument_ops.h"
 
 namespace {

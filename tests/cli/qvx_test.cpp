@@ -10,7 +10,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
 #include "support/fixtures.h"

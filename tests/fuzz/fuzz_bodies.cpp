@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "editor/editor_model.h"
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "sample_data.h"
 #include "store/dat_probe.h"

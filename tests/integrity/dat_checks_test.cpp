@@ -1,6 +1,6 @@
 // The DAT test: a sound data file, a few values changed, the chosen tests run;
 // what is found (record, code, column), and the file is never written.
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The master test, its repairs and the master report's Correct: a directory with one defect per instrument,
 // found report-only, refused, repaired and corrected, also under a failure of each call; and the rules'
 // edges.
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 
 #include <gtest/gtest.h>
 

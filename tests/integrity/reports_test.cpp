@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "integrity/explanations.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "report_fixture.h"
 #include "support/fixtures.h"
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <set>
 
-#include "integrity/dat_test.h"
-#include "integrity/master_test.h"
+#include "integrity/dat_checks.h"
+#include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "report_fixture.h"

@@ -1,4 +1,4 @@
-#include "browser/directory_scan.h"
+#include "store/directory_scan.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -4,7 +4,7 @@
 // holds for writing.
 #include <functional>
 
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "store/editor_session.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/path_list.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"

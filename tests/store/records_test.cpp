@@ -9,7 +9,7 @@
 #include <set>
 #include <tuple>
 
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "primitives/path_list.h"
 #include "store/editor_session.h"
 #include "store/record_ops.h"

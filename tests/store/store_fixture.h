@@ -11,7 +11,7 @@
 
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "support/fixtures.h"
 #include "support/scenes.h"

@@ -1,6 +1,6 @@
-#include "shell/message_boxes.h"
+#include "winui/message_boxes.h"
 
-#include "shell/shell_globals.h"
+#include "winui/app_globals.h"
 
 void ShowStopMessage(HWND owner, const char* text, const char* caption) {
   MessageBoxA(owner, text, caption != nullptr ? caption : AppName, MB_OK | MB_ICONSTOP | MB_TASKMODAL);

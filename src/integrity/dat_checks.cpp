@@ -1,4 +1,4 @@
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,12 +6,12 @@
 #include <string>
 
 #include "integrity/error_list.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 
 using integrity_detail::AllocateBlock;
 using integrity_detail::BlockPtr;

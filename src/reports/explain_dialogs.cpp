@@ -1,11 +1,11 @@
-#include "integrity/explain_dialogs.h"
+#include "reports/explain_dialogs.h"
 
-#include "integrity/dat_test.h"
+#include "integrity/dat_checks.h"
 #include "integrity/explanations.h"
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 #include "resource.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 
 namespace {
 

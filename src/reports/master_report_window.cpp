@@ -7,15 +7,15 @@
 
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
-#include "integrity/explain_dialogs.h"
-#include "integrity/integrity_window_support.h"
-#include "integrity/master_test.h"
-#include "integrity/messages.h"
-#include "integrity/report_windows.h"
+#include "reports/explain_dialogs.h"
+#include "reports/report_window_support.h"
+#include "integrity/master_checks.h"
+#include "store/messages.h"
+#include "reports/report_windows.h"
 #include "resource.h"
-#include "shell/message_boxes.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/message_boxes.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 #include "store/master_file.h"
 
 int MasterReportWindowOpen = 0;

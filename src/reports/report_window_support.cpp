@@ -1,12 +1,12 @@
-#include "integrity/integrity_window_support.h"
+#include "reports/report_window_support.h"
 
 #include <commdlg.h>
 
 #include <algorithm>
 
 #include "integrity/error_list.h"
-#include "shell/message_boxes.h"
-#include "shell/shell_globals.h"
+#include "winui/message_boxes.h"
+#include "winui/app_globals.h"
 
 namespace integrity_windows {
 

@@ -1,6 +1,6 @@
-#include "browser/dialog_support.h"
+#include "winui/dialogs.h"
 
-#include "shell/shell_globals.h"
+#include "winui/app_globals.h"
 
 int RunDialog(HWND parent, int templateId, DLGPROC procedure, void* context) {
   const INT_PTR result = DialogBoxParamA(hInst, MAKEINTRESOURCEA(templateId), parent, procedure,

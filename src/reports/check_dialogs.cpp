@@ -1,19 +1,19 @@
-#include "integrity/test_dialogs.h"
+#include "reports/check_dialogs.h"
 
 #include <memory>
 #include <string>
 
 #include "filelayer/file_layer.h"
-#include "integrity/dat_test.h"
-#include "integrity/integrity_window_support.h"
-#include "integrity/master_test.h"
-#include "integrity/messages.h"
+#include "integrity/dat_checks.h"
+#include "reports/report_window_support.h"
+#include "integrity/master_checks.h"
+#include "store/messages.h"
 #include "primitives/memory.h"
-#include "integrity/report_windows.h"
+#include "reports/report_windows.h"
 #include "resource.h"
-#include "shell/message_boxes.h"
-#include "shell/shell_globals.h"
-#include "shell/window_thunk.h"
+#include "winui/message_boxes.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 #include "store/master_file.h"
 
 namespace {

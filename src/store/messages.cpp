@@ -1,4 +1,4 @@
-#include "integrity/messages.h"
+#include "store/messages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/centre_window.h"
+#include "winui/centre_window.h"
 
 void CentreWindow(HWND window) {
   RECT desktop{};

@@ -1,4 +1,4 @@
-#include "integrity/master_test.h"
+#include "integrity/master_checks.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,12 +9,12 @@
 
 #include "filelayer/platform_file.h"
 #include "integrity/error_list.h"
-#include "integrity/messages.h"
+#include "store/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
 #include "store/dat_probe.h"
-#include "store/file_guard.h"
+#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 
 using integrity_detail::CloseWithNotice;

@@ -1,4 +1,4 @@
-#include "shell/window_thunk.h"
+#include "winui/window_thunk.h"
 
 void ReportStoppedException(const char* where) noexcept {
   // There is no log; a debugger or Wine's debug channel shows this.
