@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: natively (ASan + UBSan), then the Windows build
+# Checks the layers from the includes, then builds and runs every test: natively (ASan + UBSan), then the Windows build
 # under Wine; also builds the 32-bit release program. Exits non-zero when any
 # step fails or no test ran.
 set -euo pipefail
@@ -9,6 +9,9 @@ bash scripts/setup.sh
 
 werror=-DQUORVEX_WERROR=${QUORVEX_WERROR:-ON}
 status=0
+
+echo "== layers"
+bash scripts/check_layers.sh || status=1
 
 echo "== native build and tests"
 cmake --preset native "$werror" >/dev/null
