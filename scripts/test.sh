@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the layers from the includes, then builds and runs every test: natively (ASan + UBSan), then the Windows build
-# under Wine; also builds the 32-bit release program. Exits non-zero when any
-# step fails or no test ran.
+# Checks the layers from the includes, then builds and runs every test:
+# natively (ASan + UBSan), then the Windows build under Wine; also builds the
+# 32-bit release program. Exits non-zero when any step fails or no test ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
