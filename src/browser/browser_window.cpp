@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "browser/browser_dialogs.h"
@@ -13,7 +14,6 @@
 #include "store/messages.h"
 #include "reports/check_dialogs.h"
 #include "primitives/list.h"
-#include "primitives/memory.h"
 #include "resource.h"
 #include "winui/app_globals.h"
 #include "winui/window_thunk.h"
@@ -38,10 +38,6 @@ constexpr int kListTabStops[] = {100, 160, 200, 250, 350, 600, 700, 800, 900, 10
 // Both panes start at this size and are placed by the first WM_SIZE.
 constexpr int kInitialPaneSize = 10;
 
-struct MemFree {
-  void operator()(char* block) const { MemDeAllocate(block); }
-};
-
 struct FilerState {
   ~FilerState() {
     if (nodes != nullptr) {
@@ -50,8 +46,8 @@ struct FilerState {
     }
   }
 
-  std::unique_ptr<char, MemFree> rootPath;  // handed over by the frame
-  const char* currentPath = nullptr;        // the root path, or the selected node's path
+  std::string rootPath;               // ends in a backslash
+  const char* currentPath = nullptr;  // the root path, or the selected node's path
   HWND tree = nullptr;
   HWND list = nullptr;
   int16_t width = 0;
@@ -85,16 +81,6 @@ class ListBoxWindow final : public InstrumentListBox {
   HWND box_;
 };
 
-std::unique_ptr<FilerState> AdoptRootPath(const CREATESTRUCTA& create) {
-  const auto* mdi = static_cast<const MDICREATESTRUCTA*>(create.lpCreateParams);
-  std::unique_ptr<char, MemFree> path(mdi != nullptr ? reinterpret_cast<char*>(mdi->lParam) : nullptr);
-  if (!path) return nullptr;
-  auto state = std::make_unique<FilerState>();
-  state->rootPath = std::move(path);
-  state->currentPath = state->rootPath.get();
-  return state;
-}
-
 LRESULT FilerDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefMDIChildProcA(window, message, wParam, lParam);
 }
@@ -124,7 +110,7 @@ LRESULT OnCreate(HWND window, FilerState& state) {
   state.list = CreateInstrumentList(window);
   state.tree = CreateDirTreeView(window, 0, 0, kInitialPaneSize, kInitialPaneSize);
   if (state.list == nullptr || state.tree == nullptr) return -1;
-  CreateDirTree(state.tree, state.rootPath.get(), state.nodes);
+  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes);
   ListCurrentPath(state);
   return 0;
 }
@@ -239,7 +225,7 @@ void RefreshTree(HWND window, FilerState& state) {
   state.tree = nullptr;
   DestroyWindow(oldTree);
   // The current path belongs to a node that is about to go.
-  state.currentPath = state.rootPath.get();
+  state.currentPath = state.rootPath.c_str();
   // A refresh that ran out of memory before left no node list.
   if (state.nodes != nullptr) {
     KillTreeData(state.nodes);
@@ -251,7 +237,7 @@ void RefreshTree(HWND window, FilerState& state) {
     ShowStopMessage(window, GetError(kMemoryMessage));
     return;
   }
-  CreateDirTree(state.tree, state.rootPath.get(), state.nodes);
+  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes);
   // The root is listed whether or not selecting it was news to the tree.
   ListCurrentPath(state);
 }
@@ -374,6 +360,20 @@ LRESULT HandleFilerMessage(HWND window, FilerState& state, UINT message, WPARAM 
 }  // namespace
 
 LRESULT CALLBACK FilerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunWindowProcedure<FilerState>(window, message, wParam, lParam, AdoptRootPath, HandleFilerMessage,
-                                        FilerDefault);
+  return RunWindowProcedure<FilerState>(window, message, wParam, lParam, AdoptMdiTicket<FilerState>,
+                                        HandleFilerMessage, FilerDefault);
+}
+
+HWND CreateBrowserWindow(HWND mdiClient, HINSTANCE instance, const std::string& directory) {
+  StateTicket<FilerState> ticket{std::make_unique<FilerState>()};
+  ticket.state->rootPath = directory;
+  ticket.state->currentPath = ticket.state->rootPath.c_str();
+  MDICREATESTRUCTA create{};
+  create.szClass = szFilerClass;
+  create.szTitle = directory.c_str();
+  create.hOwner = instance;
+  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+  create.style = 0;
+  create.lParam = reinterpret_cast<LPARAM>(&ticket);
+  return reinterpret_cast<HWND>(SendMessageA(mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
 }

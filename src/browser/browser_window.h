@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 // The browser's window procedure, registered with the class "MdiFilerChild".
-// Its creation parameter (the MDICREATESTRUCT's lParam) is the directory text
-// (ending in a backslash, allocated with MemAllocate), which the browser owns
-// from then on and frees with the window. A browser created without one is a
-// plain MDI child.
+// A browser created without the state CreateBrowserWindow gives it is a plain
+// MDI child.
 LRESULT CALLBACK FilerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Opens a browser on directory (ending in a backslash) in the MDI client:
+// titled with the path, default position and size. The new window, or null.
+HWND CreateBrowserWindow(HWND mdiClient, HINSTANCE instance, const std::string& directory);
+
 // Runs the Select Path dialog over parent. The chosen directory, ending in a
-// backslash and allocated with MemAllocate (the caller owns it), or null when
-// the dialog was cancelled.
-char* SelectDrive(HWND parent);
+// backslash, or nothing when the dialog was cancelled.
+std::optional<std::string> SelectDrive(HWND parent);

@@ -1,15 +1,12 @@
 // Create, Create Directory, Change Symbol and Select Path.
-#include <cstring>
 #include <string>
 
 #include "browser/browser_dialogs.h"
 #include "browser/browser_window.h"
 #include "winui/dialogs.h"
 #include "winui/message_boxes.h"
-#include "primitives/memory.h"
 #include "primitives/path_list.h"
 #include "resource.h"
-#include "winui/window_thunk.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
 
@@ -36,30 +33,24 @@ struct SelectDriveContext {
   std::string path;
 };
 
-void LimitText(HWND dialog, int control, int characters) {
-  SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, characters, 0);
-}
-
 // The item data of a single-selection list's selected line, or -1 without one.
-LRESULT SelectedItemData(HWND dialog, int control) {
-  const LRESULT index = SendDlgItemMessageA(dialog, control, LB_GETCURSEL, 0, 0);
-  if (index < 0) return -1;
-  return SendDlgItemMessageA(dialog, control, LB_GETITEMDATA, index, 0);
+LPARAM SelectedChoice(HWND dialog, int control) {
+  return SelectedItemData(GetDlgItem(dialog, control)).value_or(-1);
 }
 
 void FillFieldCounts(HWND dialog, char period) {
   const HWND list = GetDlgItem(dialog, IDC_CREATE_FIELDS);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   for (const FieldCountChoice& choice : CreateFieldCountChoices(period)) {
-    AddListLine(list, choice.text, choice.fieldCount);
+    AddListItem(list, choice.text, choice.fieldCount);
   }
   SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
 
-void InitCreate(HWND dialog) {
+void InitCreate(HWND dialog, CreateContext&) {
   const HWND periods = GetDlgItem(dialog, IDC_CREATE_PERIOD);
   for (const PeriodChoice& choice : CreatePeriodChoices()) {
-    AddListLine(periods, choice.text, static_cast<unsigned char>(choice.period));
+    AddListItem(periods, choice.text, static_cast<unsigned char>(choice.period));
   }
   SendMessageA(periods, LB_SETCURSEL, 0, 0);
   FillFieldCounts(dialog, CreatePeriodChoices().front().period);
@@ -70,32 +61,37 @@ void InitCreate(HWND dialog) {
 }
 
 void OnPeriodChanged(HWND dialog) {
-  const LRESULT period = SelectedItemData(dialog, IDC_CREATE_PERIOD);
+  const LPARAM period = SelectedChoice(dialog, IDC_CREATE_PERIOD);
   if (period < 0) return;
   FillFieldCounts(dialog, static_cast<char>(period));
   EnableWindow(GetDlgItem(dialog, IDC_CREATE_TIME_BASE), CreateTimeBaseEnabled(static_cast<char>(period)));
 }
 
-void OnCreateOk(HWND dialog, const CreateContext& context) {
+void OnCreateOk(HWND dialog, CreateContext& context) {
   CreateEntries entries;
   entries.name = ControlText(dialog, IDC_CREATE_NAME);
   entries.symbol = ControlText(dialog, IDC_CREATE_SYMBOL);
-  entries.period = static_cast<char>(SelectedItemData(dialog, IDC_CREATE_PERIOD));
-  entries.fieldCount = static_cast<int>(SelectedItemData(dialog, IDC_CREATE_FIELDS));
+  entries.period = static_cast<char>(SelectedChoice(dialog, IDC_CREATE_PERIOD));
+  entries.fieldCount = static_cast<int>(SelectedChoice(dialog, IDC_CREATE_FIELDS));
   entries.timeBase = ControlText(dialog, IDC_CREATE_TIME_BASE);
   MessageBoxInteraction ui(dialog);
   int16_t fileNumber = -1;
   if (CreateApply(context.directory, entries, ui, &fileNumber) == kDialogEnds) EndDialog(dialog, 1);
 }
 
-void OnMakeDirOk(HWND dialog, const MakeDirContext& context) {
+void InitMakeDir(HWND dialog, MakeDirContext& context) {
+  SetDlgItemTextA(dialog, IDC_MAKE_DIR_PARENT, context.parent);
+  LimitText(dialog, IDC_MAKE_DIR_NAME, kDirectoryNameLimit);
+}
+
+void OnMakeDirOk(HWND dialog, MakeDirContext& context) {
   const std::string name = ControlText(dialog, IDC_MAKE_DIR_NAME);
   MessageBoxInteraction ui(dialog);
   std::string created;
   if (MakeDirApply(context.parent, name.c_str(), ui, &created) == kDialogEnds) EndDialog(dialog, 1);
 }
 
-void InitChangeSymbol(HWND dialog, const ChangeSymbolContext& context) {
+void InitChangeSymbol(HWND dialog, ChangeSymbolContext& context) {
   SetDlgItemTextA(dialog, IDC_SYMBOL_INSTRUMENT, context.record.Name().c_str());
   SetDlgItemTextA(dialog, IDC_SYMBOL_PRESENT, context.record.Symbol().c_str());
   LimitText(dialog, IDC_SYMBOL_NEW, kSymbolLimit);
@@ -109,12 +105,10 @@ void OnChangeSymbolOk(HWND dialog, ChangeSymbolContext& context) {
   }
 }
 
-void InitSelectDrive(HWND dialog) {
+void InitSelectDrive(HWND dialog, SelectDriveContext&) {
   const HWND combo = GetDlgItem(dialog, IDC_SELECT_PATH);
   SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-  for (const PathNode* node = PathList; node != nullptr; node = node->next) {
-    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(node->path));
-  }
+  AddPathHistory(combo);
   SetWindowTextA(combo, "");
 }
 
@@ -124,91 +118,31 @@ void OnSelectDriveOk(HWND dialog, SelectDriveContext& context) {
   if (SelectDriveApply(text.c_str(), ui, &context.path) == kDialogEnds) EndDialog(dialog, 1);
 }
 
-// The commands every one of these dialogs shares: OK runs onOk, Cancel ends
-// the dialog with 0.
-template <class OnOk>
-INT_PTR OkOrCancel(HWND dialog, WPARAM wParam, OnOk&& onOk) {
-  switch (LOWORD(wParam)) {
-    case IDOK:
-      onOk();
-      return TRUE;
-    case IDCANCEL:
-      EndDialog(dialog, 0);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+bool OnCreateCommand(HWND dialog, CreateContext&, int id, int notification) {
+  if (id != IDC_CREATE_PERIOD) return false;
+  if (notification == LBN_SELCHANGE) OnPeriodChanged(dialog);
+  return true;
 }
 
 }  // namespace
 
 INT_PTR CALLBACK CreateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<CreateContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        InitCreate(dialog);
-        return TRUE;
-      case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_CREATE_PERIOD) {
-          if (HIWORD(wParam) == LBN_SELCHANGE) OnPeriodChanged(dialog);
-          return TRUE;
-        }
-        return OkOrCancel(dialog, wParam, [&] { OnCreateOk(dialog, *context); });
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<CreateContext>{InitCreate, OnCreateOk, OnCreateCommand}.Handle(dialog, message, wParam,
+                                                                                     lParam);
 }
 
 INT_PTR CALLBACK MakeDirDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<MakeDirContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_MAKE_DIR_PARENT, context->parent);
-        LimitText(dialog, IDC_MAKE_DIR_NAME, kDirectoryNameLimit);
-        return TRUE;
-      case WM_COMMAND:
-        return OkOrCancel(dialog, wParam, [&] { OnMakeDirOk(dialog, *context); });
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<MakeDirContext>{InitMakeDir, OnMakeDirOk}.Handle(dialog, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK ChangeSymbolDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<ChangeSymbolContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        InitChangeSymbol(dialog, *context);
-        return TRUE;
-      case WM_COMMAND:
-        return OkOrCancel(dialog, wParam, [&] { OnChangeSymbolOk(dialog, *context); });
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<ChangeSymbolContext>{InitChangeSymbol, OnChangeSymbolOk}.Handle(dialog, message, wParam,
+                                                                                      lParam);
 }
 
 INT_PTR CALLBACK SelectDriveDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<SelectDriveContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        InitSelectDrive(dialog);
-        return TRUE;
-      case WM_COMMAND:
-        return OkOrCancel(dialog, wParam, [&] { OnSelectDriveOk(dialog, *context); });
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<SelectDriveContext>{InitSelectDrive, OnSelectDriveOk}.Handle(dialog, message, wParam,
+                                                                                   lParam);
 }
 
 int Create(HWND parent, const char* directory) {
@@ -227,12 +161,10 @@ int ChangeSymbol(HWND parent, const char* directory, int16_t fileNumber) {
   return RunDialog(parent, IDD_CHANGE_SYMBOL, ChangeSymbolDlgProc, &context);
 }
 
-char* SelectDrive(HWND parent) {
+std::optional<std::string> SelectDrive(HWND parent) {
   SelectDriveContext context;
   if (RunDialog(parent, IDD_SELECT_PATH, SelectDriveDlgProc, &context) == 0 || context.path.empty()) {
-    return nullptr;
+    return std::nullopt;
   }
-  auto* path = static_cast<char*>(MemAllocate(context.path.size() + 1));
-  if (path != nullptr) std::memcpy(path, context.path.c_str(), context.path.size() + 1);
-  return path;
+  return context.path;
 }

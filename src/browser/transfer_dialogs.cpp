@@ -7,7 +7,6 @@
 #include "winui/message_boxes.h"
 #include "primitives/path_list.h"
 #include "resource.h"
-#include "winui/window_thunk.h"
 #include "store/instrument_dialogs.h"
 
 namespace {
@@ -27,16 +26,14 @@ void FillInstrumentList(HWND dialog, int control, const InstrumentsContext& cont
   SendMessageA(list, LB_SETTABSTOPS, std::size(kInstrumentTabStops),
                reinterpret_cast<LPARAM>(kInstrumentTabStops));
   for (const MasterRecord& record : context.instruments) {
-    AddListLine(list, InstrumentLine(record).c_str(), record.FileNumber());
+    AddListItem(list, InstrumentLine(record).c_str(), record.FileNumber());
   }
 }
 
-void InitTransfer(HWND dialog, const InstrumentsContext& context) {
+void InitTransfer(HWND dialog, InstrumentsContext& context) {
   SetDlgItemTextA(dialog, IDC_TRANSFER_SOURCE, context.directory);
   const HWND combo = GetDlgItem(dialog, IDC_TRANSFER_DESTINATION);
-  for (const PathNode* node = PathList; node != nullptr; node = node->next) {
-    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(node->path));
-  }
+  AddPathHistory(combo);
   const std::string initial = InitialDestination(context.directory);
   if (!initial.empty()) {
     const LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -46,7 +43,7 @@ void InitTransfer(HWND dialog, const InstrumentsContext& context) {
   FillInstrumentList(dialog, IDC_TRANSFER_LIST, context);
 }
 
-void OnTransferOk(HWND dialog, const InstrumentsContext& context) {
+void OnTransferOk(HWND dialog, InstrumentsContext& context) {
   WaitCursor wait;
   const std::string destinationText = ControlText(dialog, IDC_TRANSFER_DESTINATION);
   MessageBoxInteraction ui(dialog);
@@ -58,41 +55,20 @@ void OnTransferOk(HWND dialog, const InstrumentsContext& context) {
   }
 }
 
-void OnDeleteOk(HWND dialog, const InstrumentsContext& context) {
+void InitDelete(HWND dialog, InstrumentsContext& context) {
+  SetDlgItemTextA(dialog, IDC_DELETE_DIRECTORY, context.directory);
+  FillInstrumentList(dialog, IDC_DELETE_LIST, context);
+}
+
+void OnDeleteOk(HWND dialog, InstrumentsContext& context) {
   WaitCursor wait;
   MessageBoxInteraction ui(dialog);
   InstrumentTally tally;
   if (DeleteApply(context.directory, context.instruments, ui, &tally) == kDialogEnds) EndDialog(dialog, 1);
 }
 
-INT_PTR OnCommand(HWND dialog, WPARAM wParam, const InstrumentsContext& context,
-                  void (*onOk)(HWND, const InstrumentsContext&)) {
-  switch (LOWORD(wParam)) {
-    case IDOK:
-      onOk(dialog, context);
-      return TRUE;
-    case IDCANCEL:
-      EndDialog(dialog, 0);
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
-
 INT_PTR TransferDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<InstrumentsContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        InitTransfer(dialog, *context);
-        return TRUE;
-      case WM_COMMAND:
-        return OnCommand(dialog, wParam, *context, OnTransferOk);
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<InstrumentsContext>{InitTransfer, OnTransferOk}.Handle(dialog, message, wParam, lParam);
 }
 
 // Selects the instruments (reporting a number that is not in master) and runs
@@ -115,20 +91,7 @@ INT_PTR CALLBACK MoveDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }
 
 INT_PTR CALLBACK DeleteDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&]() -> INT_PTR {
-    auto* context = DialogContext<InstrumentsContext>(dialog, message, lParam);
-    if (context == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_DELETE_DIRECTORY, context->directory);
-        FillInstrumentList(dialog, IDC_DELETE_LIST, *context);
-        return TRUE;
-      case WM_COMMAND:
-        return OnCommand(dialog, wParam, *context, OnDeleteOk);
-      default:
-        return FALSE;
-    }
-  });
+  return ModalDialog<InstrumentsContext>{InitDelete, OnDeleteOk}.Handle(dialog, message, wParam, lParam);
 }
 
 int Copy(HWND parent, const char* directory, const int16_t* fileNumbers, int count) {

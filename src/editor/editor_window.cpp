@@ -574,8 +574,13 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                                          HandleEditorMessage, EditorDefault);
 }
 
-int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory,
-                     int16_t fileNumber) {
+namespace {
+
+// 0 after a failure it has reported; 1 when the creation request was sent,
+// *created and hwndEdit then holding the new window or null.
+int CreateEditor(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory, int16_t fileNumber,
+                 HWND* created) {
+  *created = nullptr;
   // Only a caller's mistake passes no directory; there is nothing to tell the user.
   if (directory == nullptr) return 0;
   MessageBoxInteraction ui(owner);
@@ -602,9 +607,44 @@ int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char*
   create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
   create.style = WS_VSCROLL | WS_HSCROLL;
   create.lParam = reinterpret_cast<LPARAM>(&ticket);
-  hwndEdit =
+  *created =
       reinterpret_cast<HWND>(SendMessageA(mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+  hwndEdit = *created;
   return 1;
+}
+
+}  // namespace
+
+int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory,
+                     int16_t fileNumber) {
+  HWND created = nullptr;
+  return CreateEditor(owner, mdiClient, instance, directory, fileNumber, &created);
+}
+
+HWND OpenEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory, int16_t fileNumber) {
+  HWND created = nullptr;
+  CreateEditor(owner, mdiClient, instance, directory, fileNumber, &created);
+  return created;
+}
+
+HWND FindEditWindow(HWND mdiClient, const char* directory, int16_t fileNumber) {
+  if (mdiClient == nullptr) return nullptr;
+  const std::string fileName = DATFileName(directory, fileNumber);
+  for (HWND child = GetWindow(mdiClient, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (std::string(className) != szEditClass) continue;
+    const EditorState* editor = AttachedState<EditorState>(child);
+    if (editor != nullptr && editor->session.fileName == fileName) return child;
+  }
+  return nullptr;
+}
+
+void MoveEditWindowTo(HWND editor, int32_t record, int column) {
+  const WPARAM command =
+      column < 0 ? MAKEWPARAM(IDM_GOTO_RECORD, 0) : MAKEWPARAM(IDM_GOTO_RECORD_COLUMN, column);
+  SendMessageA(editor, WM_COMMAND, command, static_cast<LPARAM>(record));
+  SetFocus(editor);
 }
 
 EditorBeepFunction SetEditorBeep(EditorBeepFunction beep) {

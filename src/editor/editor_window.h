@@ -1,5 +1,5 @@
-// The record editor window (class "MdiEditChild"), as the frame and the DAT
-// error report use it.
+// The record editor window (class "MdiEditChild"), as the frame, the browser
+// and the DAT error report use it.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,18 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // without a word for a null directory.
 int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory,
                      int16_t fileNumber);
+
+// The editor open on the data file of fileNumber in directory among the
+// children of mdiClient, or null.
+HWND FindEditWindow(HWND mdiClient, const char* directory, int16_t fileNumber);
+
+// CreateEditWindow that answers with the new editor window; null when none
+// was opened (after saying why).
+HWND OpenEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory, int16_t fileNumber);
+
+// Moves the editor to a data record and, when column is not negative, to that
+// column (the 527 and 528 commands), and gives it the keyboard focus.
+void MoveEditWindowTo(HWND editor, int32_t record, int column);
 
 // What a refused character sounds like: MessageBeep(0) unless replaced (the
 // GUI tests count beeps). Null puts the default back; returns the previous.

@@ -5,20 +5,17 @@
 
 #include "filelayer/file_layer.h"
 #include "integrity/dat_checks.h"
-#include "reports/report_window_support.h"
 #include "integrity/master_checks.h"
 #include "store/messages.h"
 #include "primitives/memory.h"
 #include "reports/report_windows.h"
 #include "resource.h"
 #include "winui/message_boxes.h"
-#include "winui/app_globals.h"
-#include "winui/window_thunk.h"
+#include "winui/dialogs.h"
 #include "store/master_file.h"
 
 namespace {
 
-using namespace integrity_windows;
 
 struct BlockFreer {
   void operator()(void* block) const { MemDeAllocate(block); }
@@ -97,7 +94,7 @@ void AddTests(HWND dialog, int count, const char* (*name)(int32_t)) {
   for (int32_t code = 0; code < count; ++code) AddListItem(list, name(code), code);
 }
 
-void OnDATOk(HWND dialog, const DATDialogInputs& inputs) {
+void OnDATOk(HWND dialog, DATDialogInputs& inputs) {
   SelectedTests tests(dialog);
   if (!tests.Ok()) return;
   const HWND report = ReportDATErrors(inputs.parent, inputs.directory, inputs.fileNumber);
@@ -110,31 +107,12 @@ void OnDATOk(HWND dialog, const DATDialogInputs& inputs) {
   EndDialog(dialog, 1);
 }
 
-INT_PTR HandleDATMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      const auto* inputs = reinterpret_cast<const DATDialogInputs*>(lParam);
-      SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs->record.Name().c_str());
-      AddTests(dialog, kDATTestCount, GetDATError);
-      return TRUE;
-    }
-    case WM_COMMAND: {
-      const auto* inputs = reinterpret_cast<const DATDialogInputs*>(GetWindowLongPtrA(dialog, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && inputs != nullptr) OnDATOk(dialog, *inputs);
-      if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
-      return TRUE;
-    }
-    default:
-      return FALSE;
-  }
+void InitDAT(HWND dialog, DATDialogInputs& inputs) {
+  SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs.record.Name().c_str());
+  AddTests(dialog, kDATTestCount, GetDATError);
 }
 
-int IsChecked(HWND dialog, int id) {
-  return IsDlgButtonChecked(dialog, id) == BST_CHECKED ? 1 : 0;
-}
-
-void OnMasterOk(HWND dialog, const MasterDialogInputs& inputs) {
+void OnMasterOk(HWND dialog, MasterDialogInputs& inputs) {
   SelectedTests tests(dialog);
   if (!tests.Ok()) return;
   if (!Exists(MasterFileName(inputs.directory).c_str())) {
@@ -155,35 +133,20 @@ void OnMasterOk(HWND dialog, const MasterDialogInputs& inputs) {
   EndDialog(dialog, 1);
 }
 
-INT_PTR HandleMasterMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      const auto* inputs = reinterpret_cast<const MasterDialogInputs*>(lParam);
-      SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs->directory);
-      AddTests(dialog, kMasterTestCount, GetMasterError);
-      CheckDlgButton(dialog, IDC_TEST_CREATE_FILES, BST_CHECKED);
-      return TRUE;
-    }
-    case WM_COMMAND: {
-      const auto* inputs = reinterpret_cast<const MasterDialogInputs*>(GetWindowLongPtrA(dialog, DWLP_USER));
-      if (LOWORD(wParam) == IDOK && inputs != nullptr) OnMasterOk(dialog, *inputs);
-      if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
-      return TRUE;
-    }
-    default:
-      return FALSE;
-  }
+void InitMaster(HWND dialog, MasterDialogInputs& inputs) {
+  SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs.directory);
+  AddTests(dialog, kMasterTestCount, GetMasterError);
+  CheckDlgButton(dialog, IDC_TEST_CREATE_FILES, BST_CHECKED);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK TestDATDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&] { return HandleDATMessage(dialog, message, wParam, lParam); });
+  return ModalDialog<DATDialogInputs>{InitDAT, OnDATOk}.Handle(dialog, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK TestMasterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&] { return HandleMasterMessage(dialog, message, wParam, lParam); });
+  return ModalDialog<MasterDialogInputs>{InitMaster, OnMasterOk}.Handle(dialog, message, wParam, lParam);
 }
 
 int TestDAT(HWND parent, const char* directory, int16_t fileNumber) {
@@ -192,14 +155,12 @@ int TestDAT(HWND parent, const char* directory, int16_t fileNumber) {
     ShowStopMessage(parent, kUnknownInstrumentText);
     return 0;
   }
-  DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_TEST_DAT), parent, TestDATDlgProc,
-                  reinterpret_cast<LPARAM>(&inputs));
+  RunDialog(parent, IDD_TEST_DAT, TestDATDlgProc, &inputs);
   return 1;
 }
 
 int TestMaster(HWND parent, const char* directory) {
   MasterDialogInputs inputs{parent, directory};
-  DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_TEST_MASTER), parent, TestMasterDlgProc,
-                  reinterpret_cast<LPARAM>(&inputs));
+  RunDialog(parent, IDD_TEST_MASTER, TestMasterDlgProc, &inputs);
   return 0;
 }

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "editor/editor_model.h"
 #include "editor/editor_window.h"
 #include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
@@ -25,7 +24,7 @@ int DATReportWindowOpen = 0;
 
 namespace {
 
-using namespace integrity_windows;
+using namespace report_windows;
 
 constexpr char kTestingCaption[] = "Testing : Please Wait...";
 constexpr char kReportCaption[] = "DAT File Errors";
@@ -107,30 +106,15 @@ void FillDATProblemList(HWND dialog, const DATReportState& state, int32_t record
   }
 }
 
-// The editor already open on the instrument's data file, if there is one: a
-// second editor on the file would be refused, the file being open for
-// writing in the first.
-HWND FindOpenEditor(const DATReportState& state) {
-  if (MDIhwnd == nullptr) return nullptr;
-  const std::string fileName = DATFileName(state.directory.c_str(), state.fileNumber);
-  for (HWND child = GetWindow(MDIhwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    char className[32] = {};
-    GetClassNameA(child, className, sizeof className);
-    if (std::string(className) != szEditClass) continue;
-    const EditorState* editor = AttachedState<EditorState>(child);
-    if (editor != nullptr && editor->session.fileName == fileName) return child;
-  }
-  return nullptr;
-}
-
-// The report steers the editor open on its file, or opens one.
+// The report steers the editor already open on its file (a second editor on
+// the file would be refused, the file being open for writing in the first),
+// or opens one.
 HWND OpenEditor(HWND dialog, const DATReportState& state) {
-  if (const HWND open = FindOpenEditor(state)) {
+  if (const HWND open = FindEditWindow(MDIhwnd, state.directory.c_str(), state.fileNumber)) {
     SendMessageA(MDIhwnd, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(open), 0);
     return open;
   }
-  if (CreateEditWindow(dialog, MDIhwnd, hInst, state.directory.c_str(), state.fileNumber)) return hwndEdit;
-  return nullptr;
+  return OpenEditWindow(dialog, MDIhwnd, hInst, state.directory.c_str(), state.fileNumber);
 }
 
 void OnErrorListReady(HWND dialog, DATReportState& state, List* errors) {
@@ -148,30 +132,15 @@ void OnErrorListReady(HWND dialog, DATReportState& state, List* errors) {
   SetWindowTextA(dialog, kReportCaption);
 }
 
-// Sends the editor a go-to command and gives it the keyboard focus. Only the
-// report's own editor is steered, and only while it is still open.
-void SteerEditor(const DATReportState& state, WPARAM command, int32_t recordNumber) {
-  if (state.editor == nullptr || !IsWindow(state.editor)) return;
-  SendMessageA(state.editor, WM_COMMAND, command, static_cast<LPARAM>(recordNumber));
-  SetFocus(state.editor);
-}
-
-void GotoRecord(const DATReportState& state, int32_t recordNumber) {
-  SteerEditor(state, MAKEWPARAM(IDM_GOTO_RECORD, 0), recordNumber);
-}
-
-void GotoRecordAndColumn(const DATReportState& state, int32_t recordNumber, int column) {
-  SteerEditor(state, MAKEWPARAM(IDM_GOTO_RECORD_COLUMN, column), recordNumber);
+// Only the report's own editor is steered, and only while it is still open.
+void GotoRecord(const DATReportState& state, int32_t recordNumber, int column = -1) {
+  if (state.editor != nullptr && IsWindow(state.editor)) MoveEditWindowTo(state.editor, recordNumber, column);
 }
 
 void OnGoto(HWND dialog, const DATReportState& state) {
   const auto record = SelectedRecord(dialog);
   if (!record) return;
-  if (const auto column = SelectedColumn(dialog)) {
-    GotoRecordAndColumn(state, *record, *column);
-  } else {
-    GotoRecord(state, *record);
-  }
+  GotoRecord(state, *record, SelectedColumn(dialog).value_or(-1));
 }
 
 void OnRecordDoubleClick(HWND dialog, const DATReportState& state) {
@@ -181,7 +150,7 @@ void OnRecordDoubleClick(HWND dialog, const DATReportState& state) {
 void OnProblemDoubleClick(HWND dialog, const DATReportState& state) {
   const auto record = SelectedRecord(dialog);
   const auto column = SelectedColumn(dialog);
-  if (record && column) GotoRecordAndColumn(state, *record, *column);
+  if (record && column) GotoRecord(state, *record, *column);
 }
 
 void OnRecordSelected(HWND dialog, const DATReportState& state) {

@@ -4,8 +4,7 @@
 #include "integrity/explanations.h"
 #include "integrity/master_checks.h"
 #include "resource.h"
-#include "winui/app_globals.h"
-#include "winui/window_thunk.h"
+#include "winui/dialogs.h"
 
 namespace {
 
@@ -14,17 +13,17 @@ struct Explanation {
   const ErrorExplanation* record;
 };
 
+// Not a ModalDialog: Escape and the close box do nothing, OK is the way out.
 INT_PTR HandleExplainMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto* explanation = DialogContext<const Explanation>(dialog, message, lParam);
+  if (explanation == nullptr) return FALSE;
   switch (message) {
-    case WM_INITDIALOG: {
-      const auto* explanation = reinterpret_cast<const Explanation*>(lParam);
+    case WM_INITDIALOG:
       SetDlgItemTextA(dialog, IDC_EXPLAIN_PROBLEM, explanation->name);
       SetDlgItemTextA(dialog, IDC_EXPLAIN_SEVERITY, GetSeverityText(explanation->record->severity));
       SetDlgItemTextA(dialog, IDC_EXPLAIN_DETAILS, explanation->record->explanation);
       return TRUE;
-    }
     case WM_COMMAND:
-      // Escape and the close box do nothing: OK is the way out.
       if (LOWORD(wParam) == IDOK) EndDialog(dialog, 1);
       return TRUE;
     default:
@@ -32,9 +31,8 @@ INT_PTR HandleExplainMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 
-int RunExplanation(HWND owner, int templateId, DLGPROC procedure, const Explanation& explanation) {
-  DialogBoxParamA(hInst, MAKEINTRESOURCEA(templateId), owner, procedure,
-                  reinterpret_cast<LPARAM>(&explanation));
+int RunExplanation(HWND owner, int templateId, DLGPROC procedure, Explanation explanation) {
+  RunDialog(owner, templateId, procedure, &explanation);
   return 1;
 }
 

@@ -22,7 +22,7 @@ int MasterReportWindowOpen = 0;
 
 namespace {
 
-using namespace integrity_windows;
+using namespace report_windows;
 
 constexpr char kTestingCaption[] = "Testing : Please Wait";
 constexpr char kReportCaption[] = "Master File Errors";

@@ -6,9 +6,8 @@
 
 #include "integrity/error_list.h"
 #include "winui/message_boxes.h"
-#include "winui/app_globals.h"
 
-namespace integrity_windows {
+namespace report_windows {
 
 namespace {
 
@@ -20,33 +19,6 @@ constexpr char kReportExtension[] = "txt";
 constexpr int kReportMargin = 8;
 
 }  // namespace
-
-int AddListItem(HWND list, const std::string& text, LPARAM data) {
-  const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (index < 0) return -1;
-  SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
-  return static_cast<int>(index);
-}
-
-std::optional<LPARAM> SelectedItemData(HWND list) {
-  const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (index == LB_ERR) return std::nullopt;
-  return static_cast<LPARAM>(SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
-}
-
-void SelectFirstItem(HWND list) {
-  if (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0) SendMessageA(list, LB_SETCURSEL, 0, 0);
-}
-
-ListRefill::ListRefill(HWND list) : list_(list) {
-  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(list_, LB_RESETCONTENT, 0, 0);
-}
-
-ListRefill::~ListRefill() {
-  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list_, nullptr, TRUE);
-}
 
 void ShowReportWindow(HWND report) {
   const HWND owner = GetWindow(report, GW_OWNER);
@@ -104,7 +76,7 @@ void ReportWindowTarget::ShowNotice(const char* text) {
 }
 
 bool ReportWindowTarget::AskYesNo(const char* text) {
-  return MessageBoxA(Owner(), text, AppName, MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
+  return MessageBoxInteraction(Owner()).AskYesNo(text);
 }
 
-}  // namespace integrity_windows
+}  // namespace report_windows

@@ -1,6 +1,5 @@
-// What the integrity windows (the test dialogs, the two report windows and
-// the explanation dialogs) share: list-box helpers, the per-dialog state
-// slot, the Save dialog, and the ReportTarget that turns a test's results
+// What the two report windows share: their placement, the Save dialog, the
+// count of open reports, and the ReportTarget that turns a test's results
 // into messages to a report window.
 #pragma once
 
@@ -12,51 +11,15 @@
 
 #include "integrity/error_list.h"
 #include "integrity/report_target.h"
+#include "winui/dialogs.h"
 
-namespace integrity_windows {
+namespace report_windows {
 
 struct ErrorListKiller {
   void operator()(List* list) const { KillErrorList(list); }
 };
 // An ErrorList a report window owns.
 using OwnedErrorList = std::unique_ptr<List, ErrorListKiller>;
-
-// Appends an item with its item data; the item's index, or -1.
-int AddListItem(HWND list, const std::string& text, LPARAM data);
-// The item data of the selected item of a single-selection list box, or
-// nothing when no item is selected.
-std::optional<LPARAM> SelectedItemData(HWND list);
-// Selects the first item (when there is one).
-void SelectFirstItem(HWND list);
-
-// Empties a list box with its redrawing suspended; the list is redrawn when
-// the guard ends, after the caller has filled it again.
-class ListRefill {
- public:
-  explicit ListRefill(HWND list);
-  ~ListRefill();
-  ListRefill(const ListRefill&) = delete;
-  ListRefill& operator=(const ListRefill&) = delete;
-
- private:
-  HWND list_;
-};
-
-// The state object of a dialog, kept in its DWLP_USER slot. Adopt takes
-// ownership (at WM_INITDIALOG); Release frees it (at WM_NCDESTROY).
-template <class State>
-State* DialogState(HWND dialog) {
-  return reinterpret_cast<State*>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
-template <class State>
-void AdoptDialogState(HWND dialog, std::unique_ptr<State> state) {
-  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
-}
-template <class State>
-void ReleaseDialogState(HWND dialog) {
-  std::unique_ptr<State> owned(DialogState<State>(dialog));
-  SetWindowLongPtrA(dialog, DWLP_USER, 0);
-}
 
 // Shows a report window (created hidden) at the top right of its owner's
 // client area, where it leaves the record editors room, and paints it at
@@ -108,4 +71,4 @@ class OpenReports {
   int count_ = 0;
 };
 
-}  // namespace integrity_windows
+}  // namespace report_windows

@@ -1,14 +1,12 @@
 #include "shell/frame_window.h"
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 #include "browser/browser_window.h"
 #include "editor/editor_window.h"
 #include "filelayer/file_layer.h"
 #include "store/messages.h"
-#include "primitives/memory.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
@@ -63,7 +61,7 @@ void OpenEditor(HWND frame, WPARAM wParam, LPARAM lParam) {
 }
 
 void SelectPathAndBrowse(HWND frame) {
-  if (char* path = SelectDrive(frame)) OpenBrowserWindow(path);
+  if (const auto path = SelectDrive(frame)) OpenBrowserWindow(*path);
 }
 
 void CloseActiveChild() {
@@ -172,15 +170,8 @@ HWND CreateFrameWindow(HINSTANCE instance) {
   return MDIFrame;
 }
 
-HWND OpenBrowserWindow(char* directory) {
-  MDICREATESTRUCTA create{};
-  create.szClass = szFilerClass;
-  create.szTitle = directory;
-  create.hOwner = hInst;
-  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
-  create.style = 0;
-  create.lParam = reinterpret_cast<LPARAM>(directory);
-  return reinterpret_cast<HWND>(SendMessageA(MDIhwnd, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+HWND OpenBrowserWindow(const std::string& directory) {
+  return CreateBrowserWindow(MDIhwnd, hInst, directory);
 }
 
 HWND OpenStartPathBrowser(const std::string& directory) {
@@ -190,8 +181,5 @@ HWND OpenStartPathBrowser(const std::string& directory) {
     return nullptr;
   }
   AddPath(directory.c_str());
-  auto* path = static_cast<char*>(MemAllocate(directory.size() + 1));
-  if (path == nullptr) return nullptr;
-  std::memcpy(path, directory.c_str(), directory.size() + 1);
-  return OpenBrowserWindow(path);
+  return OpenBrowserWindow(directory);
 }

@@ -20,9 +20,8 @@ BOOL CALLBACK MinimizeEnumProc(HWND window, LPARAM unused);
 HWND CreateFrameWindow(HINSTANCE instance);
 
 // The frame's half of Select Path: a browser child on directory (ending in a
-// backslash, allocated with MemAllocate), whose ownership passes to the
-// browser window with the creation request. The new window, or null.
-HWND OpenBrowserWindow(char* directory);
+// backslash). The new window, or null.
+HWND OpenBrowserWindow(const std::string& directory);
 
 // An interactive start whose command line names a directory (PATH:"...",
 // ending in a backslash) opens a browser on it once the frame is up, as if it

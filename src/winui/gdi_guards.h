@@ -103,20 +103,3 @@ class ScopedPaint {
   PAINTSTRUCT paint_{};
   HDC dc_ = nullptr;
 };
-
-// GetDC ... ReleaseDC of a window (null: the screen).
-class ScopedWindowDC {
- public:
-  explicit ScopedWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ~ScopedWindowDC() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-  }
-  ScopedWindowDC(const ScopedWindowDC&) = delete;
-  ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
-
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
