@@ -325,7 +325,7 @@ int RunCorrect(const std::string& dir, int fileNumber, int code) {
 struct DATCheck {
   MasterRecord record{};
   std::string failure;  // why the data file was not tested; empty when it was
-  std::unique_ptr<List, void (*)(List*)> findings{nullptr, [](List* list) { KillErrorList(list); }};
+  ErrorListPtr findings;
 };
 
 // What check learned about one data directory.
@@ -333,7 +333,7 @@ struct DirectoryCheck {
   std::string directory;  // relative to the root, '/'-separated; "." for the root
   std::string path;       // the core's directory text
   std::string failure;    // why master was not tested; empty when it was
-  std::unique_ptr<List, void (*)(List*)> masterFindings{nullptr, [](List* list) { KillErrorList(list); }};
+  ErrorListPtr masterFindings;
   std::vector<DATCheck> instruments;
 
   int64_t MasterDefects() const { return CountDefects(masterFindings.get()); }
@@ -514,17 +514,10 @@ bool HoldsMasterFile(const std::string& path) {
   return found;
 }
 
-struct NodeListDeleter {
-  void operator()(List* nodes) const {
-    KillTreeData(nodes);
-    KillList(nodes);
-  }
-};
-
 int RunCheck(const std::string& rootArgument, bool json) {
   const std::string root = CoreDirectory(rootArgument);
   if (root.empty() || root == "\\" || !IsValidPath(root.c_str())) return Fail(GetError(kInvalidPathMessage));
-  std::unique_ptr<List, NodeListDeleter> nodes(CreateList());
+  NodeListPtr nodes(CreateList());
   if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(1));
   PruneDirTree(nodes.get());
   std::vector<DirectoryCheck> checks;

@@ -66,17 +66,10 @@ int RunList(const std::string& dir) {
   return kExitSuccess;
 }
 
-struct NodeListDeleter {
-  void operator()(List* nodes) const {
-    KillTreeData(nodes);
-    KillList(nodes);
-  }
-};
-
 int RunTree(const std::string& root) {
   std::optional<std::string> directory = SearchableDirectory(root);
   if (!directory) return Fail(GetError(kInvalidPathMessage));
-  std::unique_ptr<List, NodeListDeleter> nodes(CreateList());
+  NodeListPtr nodes(CreateList());
   if (!nodes || ScanRootDirectory(nodes.get(), directory->c_str()) == 0) return Fail(GetError(1));
   PruneDirTree(nodes.get());
   WalkDirTree(nodes.get(), [](const DirNode& node, int depth) {

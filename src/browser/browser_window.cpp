@@ -17,6 +17,7 @@
 #include "resource.h"
 #include "winui/app_globals.h"
 #include "winui/window_thunk.h"
+#include "store/directory_scan.h"
 #include "store/master_file.h"
 
 namespace {
@@ -39,20 +40,13 @@ constexpr int kListTabStops[] = {100, 160, 200, 250, 350, 600, 700, 800, 900, 10
 constexpr int kInitialPaneSize = 10;
 
 struct FilerState {
-  ~FilerState() {
-    if (nodes != nullptr) {
-      KillTreeData(nodes);
-      KillList(nodes);
-    }
-  }
-
   std::string rootPath;               // ends in a backslash
   const char* currentPath = nullptr;  // the root path, or the selected node's path
   HWND tree = nullptr;
   HWND list = nullptr;
   int16_t width = 0;
   int16_t height = 0;
-  List* nodes = nullptr;
+  NodeListPtr nodes;
   // Set at WM_DESTROY: the panes' last notifications are not acted on.
   bool closing = false;
 };
@@ -101,8 +95,8 @@ HWND CreateInstrumentList(HWND window) {
 }
 
 LRESULT OnCreate(HWND window, FilerState& state) {
-  state.nodes = CreateList();
-  if (state.nodes == nullptr) return -1;
+  state.nodes.reset(CreateList());
+  if (!state.nodes) return -1;
   SetWindowLongPtrA(window, GWL_STYLE, GetWindowLongPtrA(window, GWL_STYLE) | WS_CLIPCHILDREN);
   filerMdiClient = GetParent(window);
   filerFrame = GetParent(filerMdiClient);
@@ -110,7 +104,7 @@ LRESULT OnCreate(HWND window, FilerState& state) {
   state.list = CreateInstrumentList(window);
   state.tree = CreateDirTreeView(window, 0, 0, kInitialPaneSize, kInitialPaneSize);
   if (state.list == nullptr || state.tree == nullptr) return -1;
-  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes);
+  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes.get());
   ListCurrentPath(state);
   return 0;
 }
@@ -226,18 +220,13 @@ void RefreshTree(HWND window, FilerState& state) {
   DestroyWindow(oldTree);
   // The current path belongs to a node that is about to go.
   state.currentPath = state.rootPath.c_str();
-  // A refresh that ran out of memory before left no node list.
-  if (state.nodes != nullptr) {
-    KillTreeData(state.nodes);
-    KillList(state.nodes);
-  }
-  state.nodes = CreateList();
+  state.nodes.reset(CreateList());
   state.tree = CreateDirTreeView(window, 0, 0, state.width / 3, state.height);
-  if (state.nodes == nullptr || state.tree == nullptr) {
+  if (!state.nodes || state.tree == nullptr) {
     ShowStopMessage(window, GetError(kMemoryMessage));
     return;
   }
-  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes);
+  CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes.get());
   // The root is listed whether or not selecting it was news to the tree.
   ListCurrentPath(state);
 }

@@ -10,15 +10,12 @@
 #include "integrity/integrity_internal.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
+#include "primitives/memory.h"
 #include "store/dat_file.h"
 #include "filelayer/file_guard.h"
 
-using integrity_detail::AllocateBlock;
-using integrity_detail::BlockPtr;
 using integrity_detail::CloseWithNotice;
-using integrity_detail::DefectListPtr;
 using integrity_detail::Deliver;
-using integrity_detail::ErrorListPtr;
 
 namespace {
 
@@ -256,8 +253,8 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
   // stays in memory for the order tests instead of being read again.
   const int32_t blockRecords = std::max(1, kReadAhead / recordLength);
   ErrorListPtr errors(CreateList());
-  BlockPtr block = AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
-  BlockPtr previous = AllocateBlock(static_cast<size_t>(recordLength));
+  BlockPtr<unsigned char> block = AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
+  BlockPtr<unsigned char> previous = AllocateBlock(static_cast<size_t>(recordLength));
   if (!errors || !block || !previous) {
     CloseWithNotice(report, GetError(kMemoryMessage));
     return 0;
@@ -284,7 +281,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
     RecordTests tests(r > 0 ? previous.get() : nullptr, record, columns, bytes, &entry);
     bool memoryLeft = true;
     for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
-    DefectListPtr defects(entry.defects);
+    ListPtr defects(entry.defects);
     if (memoryLeft && defects) memoryLeft = AddItem(errors.get(), &entry, sizeof entry) != 0;
     if (!memoryLeft) {
       CloseWithNotice(report, GetError(kMemoryMessage));

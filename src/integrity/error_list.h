@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "primitives/list.h"
 
@@ -42,6 +43,12 @@ int AddMasterError(int32_t errorCode, int32_t repaired, MasterErrorEntry* entry)
 // Frees every entry's defect list and then the list; null is fine. 1 when the
 // list held at least one entry, else 0. Serves DAT and master lists alike.
 int KillErrorList(List* errorList);
+
+// An ErrorList owned by one scope (a test building it, a report holding it).
+struct ErrorListDeleter {
+  void operator()(List* errorList) const { KillErrorList(errorList); }
+};
+using ErrorListPtr = std::unique_ptr<List, ErrorListDeleter>;
 
 // The entry item stored in a node of an ErrorList, for reading and for the
 // in-place updates of the repaired flags.

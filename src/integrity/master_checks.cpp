@@ -18,9 +18,7 @@
 #include "store/master_file.h"
 
 using integrity_detail::CloseWithNotice;
-using integrity_detail::DefectListPtr;
 using integrity_detail::Deliver;
-using integrity_detail::ErrorListPtr;
 
 namespace {
 
@@ -327,7 +325,7 @@ class MasterScan {
 // Adds a finished entry to the list (it then owns the defects); false when
 // memory ran out.
 bool AddEntry(List* errors, MasterErrorEntry& entry) {
-  DefectListPtr defects(entry.defects);
+  ListPtr defects(entry.defects);
   if (!defects) return true;
   if (!AddItem(errors, &entry, sizeof entry)) return false;
   (void)defects.release();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 struct ListNode {
   void* item;  // the node's own heap copy of the item's bytes
@@ -23,6 +24,13 @@ using ListCompare = int16_t (*)(const void* item, int16_t itemSize, const void* 
 List* CreateList();
 int KillList(List* list);   // frees everything including the header; returns 0
 int FlushList(List* list);  // frees every node, keeps the header; returns 1
+
+// A List owned by one scope; freed with KillList.
+struct ListDeleter {
+  void operator()(List* list) const { KillList(list); }
+};
+using ListPtr = std::unique_ptr<List, ListDeleter>;
+
 int ListEmpty(const List* list);
 int32_t CountListItems(const List* list);
 // Copies the item into a new node at the front; 1, or 0 when memory ran out.

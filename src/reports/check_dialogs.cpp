@@ -17,10 +17,6 @@
 namespace {
 
 
-struct BlockFreer {
-  void operator()(void* block) const { MemDeAllocate(block); }
-};
-
 constexpr char kUnknownInstrumentText[] = "Unable to find Instrument";
 constexpr int kUnknownErrorMessage = 0;
 constexpr int kOutOfMemoryMessage = 1;
@@ -52,7 +48,7 @@ class SelectedTests {
       ShowStopMessage(dialog, GetError(kSelectTestMessage));
       return;
     }
-    codes_.reset(static_cast<int32_t*>(MemAllocate(sizeof(int32_t) * static_cast<size_t>(selected))));
+    codes_ = AllocateBlock<int32_t>(static_cast<size_t>(selected));
     if (!codes_) {
       ShowStopMessage(dialog, GetError(kOutOfMemoryMessage));
       return;
@@ -84,7 +80,7 @@ class SelectedTests {
 
  private:
   HWND list_;
-  std::unique_ptr<int32_t, BlockFreer> codes_;
+  BlockPtr<int32_t> codes_;
   int count_ = 0;
   bool converted_ = false;
 };

@@ -38,7 +38,7 @@ OpenReports openReports(DATReportWindowOpen);
 struct DATReportState {
   std::string directory;
   int16_t fileNumber = 0;
-  OwnedErrorList errors;  // null until the test delivers it
+  ErrorListPtr errors;  // null until the test delivers it
   HWND editor = nullptr;  // the record editor this report opened (or found open on its file)
 };
 

@@ -39,7 +39,7 @@ OpenReports openReports(MasterReportWindowOpen);
 
 struct MasterReportState {
   std::string directory;
-  OwnedErrorList errors;  // null until the test delivers it; Correct updates its repaired flags
+  ErrorListPtr errors;  // null until the test delivers it; Correct updates its repaired flags
 };
 
 HWND InstrumentList(HWND dialog) {

@@ -15,12 +15,6 @@
 
 namespace report_windows {
 
-struct ErrorListKiller {
-  void operator()(List* list) const { KillErrorList(list); }
-};
-// An ErrorList a report window owns.
-using OwnedErrorList = std::unique_ptr<List, ErrorListKiller>;
-
 // Shows a report window (created hidden) at the top right of its owner's
 // client area, where it leaves the record editors room, and paints it at
 // once: the test that runs next pumps no messages.

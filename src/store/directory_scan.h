@@ -8,7 +8,7 @@
 // its copy inside the List, so a node stays where it is for as long as the List
 // holds it. The List is owned by the caller (the browser): it creates it empty,
 // these functions fill it, and the caller frees it with KillTreeData followed
-// by KillList.
+// by KillList (NodeListPtr does both).
 //
 // Directory texts end in a backslash; directories are read only through
 // platform::ListDirectory.
@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "primitives/list.h"
@@ -53,6 +54,15 @@ int HasChildNode(const List* nodes, const DirNode* node);
 // Frees every node's path; the List and its items remain for KillList.
 // Returns 1.
 int KillTreeData(List* nodes);
+
+// A node List owned by one scope; freed with KillTreeData and KillList.
+struct NodeListDeleter {
+  void operator()(List* nodes) const {
+    KillTreeData(nodes);
+    KillList(nodes);
+  }
+};
+using NodeListPtr = std::unique_ptr<List, NodeListDeleter>;
 // The node's path; it stays owned by the node.
 const char* GetPathFromTree(const DirNode* node);
 

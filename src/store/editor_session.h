@@ -30,10 +30,6 @@ struct PendingValue {
   int32_t set;  // 1 once a value was committed to this column
 };
 
-struct SelectionDeleter {
-  void operator()(RecordSelection* selection) const { KillList(selection); }
-};
-
 // One instrument open in an editor. Owns its file handle and selection; the
 // destructor closes the file without writing anything back (CloseEditorSession
 // does the write-back).
@@ -45,7 +41,7 @@ struct EditorSession {
   DATLayout layout{};
   DATHeader headerStart{};  // as read at opening
   PendingValue pending[kMaxFields]{};
-  std::unique_ptr<RecordSelection, SelectionDeleter> selection;
+  ListPtr selection;
   FileGuard file{kClosedHandle};
 };
 

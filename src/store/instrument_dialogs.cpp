@@ -74,10 +74,6 @@ int FreeSlots(const char* directory) {
   return static_cast<int16_t>(GetFreeInstrumentCount(directory));
 }
 
-struct ListDeleter {
-  void operator()(List* list) const { KillList(list); }
-};
-
 char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -221,7 +217,7 @@ int SelectDriveApply(const char* text, UserInteraction& ui, std::string* path) {
 int SelectInstruments(const char* directory, const int16_t* fileNumbers, int count, UserInteraction& ui,
                       std::vector<MasterRecord>* instruments) {
   instruments->clear();
-  std::unique_ptr<List, ListDeleter> list(CreateList());
+  ListPtr list(CreateList());
   if (!list || !MakeInstrumentList(list.get(), directory, fileNumbers, count)) {
     ui.ShowNotice(GetError(kSelectingMessage));
     return 0;
