@@ -22,7 +22,6 @@
 #include "integrity/report_target.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "terminal_interaction.h"
 
@@ -163,13 +162,6 @@ class Json {
   bool afterKey_ = false;
 };
 
-// The instrument's name, or "" when master has no record of that number.
-std::string InstrumentName(const std::string& directory, int32_t fileNumber) {
-  MasterRecord record{};
-  if (fileNumber == 0 || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) return "";
-  return record.Name();
-}
-
 // The findings of a DAT ErrorList in the order of the saved report: records
 // ascending, each record's problems from the last found to the first.
 void WriteDATFindings(Json& json, const List* errors, const MasterRecord& record) {
@@ -196,11 +188,11 @@ void WriteDATFindings(Json& json, const List* errors, const MasterRecord& record
 
 // The findings of a master ErrorList in the order of the saved report: the
 // header, then the records in master order.
-void WriteMasterFindings(Json& json, const List* errors, const std::string& directory) {
+void WriteMasterFindings(Json& json, const List* errors, const InstrumentNames& names) {
   json.BeginArray();
   for (const ListNode* node = errors ? errors->last : nullptr; node != nullptr; node = node->previous) {
     const MasterErrorEntry* entry = MasterEntryOf(node);
-    const std::string name = InstrumentName(directory, entry->fileNumber);
+    const std::string& name = names.Name(entry->fileNumber);
     for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
       const MasterDefect* defect = MasterDefectOf(d);
       json.BeginObject()
@@ -236,14 +228,13 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
   }
   TerminalInteraction ui;
   CollectingReport report(ui);
-  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
+  DATReadings readings;
+  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record, &readings);
   if (report.Failed()) return Fail(report.Notice());
 
-  std::string failedName;
-  if (report.Findings() && !reportFile.empty() &&
-      !WriteDATErrorReport(reportFile.c_str(), directory.c_str(), fileNumber, report.Findings(),
-                           &failedName)) {
-    return ReportFileFailure(failedName);
+  const ReportLines lines = FormatDATErrorReport(directory.c_str(), report.Findings(), readings);
+  if (report.Findings() && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
+    return ReportFileFailure(reportFile);
   }
   if (json) {
     Json out;
@@ -257,11 +248,7 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
     out.EndObject();
     std::cout << out.Document() << '\n';
   } else if (report.Findings()) {
-    std::string text;
-    if (!FormatDATErrorReport(directory.c_str(), fileNumber, report.Findings(), &text, &failedName)) {
-      return ReportFileFailure(failedName);
-    }
-    std::cout << PlainLineEnds(text);
+    std::cout << ReportText(lines, "\n");
   } else {
     std::cout << kNoErrorsFoundText << '\n';
   }
@@ -287,10 +274,11 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
                  options.repair ? 1 : 0, options.prompt ? 1 : 0, options.create ? 1 : 0);
   if (report.Failed()) return Fail(report.Notice());
 
-  std::string failedName;
-  if (report.Findings() && !reportFile.empty() &&
-      !WriteMasterErrorReport(reportFile.c_str(), directory.c_str(), report.Findings(), &failedName)) {
-    return ReportFileFailure(failedName);
+  // Named as master holds them after the repairs.
+  const InstrumentNames names(directory.c_str());
+  const ReportLines lines = FormatMasterErrorReport(directory.c_str(), report.Findings(), names);
+  if (report.Findings() && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
+    return ReportFileFailure(reportFile);
   }
   if (json) {
     Json out;
@@ -301,11 +289,11 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
         .Flag("prompt", options.prompt)
         .Flag("create", options.create)
         .Key("findings");
-    WriteMasterFindings(out, report.Findings(), directory);
+    WriteMasterFindings(out, report.Findings(), names);
     out.EndObject();
     std::cout << out.Document() << '\n';
   } else if (report.Findings()) {
-    std::cout << PlainLineEnds(FormatMasterErrorReport(directory.c_str(), report.Findings()));
+    std::cout << ReportText(lines, "\n");
   } else {
     std::cout << kNoErrorsFoundText << '\n';
   }
@@ -358,19 +346,6 @@ struct DirectoryCheck {
   }
 };
 
-// Every record of master in file order.
-std::vector<MasterRecord> MasterRecords(const std::string& directory) {
-  std::vector<MasterRecord> records;
-  FileGuard master(SOpenFile(MasterFileName(directory.c_str()).c_str(), 0, 1, kMasterRecordSize, 0));
-  if (!master.Valid()) return records;
-  MasterRecord record;
-  for (int32_t offset = kMasterRecordSize; ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0);
-       offset += kMasterRecordSize) {
-    records.push_back(record);
-  }
-  return records;
-}
-
 DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) {
   DirectoryCheck check;
   check.path = path;
@@ -392,7 +367,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     }
     check.masterFindings.reset(report.TakeFindings());
   }
-  for (const MasterRecord& record : MasterRecords(path)) {
+  for (const MasterRecord& record : ReadMasterRecords(path.c_str())) {
     DATCheck& dat = check.instruments.emplace_back();
     dat.record = record;
     if (!Exists(DATFileName(path.c_str(), record.FileNumber()).c_str())) {
@@ -473,7 +448,7 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
         .Int("master_defects", check.MasterDefects())
         .Int("dat_defects", check.DATDefects())
         .Key("master_findings");
-    WriteMasterFindings(out, check.masterFindings.get(), check.path);
+    WriteMasterFindings(out, check.masterFindings.get(), InstrumentNames(check.path.c_str()));
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()
