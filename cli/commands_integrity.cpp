@@ -219,6 +219,24 @@ int ReportFileFailure(const std::string& name) {
   return Fail(name + ": " + GetError(kReadOnlyMessage));
 }
 
+// How test-dat and test-master end: the saved report written when asked for
+// and there are findings, then the JSON document, the report's lines or that
+// nothing was found. The exit status.
+int Conclude(const List* findings, const ReportLines& lines, const std::string& reportFile,
+             const Json* json) {
+  if (findings && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
+    return ReportFileFailure(reportFile);
+  }
+  if (json) {
+    std::cout << json->Document() << '\n';
+  } else if (findings) {
+    std::cout << ReportText(lines, "\n");
+  } else {
+    std::cout << kNoErrorsFoundText << '\n';
+  }
+  return findings ? kExitFound : kExitSuccess;
+}
+
 int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t>& tests,
                const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
@@ -232,12 +250,8 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
   TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record, &readings);
   if (report.Failed()) return Fail(report.Notice());
 
-  const ReportLines lines = FormatDATErrorReport(directory.c_str(), report.Findings(), readings);
-  if (report.Findings() && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
-    return ReportFileFailure(reportFile);
-  }
+  Json out;
   if (json) {
-    Json out;
     out.BeginObject()
         .Text("directory", directory)
         .Int("file_number", fileNumber)
@@ -246,13 +260,9 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
         .Key("findings");
     WriteDATFindings(out, report.Findings(), record);
     out.EndObject();
-    std::cout << out.Document() << '\n';
-  } else if (report.Findings()) {
-    std::cout << ReportText(lines, "\n");
-  } else {
-    std::cout << kNoErrorsFoundText << '\n';
   }
-  return report.Findings() ? kExitFound : kExitSuccess;
+  return Conclude(report.Findings(), FormatDATErrorReport(directory.c_str(), report.Findings(), readings),
+                  reportFile, json ? &out : nullptr);
 }
 
 struct MasterOptions {
@@ -276,12 +286,8 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
 
   // Named as master holds them after the repairs.
   const InstrumentNames names(directory.c_str());
-  const ReportLines lines = FormatMasterErrorReport(directory.c_str(), report.Findings(), names);
-  if (report.Findings() && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
-    return ReportFileFailure(reportFile);
-  }
+  Json out;
   if (json) {
-    Json out;
     out.BeginObject()
         .Text("directory", directory)
         .Ints("tests", tests)
@@ -291,13 +297,9 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
         .Key("findings");
     WriteMasterFindings(out, report.Findings(), names);
     out.EndObject();
-    std::cout << out.Document() << '\n';
-  } else if (report.Findings()) {
-    std::cout << ReportText(lines, "\n");
-  } else {
-    std::cout << kNoErrorsFoundText << '\n';
   }
-  return report.Findings() ? kExitFound : kExitSuccess;
+  return Conclude(report.Findings(), FormatMasterErrorReport(directory.c_str(), report.Findings(), names),
+                  reportFile, json ? &out : nullptr);
 }
 
 int RunCorrect(const std::string& dir, int fileNumber, int code) {
