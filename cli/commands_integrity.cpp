@@ -22,7 +22,6 @@
 #include "integrity/report_target.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "terminal_interaction.h"
 
@@ -163,13 +162,6 @@ class Json {
   bool afterKey_ = false;
 };
 
-// The instrument's name, or "" when master has no record of that number.
-std::string InstrumentName(const std::string& directory, int32_t fileNumber) {
-  MasterRecord record{};
-  if (fileNumber == 0 || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) return "";
-  return record.Name();
-}
-
 // The findings of a DAT ErrorList in the order of the saved report: records
 // ascending, each record's problems from the last found to the first.
 void WriteDATFindings(Json& json, const List* errors, const MasterRecord& record) {
@@ -196,11 +188,11 @@ void WriteDATFindings(Json& json, const List* errors, const MasterRecord& record
 
 // The findings of a master ErrorList in the order of the saved report: the
 // header, then the records in master order.
-void WriteMasterFindings(Json& json, const List* errors, const std::string& directory) {
+void WriteMasterFindings(Json& json, const List* errors, const InstrumentNames& names) {
   json.BeginArray();
   for (const ListNode* node = errors ? errors->last : nullptr; node != nullptr; node = node->previous) {
     const MasterErrorEntry* entry = MasterEntryOf(node);
-    const std::string name = InstrumentName(directory, entry->fileNumber);
+    const std::string& name = names.Name(entry->fileNumber);
     for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
       const MasterDefect* defect = MasterDefectOf(d);
       json.BeginObject()
@@ -227,6 +219,24 @@ int ReportFileFailure(const std::string& name) {
   return Fail(name + ": " + GetError(kReadOnlyMessage));
 }
 
+// How test-dat and test-master end: the saved report written when asked for
+// and there are findings, then the JSON document, the report's lines or that
+// nothing was found. The exit status.
+int Conclude(const List* findings, const ReportLines& lines, const std::string& reportFile,
+             const Json* json) {
+  if (findings && !reportFile.empty() && !WriteReportFile(reportFile.c_str(), lines)) {
+    return ReportFileFailure(reportFile);
+  }
+  if (json) {
+    std::cout << json->Document() << '\n';
+  } else if (findings) {
+    std::cout << ReportText(lines, "\n");
+  } else {
+    std::cout << kNoErrorsFoundText << '\n';
+  }
+  return findings ? kExitFound : kExitSuccess;
+}
+
 int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t>& tests,
                const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
@@ -236,17 +246,12 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
   }
   TerminalInteraction ui;
   CollectingReport report(ui);
-  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
+  DATReadings readings;
+  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record, &readings);
   if (report.Failed()) return Fail(report.Notice());
 
-  std::string failedName;
-  if (report.Findings() && !reportFile.empty() &&
-      !WriteDATErrorReport(reportFile.c_str(), directory.c_str(), fileNumber, report.Findings(),
-                           &failedName)) {
-    return ReportFileFailure(failedName);
-  }
+  Json out;
   if (json) {
-    Json out;
     out.BeginObject()
         .Text("directory", directory)
         .Int("file_number", fileNumber)
@@ -255,17 +260,9 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
         .Key("findings");
     WriteDATFindings(out, report.Findings(), record);
     out.EndObject();
-    std::cout << out.Document() << '\n';
-  } else if (report.Findings()) {
-    std::string text;
-    if (!FormatDATErrorReport(directory.c_str(), fileNumber, report.Findings(), &text, &failedName)) {
-      return ReportFileFailure(failedName);
-    }
-    std::cout << PlainLineEnds(text);
-  } else {
-    std::cout << kNoErrorsFoundText << '\n';
   }
-  return report.Findings() ? kExitFound : kExitSuccess;
+  return Conclude(report.Findings(), FormatDATErrorReport(directory.c_str(), report.Findings(), readings),
+                  reportFile, json ? &out : nullptr);
 }
 
 struct MasterOptions {
@@ -287,13 +284,10 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
                  options.repair ? 1 : 0, options.prompt ? 1 : 0, options.create ? 1 : 0);
   if (report.Failed()) return Fail(report.Notice());
 
-  std::string failedName;
-  if (report.Findings() && !reportFile.empty() &&
-      !WriteMasterErrorReport(reportFile.c_str(), directory.c_str(), report.Findings(), &failedName)) {
-    return ReportFileFailure(failedName);
-  }
+  // Named as master holds them after the repairs.
+  const InstrumentNames names(directory.c_str());
+  Json out;
   if (json) {
-    Json out;
     out.BeginObject()
         .Text("directory", directory)
         .Ints("tests", tests)
@@ -301,15 +295,11 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
         .Flag("prompt", options.prompt)
         .Flag("create", options.create)
         .Key("findings");
-    WriteMasterFindings(out, report.Findings(), directory);
+    WriteMasterFindings(out, report.Findings(), names);
     out.EndObject();
-    std::cout << out.Document() << '\n';
-  } else if (report.Findings()) {
-    std::cout << PlainLineEnds(FormatMasterErrorReport(directory.c_str(), report.Findings()));
-  } else {
-    std::cout << kNoErrorsFoundText << '\n';
   }
-  return report.Findings() ? kExitFound : kExitSuccess;
+  return Conclude(report.Findings(), FormatMasterErrorReport(directory.c_str(), report.Findings(), names),
+                  reportFile, json ? &out : nullptr);
 }
 
 int RunCorrect(const std::string& dir, int fileNumber, int code) {
@@ -358,19 +348,6 @@ struct DirectoryCheck {
   }
 };
 
-// Every record of master in file order.
-std::vector<MasterRecord> MasterRecords(const std::string& directory) {
-  std::vector<MasterRecord> records;
-  FileGuard master(SOpenFile(MasterFileName(directory.c_str()).c_str(), 0, 1, kMasterRecordSize, 0));
-  if (!master.Valid()) return records;
-  MasterRecord record;
-  for (int32_t offset = kMasterRecordSize; ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0);
-       offset += kMasterRecordSize) {
-    records.push_back(record);
-  }
-  return records;
-}
-
 DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) {
   DirectoryCheck check;
   check.path = path;
@@ -392,7 +369,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     }
     check.masterFindings.reset(report.TakeFindings());
   }
-  for (const MasterRecord& record : MasterRecords(path)) {
+  for (const MasterRecord& record : ReadMasterRecords(path.c_str())) {
     DATCheck& dat = check.instruments.emplace_back();
     dat.record = record;
     if (!Exists(DATFileName(path.c_str(), record.FileNumber()).c_str())) {
@@ -473,7 +450,7 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
         .Int("master_defects", check.MasterDefects())
         .Int("dat_defects", check.DATDefects())
         .Key("master_findings");
-    WriteMasterFindings(out, check.masterFindings.get(), check.path);
+    WriteMasterFindings(out, check.masterFindings.get(), InstrumentNames(check.path.c_str()));
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "integrity/error_list.h"
@@ -70,13 +71,6 @@ Columns TestedColumns(const DATLayout& layout, const MasterRecord& record) {
     }
   }
   return columns;
-}
-
-// A stored date or time as the store's GetDate and GetDateTime read it: the
-// corrupt-number marker counts as 0.
-float ReadableValue(const unsigned char* bytes) {
-  const float value = MBF_IEEE(LoadMbfWord(bytes));
-  return value < 0.0f ? 0.0f : value;
 }
 
 // The tests of one record, read into bytes; previous holds the record before
@@ -149,8 +143,7 @@ class RecordTests {
   bool PreviousDate(float* date) {
     if (!previousDateKnown_) {
       int16_t day = 0, month = 0, year = 0;
-      previousDateValid_ = previous_ != nullptr &&
-                           ExtractDate(ReadableValue(previous_), &day, &month, &year) &&
+      previousDateValid_ = previous_ != nullptr && ExtractDate(ColumnValue(previous_), &day, &month, &year) &&
                            MakeDate(&previousDate_, day, month, year);
       previousDateKnown_ = true;
     }
@@ -188,7 +181,7 @@ class RecordTests {
     int16_t hour = 0, minute = 0, second = 0;
     float previousDate = 0.0f;
     if (!PreviousDate(&previousDate)) return true;
-    ExtractTime(ReadableValue(previous_ + kColumnBytes), &hour, &minute, &second);
+    ExtractTime(ColumnValue(previous_ + kColumnBytes), &hour, &minute, &second);
     const float currentDate = Value(columns_.date);
     if (previousDate > currentDate) return Add(0, 9);
     if (previousDate < currentDate) return true;
@@ -234,6 +227,24 @@ bool ReadAhead(FileHandle dat, int32_t r, int64_t wholeRecords, int32_t blockRec
   return read > 0;
 }
 
+// Keeps the bytes the report shows before faulty record r (r > 0) of the
+// given length: they start with the previous record and run on into bytes,
+// record r, when records are shorter. False when memory ran out.
+bool KeepPreviousRecord(DATReadings* readings, int32_t r, const unsigned char* previous,
+                        const unsigned char* bytes, int recordLength) {
+  if (readings == nullptr || r == 0) return true;
+  DATReadings::PreviousRecord kept{r, {}};
+  const size_t fromPrevious = std::min(kept.bytes.size(), static_cast<size_t>(recordLength));
+  std::memcpy(kept.bytes.data(), previous, fromPrevious);
+  std::memcpy(kept.bytes.data() + fromPrevious, bytes, kept.bytes.size() - fromPrevious);
+  try {
+    readings->previous.push_back(kept);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* GetDATError(int32_t code) {
@@ -242,7 +253,8 @@ const char* GetDATError(int32_t code) {
 }
 
 int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
-                const MasterRecord& record) {
+                const MasterRecord& record, DATReadings* readings) {
+  if (readings != nullptr) *readings = DATReadings{record, {}};
   DATLayout layout{};
   const int recordLength = record.RecordLength();
   if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
@@ -282,7 +294,10 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
     bool memoryLeft = true;
     for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
     ListPtr defects(entry.defects);
-    if (memoryLeft && defects) memoryLeft = AddItem(errors.get(), &entry, sizeof entry) != 0;
+    if (memoryLeft && defects) {
+      memoryLeft = KeepPreviousRecord(readings, r, previous.get(), bytes, recordLength) &&
+                   AddItem(errors.get(), &entry, sizeof entry) != 0;
+    }
     if (!memoryLeft) {
       CloseWithNotice(report, GetError(kMemoryMessage));
       return 0;

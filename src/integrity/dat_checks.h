@@ -3,7 +3,9 @@
 // to the report as an ErrorList of DATErrorEntry items.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "integrity/report_target.h"
 #include "store/master_file.h"
@@ -36,6 +38,20 @@ const char* GetDATError(int32_t code);
 // layout this program knows, or its record length cannot hold a single column.
 inline constexpr const char* kUnknownDATFormatText = "Unable to test files of this format.";
 
+// What the DAT report prints beside the ErrorList, kept by the test as it
+// reads so that the report need not read master or the data file again.
+struct DATReadings {
+  // The data file's 8 bytes from the start of the record before a faulty
+  // record: that record's date and, in intraday files, time columns (in
+  // records shorter than 8 bytes they run into the faulty record).
+  struct PreviousRecord {
+    int32_t recordNumber;  // of the faulty record, 1 or more
+    std::array<unsigned char, 8> bytes;
+  };
+  MasterRecord record{};                 // the record the test was given
+  std::vector<PreviousRecord> previous;  // ascending, one per faulty record after record 0
+};
+
 // Tests "%sF%d.DAT" (directory ending in a backslash, the record's file
 // number) with the record's record length, field count and period. The tests
 // run on each data record in the order of testCodes; a code given twice runs
@@ -45,6 +61,7 @@ inline constexpr const char* kUnknownDATFormatText = "Unable to test files of th
 // The result reaches the report only: ErrorListReady with the findings, or a
 // notice and Close — "No Errors Found"; kUnknownDATFormatText; message 1 when
 // memory ran out; message 2 when the data file cannot be opened. A read that
-// fails ends the scan as if the file ended there. Always returns 0.
+// fails ends the scan as if the file ended there. readings, when given, is
+// filled before the list is handed over. Always returns 0.
 int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
-                const MasterRecord& record);
+                const MasterRecord& record, DATReadings* readings = nullptr);

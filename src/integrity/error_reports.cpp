@@ -1,35 +1,34 @@
 #include "integrity/error_reports.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 
-#include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
 #include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 
 namespace {
 
 constexpr const char* kApplicationName = "Quorvex";
-constexpr int kReadOnly = 0;
-constexpr int kShare = 1;
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-void Appendf(std::string* out, const char* format, ...) {
-  char line[1024];
+void AddLine(ReportLines* lines, const char* format, ...) {
   va_list arguments;
+  va_list again;
   va_start(arguments, format);
-  const int length = std::vsnprintf(line, sizeof line, format, arguments);
+  va_copy(again, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, arguments);
   va_end(arguments);
-  if (length > 0)
-    out->append(line,
-                static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length) : sizeof line - 1);
+  std::string line(static_cast<size_t>(std::max(length, 0)), '\0');
+  if (length > 0) std::vsnprintf(line.data(), line.size() + 1, format, again);
+  va_end(again);
+  lines->push_back(std::move(line));
 }
 
 // The two-digit year of the text forms.
@@ -51,121 +50,99 @@ bool WriteWholeFile(const char* fileName, const std::string& bytes) {
   return std::fclose(file.release()) == 0 && written;
 }
 
-// The line that places a faulty record after the one before it.
-void AppendPreviousRecord(std::string* text, FileHandle dat, const MasterRecord& record,
-                          int32_t recordNumber) {
+const DATReadings::PreviousRecord* FindPreviousRecord(const DATReadings& readings, int32_t recordNumber) {
+  const auto found = std::lower_bound(
+      readings.previous.begin(), readings.previous.end(), recordNumber,
+      [](const DATReadings::PreviousRecord& kept, int32_t number) { return kept.recordNumber < number; });
+  return found != readings.previous.end() && found->recordNumber == recordNumber ? &*found : nullptr;
+}
+
+// The line that places a faulty record after the one before it. The parts are
+// those of the kept bytes whether or not they make a valid date or time.
+void AddPreviousRecordLine(ReportLines* lines, const DATReadings& readings, int32_t recordNumber) {
   if (recordNumber == 0) {
-    text->append("First Record\n\r");
+    lines->emplace_back("First Record");
     return;
   }
-  int16_t day = 0, month = 0, year = 0;
-  if (record.Period() != 'I') {
-    GetDate(dat, record, recordNumber - 1, &day, &month, &year);
-    Appendf(text, "Previous Record's Date : %02d:%02d:%02d\n\r", day, month, TwoDigitYear(year));
-    return;
+  int16_t day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+  if (const DATReadings::PreviousRecord* previous = FindPreviousRecord(readings, recordNumber)) {
+    ExtractDate(ColumnValue(previous->bytes.data()), &day, &month, &year);
+    ExtractTime(ColumnValue(previous->bytes.data() + 4), &hour, &minute, &second);
   }
-  int16_t hour = 0, minute = 0, second = 0;
-  if (!GetDateTime(dat, record, recordNumber - 1, &day, &month, &year, &hour, &minute, &second)) {
-    // An invalid previous date leaves the time unsplit; the stored time is
-    // still worth showing.
-    const float time = ReadField(dat, recordNumber, 1, record.RecordLength());
-    if (time >= 0.0f) ExtractTime(time, &hour, &minute, &second);
+  if (readings.record.Period() != 'I') {
+    AddLine(lines, "Previous Record's Date : %02d:%02d:%02d", day, month, TwoDigitYear(year));
+  } else {
+    AddLine(lines, "Previous Record's Date/Time : %02d/%02d/%02d @ %02d:%02d:%02d", day, month,
+            TwoDigitYear(year), hour, minute, second);
   }
-  Appendf(text, "Previous Record's Date/Time : %02d/%02d/%02d @ %02d:%02d:%02d\n\r", day, month,
-          TwoDigitYear(year), hour, minute, second);
 }
 
 }  // namespace
 
-int FormatDATErrorReport(const char* directory, int fileNumber, const List* errorList, std::string* text,
-                         std::string* failedName) {
-  const std::string datName = std::string(directory) + "F" + std::to_string(fileNumber) + ".dat";
-  MasterRecord record{};
-  if (!GetMetaStockMasterRecord(directory, fileNumber, &record)) {
-    *failedName = datName;
-    return 0;
+InstrumentNames::InstrumentNames(const char* directory) {
+  for (const MasterRecord& record : ReadMasterRecords(directory)) {
+    if (record.FileNumber() != 0) names_.emplace(record.FileNumber(), record.Name());
   }
-  // Opened by the name text that the record editor and the DAT test use: the
-  // file layer then shares an editor's open entry instead of asking the
-  // system for a second handle, which an editor's write access refuses.
-  FileGuard dat(
-      SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, record.RecordLength(), 0));
-  if (!dat.Valid()) {
-    *failedName = datName;
-    return 0;
-  }
-  DATLayout layout{};
-  AssignFieldTypes(&layout, record);
+}
 
-  text->clear();
-  Appendf(text, "%s\n\r\n\rErrors Found in DAT file (F%d.DAT) in directory  '%s'\n\r", kApplicationName,
-          fileNumber, directory);
-  Appendf(text, "Instrument name : %s\n\r\n\r", record.Name().c_str());
+const std::string& InstrumentNames::Name(int32_t fileNumber) const {
+  static const std::string kNone;
+  const auto found = names_.find(fileNumber);
+  return found != names_.end() ? found->second : kNone;
+}
+
+ReportLines FormatDATErrorReport(const char* directory, const List* errorList, const DATReadings& readings) {
+  DATLayout layout{};
+  AssignFieldTypes(&layout, readings.record);
+  ReportLines lines{kApplicationName, ""};
+  AddLine(&lines, "Errors Found in DAT file (F%d.DAT) in directory  '%s'", readings.record.FileNumber(),
+          directory);
+  AddLine(&lines, "Instrument name : %s", readings.record.Name().c_str());
+  lines.emplace_back();
   for (const ListNode* node = errorList ? errorList->last : nullptr; node != nullptr; node = node->previous) {
     const DATErrorEntry* entry = DATEntryOf(node);
-    Appendf(text, "Record Number : %6d\n\r", static_cast<int>(entry->recordNumber));
-    AppendPreviousRecord(text, dat.Get(), record, entry->recordNumber);
+    AddLine(&lines, "Record Number : %6d", static_cast<int>(entry->recordNumber));
+    AddPreviousRecordLine(&lines, readings, entry->recordNumber);
     for (const ListNode* d = entry->defects ? entry->defects->first : nullptr; d != nullptr; d = d->next) {
       const DATDefect* defect = DATDefectOf(d);
       const FieldType type =
           defect->columnIndex < kMaxFields ? layout.fieldTypes[defect->columnIndex] : FieldType::None;
-      Appendf(text, "%s : %s\n\r", EnumerateFieldType(type), GetDATError(defect->errorCode));
+      AddLine(&lines, "%s : %s", EnumerateFieldType(type), GetDATError(defect->errorCode));
     }
-    text->append("\n\r");
+    lines.emplace_back();
   }
-  return 1;
+  return lines;
 }
 
-int WriteDATErrorReport(const char* reportFileName, const char* directory, int fileNumber,
-                        const List* errorList, std::string* failedName) {
-  std::string text;
-  if (!FormatDATErrorReport(directory, fileNumber, errorList, &text, failedName)) return 0;
-  if (!WriteWholeFile(reportFileName, text)) {
-    *failedName = reportFileName;
-    return 0;
-  }
-  return 1;
-}
-
-std::string FormatMasterErrorReport(const char* directory, const List* errorList) {
-  std::string text;
-  Appendf(&text, "%s\n\r\n\rErrors Found in Master file for directory  '%s'\n\r\n\r", kApplicationName,
-          directory);
+ReportLines FormatMasterErrorReport(const char* directory, const List* errorList,
+                                    const InstrumentNames& names) {
+  ReportLines lines{kApplicationName, ""};
+  AddLine(&lines, "Errors Found in Master file for directory  '%s'", directory);
+  lines.emplace_back();
   for (const ListNode* node = errorList ? errorList->last : nullptr; node != nullptr; node = node->previous) {
     const MasterErrorEntry* entry = MasterEntryOf(node);
     if (entry->fileNumber == 0) {
-      text.append("Header Record Errors : \n\r");
+      lines.emplace_back("Header Record Errors : ");
     } else {
-      MasterRecord record{};
-      const bool found = GetMetaStockMasterRecord(directory, entry->fileNumber, &record) != 0;
-      Appendf(&text, "MasterRecord For File F%d.dat (%s) Errors :\n\r", static_cast<int>(entry->fileNumber),
-              found ? record.Name().c_str() : "");
+      AddLine(&lines, "MasterRecord For File F%d.dat (%s) Errors :", static_cast<int>(entry->fileNumber),
+              names.Name(entry->fileNumber).c_str());
     }
     for (const ListNode* d = entry->defects ? entry->defects->first : nullptr; d != nullptr; d = d->next) {
       const MasterDefect* defect = MasterDefectOf(d);
-      Appendf(&text, "%s : %s\n\r", defect->repaired ? "Repaired    " : "Not Repaired",
+      AddLine(&lines, "%s : %s", defect->repaired ? "Repaired    " : "Not Repaired",
               GetMasterError(defect->errorCode));
     }
-    text.append("\n\r");
+    lines.emplace_back();
   }
+  return lines;
+}
+
+std::string ReportText(const ReportLines& lines, const char* lineEnd) {
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append(lineEnd);
   return text;
 }
 
-int WriteMasterErrorReport(const char* reportFileName, const char* directory, const List* errorList,
-                           std::string* failedName) {
-  if (!WriteWholeFile(reportFileName, FormatMasterErrorReport(directory, errorList))) {
-    *failedName = reportFileName;
-    return 0;
-  }
-  return 1;
-}
-
-std::string PlainLineEnds(const std::string& reportText) {
-  std::string plain;
-  plain.reserve(reportText.size());
-  for (size_t i = 0; i < reportText.size(); ++i) {
-    plain.push_back(reportText[i]);
-    if (reportText[i] == '\n' && i + 1 < reportText.size() && reportText[i + 1] == '\r') ++i;
-  }
-  return plain;
+int WriteReportFile(const char* fileName, const ReportLines& lines) {
+  return WriteWholeFile(fileName, ReportText(lines, "\n\r")) ? 1 : 0;
 }

@@ -1,38 +1,47 @@
-// The saved text reports of the DAT and master tests, byte for byte: what the
-// report windows' Save Errors writes and what qvx --report writes. Lines end
-// in the two bytes LF CR, in that order.
+// The text reports of the DAT and master tests, formatted once from what the
+// test read: the report windows' Save Errors and qvx --report write them with
+// each line ending in the two bytes LF CR, in that order; qvx prints them with
+// plain LF line ends.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "integrity/dat_checks.h"
 #include "primitives/list.h"
 
-// The DAT report of an ErrorList of instrument fileNumber in directory. The
-// instrument's master record gives the name, layout and period; the previous
-// record's date (and time) of each entry is read from "%sF%d.dat". 1 and the
-// bytes in *text; 0 when the master record or the data file cannot be read,
-// with the data file's name in *failedName.
-int FormatDATErrorReport(const char* directory, int fileNumber, const List* errorList, std::string* text,
-                         std::string* failedName);
+// A report's lines, without line ends.
+using ReportLines = std::vector<std::string>;
 
-// Formats the report and writes it to reportFileName (a native path, replaced
-// when it exists). 1 when written. 0 with *failedName naming the file at
-// fault — the data file (then no report file is touched) or the report file —
-// for the caller's message 2 box, which is captioned with that name.
-int WriteDATErrorReport(const char* reportFileName, const char* directory, int fileNumber,
-                        const List* errorList, std::string* failedName);
+// The names of a directory's instruments by file number, from one read of
+// master as it is now: the first record with a number names it. The header's
+// number 0, and a number without a record, have the empty name.
+class InstrumentNames {
+ public:
+  explicit InstrumentNames(const char* directory);
+  const std::string& Name(int32_t fileNumber) const;
 
-// The master report of an ErrorList; names come from the directory's master
-// (an entry whose file number no longer has a record keeps its number and has
-// an empty name). Never fails.
-std::string FormatMasterErrorReport(const char* directory, const List* errorList);
+ private:
+  std::map<int32_t, std::string> names_;
+};
 
-// Writes the master report to reportFileName. 1 when written; 0 when the file
-// cannot be created or written, with its name in *failedName.
-int WriteMasterErrorReport(const char* reportFileName, const char* directory, const List* errorList,
-                           std::string* failedName);
+// The DAT report of the ErrorList and readings of one DAT test of directory:
+// name, layout and period come from the readings' master record, each faulty
+// record's "Previous Record's Date" from the bytes the test kept (a record
+// without them shows zeros).
+ReportLines FormatDATErrorReport(const char* directory, const List* errorList, const DATReadings& readings);
 
-// The report text with each LF CR line end turned into a plain LF, as qvx
-// prints it.
-std::string PlainLineEnds(const std::string& reportText);
+// The master report of an ErrorList of directory (an entry whose file number
+// has no name keeps its number and shows an empty name).
+ReportLines FormatMasterErrorReport(const char* directory, const List* errorList,
+                                    const InstrumentNames& names);
+
+// The lines joined, each followed by lineEnd.
+std::string ReportText(const ReportLines& lines, const char* lineEnd);
+
+// Writes the report to fileName (a native path, replaced when it exists),
+// each line ending in LF CR. 1 when written whole; 0 when the file cannot be
+// created or written.
+int WriteReportFile(const char* fileName, const ReportLines& lines);

@@ -38,7 +38,8 @@ OpenReports openReports(DATReportWindowOpen);
 struct DATReportState {
   std::string directory;
   int16_t fileNumber = 0;
-  ErrorListPtr errors;  // null until the test delivers it
+  ErrorListPtr errors;   // null until the test delivers it
+  DATReadings readings;  // filled by the test before it delivers the list
   HWND editor = nullptr;  // the record editor this report opened (or found open on its file)
 };
 
@@ -87,11 +88,8 @@ void FillDATRecordList(HWND dialog, const DATReportState& state) {
 void FillDATProblemList(HWND dialog, const DATReportState& state, int32_t recordNumber) {
   const HWND list = ProblemList(dialog);
   ListRefill refill(list);
-  MasterRecord record{};
   DATLayout layout{};
-  if (GetMetaStockMasterRecord(state.directory.c_str(), state.fileNumber, &record)) {
-    AssignFieldTypes(&layout, record);
-  }
+  AssignFieldTypes(&layout, state.readings.record);
   const DATErrorEntry* entry = FindEntry(state.errors.get(), recordNumber);
   if (entry == nullptr) return;
   for (const ListNode* node = entry->defects->first; node != nullptr; node = node->next) {
@@ -187,10 +185,9 @@ void OnExplain(HWND dialog, const DATReportState& state) {
 void OnSave(HWND dialog, const DATReportState& state) {
   const auto fileName = AskReportFileName(dialog, state.directory);
   if (!fileName) return;
-  std::string failedName;
-  if (!WriteDATErrorReport(fileName->c_str(), state.directory.c_str(), state.fileNumber, state.errors.get(),
-                           &failedName)) {
-    ShowStopMessage(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+  if (!WriteReportFile(fileName->c_str(),
+                       FormatDATErrorReport(state.directory.c_str(), state.errors.get(), state.readings))) {
+    ShowStopMessage(nullptr, GetError(kFileAccessMessage), fileName->c_str());
   }
 }
 
@@ -272,5 +269,8 @@ HWND ReportDATErrors(HWND parent, const char* directory, int16_t fileNumber) {
 int TestDATFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
                 const MasterRecord& record) {
   ReportWindowTarget target(reportWindow);
-  return TestDATFile(directory, target, testCodes, testCount, record);
+  // The state outlives the test: the window can be closed only once the test
+  // shows a box or hands over its list, and the readings are complete by then.
+  DATReportState* state = DialogState<DATReportState>(reportWindow);
+  return TestDATFile(directory, target, testCodes, testCount, record, state ? &state->readings : nullptr);
 }

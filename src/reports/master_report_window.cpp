@@ -16,7 +16,6 @@
 #include "winui/message_boxes.h"
 #include "winui/app_globals.h"
 #include "winui/window_thunk.h"
-#include "store/master_file.h"
 
 int MasterReportWindowOpen = 0;
 
@@ -59,11 +58,9 @@ const MasterErrorEntry* FindEntry(const List* errors, int32_t fileNumber) {
 // "File Header", or "F%d : %s" with the instrument's name as master holds it
 // now; an instrument no longer in master keeps its number and shows no name,
 // as in the saved report.
-std::string InstrumentText(const std::string& directory, int32_t fileNumber) {
+std::string InstrumentText(const InstrumentNames& names, int32_t fileNumber) {
   if (fileNumber == 0) return kHeaderItemText;
-  MasterRecord record{};
-  const std::string name =
-      GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record) ? record.Name() : std::string();
+  const std::string& name = names.Name(fileNumber);
   // Appended piece by piece: GCC 12 (i686, optimised) wrongly sees an
   // overlapping copy in the chain of operator+ here (-Wrestrict).
   std::string text = "F";
@@ -76,9 +73,10 @@ std::string InstrumentText(const std::string& directory, int32_t fileNumber) {
 void FillMasterInstrumentList(HWND dialog, const MasterReportState& state) {
   const HWND list = InstrumentList(dialog);
   ListRefill refill(list);
+  const InstrumentNames names(state.directory.c_str());
   for (const ListNode* node = state.errors->first; node != nullptr; node = node->next) {
     const int32_t fileNumber = MasterEntryOf(node)->fileNumber;
-    AddListItem(list, InstrumentText(state.directory, fileNumber), fileNumber);
+    AddListItem(list, InstrumentText(names, fileNumber), fileNumber);
   }
 }
 
@@ -158,9 +156,10 @@ void OnExplain(HWND dialog, const MasterReportState& state) {
 void OnSave(HWND dialog, const MasterReportState& state) {
   const auto fileName = AskReportFileName(dialog, state.directory);
   if (!fileName) return;
-  std::string failedName;
-  if (!WriteMasterErrorReport(fileName->c_str(), state.directory.c_str(), state.errors.get(), &failedName)) {
-    ShowStopMessage(nullptr, GetError(kFileAccessMessage), failedName.c_str());
+  const InstrumentNames names(state.directory.c_str());
+  if (!WriteReportFile(fileName->c_str(),
+                       FormatMasterErrorReport(state.directory.c_str(), state.errors.get(), names))) {
+    ShowStopMessage(nullptr, GetError(kFileAccessMessage), fileName->c_str());
   }
 }
 

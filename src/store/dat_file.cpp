@@ -91,13 +91,12 @@ int32_t FieldOffset(int64_t p, int64_t column, int64_t recordLength) {
   return p < 0 || column < 0 || offset > INT32_MAX ? -1 : static_cast<int32_t>(offset);
 }
 
-// The stored value with the corrupt-number marker shown as 0, as the editor
-// shows it.
-float Readable(float value) {
+}  // namespace
+
+float ColumnValue(const unsigned char* bytes) {
+  const float value = MBF_IEEE(LoadMbfWord(bytes));
   return value < 0.0f ? 0.0f : value;
 }
-
-}  // namespace
 
 std::string DATFileName(const char* directory, int fileNumber) {
   return std::string(directory) + "F" + std::to_string(fileNumber) + ".DAT";
@@ -111,7 +110,7 @@ float ReadField(FileHandle handle, int32_t p, int column, int recordLength) {
   unsigned char bytes[4];
   const int32_t offset = FieldOffset(p, column, recordLength);
   if (offset < 0 || !ReadBlock(handle, bytes, 4, offset, 0)) return -1.0f;
-  return Readable(MBF_IEEE(LoadMbfWord(bytes)));
+  return ColumnValue(bytes);
 }
 
 int WriteField(FileHandle handle, float value, int32_t p, int column, int recordLength) {
@@ -126,7 +125,7 @@ int GetDate(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* d
   unsigned char bytes[4];
   const int32_t offset = FieldOffset(int64_t{k} + 1, 0, record.RecordLength());
   if (offset < 0 || !ReadBlock(handle, bytes, 4, offset, 0)) return 0;
-  return ExtractDate(Readable(MBF_IEEE(LoadMbfWord(bytes))), day, month, year) ? 1 : 0;
+  return ExtractDate(ColumnValue(bytes), day, month, year) ? 1 : 0;
 }
 
 int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
@@ -134,8 +133,8 @@ int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_
   unsigned char bytes[8];
   const int32_t offset = FieldOffset(int64_t{k} + 1, 0, record.RecordLength());
   if (offset < 0 || !ReadBlock(handle, bytes, 8, offset, 0)) return 0;
-  if (!ExtractDate(Readable(MBF_IEEE(LoadMbfWord(bytes))), day, month, year)) return 0;
-  ExtractTime(Readable(MBF_IEEE(LoadMbfWord(bytes + 4))), hour, minute, second);
+  if (!ExtractDate(ColumnValue(bytes), day, month, year)) return 0;
+  ExtractTime(ColumnValue(bytes + 4), hour, minute, second);
   return 1;
 }
 

@@ -51,6 +51,9 @@ struct DATHeader {
 std::string DATFileName(const char* directory, int fileNumber);
 std::string DOPFileName(const char* directory, int fileNumber);
 
+// A column's 4 stored bytes as a native float, the corrupt-number marker
+// shown as 0.0, as the editor shows it.
+float ColumnValue(const unsigned char* bytes);
 // The 4 bytes of column `column` of physical record p (data record k is
 // p = k + 1) as a native float: -1.0 when the read is refused or fails, 0.0
 // for a corrupt number, else the value. Never any other negative value.

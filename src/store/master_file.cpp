@@ -114,6 +114,15 @@ int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord
              : 0;
 }
 
+std::vector<MasterRecord> ReadMasterRecords(const char* directory) {
+  std::vector<MasterRecord> records;
+  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  if (!master.Valid() || SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return records;
+  MasterRecord record;
+  while (ReadRecord(master.Get(), record.raw, 1)) records.push_back(record);
+  return records;
+}
+
 int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const MasterRecord& record) {
   FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
   if (!master.Valid()) return 0;

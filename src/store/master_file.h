@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "filelayer/file_layer.h"
 #include "primitives/list.h"
@@ -154,6 +155,10 @@ uint16_t GetFreeInstrumentCount(const char* directory);
 // cannot be read or no record has that number. *record is the read buffer:
 // after 0 it may hold the last record of the file.
 int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord* record);
+
+// Every record after the header in file order, up to the first that cannot
+// be read whole; none when master cannot be opened.
+std::vector<MasterRecord> ReadMasterRecords(const char* directory);
 
 // 1 when a record with that file number was found; the first such record is
 // overwritten in place with the given bytes. 0 when master cannot be opened

@@ -93,6 +93,8 @@ const Case kCases[] = {
      {{0, 5, kOpen}, {0, 5, kOpen}, {2, 2, kClose}, {2, 0, kVolume}}},
     // Were Volume read past the 20-byte record, record 0's would be record 1's corrupt date.
     {"ShortRecords", {.fieldCount = 7, .recordLength = 20}, {{1, 0, kStoredMinusOne}}, {0}, {{1, 0, 0}}},
+    // The 8 bytes kept for the report run on into the faulty record.
+    {"FourByteIntraday", {.recordLength = 4, .period = 'I'}, {V(2, kDate, 1131113)}, {8}, {{2, 8, 0}}},
     {.name = "Intraday6", .entry = {.fieldCount = 6, .period = 'I'}, .codes = kAll, .notice = kUnknown},
     {.name = "ThreeBytes", .entry = {.fieldCount = 6, .recordLength = 3}, .codes = kAll, .notice = kUnknown},
     {.name = "NoDataFile", .entry = {.fileNumber = 2, .fieldCount = 6}, .codes = kAll, .notice = kUnopened},
@@ -105,7 +107,7 @@ const Case kCases[] = {
 
 class DATChecks : public ::testing::TestWithParam<Case> {};
 
-TEST_P(DATChecks, FindsWhatTheEditsMadeAndWritesNothing) {
+TEST_P(DATChecks, FindsWhatTheEditsMadeKeepsWhatTheReportShowsAndWritesNothing) {
   const Case& c = GetParam();
   TempDir dir;
   const Bytes bytes = DataFile(c.entry, c.edits, c.records, c.tail);
@@ -113,8 +115,20 @@ TEST_P(DATChecks, FindsWhatTheEditsMadeAndWritesNothing) {
   FaultScope faults;
   for (int n : c.failingReads) platform::FailNthCall(platform::Call::Read, n);
   Report report;
-  TestDATFile(dir.Dir().c_str(), report, c.codes.data(), static_cast<int>(c.codes.size()), c.entry.Record());
+  DATReadings readings;
+  TestDATFile(dir.Dir().c_str(), report, c.codes.data(), static_cast<int>(c.codes.size()), c.entry.Record(),
+              &readings);
   EXPECT_EQ(report.Found(false), c.found);
+  // Each faulty record after the first keeps the file's 8 bytes from the start of the record before it.
+  std::vector<std::pair<int, Bytes>> kept, expected;
+  for (const auto& p : readings.previous)
+    kept.emplace_back(p.recordNumber, Bytes(p.bytes.begin(), p.bytes.end()));
+  const auto at = [&](int r) { return bytes.begin() + r * c.entry.Record().RecordLength(); };
+  for (const auto& [r, code, column] : c.found) {
+    if (r > 0 && (expected.empty() || expected.back().first != r))
+      expected.emplace_back(r, Bytes(at(r), at(r) + 8));
+  }
+  EXPECT_EQ(kept, expected);
   EXPECT_EQ(report.events, (!c.notice.empty() ? std::vector<std::string>{c.notice, "close"}
                             : c.found.empty() ? integrity_testing::kNothingFound
                                               : std::vector<std::string>{"list"}));

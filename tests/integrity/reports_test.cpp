@@ -1,5 +1,5 @@
-// The saved reports byte for byte (lines end in LF CR), and the catalogues'
-// texts beyond their tables.
+// The saved reports byte for byte (lines end in LF CR), formatted from what
+// the tests read, and the catalogues' texts beyond their tables.
 #include "integrity/error_reports.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +18,6 @@ using namespace fixtures;
 
 // Entries and defects added in the order a test finds them.
 struct Found : integrity_testing::Report {
-  Found& DAT(int32_t record, std::vector<std::pair<uint8_t, int32_t>> defects) {
-    DATErrorEntry entry{record, nullptr};
-    for (auto [column, code] : defects) AddDATError(column, code, &entry);
-    return AddItem(list ? list : (list = CreateList()), &entry, sizeof entry), *this;
-  }
   Found& Master(int32_t fileNumber, std::vector<std::pair<int32_t, int32_t>> defects) {
     MasterErrorEntry entry{fileNumber, nullptr};
     for (auto [code, repaired] : defects) AddMasterError(code, repaired, &entry);
@@ -30,59 +25,61 @@ struct Found : integrity_testing::Report {
   }
 };
 
-std::string Saved(const TempDir& dir, const std::string& name) {
-  const Bytes bytes = testing_support::ReadBytes(dir.Path(name));
+std::string Saved(const TempDir& dir, const ReportLines& lines) {
+  EXPECT_EQ(WriteReportFile(dir.Path("r.txt").c_str(), lines), 1);
+  const Bytes bytes = testing_support::ReadBytes(dir.Path("r.txt"));
   return std::string(bytes.begin(), bytes.end());
 }
 
-// One directory: F3's DAT report gives each faulty record after the previous date; the master report runs
-// from the header in master order; a file at fault is named and no report written.
-TEST(Reports, SavedByteForByteOrTheFileAtFaultNamed) {
+// One directory: the DAT reports of F3 (daily) and F5 (intraday) give each faulty record after the previous
+// record's date (and time) as the test read it, valid or not, though master and the data files have changed
+// since; the master report runs from the header in master order, named by the first record of each number.
+TEST(Reports, SavedByteForByteFromWhatTheTestsRead) {
   TempDir dir;
+  const char* d = dir.Dir().c_str();
+  const MasterEntry tested[] = {{.fileNumber = 3, .fieldCount = 6, .name = "ACME WIDGETS"},
+                                {.fileNumber = 5, .fieldCount = 7, .name = "TICKS", .period = 'I'}};
   WriteMaster(dir, MasterBuilder()
                        .Add({.fileNumber = 2, .name = "BETA"})
-                       .Add({.fileNumber = 3, .fieldCount = 6, .name = "ACME WIDGETS"})
-                       .Add({.fileNumber = 4})
-                       .Add({.fileNumber = 12, .name = "GAMMA"}));
-  DatBuilder dat = DatBuilder::ForFields(6);
-  for (float date : {960112.0f, 960115.0f, StoredDate(2010, 1, 5), StoredDate(2010, 1, 6)})
-    dat.Values({date, 10, 12, 9, 11, 100});
-  WriteDat(dir, 3, dat);
-  Found found, master;
-  // Record 9 is gone (deleted since the test): nothing to read its predecessor from.
-  found.DAT(0, {{1, 0}, {4, 0}}).DAT(2, {{3, 1}}).DAT(3, {{0, 8}, {7, 0}}).DAT(9, {{5, 0}});
-  std::string failed;
-  ASSERT_EQ(WriteDATErrorReport(dir.Path("r.txt").c_str(), dir.Dir().c_str(), 3, found.list, &failed), 1);
-  const std::string report =
-      "Quorvex\n\r\n\rErrors Found in DAT file (F3.DAT) in directory  '" + dir.Dir() +
-      "'\n\rInstrument name : ACME WIDGETS\n\r\n\rRecord Number :      0\n\rFirst Record\n\r"
-      "Close : Corrupt Numbers\n\rOpen : Corrupt Numbers\n\r\n\rRecord Number :      2\n\r"
-      "Previous Record's Date : 15:01:96\n\rLow : High < Low\n\r\n\rRecord Number :      3\n\r"
-      "Previous Record's Date : 05:01:10\n\rUnknown : Corrupt Numbers\n\rDate : Dates out of order\n\r\n\r"
-      "Record Number :      9\n\rPrevious Record's Date : 00:00:00\n\rVolume : Corrupt Numbers\n\r\n\r";
-  EXPECT_EQ(Saved(dir, "r.txt"), report);
-  master.Master(0, {{8, 1}}).Master(2, {{0, 1}, {2, 0}}).Master(12, {{6, 0}}).Master(7, {{10, 0}});
-  const std::string text =
-      "Quorvex\n\r\n\rErrors Found in Master file for directory  '" + dir.Dir() +
-      "'\n\r\n\rHeader Record Errors : \n\rRepaired     : Too many files reported\n\r\n\r"
-      "MasterRecord For File F2.dat (BETA) Errors :\n\rNot Repaired : Bad Master FileType\n\r"
-      "Repaired     : Missing DAT File\n\r\n\rMasterRecord For File F12.dat (GAMMA) Errors :\n\r"
-      "Not Repaired : Invalid IntraDay Time-Base Specified\n\r\n\r"
-      "MasterRecord For File F7.dat () Errors :\n\rNot Repaired : Unknown File Format\n\r\n\r";
-  ASSERT_EQ(WriteMasterErrorReport(dir.Path("m.txt").c_str(), dir.Dir().c_str(), master.list, &failed), 1);
-  EXPECT_EQ(Saved(dir, "m.txt"), text);
-  // As qvx prints it: each LF CR a plain LF.
-  EXPECT_EQ(PlainLineEnds("a\n\r\n\rb\r\n\n"), "a\n\nb\r\n\n");
-  for (int fileNumber : {4, 5}) {  // no data file; no master record
-    EXPECT_EQ(
-        WriteDATErrorReport(dir.Path("n.txt").c_str(), dir.Dir().c_str(), fileNumber, found.list, &failed),
-        0);
-    EXPECT_EQ(failed, dir.Dir() + "F" + std::to_string(fileNumber) + ".dat");
-  }
-  EXPECT_FALSE(testing_support::FileExistsNative(dir.Path("n.txt")));
-  const std::string unwritable = dir.Path("no such directory/m.txt");
-  EXPECT_EQ(WriteMasterErrorReport(unwritable.c_str(), dir.Dir().c_str(), master.list, &failed), 0);
-  EXPECT_EQ(failed, unwritable);
+                       .Add(tested[0])
+                       .Add(tested[1])
+                       .Add({.fileNumber = 12, .name = "GAMMA"})
+                       .Add({.fileNumber = 2, .name = "BETA AGAIN"}));
+  DatBuilder daily = DatBuilder::ForFields(6);  // Date Open High Low Close Volume
+  for (float date : {960112.0f, 960115.0f, 1100105.0f, 1100104.0f}) daily.Values({date, 10, 12, 9, 11, 100});
+  WriteDat(dir, 3, daily.SetWord(0, 1, kStoredMinusOne).SetWord(0, 4, kHugeWord).SetValue(2, 3, 12.5f));
+  DatBuilder intraday = DatBuilder::ForFields(7);  // Date Time Open High Low Close Volume
+  for (float date : {1131114.0f, 1131345.0f, 1131114.0f}) intraday.Values({date, 100000, 10, 12, 9, 11, 5});
+  WriteDat(dir, 5, intraday.SetValue(1, 1, 103000).SetWord(2, 5, kStoredMinusOne));
+  integrity_testing::Report found[2];
+  DATReadings read[2];
+  for (int i : {0, 1}) TestDATFile(d, found[i], kDATDialogOrder, kDATTestCount, tested[i].Record(), &read[i]);
+  Found checked;
+  checked.Master(0, {{8, 1}}).Master(2, {{0, 1}, {2, 0}}).Master(12, {{6, 0}}).Master(7, {{10, 0}});
+  EXPECT_EQ(Saved(dir, FormatMasterErrorReport(d, checked.list, InstrumentNames(d))),
+            "Quorvex\n\r\n\rErrors Found in Master file for directory  '" + dir.Dir() +
+                "'\n\r\n\rHeader Record Errors : \n\rRepaired     : Too many files reported\n\r\n\r"
+                "MasterRecord For File F2.dat (BETA) Errors :\n\rNot Repaired : Bad Master FileType\n\r"
+                "Repaired     : Missing DAT File\n\r\n\rMasterRecord For File F12.dat (GAMMA) Errors :\n\r"
+                "Not Repaired : Invalid IntraDay Time-Base Specified\n\r\n\r"
+                "MasterRecord For File F7.dat () Errors :\n\rNot Repaired : Unknown File Format\n\r\n\r");
+  WriteMaster(dir, MasterBuilder());
+  for (int n : {3, 5}) WriteDat(dir, n, DatBuilder(4));
+  const std::string heading = "Quorvex\n\r\n\rErrors Found in DAT file (F";
+  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[0].list, read[0])),
+            heading + "3.DAT) in directory  '" + dir.Dir() +
+                "'\n\rInstrument name : ACME WIDGETS\n\r\n\rRecord Number :      0\n\rFirst Record\n\r"
+                "Close : Corrupt Numbers\n\rOpen : Corrupt Numbers\n\r\n\rRecord Number :      2\n\r"
+                "Previous Record's Date : 15:01:96\n\rOpen : Open < Low\n\rLow : High < Low\n\r"
+                "Low : Close < Low\n\r\n\rRecord Number :      3\n\rPrevious Record's Date : 05:01:10\n\r"
+                "Date : Dates out of order\n\r\n\r");
+  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[1].list, read[1])),
+            heading + "5.DAT) in directory  '" + dir.Dir() +
+                "'\n\rInstrument name : TICKS\n\r\n\rRecord Number :      1\n\r"
+                "Previous Record's Date/Time : 14/11/13 @ 10:00:00\n\rDate : Invalid Dates\n\r\n\r"
+                "Record Number :      2\n\rPrevious Record's Date/Time : 45/13/13 @ 10:30:00\n\r"
+                "Close : Corrupt Numbers\n\r\n\r");
+  EXPECT_EQ(WriteReportFile(dir.Path("no such directory/r.txt").c_str(), {"text"}), 0);
 }
 
 TEST(Catalogues, EveryCodeIsExplainedAndOthersAreInternalErrors) {
