@@ -14,6 +14,7 @@
 #include "winui/message_boxes.h"
 #include "winui/app_globals.h"
 #include "winui/window_thunk.h"
+#include "store/file_names.h"
 #include "store/master_file.h"
 
 namespace {
@@ -25,10 +26,6 @@ struct BlockFreer {
 };
 
 constexpr char kUnknownInstrumentText[] = "Unable to find Instrument";
-constexpr int kUnknownErrorMessage = 0;
-constexpr int kOutOfMemoryMessage = 1;
-constexpr int kSelectTestMessage = 11;
-constexpr int kNoSuchFileMessage = 22;
 
 struct DATDialogInputs {
   HWND parent;
@@ -52,7 +49,7 @@ class SelectedTests {
   explicit SelectedTests(HWND dialog) : list_(GetDlgItem(dialog, IDC_TEST_LIST)) {
     const LRESULT selected = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
     if (selected <= 0) {
-      ShowStopMessage(dialog, GetError(kSelectTestMessage));
+      ShowStopMessage(dialog, GetError(kSelectAtLeastOneTestMessage));
       return;
     }
     codes_.reset(static_cast<int32_t*>(MemAllocate(sizeof(int32_t) * static_cast<size_t>(selected))));

@@ -1,5 +1,6 @@
 #include "store/master_file.h"
 
+#include "store/file_names.h"
 #include "store_fixture.h"
 
 namespace store_test {
