@@ -98,11 +98,11 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
     EXPECT_EQ(platform::Size(Opened(Name(text), Access::Read, true).file), 12) << text;
   EXPECT_FALSE(platform::CanOpenForReading(Name("Sub\\None\\F1.DAT")));
   const std::string sub = Name("Sub\\Data\\");
-  const std::pair<std::string, NewFile> creations[] = {{sub + "new.tmp", NewFile::Created},
-                                                       {sub + "NEW.TMP", NewFile::Exists},
-                                                       {sub + "f1.dat", NewFile::Exists},
-                                                       {Name("None\\new.tmp"), NewFile::Failed}};
-  for (const auto& [name, result] : creations) EXPECT_EQ(platform::CreateNewFile(name), result) << name;
+  for (const auto& [leaf, result] : {std::pair{"new.tmp", NewFile::Created},
+                                     {"NEW.TMP", NewFile::Exists},
+                                     {"f1.dat", NewFile::Exists},
+                                     {"..\\None\\x", NewFile::Failed}})
+    EXPECT_EQ(platform::CreateNewFile(sub + leaf), result) << leaf;
   EXPECT_EQ(List(sub), (std::vector<std::string>{"F1.DAT", "new.tmp"}));
   EXPECT_EQ(Content("Sub/Data/F1.DAT"), Pattern(12)) << "an existing file is left as it was";
 #ifndef _WIN32

@@ -55,10 +55,10 @@ class RecordingHost : public RemoteTestHost {
 
 TEST(RemoteTestRequests, EveryOutcomeShowsItsMessageAndClosesOrStays) {
   const std::string dat = "AUTOTEST TESTDAT PATH:\"C:\\D\" ", master = "AUTOTEST TESTMASTER ";
-  // Every test a remote request asks for, in order.
   const std::string badLine = "error " + std::to_string(kBadCommandLineMessage),
                     noInstrument = "error " + std::to_string(kInvalidInstrumentMessage),
                     noMemory = "error " + std::to_string(kOutOfMemoryMessage);
+  // Every test a remote request asks for, in order.
   const std::string datRun = "dat C:\\D\\ 5 [0,1,2,3,6,7,8,9] F5",
                     masterRun = "master E:\\x y\\\\ [0,1,2,3,4,5,6,7,8,9,10,11,12]";
   const struct {

@@ -163,10 +163,9 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       if (!SelectInstruments(source.c_str(), numbers, 2, ui, &instruments)) return 0;
       InstrumentTally tally;
       std::string used;
-      if (move)
-        TransferApply(TransferKind::Move, source.c_str(), instruments, (d.Dir() + "new").c_str(), ui, &tally,
-                      &used);
-      if (!move) DeleteApply(source.c_str(), instruments, ui, &tally);
+      move ? TransferApply(TransferKind::Move, source.c_str(), instruments, (d.Dir() + "new").c_str(), ui,
+                           &tally, &used)
+           : DeleteApply(source.c_str(), instruments, ui, &tally);
       return tally.done == 2 ? 1 : 0;
     };
   };
