@@ -3,9 +3,10 @@
 //
 // A FileHandle indexes the handle table (0 ... 32767). Several handles may
 // share one open file (the same name, first open shareable, later opens for
-// reading), each with its own position. Names are the same when their texts
-// differ at most in the case of ASCII letters (F1.DAT, f1.dat). The platform handle of an open file
-// may be given back (ReleaseHandle) and is opened again by name on next use.
+// reading), each with its own position; two names are the same when their
+// texts differ at most in the case of ASCII letters (F1.DAT, f1.dat). The
+// platform handle of an open file may be given back (ReleaseHandle) and is
+// opened again by name on next use.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +31,8 @@ inline constexpr FileHandle kClosedHandle = -96;        // what SCloseFile retur
 // new entry is made. temporary: 1 adds the platform's temporary attribute.
 // Texts that name one file in another way (other separators, "." or ".."
 // components) make two entries, and the platform's sharing rules decide
-// between them. A file longer than
-// 2^31 - 1 bytes is refused like a failed platform open.
+// between them. A file longer than 2^31 - 1 bytes is refused like a failed
+// platform open.
 FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize, int temporary);
 // Always returns kClosedHandle; the last handle of an entry closes the file.
 FileHandle SCloseFile(FileHandle handle);

@@ -25,10 +25,10 @@ std::string InstrumentFileName(const char* directory, int fileNumber, Instrument
   return std::string(directory) + leaf;
 }
 
-std::string RecordTempFileName(const std::string& directory, uint32_t tag) {
+std::string RecordTempFileName(const char* directory, uint32_t tag) {
   char leaf[16];
   std::snprintf(leaf, sizeof leaf, "QVX%08X.TMP", static_cast<unsigned>(tag));
-  return directory + leaf;
+  return std::string(directory) + leaf;
 }
 
 bool IsMasterFileName(std::string_view name) {

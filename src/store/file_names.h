@@ -10,8 +10,8 @@
 // two spellings of one name as one file (file_layer.h). The spellings below
 // are therefore only the ones new files get, and they stay as the program has
 // always written them: "master" and "msttmp" in lower case, everything else in
-// capitals. Real data directories have MASTER and F1.DAT; they are read and
-// rewritten under whatever names they have.
+// capitals. Real data directories have MASTER and F1.DAT, which the same names
+// reach.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,7 @@ inline std::string DOPFileName(const char* directory, int fileNumber) {
 }
 // "%sQVX%08X.TMP": a data file being rewritten by a record operation, for a
 // tag that makes the name unique in its directory.
-std::string RecordTempFileName(const std::string& directory, uint32_t tag);
+std::string RecordTempFileName(const char* directory, uint32_t tag);
 
 // Whether a name listed in a directory is master's, whatever its case.
 bool IsMasterFileName(std::string_view name);

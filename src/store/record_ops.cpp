@@ -58,7 +58,7 @@ std::string CreateTempFile(const std::string& directory) {
   static std::mt19937 generator(static_cast<std::mt19937::result_type>(
       std::random_device{}() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    const std::string name = RecordTempFileName(directory, static_cast<uint32_t>(generator()));
+    const std::string name = RecordTempFileName(directory.c_str(), static_cast<uint32_t>(generator()));
     switch (platform::CreateNewFile(name)) {
       case platform::NewFile::Created:
         return name;
