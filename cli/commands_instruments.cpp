@@ -21,10 +21,6 @@
 namespace qvx {
 namespace {
 
-constexpr int kInvalidPathMessage = 3;
-constexpr int kInvalidInstrumentMessage = 12;
-constexpr int kCreateDirectoryQuestion = 20;
-
 // The terminal's answers, each question written to stderr with the answer
 // it got, so that a run that stopped at a No says why.
 class TranscribedInteraction : public UserInteraction {

@@ -13,7 +13,6 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
-#include "filelayer/platform_file.h"
 #include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
@@ -28,11 +27,6 @@
 namespace qvx {
 namespace {
 
-// Message numbers of the general message table.
-constexpr int kReadOnlyMessage = 2;
-constexpr int kInvalidPathMessage = 3;
-constexpr int kRepairFailedMessage = 16;
-constexpr int kNoSuchFileMessage = 22;
 constexpr const char* kNoInstrumentText = "Unable to find Instrument";
 
 // The result of one test as a report window would have seen it: the list,
@@ -216,7 +210,7 @@ int64_t CountDefects(const List* errors) {
 }
 
 int ReportFileFailure(const std::string& name) {
-  return Fail(name + ": " + GetError(kReadOnlyMessage));
+  return Fail(name + ": " + GetError(kFileAccessMessage));
 }
 
 // How test-dat and test-master end: the saved report written when asked for
@@ -478,29 +472,16 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
   std::cout << out.Document() << '\n';
 }
 
-// The tree also keeps directories holding a subdirectory named master; only a
-// master file makes a data directory.
-bool HoldsMasterFile(const std::string& path) {
-  bool found = false;
-  platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
-    std::string name = entry.name;
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    found = !entry.isDirectory && name == "master";
-    return !found;
-  });
-  return found;
-}
 
 int RunCheck(const std::string& rootArgument, bool json) {
   const std::string root = CoreDirectory(rootArgument);
   if (root.empty() || root == "\\" || !IsValidPath(root.c_str())) return Fail(GetError(kInvalidPathMessage));
   NodeListPtr nodes(CreateList());
-  if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(1));
+  if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(kOutOfMemoryMessage));
   PruneDirTree(nodes.get());
   std::vector<DirectoryCheck> checks;
   WalkDirTree(nodes.get(), [&](const DirNode& node, int) {
-    if (node.hasMaster && HoldsMasterFile(GetPathFromTree(&node)))
-      checks.push_back(CheckDirectory(root, GetPathFromTree(&node)));
+    if (node.hasMaster) checks.push_back(CheckDirectory(root, GetPathFromTree(&node)));
   });
   if (json) {
     PrintJson(root, checks);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -21,19 +20,13 @@
 #include "sample_data.h"
 #include "store/dat_file.h"
 #include "filelayer/file_guard.h"
+#include "store/editor_session.h"
 #include "store/master_file.h"
 #include "store/record_search.h"
 #include "terminal_interaction.h"
 
 namespace qvx {
 namespace {
-
-// Message numbers of the general message table.
-constexpr int kReadOnlyMessage = 2;
-constexpr int kInvalidPathMessage = 3;
-constexpr int kUnknownFormatMessage = 9;
-constexpr int kInvalidDateMessage = 17;
-constexpr int kInvalidTimeMessage = 18;
 
 // A data directory or tree root as the Select Path dialog accepts it.
 std::optional<std::string> SearchableDirectory(const std::string& dir) {
@@ -70,7 +63,8 @@ int RunTree(const std::string& root) {
   std::optional<std::string> directory = SearchableDirectory(root);
   if (!directory) return Fail(GetError(kInvalidPathMessage));
   NodeListPtr nodes(CreateList());
-  if (!nodes || ScanRootDirectory(nodes.get(), directory->c_str()) == 0) return Fail(GetError(1));
+  if (!nodes || ScanRootDirectory(nodes.get(), directory->c_str()) == 0)
+    return Fail(GetError(kOutOfMemoryMessage));
   PruneDirTree(nodes.get());
   WalkDirTree(nodes.get(), [](const DirNode& node, int depth) {
     std::cout << std::string(2 * static_cast<size_t>(depth), ' ') << node.name << '\n';
@@ -92,12 +86,12 @@ int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instr
   std::string directory = CoreDirectory(dir);
   if (directory.empty() ||
       GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0) {
-    return Fail(GetError(kReadOnlyMessage));
+    return Fail(GetError(kFileAccessMessage));
   }
   std::string name = DATFileName(directory.c_str(), fileNumber);
-  if (Exists(name.c_str()) == 0) return Fail(GetError(kReadOnlyMessage));
+  if (Exists(name.c_str()) == 0) return Fail(GetError(kFileAccessMessage));
   instrument->file = FileGuard(SOpenFile(name.c_str(), 0, 1, instrument->record.RecordLength(), 0));
-  if (!instrument->file.Valid()) return Fail(GetError(kReadOnlyMessage));
+  if (!instrument->file.Valid()) return Fail(GetError(kFileAccessMessage));
   DATHeader header{};
   TerminalInteraction ui;
   if (GetDATFileType(instrument->file.Get(), name.c_str(), instrument->record, &instrument->layout, &header,
@@ -105,21 +99,6 @@ int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instr
     return Fail(GetError(kUnknownFormatMessage));
   }
   return kExitSuccess;
-}
-
-// The editor's cell text for a value read with ReadField.
-std::string CellText(FieldType type, float value) {
-  switch (type) {
-    case FieldType::Date:
-      return StrDate(value);
-    case FieldType::Time:
-      return StrTime(value);
-    default: {
-      char text[64];
-      std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
-      return text;
-    }
-  }
 }
 
 // The rows of qvx show, read ahead a block of records at a time. Row r is the
@@ -179,7 +158,7 @@ int RunShow(const std::string& dir, int fileNumber, int32_t from, std::optional<
       // As ReadField gives it: the corrupt-number marker shows as 0.
       const float value = std::max(MBF_IEEE(LoadMbfWord(bytes + 4 * c)), 0.0f);
       line += '\t';
-      line += CellText(instrument.layout.fieldTypes[c], value);
+      line += FormatCellText(instrument.layout.fieldTypes[c], value);
     }
     std::cout << line << '\n';
   }

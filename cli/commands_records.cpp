@@ -19,9 +19,6 @@
 namespace qvx {
 namespace {
 
-constexpr int kInvalidDateMessage = 17;
-constexpr int kInvalidTimeMessage = 18;
-
 // The editor open on an instrument for the length of one command.
 class Editor {
  public:
@@ -155,7 +152,7 @@ struct SplitOptions {
 
 int RunSplit(const std::string& dir, int fileNumber, int32_t record, const SplitOptions& options) {
   TerminalInteraction ui;
-  ui.SetAnswer(GetError(20), options.makeDirectory);
+  ui.SetAnswer(GetError(kCreateDirectoryQuestion), options.makeDirectory);
   Editor editor(ui);
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   if (!editor.Select({record})) return editor.Close(kExitFailure);

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     int code = app.exit(error);
     return code == 0 ? qvx::kExitSuccess : qvx::kExitFailure;
   } catch (const std::exception&) {
-    return qvx::Fail(GetError(0));
+    return qvx::Fail(GetError(kUnknownErrorMessage));
   }
   return status;
 }

@@ -22,13 +22,6 @@
 
 namespace {
 
-// Numbers of the general message table.
-constexpr int kUnknownErrorMessage = 0;
-constexpr int kMemoryMessage = 1;
-constexpr int kOnlyOneMessage = 6;
-constexpr int kAtLeastOneMessage = 7;
-constexpr int kDirectoryFullMessage = 14;
-
 constexpr char kRescanQuestion[] =
     "Directory will not be visible until you re-scan the directory tree, rescan now ?";
 
@@ -160,7 +153,7 @@ LRESULT OnMdiActivate(HWND window, LPARAM lParam) {
 bool SelectedFileNumbers(HWND window, const FilerState& state, std::vector<int16_t>* fileNumbers) {
   const LRESULT count = SendMessageA(state.list, LB_GETSELCOUNT, 0, 0);
   if (count < 1) {
-    ShowStopMessage(window, GetError(kAtLeastOneMessage));
+    ShowStopMessage(window, GetError(kSelectAtLeastOneInstrumentMessage));
     return false;
   }
   std::vector<int> lines;
@@ -168,7 +161,7 @@ bool SelectedFileNumbers(HWND window, const FilerState& state, std::vector<int16
     lines.resize(static_cast<size_t>(count));
     fileNumbers->resize(static_cast<size_t>(count));
   } catch (const std::bad_alloc&) {
-    ShowStopMessage(window, GetError(kMemoryMessage));
+    ShowStopMessage(window, GetError(kOutOfMemoryMessage));
     return false;
   }
   if (SendMessageA(state.list, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(lines.data())) != count) {
@@ -186,11 +179,11 @@ bool SelectedFileNumbers(HWND window, const FilerState& state, std::vector<int16
 bool SingleSelectedFileNumber(HWND window, const FilerState& state, int16_t* fileNumber) {
   const LRESULT count = SendMessageA(state.list, LB_GETSELCOUNT, 0, 0);
   if (count < 1) {
-    ShowStopMessage(window, GetError(kAtLeastOneMessage));
+    ShowStopMessage(window, GetError(kSelectAtLeastOneInstrumentMessage));
     return false;
   }
   if (count > 1) {
-    ShowStopMessage(window, GetError(kOnlyOneMessage));
+    ShowStopMessage(window, GetError(kSelectOnlyOneInstrumentMessage));
     return false;
   }
   // The selected line itself, not the caret: the caret can rest on a line
@@ -223,7 +216,7 @@ void RefreshTree(HWND window, FilerState& state) {
   state.nodes.reset(CreateList());
   state.tree = CreateDirTreeView(window, 0, 0, state.width / 3, state.height);
   if (!state.nodes || state.tree == nullptr) {
-    ShowStopMessage(window, GetError(kMemoryMessage));
+    ShowStopMessage(window, GetError(kOutOfMemoryMessage));
     return;
   }
   CreateDirTree(state.tree, state.rootPath.c_str(), state.nodes.get());

@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr int kOutOfMemoryMessage = 1;
-constexpr int kReadOnlyMessage = 2;
-constexpr int kUnknownFormatMessage = 9;
 constexpr UINT kIdleReleaseMilliseconds = 500;
 constexpr int kCaretWidth = 2;
 constexpr int kTitleWeight = 700;
@@ -265,7 +262,7 @@ class CreationInteraction : public UserInteraction {
   CreationInteraction(HWND owner, std::string instrument)
       : owner_(owner), instrument_(std::move(instrument)) {}
   void ShowNotice(const char* text) override {
-    const bool own = std::strcmp(text, GetError(kReadOnlyMessage)) == 0 ||
+    const bool own = std::strcmp(text, GetError(kFileAccessMessage)) == 0 ||
                      std::strcmp(text, GetError(kUnknownFormatMessage)) == 0;
     MessageBoxInteraction(owner_, own ? instrument_ : std::string(AppName)).ShowNotice(text);
   }
@@ -596,7 +593,7 @@ int CreateEditor(HWND owner, HWND mdiClient, HINSTANCE instance, const char* dir
   session.fileName = DATFileName(session.directory.c_str(), fileNumber);
   if (Exists(session.fileName.c_str()) == 0 ||
       GetMetaStockMasterRecord(session.directory.c_str(), fileNumber, &session.masterRecord) == 0) {
-    ui.ShowNotice(GetError(kReadOnlyMessage));
+    ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
   }
   const std::string title = WindowTitle(session);

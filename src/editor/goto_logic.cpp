@@ -13,8 +13,6 @@ namespace {
 // The century pivot of typed years.
 constexpr long kFirstTwentiethCenturyYear = 50;
 
-constexpr int kInvalidDateMessage = 17;
-constexpr int kInvalidTimeMessage = 18;
 constexpr const char* kNotFoundQuestion = "Not Found! Do you want to search for another date ?";
 
 int16_t Number(const std::string& text) {

@@ -77,16 +77,17 @@ struct DirectoryEntry {
 // visit returns false to stop.
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit);
 
-// Creates a new empty file with a unique name in the directory text (which
-// ends in a separator), exclusively (never an existing file), and returns its
-// full name: the directory text followed by prefix and a generated tail. Empty
-// on failure.
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix);
+// Creates a new empty file, exclusively: an existing file is never opened or
+// emptied. Exists when a file or directory of that name is there already,
+// whatever its letter case; Failed for any other failure (a missing directory,
+// no rights).
+enum class NewFile { Created, Exists, Failed };
+NewFile CreateNewFile(const std::string& name);
 
 // Fault injection for tests: the nth call (1-based, counted from this call) of
 // the kind fails as the platform would, doing nothing. Several faults may be
 // pending at once. ResetFaults clears every pending fault and the counts.
-//   Open: Open, CanOpenForReading, CreateUniqueFile; Read: ReadAt;
+//   Open: Open, CanOpenForReading, CreateNewFile; Read: ReadAt;
 //   Write: WriteAt; Truncate: Truncate; Rename: RenameFile, ReplaceFileWith;
 //   Delete: RemoveFile; Copy: CopyFileTo; CreateDirectory: MakeDirectory;
 //   Size: Size; List: ListDirectory.

@@ -11,15 +11,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string_view>
 #include <vector>
 
 #include "filelayer/platform_faults.h"
 #include "filelayer/platform_file.h"
+#include "primitives/text_fields.h"
 
 namespace platform {
 
@@ -70,14 +69,6 @@ bool HeldOpen(const struct stat& target) {
 
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 bool LessNoCase(const std::string& a, const std::string& b) {
@@ -267,16 +258,6 @@ bool CopyResolved(const std::string& source, const std::string& destination, boo
   if (close(out) != 0) copied = false;
   if (!copied) unlink(destination.c_str());
   return copied;
-}
-
-std::mt19937& Generator() {
-  static std::mt19937 generator([] {
-    std::random_device device;
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return static_cast<std::mt19937::result_type>(device() ^ static_cast<unsigned>(stamp) ^
-                                                  static_cast<unsigned>(getpid()));
-  }());
-  return generator;
 }
 
 }  // namespace
@@ -472,25 +453,16 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
   return true;
 }
 
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
-  if (detail::CallFails(Call::Open)) return {};
-  std::string native = Resolve(directory).path;
-  if (!native.empty() && native.back() != '/') native += '/';
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "%08X.TMP", static_cast<unsigned>(Generator()()));
-    std::string leaf = prefix + tail;
-    // A name that differs from an existing one only in case would be the
-    // same file on Windows.
-    if (!FindNoCase(native, leaf).empty()) continue;
-    int fd = open((native + leaf).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      return directory + leaf;
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
+NewFile CreateNewFile(const std::string& name) {
+  if (detail::CallFails(Call::Open)) return NewFile::Failed;
+  const Resolved resolved = Resolve(name);
+  // A name that differs from an existing one only in case would be the same
+  // file on Windows.
+  if (Exists(resolved.path)) return NewFile::Exists;
+  int fd = open(resolved.literal.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == EEXIST ? NewFile::Exists : NewFile::Failed;
+  close(fd);
+  return NewFile::Created;
 }
 
 }  // namespace platform

@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <random>
 #include <vector>
 
 #include "filelayer/platform_faults.h"
@@ -32,14 +30,6 @@ char UpperAscii(char c) {
 bool LessNoCase(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char x, char y) { return UpperAscii(x) < UpperAscii(y); });
-}
-
-std::mt19937& Generator() {
-  static std::mt19937 generator([] {
-    std::random_device device;
-    return static_cast<std::mt19937::result_type>(device() ^ GetTickCount() ^ GetCurrentProcessId());
-  }());
-  return generator;
 }
 
 }  // namespace
@@ -152,22 +142,16 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
   return true;
 }
 
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
-  if (detail::CallFails(Call::Open)) return {};
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "%08X.TMP", static_cast<unsigned>(Generator()()));
-    std::string name = directory + prefix + tail;
-    HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      CloseHandle(handle);
-      return name;
-    }
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+NewFile CreateNewFile(const std::string& name) {
+  if (detail::CallFails(Call::Open)) return NewFile::Failed;
+  HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFile::Exists : NewFile::Failed;
   }
-  return {};
+  CloseHandle(handle);
+  return NewFile::Created;
 }
 
 }  // namespace platform

@@ -27,8 +27,6 @@ constexpr const char* kDATErrorNames[] = {
 };
 constexpr int kDATErrorNameCount = sizeof kDATErrorNames / sizeof kDATErrorNames[0];
 
-constexpr int kMemoryMessage = 1;
-constexpr int kOpenMessage = 2;
 constexpr int kReadOnly = 0;
 constexpr int kShare = 1;
 constexpr int kColumnBytes = 4;
@@ -268,13 +266,13 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
   BlockPtr<unsigned char> block = AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
   BlockPtr<unsigned char> previous = AllocateBlock(static_cast<size_t>(recordLength));
   if (!errors || !block || !previous) {
-    CloseWithNotice(report, GetError(kMemoryMessage));
+    CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
   FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kReadOnly, kShare,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) {
-    CloseWithNotice(report, GetError(kOpenMessage));
+    CloseWithNotice(report, GetError(kFileAccessMessage));
     return 0;
   }
   const Columns columns = TestedColumns(layout, record);
@@ -299,7 +297,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
                    AddItem(errors.get(), &entry, sizeof entry) != 0;
     }
     if (!memoryLeft) {
-      CloseWithNotice(report, GetError(kMemoryMessage));
+      CloseWithNotice(report, GetError(kOutOfMemoryMessage));
       return 0;
     }
     // The list owns the defects now.

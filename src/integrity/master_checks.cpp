@@ -12,6 +12,7 @@
 #include "store/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/mbf.h"
+#include "primitives/text_fields.h"
 #include "store/dat_file.h"
 #include "store/dat_probe.h"
 #include "filelayer/file_guard.h"
@@ -56,8 +57,6 @@ constexpr const char* kRepairQuestions[] = {
 };
 constexpr int kRepairQuestionCount = sizeof kRepairQuestions / sizeof kRepairQuestions[0];
 
-constexpr int kMemoryMessage = 1;
-constexpr int kOpenMessage = 2;
 constexpr int kReadOnly = 0;
 constexpr int kReadWrite = 1;
 constexpr int kShare = 1;
@@ -90,12 +89,9 @@ uint8_t DeterminedRecordLength(const char* directory, int fileNumber) {
 // permission, a passing failure) must never be emptied. A directory that
 // cannot be listed counts as holding it.
 bool Present(const char* directory, const std::string& name) {
-  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
   bool found = false;
   const bool listed = platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
-    found =
-        entry.name.size() == name.size() && std::equal(name.begin(), name.end(), entry.name.begin(),
-                                                       [&](char a, char b) { return lower(a) == lower(b); });
+    found = EqualNoCase(entry.name, name);
     return !found;
   });
   return found || !listed;
@@ -141,10 +137,6 @@ bool IsKnownRecordLength(uint8_t length) {
   return length == 16 || length == 20 || length == 24 || length == 28 || length == 32;
 }
 
-std::string LowerCaseName(const char* directory, int fileNumber, const char* extension) {
-  return std::string(directory) + "f" + std::to_string(fileNumber) + extension;
-}
-
 // The stored bytes of the first and last data records' dates of the
 // instrument's data file, each with whether it could be read. Neither can be
 // when there is no date to compare: the file cannot be opened with the
@@ -158,7 +150,7 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record)
   DATDateWords dates;
   const int32_t recordLength = record.RecordLength();
   if (recordLength < 4) return dates;
-  FileGuard dat(SOpenFile(LowerCaseName(directory, record.FileNumber(), ".dat").c_str(), kReadOnly, kShare,
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kReadOnly, kShare,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
@@ -217,10 +209,10 @@ class MasterScan {
     };
     switch (static_cast<Code>(code)) {
       case Code::MissingDATFile:
-        if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dat").c_str())) return true;
+        if (Exists(DATFileName(directory_, record.FileNumber()).c_str())) return true;
         return Found(code, entry, [&] { return CreateMissingFile(directory_, record, false); });
       case Code::MissingDOPFile:
-        if (Exists(LowerCaseName(directory_, record.FileNumber(), ".dop").c_str())) return true;
+        if (Exists(DOPFileName(directory_, record.FileNumber()).c_str())) return true;
         return Found(code, entry, [&] { return CreateMissingFile(directory_, record, true); });
       case Code::BadFileType:
         if (record.FileType() == kMasterFileType) return true;
@@ -360,12 +352,12 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
                    int repair, int prompt, int create) {
   ErrorListPtr errors(CreateList());
   if (!errors) {
-    CloseWithNotice(report, GetError(kMemoryMessage));
+    CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
   FileGuard master(SOpenFile(MasterFileName(directory).c_str(), kReadWrite, kShare, kMasterRecordSize, 0));
   if (!master.Valid()) {
-    CloseWithNotice(report, GetError(kOpenMessage));
+    CloseWithNotice(report, GetError(kFileAccessMessage));
     return 0;
   }
   MasterHeader header;
@@ -395,7 +387,7 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
     memoryLeft = AddEntry(errors.get(), entry) && memoryLeft;
   }
   if (!memoryLeft) {
-    CloseWithNotice(report, GetError(kMemoryMessage));
+    CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
   master.Close();

@@ -1,5 +1,8 @@
-// Fixed-width blank-padded text fields (the name and symbol of a master record).
+// Fixed-width blank-padded text fields (the name and symbol of a master record),
+// and texts compared as Windows compares file names.
 #pragma once
+
+#include <string_view>
 
 // field holds width characters followed by at least one more byte; trailing
 // blanks are cut by writing a terminator after the last non-blank. Returns 1.
@@ -9,3 +12,6 @@ int RTrim(char* field, int width);
 int RPad(char* text, int width);
 int IsBlankOnly(const char* text);
 int CountOccurences(const char* text, char character);
+// Whether the texts are equal with ASCII letters taken without regard to
+// case; other bytes must be equal.
+bool EqualNoCase(std::string_view a, std::string_view b);

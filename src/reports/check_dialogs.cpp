@@ -12,16 +12,13 @@
 #include "resource.h"
 #include "winui/message_boxes.h"
 #include "winui/dialogs.h"
+#include "store/file_names.h"
 #include "store/master_file.h"
 
 namespace {
 
 
 constexpr char kUnknownInstrumentText[] = "Unable to find Instrument";
-constexpr int kUnknownErrorMessage = 0;
-constexpr int kOutOfMemoryMessage = 1;
-constexpr int kSelectTestMessage = 11;
-constexpr int kNoSuchFileMessage = 22;
 
 struct DATDialogInputs {
   HWND parent;
@@ -45,7 +42,7 @@ class SelectedTests {
   explicit SelectedTests(HWND dialog) : list_(GetDlgItem(dialog, IDC_TEST_LIST)) {
     const LRESULT selected = SendMessageA(list_, LB_GETSELCOUNT, 0, 0);
     if (selected <= 0) {
-      ShowStopMessage(dialog, GetError(kSelectTestMessage));
+      ShowStopMessage(dialog, GetError(kSelectAtLeastOneTestMessage));
       return;
     }
     codes_ = AllocateBlock<int32_t>(static_cast<size_t>(selected));

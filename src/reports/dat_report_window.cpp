@@ -31,7 +31,6 @@ constexpr char kReportCaption[] = "DAT File Errors";
 constexpr char kSelectRecordAndProblemText[] =
     "Please select both a record and an associated problem and try again";
 constexpr char kSelectProblemText[] = "Please select a problem and try again";
-constexpr int kFileAccessMessage = 2;
 
 OpenReports openReports(DATReportWindowOpen);
 

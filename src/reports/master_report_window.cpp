@@ -29,10 +29,6 @@ constexpr char kHeaderItemText[] = "File Header";
 // As wide as "Not Repaired", so that the names line up.
 constexpr char kRepairedText[] = "Repaired    ";
 constexpr char kNotRepairedText[] = "Not Repaired";
-constexpr int kFileAccessMessage = 2;
-constexpr int kAlreadyRepairedMessage = 15;
-constexpr int kRepairFailedMessage = 16;
-constexpr int kSelectProblemMessage = 21;
 
 OpenReports openReports(MasterReportWindowOpen);
 

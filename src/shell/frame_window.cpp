@@ -175,7 +175,6 @@ HWND OpenBrowserWindow(const std::string& directory) {
 }
 
 HWND OpenStartPathBrowser(const std::string& directory) {
-  constexpr int kInvalidPathMessage = 3;
   if (directory.empty() || !IsValidPath(directory.c_str())) {
     ShowStopMessage(MDIFrame, GetError(kInvalidPathMessage));
     return nullptr;

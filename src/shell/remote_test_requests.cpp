@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "shell/command_line.h"
+#include "store/messages.h"
 
 namespace {
 
@@ -49,32 +50,32 @@ int32_t AnswerRemoteDATTest(const char* commandLine, RemoteTestHost& host) {
   }
   const PathPart path = ExtractTestPath(commandLine);
   if (path.status != PathPartStatus::kFound) {
-    host.ShowError(kMessageBadCommandLine);
+    host.ShowError(kBadCommandLineMessage);
     return kRemoteRequestResult;
   }
   const FilePart file = ExtractFileNumber(commandLine);
   if (!file.present) {
-    host.ShowError(kMessageBadCommandLine);
+    host.ShowError(kBadCommandLineMessage);
     host.PostClose();
     return kRemoteRequestResult;
   }
 
   HostBlock recordBlock(host, sizeof(MasterRecord));
   if (recordBlock.get() == nullptr) {
-    host.ShowError(kMessageOutOfMemory);
+    host.ShowError(kOutOfMemoryMessage);
     host.PostClose();
     return kRemoteRequestResult;
   }
   auto& record = *static_cast<MasterRecord*>(recordBlock.get());
   if (!file.fileNumber || !host.ReadMasterRecord(path.directory, *file.fileNumber, record)) {
-    host.ShowError(kMessageInvalidInstrument);
+    host.ShowError(kInvalidInstrumentMessage);
     host.PostClose();
     return kRemoteRequestResult;
   }
 
   HostBlock testBlock(host, sizeof(int32_t) * kRemoteDATTests.size());
   if (testBlock.get() == nullptr) {
-    host.ShowError(kMessageOutOfMemory);
+    host.ShowError(kOutOfMemoryMessage);
     host.PostClose();
     return kRemoteRequestResult;
   }
@@ -86,13 +87,13 @@ int32_t AnswerRemoteDATTest(const char* commandLine, RemoteTestHost& host) {
 int32_t AnswerRemoteMasterTest(const char* commandLine, RemoteTestHost& host) {
   const PathPart path = commandLine != nullptr ? ExtractTestPath(commandLine) : PathPart{};
   if (path.status != PathPartStatus::kFound) {
-    host.ShowError(kMessageBadCommandLine);
+    host.ShowError(kBadCommandLineMessage);
     return kRemoteRequestResult;
   }
   host.ShowPath(path.directory);
   HostBlock testBlock(host, sizeof(int32_t) * kRemoteMasterTests.size());
   if (testBlock.get() == nullptr) {
-    host.ShowError(kMessageOutOfMemory);
+    host.ShowError(kOutOfMemoryMessage);
     return kRemoteRequestResult;
   }
   host.RunMasterTest(path.directory, FillTestList(testBlock, kRemoteMasterTests));

@@ -13,11 +13,6 @@
 
 #include "store/master_file.h"
 
-// Message-table numbers (GetError) that the requests show.
-inline constexpr int kMessageOutOfMemory = 1;
-inline constexpr int kMessageInvalidInstrument = 12;
-inline constexpr int kMessageBadCommandLine = 13;
-
 // The result every test request gives its sender.
 inline constexpr int32_t kRemoteRequestResult = -1;
 

@@ -18,9 +18,6 @@ constexpr int kCreate = 2;
 constexpr int kNotTemporary = 0;
 // Both created files are written as 4-byte records.
 constexpr uint32_t kCreateRecordSize = 4;
-// Bytes 2-3 of the header hold the count only while it fits a signed 16-bit
-// number; larger counts are written as 0.
-constexpr int32_t kHeaderCountLimit = 32767;
 
 using F = FieldType;
 
@@ -69,13 +66,6 @@ constexpr DopRow kDopRows[] = {
 constexpr const char* kFieldTypeTexts[] = {"Unknown", "Date",  "Time",   "Open", "Low",
                                            "High",    "Close", "Volume", "O I"};
 
-// The first 4 bytes of a header for a file of `count` records.
-std::array<unsigned char, 4> HeaderStart(uint16_t firstField, int32_t count) {
-  const uint16_t stored = count >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(count);
-  return {static_cast<unsigned char>(firstField), static_cast<unsigned char>(firstField >> 8),
-          static_cast<unsigned char>(stored), static_cast<unsigned char>(stored >> 8)};
-}
-
 // A fresh header of R bytes: count 1 (the header alone), everything else 0.
 std::string NewHeader(int recordLength) {
   std::string bytes(static_cast<size_t>(std::max(recordLength, 4)), '\0');
@@ -96,14 +86,6 @@ int32_t FieldOffset(int64_t p, int64_t column, int64_t recordLength) {
 float ColumnValue(const unsigned char* bytes) {
   const float value = MBF_IEEE(LoadMbfWord(bytes));
   return value < 0.0f ? 0.0f : value;
-}
-
-std::string DATFileName(const char* directory, int fileNumber) {
-  return std::string(directory) + "F" + std::to_string(fileNumber) + ".DAT";
-}
-
-std::string DOPFileName(const char* directory, int fileNumber) {
-  return std::string(directory) + "F" + std::to_string(fileNumber) + ".DOP";
 }
 
 float ReadField(FileHandle handle, int32_t p, int column, int recordLength) {
@@ -139,10 +121,10 @@ int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_
 }
 
 int UpdateDATHeader(FileHandle handle, int32_t recordCount) {
-  unsigned char bytes[4];
-  if (!ReadBlock(handle, bytes, 4, 0, 0)) return 0;
-  const auto start = HeaderStart(static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)), recordCount);
-  return WriteBlock(handle, start.data(), 4, 0, 0) ? 1 : 0;
+  DATHeader header;
+  if (!ReadBlock(handle, header.raw, sizeof header.raw, 0, 0)) return 0;
+  header.SetRecordCount(recordCount);
+  return WriteBlock(handle, header.raw, sizeof header.raw, 0, 0) ? 1 : 0;
 }
 
 int GetDATFileType(FileHandle handle, const char* fileName, const MasterRecord& record, DATLayout* layout,

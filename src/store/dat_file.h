@@ -15,6 +15,7 @@
 #include <string>
 
 #include "filelayer/file_layer.h"
+#include "store/file_names.h"
 #include "store/master_file.h"
 #include "store/user_interaction.h"
 
@@ -39,17 +40,23 @@ struct DATLayout {
   FieldType fieldTypes[kMaxFields];  // columns past the field count are None
 };
 
+// Bytes 2-3 of the header hold the record count only while it fits a signed
+// 16-bit number; larger counts are written as 0.
+inline constexpr int32_t kHeaderCountLimit = 32767;
+
 // The first 4 bytes of a DAT header, as GetDATFileType copies them.
 struct DATHeader {
   uint8_t raw[4];
 
   uint16_t Unused() const { return static_cast<uint16_t>(raw[0] | (raw[1] << 8)); }
   uint16_t RecordCount() const { return static_cast<uint16_t>(raw[2] | (raw[3] << 8)); }
+  // The count of records, header included; 0 from kHeaderCountLimit on.
+  void SetRecordCount(int32_t count) {
+    const uint16_t stored = count >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(count);
+    raw[2] = static_cast<uint8_t>(stored);
+    raw[3] = static_cast<uint8_t>(stored >> 8);
+  }
 };
-
-// "%sF%d.DAT" and "%sF%d.DOP" for the directory text and file number.
-std::string DATFileName(const char* directory, int fileNumber);
-std::string DOPFileName(const char* directory, int fileNumber);
 
 // A column's 4 stored bytes as a native float, the corrupt-number marker
 // shown as 0.0, as the editor shows it.

@@ -8,6 +8,7 @@
 
 #include "filelayer/platform_file.h"
 #include "primitives/memory.h"
+#include "store/file_names.h"
 
 namespace {
 
@@ -25,17 +26,6 @@ char* CopyText(const std::string& text) {
 void SetLabel(DirNode& node, const std::string& text) {
   std::memset(node.name, 0, sizeof node.name);
   std::memcpy(node.name, text.data(), std::min<size_t>(text.size(), kDirLabelLength));
-}
-
-bool IsMasterName(const std::string& name) {
-  static constexpr char kMaster[] = "master";
-  if (name.size() != sizeof kMaster - 1) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char c = name[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kMaster[i]) return false;
-  }
-  return true;
 }
 
 DirNode* ItemOf(const ListNode* listNode) {
@@ -64,7 +54,7 @@ struct Listing {
 Listing ListOnce(const std::string& path) {
   Listing listing;
   platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
-    if (!entry.isDirectory && IsMasterName(entry.name)) listing.hasMaster = true;
+    if (!entry.isDirectory && IsMasterFileName(entry.name)) listing.hasMaster = true;
     if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
       listing.subdirectories.push_back(entry.name);
     return true;
@@ -122,20 +112,6 @@ int ScanRootDirectory(List* nodes, const char* rootPath) {
   bool outOfMemory = false;
   ScanBelow(nodes, rootPath, listing.subdirectories, stored, 0, outOfMemory);
   return outOfMemory ? 0 : 1;
-}
-
-int ScanDirectory(List* nodes, const char* path, DirNode* parent) {
-  bool outOfMemory = false;
-  return ScanBelow(nodes, path, ListOnce(path).subdirectories, parent, 0, outOfMemory);
-}
-
-int HasMasterFile(const char* path) {
-  bool found = false;
-  platform::ListDirectory(path, [&](const platform::DirectoryEntry& entry) {
-    found = !entry.isDirectory && IsMasterName(entry.name);
-    return !found;
-  });
-  return found ? 1 : 0;
 }
 
 int HasChildNode(const List* nodes, const DirNode* node) {

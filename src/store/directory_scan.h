@@ -29,21 +29,13 @@ struct DirNode {
             1];        // the label: the directory's own name (the root path for the root), cut to 29
   DirNode* parent;     // the parent's copy inside the List; null for the root
   int32_t childCount;  // subdirectories the scan found directly inside; pruning does not lower it
-  int32_t hasMaster;   // 1 when the directory holds an entry named master (any letter case)
+  int32_t hasMaster;   // 1 when the directory holds a file named master (any letter case)
 };
 
 // Adds the root node (path = rootPath, label = rootPath cut to 29 characters)
 // and everything below it. nodes must be empty. Returns 1, or 0 when memory ran
 // out (the nodes added so far stay in the List for KillTreeData).
 int ScanRootDirectory(List* nodes, const char* rootPath);
-// Adds a node for every subdirectory of path whose name does not begin with a
-// full stop, each followed at once by its own subtree (depth first), and counts
-// them in parent->childCount. Returns 1 when at least one subdirectory was
-// added. A directory that cannot be listed adds nothing.
-int ScanDirectory(List* nodes, const char* path, DirNode* parent);
-// 1 when the directory holds an entry named master, matched without regard to
-// case as the platform's directory search does.
-int HasMasterFile(const char* path);
 // Removes, until nothing more goes, every node other than the root that holds
 // no master and has no child node left, freeing its path. Afterwards the List
 // holds exactly the root, the directories with a master and the directories on

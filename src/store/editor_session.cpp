@@ -18,16 +18,6 @@ constexpr int kReadWrite = 1;
 constexpr int kShare = 1;
 constexpr int kNotTemporary = 0;
 
-// Numbers of the general message table.
-constexpr int kReadOnlyMessage = 2;
-constexpr int kInvalidPathMessage = 3;
-constexpr int kSelectAtLeastOneRecord = 8;
-constexpr int kUnknownFormatMessage = 9;
-constexpr int kSelectOnlyOneRecord = 10;
-constexpr int kDirectoryFullMessage = 14;
-constexpr int kCannotCreateDirectory = 19;
-constexpr int kCreateDirectoryQuestion = 20;
-
 constexpr const char* kInsertFailed = "Unable to insert record";
 constexpr const char* kDeleteQuestion = "Are you sure you want to delete the selection ?";
 constexpr const char* kDeleteFailed = "Errors occured during deletion!";
@@ -46,13 +36,13 @@ int OpenEditorSession(EditorSession* session, const char* directory, int fileNum
   std::fill(std::begin(session->pending), std::end(session->pending), PendingValue{0.0f, 0});
   if (Exists(session->fileName.c_str()) == 0 ||
       GetMetaStockMasterRecord(session->directory.c_str(), fileNumber, &session->masterRecord) == 0) {
-    ui.ShowNotice(GetError(kReadOnlyMessage));
+    ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
   }
   FileGuard file(SOpenFile(session->fileName.c_str(), kReadWrite, kShare,
                            session->masterRecord.RecordLength(), kNotTemporary));
   if (!file.Valid()) {
-    ui.ShowNotice(GetError(kReadOnlyMessage));
+    ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
   }
   if (GetDATFileType(file.Get(), session->fileName.c_str(), session->masterRecord, &session->layout,
@@ -62,7 +52,7 @@ int OpenEditorSession(EditorSession* session, const char* directory, int fileNum
   }
   session->selection.reset(CreateList());
   if (!session->selection) {
-    ui.ShowNotice(GetError(1));
+    ui.ShowNotice(GetError(kOutOfMemoryMessage));
     return 0;
   }
   session->file = std::move(file);
@@ -199,7 +189,7 @@ int EditorInsertRecord(EditorSession* session, int32_t currentRecord, UserIntera
 
 int EditorDeleteSelection(EditorSession* session, UserInteraction& ui) {
   if (ListEmpty(session->selection.get())) {
-    ui.ShowNotice(GetError(kSelectAtLeastOneRecord));
+    ui.ShowNotice(GetError(kSelectAtLeastOneRecordMessage));
     return 0;
   }
   if (!ui.AskYesNo(kDeleteQuestion)) return 0;
@@ -213,11 +203,11 @@ int EditorDeleteSelection(EditorSession* session, UserInteraction& ui) {
 int32_t SingleSelectedRecord(const EditorSession& session, UserInteraction& ui) {
   const int32_t selected = CountListItems(session.selection.get());
   if (selected < 1) {
-    ui.ShowNotice(GetError(kSelectAtLeastOneRecord));
+    ui.ShowNotice(GetError(kSelectAtLeastOneRecordMessage));
     return -1;
   }
   if (selected > 1) {
-    ui.ShowNotice(GetError(kSelectOnlyOneRecord));
+    ui.ShowNotice(GetError(kSelectOnlyOneRecordMessage));
     return -1;
   }
   int32_t record = -1;
@@ -247,7 +237,7 @@ SplitDialogResult SplitDialogOk(FileHandle file, const char* sourceDirectory, in
   if (IsValidPath(destination.c_str()) == 0) {
     if (!ui.AskYesNo(GetError(kCreateDirectoryQuestion))) return SplitDialogResult::StayOpen;
     if (!platform::MakeDirectory(destination)) {
-      ui.ShowNotice(GetError(kCannotCreateDirectory));
+      ui.ShowNotice(GetError(kCannotCreateDirectoryMessage));
       return SplitDialogResult::StayOpen;
     }
   }

@@ -11,18 +11,10 @@
 #include "primitives/list.h"
 #include "primitives/path_list.h"
 #include "primitives/text_fields.h"
+#include "store/file_names.h"
 #include "store/instrument_ops.h"
 
 namespace {
-
-// Numbers of the general message table.
-constexpr int kUnknownErrorMessage = 0;
-constexpr int kReadOnlyMessage = 2;
-constexpr int kInvalidPathMessage = 3;
-constexpr int kSelectingMessage = 4;
-constexpr int kDirectoryFullMessage = 14;
-constexpr int kCannotCreateDirectoryMessage = 19;
-constexpr int kCreateDirectoryQuestion = 20;
 
 constexpr size_t kNameKept = 15;     // of the 16 characters the name edit takes
 constexpr size_t kPaddedWidth = 16;  // the symbol is padded over the two bytes after it
@@ -193,7 +185,7 @@ int ChangeSymbolApply(const char* directory, MasterRecord* record, const char* n
   if (!UpdateMetaStockMasterRecord(directory, record->FileNumber(), *record) ||
       !GetMetaStockMasterRecord(directory, record->FileNumber(), &written) ||
       std::memcmp(written.raw, record->raw, kMasterRecordSize) != 0) {
-    ui.ShowNotice(GetError(kReadOnlyMessage));
+    ui.ShowNotice(GetError(kFileAccessMessage));
     return kDialogStaysOpen;
   }
   return kDialogEnds;
@@ -219,7 +211,7 @@ int SelectInstruments(const char* directory, const int16_t* fileNumbers, int cou
   instruments->clear();
   ListPtr list(CreateList());
   if (!list || !MakeInstrumentList(list.get(), directory, fileNumbers, count)) {
-    ui.ShowNotice(GetError(kSelectingMessage));
+    ui.ShowNotice(GetError(kSelectingInstrumentsMessage));
     return 0;
   }
   MasterRecord record;

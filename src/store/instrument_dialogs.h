@@ -132,16 +132,6 @@ const char* DeleteFailureQuestion();
 int TransferApply(TransferKind kind, const char* source, const std::vector<MasterRecord>& instruments,
                   const char* destinationText, UserInteraction& ui, InstrumentTally* tally,
                   std::string* destination);
-inline int CopyApply(const char* source, const std::vector<MasterRecord>& instruments,
-                     const char* destinationText, UserInteraction& ui, InstrumentTally* tally,
-                     std::string* destination) {
-  return TransferApply(TransferKind::Copy, source, instruments, destinationText, ui, tally, destination);
-}
-inline int MoveApply(const char* source, const std::vector<MasterRecord>& instruments,
-                     const char* destinationText, UserInteraction& ui, InstrumentTally* tally,
-                     std::string* destination) {
-  return TransferApply(TransferKind::Move, source, instruments, destinationText, ui, tally, destination);
-}
 
 // Delete's OK: deletes each instrument with its files, in the given order;
 // after a failure asks "An error occured whilst deleting, do you wish to

@@ -2,15 +2,15 @@
 
 #include <array>
 #include <bitset>
-#include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
 #include "store/dat_file.h"
 #include "filelayer/file_guard.h"
+#include "primitives/text_fields.h"
+#include "store/file_names.h"
 
 namespace {
 
@@ -27,21 +27,8 @@ constexpr int kTopFileNumber = 255;
 
 // The three files of an instrument, in the order they are copied, moved and
 // deleted.
-enum class InstrumentFile { DAT, DOP, CHT };
 constexpr std::array<InstrumentFile, 3> kInstrumentFiles = {InstrumentFile::DAT, InstrumentFile::DOP,
                                                             InstrumentFile::CHT};
-
-std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file) {
-  switch (file) {
-    case InstrumentFile::DAT:
-      return DATFileName(directory, fileNumber);
-    case InstrumentFile::DOP:
-      return DOPFileName(directory, fileNumber);
-    case InstrumentFile::CHT:
-      break;
-  }
-  return CHTFileName(directory, fileNumber);
-}
 
 FileGuard OpenMaster(const char* directory, int mode, int temporary) {
   return FileGuard(SOpenFile(MasterFileName(directory).c_str(), mode, kShare, kMasterRecordSize, temporary));
@@ -50,18 +37,6 @@ FileGuard OpenMaster(const char* directory, int mode, int temporary) {
 int32_t WholeRecordsAfterHeader(FileHandle master) {
   const int32_t length = FileLength(master);
   return length < kMasterRecordSize ? 0 : (length - kMasterRecordSize) / kMasterRecordSize;
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 // Whether anything of that name is in its directory, whatever its case and
@@ -273,16 +248,6 @@ bool PutBack(std::array<FileMove, 3>& moves) {
 }
 
 }  // namespace
-
-std::string CHTFileName(const char* directory, int fileNumber) {
-  char tail[16];
-  std::snprintf(tail, sizeof tail, "F%d.CHT", fileNumber);
-  return std::string(directory) + tail;
-}
-
-std::string MasterTempFileName(const char* directory) {
-  return std::string(directory) + "msttmp";
-}
 
 int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles) {
   const int16_t fileNumber = AddToMaster(directory, record);

@@ -12,12 +12,6 @@
 
 #include "store/master_file.h"
 
-// "%sF%d.CHT" for the directory text and file number (the .DAT and .DOP names
-// are in dat_file.h).
-std::string CHTFileName(const char* directory, int fileNumber);
-// "%smsttmp": the new master while instruments are removed.
-std::string MasterTempFileName(const char* directory);
-
 // Appends the record (complete but for its file number) to the directory's
 // master and returns the file number it was given, 1 ... 255; -1 when the
 // directory is full (255 instruments or records, or no unused number 1 ... 255

@@ -6,8 +6,8 @@
 
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
-#include "store/dat_file.h"
 #include "filelayer/file_guard.h"
+#include "store/file_names.h"
 
 namespace {
 
@@ -84,10 +84,6 @@ std::string MasterRecord::Symbol() const {
 }
 void MasterRecord::SetSymbol(const char* text) {
   SetTextField(raw + master_offset::kSymbol, master_offset::kSymbolWidth, text);
-}
-
-std::string MasterFileName(const char* directory) {
-  return std::string(directory) + "master";
 }
 
 int CreateEmptyMasterFile(const char* directory) {

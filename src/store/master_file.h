@@ -124,9 +124,6 @@ struct MasterHeader {
 };
 static_assert(sizeof(MasterHeader) == kMasterRecordSize);
 
-// "%smaster" for the directory text.
-std::string MasterFileName(const char* directory);
-
 // The directory browser's instrument list box, or whatever stands in for it
 // (qvx prints the lines, tests record them). Mirrors the list-box messages the
 // listing sends, in the same order.

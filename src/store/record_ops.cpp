@@ -1,8 +1,10 @@
 #include "store/record_ops.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
 #include "filelayer/file_guard.h"
+#include "store/file_names.h"
 #include "store/instrument_ops.h"
 
 namespace {
@@ -17,21 +20,10 @@ namespace {
 constexpr int kCreate = 2;
 constexpr int kShare = 1;
 constexpr int kTemporary = 1;
-// Header bytes 2-3 hold the count only while it fits a signed 16-bit number.
-constexpr int32_t kHeaderCountLimit = 32767;
-constexpr const char* kTempPrefix = "QVX";
 // Bytes moved at a time when records are copied one by one.
 constexpr int32_t kBlockBytes = 32768;
-
-uint16_t StoredCount(int32_t records) {
-  return records >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(records);
-}
-
-void PutCount(unsigned char* headerStart, int32_t records) {
-  const uint16_t stored = StoredCount(records);
-  headerStart[2] = static_cast<unsigned char>(stored);
-  headerStart[3] = static_cast<unsigned char>(stored >> 8);
-}
+// Names tried before giving up on a directory that seems to hold them all.
+constexpr int kTempNameAttempts = 1000;
 
 // The directory text of a full file name (up to and including its last
 // backslash); "" for a bare name, which lies in the current directory.
@@ -58,13 +50,34 @@ bool ShapeOf(FileHandle handle, const MasterRecord& record, Shape* shape) {
   return true;
 }
 
+// Creates a new empty file in the directory under a temporary name no file
+// there has yet, and returns the name; "" when none could be created.
+std::string CreateTempFile(const std::string& directory) {
+  // Random tags, so that two programs writing into one directory seldom try
+  // the same name; the creation refuses a name that is taken either way.
+  static std::mt19937 generator(static_cast<std::mt19937::result_type>(
+      std::random_device{}() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+    const std::string name = RecordTempFileName(directory.c_str(), static_cast<uint32_t>(generator()));
+    switch (platform::CreateNewFile(name)) {
+      case platform::NewFile::Created:
+        return name;
+      case platform::NewFile::Exists:
+        continue;
+      case platform::NewFile::Failed:
+        return {};
+    }
+  }
+  return {};
+}
+
 // A new file with a unique name in a directory, open for writing through the
 // file layer. Removed again when the object goes, unless Keep() was called
 // after it took its final place.
 class TempFile {
  public:
   TempFile(const std::string& directory, int32_t recordLength)
-      : name_(platform::CreateUniqueFile(directory, kTempPrefix)),
+      : name_(CreateTempFile(directory)),
         file_(name_.empty() ? kClosedHandle
                             : SOpenFile(name_.c_str(), kCreate, kShare, recordLength, kTemporary)) {}
   ~TempFile() {
@@ -108,10 +121,7 @@ bool CopyTail(FileHandle source, const Shape& shape, int32_t firstDataRecord, Fi
 
 // Writes the count of whole records of the file into its own header.
 bool WriteOwnCount(FileHandle file, int32_t recordLength) {
-  unsigned char start[4];
-  if (!ReadBlock(file, start, 4, 0, 0)) return false;
-  PutCount(start, FileLength(file) / recordLength);
-  return WriteBlock(file, start, 4, 0, 0) != 0;
+  return UpdateDATHeader(file, FileLength(file) / recordLength) != 0;
 }
 
 // Closes the temporary file and puts it in the place of the open data file.
@@ -197,11 +207,12 @@ namespace {
 
 int TruncateInPlace(FileHandle handle, const Shape& shape, int32_t r, int includeCurrent) {
   const int32_t kept = includeCurrent ? r : r + 1;
-  unsigned char start[4];
-  if (!ReadBlock(handle, start, 4, 0, 0)) return 0;
+  // Read before the cut, so that a header that cannot be read leaves the file whole.
+  DATHeader header;
+  if (!ReadBlock(handle, header.raw, sizeof header.raw, 0, 0)) return 0;
   if (STruncateFile(handle, (kept + 1) * shape.recordLength) == 0) return 0;
-  PutCount(start, kept + 1);
-  return WriteBlock(handle, start, 4, 0, 0) != 0 ? 1 : 0;
+  header.SetRecordCount(kept + 1);
+  return WriteBlock(handle, header.raw, sizeof header.raw, 0, 0) != 0 ? 1 : 0;
 }
 
 int TruncateBefore(FileHandle handle, const char* fileName, const Shape& shape, int32_t r,

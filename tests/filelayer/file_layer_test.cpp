@@ -23,6 +23,7 @@ using namespace testing_support;
 using platform::Access;
 using platform::Call;
 using platform::Creation;
+using platform::NewFile;
 
 constexpr uint32_t kRecord = 10;
 
@@ -83,7 +84,7 @@ struct Opened {  // closes what a test opened, on every path
 };
 
 // Directories made and listed; names resolve whatever their case and separators.
-TEST_F(FileLayerTest, PlatformDirectoriesNamesAndUniqueFiles) {
+TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   Make("b.dat", Pattern(1));
   const std::pair<const char*, bool> directories[] = {
       {"Sub", true}, {"SUB", false}, {"B.dat", false}, {"None\\Sub", false}, {"sub\\Data\\", true}};
@@ -97,10 +98,13 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndUniqueFiles) {
     EXPECT_EQ(platform::Size(Opened(Name(text), Access::Read, true).file), 12) << text;
   EXPECT_FALSE(platform::CanOpenForReading(Name("Sub\\None\\F1.DAT")));
   const std::string sub = Name("Sub\\Data\\");
-  platform::CreateUniqueFile(sub, "upd");
-  EXPECT_EQ(platform::CreateUniqueFile(sub, "upd").rfind(sub + "upd", 0), 0u);
-  EXPECT_EQ(List(sub).size(), 3u) << "two distinct files created";
-  EXPECT_EQ(platform::CreateUniqueFile(Name("None\\"), "upd"), "");
+  for (const auto& [leaf, result] : {std::pair{"new.tmp", NewFile::Created},
+                                     {"NEW.TMP", NewFile::Exists},
+                                     {"f1.dat", NewFile::Exists},
+                                     {"..\\None\\x", NewFile::Failed}})
+    EXPECT_EQ(platform::CreateNewFile(sub + leaf), result) << leaf;
+  EXPECT_EQ(List(sub), (std::vector<std::string>{"F1.DAT", "new.tmp"}));
+  EXPECT_EQ(Content("Sub/Data/F1.DAT"), Pattern(12)) << "an existing file is left as it was";
 #ifndef _WIN32
   // Only a case-sensitive file system holds both; the exact name wins, then the capitals.
   Make("f2.dat", Pattern(4, 1));
@@ -199,29 +203,31 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
   EXPECT_TRUE(platform::CanOpenForReading(Name("SRC.DAT")));
 }
 
-// Opens of one name text share an entry when the first allows it and the later
-// ones only read; another text for the file meets the platform's rule (each open
-// shares what the other does); a create empties the file. Random steps, a model.
+// Opens of one name share an entry when the first allows it and the later ones
+// only read, whatever the letter case of each; another text for the file (a "."
+// component) meets the platform's rule (each open shares what the other does);
+// a create empties the file. Random steps, a model.
 TEST_F(FileLayerTest, OpensFollowTheModelOfEntriesAndSharing) {
   struct Entry {
     int mode = 0, share = 0;
     std::vector<FileHandle> handles;
   };
   std::mt19937 random(7);
-  const std::string texts[] = {Name("F1.DAT"), Name("f1.dat")};
-  std::map<int, Entry> entries;  // by text
+  const std::string texts[] = {Name("F1.DAT"), Name("f1.dat"), Name(".\\F1.DAT")};
+  const int entryOf[] = {0, 0, 1};
+  std::map<int, Entry> entries;
   size_t size = 20;
   Make("F1.DAT", Pattern(size));
   for (int step = 0; step < 400; ++step) {
-    const int t = static_cast<int>(random() % 2), mode = static_cast<int>(random() % 4),
+    const int t = static_cast<int>(random() % 3), mode = static_cast<int>(random() % 4),
               share = static_cast<int>(random() % 2);
-    Entry& own = entries[t];
+    Entry& own = entries[entryOf[t]];
     if (random() % 3 == 0 && !own.handles.empty()) {
       Close(own.handles.back());
       own.handles.pop_back();
       continue;
     }
-    const Entry& other = entries[1 - t];
+    const Entry& other = entries[1 - entryOf[t]];
     FileHandle expected = 0;  // 0: a valid handle
     if (!own.handles.empty()) {
       expected = !own.share ? kOpenRefused : mode > 2 ? kNoFreeHandle : mode == 0 ? 0 : kOpenRefused;
@@ -239,7 +245,8 @@ TEST_F(FileLayerTest, OpensFollowTheModelOfEntriesAndSharing) {
       if (own.handles.empty()) own.mode = mode, own.share = share, size = mode == 2 ? 0 : size;
       own.handles.push_back(result);
     }
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(IsFileOpen(texts[i].c_str()), entries[i].handles.empty() ? 0 : 1);
+    for (int i = 0; i < 3; ++i)
+      ASSERT_EQ(IsFileOpen(texts[i].c_str()), entries[entryOf[i]].handles.empty() ? 0 : 1);
     ASSERT_EQ(std::filesystem::file_size(dir_.Path("F1.DAT")), size) << "a create empties the file";
   }
 }
@@ -304,7 +311,7 @@ TEST_F(FileLayerTest, ReleasedHandlesReopenOnNextUseUnlessAnotherWriterHoldsTheF
   EXPECT_EQ((std::tuple{ReleaseHandle(mine), ReleaseHandle(sharing), IsFileOpen(Name("F1.DAT").c_str())}),
             std::tuple(1, 0, 1))
       << "one platform handle for the entry, which stays open";
-  const FileHandle theirs = Open(Name("f1.dat"), 1);  // what the release is for
+  const FileHandle theirs = Open(Name(".\\F1.DAT"), 1);  // what the release is for
   ASSERT_EQ(WriteBlock(theirs, Pattern(kRecord, 99).data(), kRecord, 20, 0), 1);
   ClearFileAccess(mine);
   EXPECT_EQ((std::tuple{Record(mine).empty(), FileAccessed(mine), SSeek(mine, 0, 2)}),
@@ -357,11 +364,11 @@ TEST_F(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
     SCOPED_TRACE(obstacle);
     Make("F1.DAT", old);
     const FileHandle handle = Open(Name("F1.DAT"), 1), reader = Open(Name("F1.DAT"), 0);
-    const std::string name = platform::CreateUniqueFile(dir_.Dir(), "upd");
-    WriteBytes(dir_.Path(name.substr(dir_.Dir().size())), fresh);
+    const std::string name = Name("UPD.TMP");
+    WriteBytes(dir_.Path("UPD.TMP"), fresh);
     if (obstacle == kRenameFails) platform::FailNthCall(Call::Rename, 1);
     if (obstacle == kOtherTextHoldsFile) ReleaseHandle(handle);
-    const FileHandle blocker = obstacle == kOtherTextHoldsFile ? Open(Name("f1.dat"), 0)
+    const FileHandle blocker = obstacle == kOtherTextHoldsFile ? Open(Name(".\\F1.DAT"), 0)
                                : obstacle == kReplacementOpen  ? Open(name, 0)
                                                                : -1;
     ClearFileAccess(handle);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "store/messages.h"
+
 namespace {
 
 std::string Codes(std::span<const int32_t> tests) {
@@ -53,6 +55,9 @@ class RecordingHost : public RemoteTestHost {
 
 TEST(RemoteTestRequests, EveryOutcomeShowsItsMessageAndClosesOrStays) {
   const std::string dat = "AUTOTEST TESTDAT PATH:\"C:\\D\" ", master = "AUTOTEST TESTMASTER ";
+  const std::string badLine = "error " + std::to_string(kBadCommandLineMessage),
+                    noInstrument = "error " + std::to_string(kInvalidInstrumentMessage),
+                    noMemory = "error " + std::to_string(kOutOfMemoryMessage);
   // Every test a remote request asks for, in order.
   const std::string datRun = "dat C:\\D\\ 5 [0,1,2,3,6,7,8,9] F5",
                     masterRun = "master E:\\x y\\\\ [0,1,2,3,4,5,6,7,8,9,10,11,12]";
@@ -64,15 +69,15 @@ TEST(RemoteTestRequests, EveryOutcomeShowsItsMessageAndClosesOrStays) {
     std::vector<std::string> events;
   } cases[] = {
       {false, "interactive instance closes silently", "", 0, {"close"}},
-      {false, "no path part stays open", "AUTOTEST TESTDAT FILE:5", 0, {"error 13"}},
-      {false, "no FILE token closes", "AUTOTEST TESTDAT PATH:\"C:\\D\"", 0, {"error 13", "close"}},
-      {false, "unknown instrument", dat + "FILE:6", 0, {"read C:\\D\\ 6", "error 12", "close"}},
-      {false, "a number that would wrap", dat + "FILE:65541", 0, {"error 12", "close"}},
-      {false, "no record buffer", dat + "FILE:5", 1, {"error 1", "close"}},
-      {false, "no test list", dat + "FILE:5", 2, {"read C:\\D\\ 5", "error 1", "close"}},
+      {false, "no path part stays open", "AUTOTEST TESTDAT FILE:5", 0, {badLine}},
+      {false, "no FILE token closes", "AUTOTEST TESTDAT PATH:\"C:\\D\"", 0, {badLine, "close"}},
+      {false, "unknown instrument", dat + "FILE:6", 0, {"read C:\\D\\ 6", noInstrument, "close"}},
+      {false, "a number that would wrap", dat + "FILE:65541", 0, {noInstrument, "close"}},
+      {false, "no record buffer", dat + "FILE:5", 1, {noMemory, "close"}},
+      {false, "no test list", dat + "FILE:5", 2, {"read C:\\D\\ 5", noMemory, "close"}},
       {false, "tested, then closed", dat + "FILE:5", 0, {"read C:\\D\\ 5", datRun, "close"}},
-      {true, "interactive instance", "", 0, {"error 13"}},
-      {true, "no test list", master + "PATH:\"C:\\D\"", 1, {"path C:\\D\\", "error 1"}},
+      {true, "interactive instance", "", 0, {badLine}},
+      {true, "no test list", master + "PATH:\"C:\\D\"", 1, {"path C:\\D\\", noMemory}},
       {true, "tested", master + "PATH:\"E:\\x y\\\"", 0, {"path E:\\x y\\\\", masterRun}},
   };
   for (const auto& c : cases) {

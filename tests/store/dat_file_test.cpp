@@ -4,7 +4,6 @@
 
 #include "primitives/mbf.h"
 #include "store/dat_probe.h"
-#include "store/editor_session.h"
 #include "store/record_search.h"
 #include "store_fixture.h"
 
@@ -33,20 +32,6 @@ TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
   WriteBytes(dir_.Path("F1.DAT"), Bytes{0, 0, 1});
   EXPECT_EQ(UpdateDATHeader(Open(20).Get(), 5), 0);
   EXPECT_EQ(Dat(), (Bytes{0, 0, 1}));
-  // A record command writes the count by the same rule (seen before the editor's close writes it again).
-  for (auto [kept, stored] : {std::pair{32765, 32766}, {32766, 0}}) {
-    IdInstrument instrument(std::vector<int>(32767, 1));
-    ScriptedInteraction ui;
-    EditorSession session;
-    ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
-    const int32_t last = kept - 1;
-    AddNewItem(session.selection.get(), &last, sizeof last, EditRecordNumberCompare);
-    ASSERT_EQ(EditorTruncate(&session, 1, 0, ui), 1);
-    const Bytes truncated = instrument.Dat();
-    EXPECT_EQ(std::pair(truncated.size(), int{GetU16(truncated, 2)}),
-              std::pair(size_t(kept + 1) * kL, stored));
-    ASSERT_EQ(CloseEditorSession(&session), 1);
-  }
 }
 
 // The column file names each column of the layout, prices with 3 decimals; a layout that does not exist

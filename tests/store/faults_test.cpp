@@ -163,8 +163,9 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       if (!SelectInstruments(source.c_str(), numbers, 2, ui, &instruments)) return 0;
       InstrumentTally tally;
       std::string used;
-      if (move) MoveApply(source.c_str(), instruments, (d.Dir() + "new").c_str(), ui, &tally, &used);
-      if (!move) DeleteApply(source.c_str(), instruments, ui, &tally);
+      move ? TransferApply(TransferKind::Move, source.c_str(), instruments, (d.Dir() + "new").c_str(), ui,
+                           &tally, &used)
+           : DeleteApply(source.c_str(), instruments, ui, &tally);
       return tally.done == 2 ? 1 : 0;
     };
   };
@@ -267,10 +268,11 @@ TEST(HostileTest, ADataFileHeldForWritingByAnotherOpenIsLeftAlone) {
   const Act copy = [](auto& dir, auto& r, auto&) {
     return CopyInstrument((dir + "other\\").c_str(), dir.c_str(), &r);
   };
-  const std::tuple<const char*, Act, int, Texts> cases[] = {{"the editor", edit, 0, {GetError(2)}},
-                                                            {"deleting", erase, 0, {}},
-                                                            {"moving", move, 0, {}},
-                                                            {"copying", copy, 1, {}}};
+  const std::tuple<const char*, Act, int, Texts> cases[] = {
+      {"the editor", edit, 0, {GetError(kFileAccessMessage)}},
+      {"deleting", erase, 0, {}},
+      {"moving", move, 0, {}},
+      {"copying", copy, 1, {}}};
   for (const auto& [rule, act, result, notices] : cases) {
     TempDir dir;
     WriteSoundDirectory(dir.Path(""), {1, 2});

@@ -172,7 +172,7 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
   }
   EXPECT_FALSE(StateOf(Now(), "x/master")) << "no part of a master is left";
   EXPECT_EQ(ui.notices, (Texts{"You must provide at least one character for a directory name.",
-                               "Unable to create Directory", GetError(0)}));
+                               "Unable to create Directory", GetError(kUnknownErrorMessage)}));
   ui.notices.clear();
   for (const char* name : {"ONE", "TWO", "THREE"})
     EXPECT_EQ(CreateApply(In("a").c_str(), {.name = name, .symbol = name, .fieldCount = 7}, ui, &number),
@@ -200,14 +200,14 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
   MasterRecord gone = two;
   gone.SetFileNumber(9);
   EXPECT_EQ(ChangeSymbolApply(In("a").c_str(), &gone, "X", ui), kDialogStaysOpen);
-  EXPECT_EQ(ui.notices, Texts{GetError(2)});
+  EXPECT_EQ(ui.notices, Texts{GetError(kFileAccessMessage)});
   ui.notices.clear();
 
   std::string path;
   WriteBytes(dir_.Path("plain"), {1});
   for (const std::string& typed : {std::string(""), std::string("\\"), In("missing"), dir_.Dir() + "plain"})
     EXPECT_EQ(SelectDriveApply(typed.c_str(), ui, &path), kDialogStaysOpen) << typed;
-  EXPECT_EQ(ui.notices, Texts(4, GetError(3)));
+  EXPECT_EQ(ui.notices, Texts(4, GetError(kInvalidPathMessage)));
   EXPECT_EQ(PathList, nullptr);
   EXPECT_EQ(SelectDriveApply((dir_.Dir() + "a").c_str(), ui, &path), kDialogEnds);
   EXPECT_EQ(path, In("a"));
@@ -239,7 +239,8 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
   const std::string kCopyRoom = room("copy"), kMoveRoom = room("move");
   const std::string kCopyFailed = "A problem occured during copying, do you wish to attempt to continue ?";
   const std::string kDeleteFailed = "An error occured whilst deleting, do you wish to continue ?";
-  const std::string kNew = GetError(20), kFull = GetError(14);
+  const std::string kNew = GetError(kCreateDirectoryQuestion), kFull = GetError(kDirectoryFullMessage),
+                    kUnmade = GetError(kCannotCreateDirectoryMessage);
   enum Kind { Copy, Move, Delete };
   struct Case {
     const char* rule;
@@ -253,10 +254,10 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
     std::vector<int> listed;  // by the destination's master (the source's for Delete)
   };
   const Case cases[] = {
-      {"no destination", Copy, "", -1, false, 0, 0, 0, 0, {GetError(3)}, {}, {}},
+      {"no destination", Copy, "", -1, false, 0, 0, 0, 0, {GetError(kInvalidPathMessage)}, {}, {}},
       {"new directory, No", Copy, "b/new", -1, false, 0, 0, 0, 0, {}, {kNew}, {}},
       {"new directory, Yes", Copy, "b/new", -1, false, 1, 1, 3, 0, {}, {kNew}, {1, 2, 3}},
-      {"an unmakable directory", Move, "plain/new/", -1, false, 1, 0, 0, 0, {GetError(19)}, {kNew}, {}},
+      {"an unmakable directory", Move, "plain/new/", -1, false, 1, 0, 0, 0, {kUnmade}, {kNew}, {}},
       {"a full directory", Copy, "b", 255, false, 1, 0, 0, 0, {kFull}, {}, Ids(1, 255)},
       {"too little room, No", Copy, "b", 253, false, 0, 0, 0, 0, {}, {kCopyRoom}, Ids(1, 253)},
       {"too little room, Yes", Copy, "b", 253, false, 1, 1, 2, 1, {kFull}, {kCopyRoom}, Ids(1, 255)},

@@ -41,7 +41,7 @@ TEST(MasterRecordTest, FieldsAreReadAndWrittenAtTheirOffsets) {
 class MasterFileTest : public ::testing::Test {
  protected:
   // Every operation closes master on every path.
-  void TearDown() override { EXPECT_EQ(IsFileOpen(MasterFileName(Dir()).c_str()), 0); }
+  void TearDown() override { EXPECT_EQ(IsFileOpen(dir_.Name("MASTER").c_str()), 0); }
   void Write(const MasterBuilder& master) { WriteMaster(dir_, master); }
   Bytes Master() const { return ReadBytes(dir_.Path("master")); }
   const char* Dir() const { return dir_.Dir().c_str(); }

@@ -232,8 +232,11 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
   const Command insert = [](auto& s, auto& ui, auto&) { return EditorInsertRecord(&s, 1, ui); };
   const Command erase = [](auto& s, auto& ui, auto&) { return EditorDeleteSelection(&s, ui); };
   const Command truncate = [](auto& s, auto& ui, auto&) { return EditorTruncate(&s, 1, 0, ui); };
-  const std::string kDelete = "Are you sure you want to delete the selection ?", kMake = GetError(20),
-                    kUnmade = GetError(19), kFull = GetError(14);
+  const std::string kDelete = "Are you sure you want to delete the selection ?",
+                    kMake = GetError(kCreateDirectoryQuestion),
+                    kUnmade = GetError(kCannotCreateDirectoryMessage),
+                    kFull = GetError(kDirectoryFullMessage), kNone = GetError(kSelectAtLeastOneRecordMessage),
+                    kTwo = GetError(kSelectOnlyOneRecordMessage), kNoPath = GetError(kInvalidPathMessage);
   const std::string kCut = "Errors occured during truncation, file may be left in an inconsistent state!";
   const std::string kSplit = "Errors occured during split, Files may be left in an inconsistent state!";
   struct Case {
@@ -253,14 +256,14 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
   const std::vector<int> all = {1, 2, 3, 4};
   const Case cases[] = {
       {"insert into no records", {}, insert, 0, {}, C::List, 0, {"Unable to insert record"}, {}, 0, 0, {}},
-      {"delete without a selection", {}, erase, 0, {}, C::List, 0, {GetError(8)}, all, 0},
+      {"delete without a selection", {}, erase, 0, {}, C::List, 0, {kNone}, all, 0},
       {"delete answered No", {1, 3}, erase, 0, {kDelete}, C::List, 0, {}, all, 2},
       {"delete fails", {0}, erase, 1, {kDelete}, C::Rename, 0, {"Errors occured during deletion!"}, all, 1},
-      {"truncate without a selection", {}, truncate, 0, {}, C::List, 0, {GetError(8)}, all, 0},
-      {"truncate with two selected", {0, 2}, truncate, 0, {}, C::List, 0, {GetError(10)}, all, 2},
+      {"truncate without a selection", {}, truncate, 0, {}, C::List, 0, {kNone}, all, 0},
+      {"truncate with two selected", {0, 2}, truncate, 0, {}, C::List, 0, {kTwo}, all, 2},
       {"truncate fails", {2}, truncate, 0, {}, C::Truncate, 0, {kCut}, all, 0},
-      {"split with two selected", {0, 2}, split("x"), 0, {}, C::List, 0, {GetError(10)}, all, 2},
-      {"split to no destination", {1}, split("none"), 0, {}, C::List, 0, {GetError(3)}, all, 1},
+      {"split with two selected", {0, 2}, split("x"), 0, {}, C::List, 0, {kTwo}, all, 2},
+      {"split to no destination", {1}, split("none"), 0, {}, C::List, 0, {kNoPath}, all, 1},
       {"split to a new directory, No", {1}, split("new"), 0, {kMake}, C::List, 0, {}, all, 1},
       {"split to a new directory", {1}, split("new"), 1, {kMake}, C::List, 1, {}, {3, 4}, 0, "new\\"},
       {"split to an unmade one", {1}, split("new"), 1, {kMake}, C::CreateDirectory, 0, {kUnmade}, all, 1},

@@ -1,0 +1,36 @@
+#include "store/file_names.h"
+
+#include <cstdio>
+
+#include "primitives/text_fields.h"
+
+namespace {
+
+constexpr char kMasterName[] = "master";
+
+}  // namespace
+
+std::string MasterFileName(const char* directory) {
+  return std::string(directory) + kMasterName;
+}
+
+std::string MasterTempFileName(const char* directory) {
+  return std::string(directory) + "msttmp";
+}
+
+std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file) {
+  const char* extension = file == InstrumentFile::DAT ? "DAT" : file == InstrumentFile::DOP ? "DOP" : "CHT";
+  char leaf[32];
+  std::snprintf(leaf, sizeof leaf, "F%d.%s", fileNumber, extension);
+  return std::string(directory) + leaf;
+}
+
+std::string RecordTempFileName(const char* directory, uint32_t tag) {
+  char leaf[16];
+  std::snprintf(leaf, sizeof leaf, "QVX%08X.TMP", static_cast<unsigned>(tag));
+  return std::string(directory) + leaf;
+}
+
+bool IsMasterFileName(std::string_view name) {
+  return EqualNoCase(name, kMasterName);
+}

@@ -1,0 +1,41 @@
+// The names of the files of a data directory, formed here and nowhere else:
+// master, the instrument files F<n>.DAT, F<n>.DOP and F<n>.CHT, and the
+// temporary files that stand in for master and for a data file while they are
+// rewritten. A directory text ends in a backslash; each name is the directory
+// text with the file's own name appended.
+//
+// Letter case: names in a data directory are matched without regard to case.
+// Windows does so itself; the POSIX backend resolves every name to the entry
+// that exists whatever its case (platform_file.h); the open-file table treats
+// two spellings of one name as one file (file_layer.h). The spellings below
+// are therefore only the ones new files get, and they stay as the program has
+// always written them: "master" and "msttmp" in lower case, everything else in
+// capitals. Real data directories have MASTER and F1.DAT, which the same names
+// reach.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The three files of an instrument.
+enum class InstrumentFile { DAT, DOP, CHT };
+
+// "%smaster".
+std::string MasterFileName(const char* directory);
+// "%smsttmp": the new master while instruments are removed.
+std::string MasterTempFileName(const char* directory);
+// "%sF%d.DAT", "%sF%d.DOP" and "%sF%d.CHT" for the file number.
+std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file);
+inline std::string DATFileName(const char* directory, int fileNumber) {
+  return InstrumentFileName(directory, fileNumber, InstrumentFile::DAT);
+}
+inline std::string DOPFileName(const char* directory, int fileNumber) {
+  return InstrumentFileName(directory, fileNumber, InstrumentFile::DOP);
+}
+// "%sQVX%08X.TMP": a data file being rewritten by a record operation, for a
+// tag that makes the name unique in its directory.
+std::string RecordTempFileName(const char* directory, uint32_t tag);
+
+// Whether a name listed in a directory is master's, whatever its case.
+bool IsMasterFileName(std::string_view name);
