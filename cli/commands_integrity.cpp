@@ -34,31 +34,21 @@ constexpr const char* kNoInstrumentText = "Unable to find Instrument";
 class CollectingReport : public ReportTarget {
  public:
   explicit CollectingReport(UserInteraction& ui) : ui_(ui) {}
-  ~CollectingReport() override { KillErrorList(list_); }
-  CollectingReport(const CollectingReport&) = delete;
-  CollectingReport& operator=(const CollectingReport&) = delete;
 
-  void ErrorListReady(List* errorList) override {
-    KillErrorList(list_);
-    list_ = errorList;
-  }
+  void ErrorListReady(List* errorList) override { list_.reset(errorList); }
   void Close() override {}
   void ShowNotice(const char* text) override { notice_ = text; }
   bool AskYesNo(const char* text) override { return ui_.AskYesNo(text); }
 
-  const List* Findings() const { return list_; }
+  const List* Findings() const { return list_.get(); }
   // The list, which the caller then owns.
-  List* TakeFindings() {
-    List* list = list_;
-    list_ = nullptr;
-    return list;
-  }
-  bool Failed() const { return list_ == nullptr && notice_ != kNoErrorsFoundText; }
+  ErrorListPtr TakeFindings() { return std::move(list_); }
+  bool Failed() const { return !list_ && notice_ != kNoErrorsFoundText; }
   const std::string& Notice() const { return notice_; }
 
  private:
   UserInteraction& ui_;
-  List* list_ = nullptr;
+  ErrorListPtr list_;
   std::string notice_;
 };
 
@@ -361,7 +351,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
       check.failure = report.Notice();
       return check;
     }
-    check.masterFindings.reset(report.TakeFindings());
+    check.masterFindings = report.TakeFindings();
   }
   for (const MasterRecord& record : ReadMasterRecords(path.c_str())) {
     DATCheck& dat = check.instruments.emplace_back();
@@ -376,7 +366,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
       dat.failure = report.Notice();
       continue;
     }
-    dat.findings.reset(report.TakeFindings());
+    dat.findings = report.TakeFindings();
   }
   return check;
 }
