@@ -270,7 +270,8 @@ void BenchRecordOps(const std::string& work, int reps) {
   auto copy = [&] { CopyInBlocks(source + "/F1.DAT", dir + "/copy.DAT"); };
   // Runs op on the file held open as the editor holds it, and checks the length it leaves.
   auto onOpenFile = [&](const std::function<int(FileHandle)>& op, int32_t expectedRecords, const char* what) {
-    const FileHandle handle = SOpenFile(name.c_str(), 1, 1, static_cast<uint32_t>(L), 0);
+    const FileHandle handle =
+        SOpenFile(name.c_str(), kOpenReadWrite, kOpenShared, static_cast<uint32_t>(L), kOpenNotTemporary);
     if (!ValidFile(handle)) Die("cannot open " + name);
     if (op(handle) != 1) Die(std::string(what) + " failed");
     const int32_t length = FileLength(handle);

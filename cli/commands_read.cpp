@@ -90,7 +90,8 @@ int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instr
   }
   std::string name = DATFileName(directory.c_str(), fileNumber);
   if (Exists(name.c_str()) == 0) return Fail(GetError(kFileAccessMessage));
-  instrument->file = FileGuard(SOpenFile(name.c_str(), 0, 1, instrument->record.RecordLength(), 0));
+  instrument->file = FileGuard(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared,
+                                         instrument->record.RecordLength(), kOpenNotTemporary));
   if (!instrument->file.Valid()) return Fail(GetError(kFileAccessMessage));
   DATHeader header{};
   TerminalInteraction ui;

@@ -25,6 +25,14 @@ inline constexpr FileHandle kNoFreeFileEntry = -98;
 inline constexpr FileHandle kPlatformOpenFailed = -97;  // mode 1 open or mode 2 create failed
 inline constexpr FileHandle kClosedHandle = -96;        // what SCloseFile returns
 
+// SOpenFile's modes and flags by name.
+inline constexpr int kOpenReadOnly = 0;
+inline constexpr int kOpenReadWrite = 1;
+inline constexpr int kOpenCreate = 2;
+inline constexpr int kOpenShared = 1;
+inline constexpr int kOpenTemporary = 1;
+inline constexpr int kOpenNotTemporary = 0;
+
 // mode 0: read an existing file; 1: read and write an existing file;
 // 2: create (or empty) and read and write. share: 1 allows later mode 0 opens
 // of the same name to share the entry. The record size is kept only when a

@@ -27,8 +27,6 @@ constexpr const char* kDATErrorNames[] = {
 };
 constexpr int kDATErrorNameCount = sizeof kDATErrorNames / sizeof kDATErrorNames[0];
 
-constexpr int kReadOnly = 0;
-constexpr int kShare = 1;
 constexpr int kColumnBytes = 4;
 // Bytes read from the data file at a time.
 constexpr int kReadAhead = 32768;
@@ -263,13 +261,14 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
   // stays in memory for the order tests instead of being read again.
   const int32_t blockRecords = std::max(1, kReadAhead / recordLength);
   ErrorListPtr errors(CreateList());
-  BlockPtr<unsigned char> block = AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
+  BlockPtr<unsigned char> block =
+      AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
   BlockPtr<unsigned char> previous = AllocateBlock(static_cast<size_t>(recordLength));
   if (!errors || !block || !previous) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
-  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kReadOnly, kShare,
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenReadOnly, kOpenShared,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) {
     CloseWithNotice(report, GetError(kFileAccessMessage));

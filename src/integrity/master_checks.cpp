@@ -57,10 +57,6 @@ constexpr const char* kRepairQuestions[] = {
 };
 constexpr int kRepairQuestionCount = sizeof kRepairQuestions / sizeof kRepairQuestions[0];
 
-constexpr int kReadOnly = 0;
-constexpr int kReadWrite = 1;
-constexpr int kShare = 1;
-
 using Code = MasterErrorCode;
 constexpr int32_t C(Code code) {
   return static_cast<int32_t>(code);
@@ -100,7 +96,7 @@ bool Present(const char* directory, const std::string& name) {
 // CreateDATFile reports a file it created even when its header could not be
 // written: the file must hold the whole header.
 bool HeaderWritten(const std::string& name, const MasterRecord& record) {
-  FileGuard dat(SOpenFile(name.c_str(), kReadOnly, kShare, 1, 0));
+  FileGuard dat(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, 1, 0));
   return dat.Valid() && FileLength(dat.Get()) == std::max<int32_t>(record.RecordLength(), 4);
 }
 
@@ -108,7 +104,7 @@ bool HeaderWritten(const std::string& name, const MasterRecord& record) {
 // the file cannot be read, so that the code 7 correction does not take
 // unread data for daily data.
 std::optional<bool> IntradayData(const char* directory, int fileNumber) {
-  FileGuard dat(SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, 1, 0));
+  FileGuard dat(SOpenFile(DATFileName(directory, fileNumber).c_str(), kOpenReadOnly, kOpenShared, 1, 0));
   if (!dat.Valid()) return std::nullopt;
   const int32_t length = FileLength(dat.Get());
   std::vector<uint8_t> bytes(static_cast<size_t>(std::max(length, 0)));
@@ -150,7 +146,7 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record)
   DATDateWords dates;
   const int32_t recordLength = record.RecordLength();
   if (recordLength < 4) return dates;
-  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kReadOnly, kShare,
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenReadOnly, kOpenShared,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
@@ -355,7 +351,8 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
-  FileGuard master(SOpenFile(MasterFileName(directory).c_str(), kReadWrite, kShare, kMasterRecordSize, 0));
+  FileGuard master(
+      SOpenFile(MasterFileName(directory).c_str(), kOpenReadWrite, kOpenShared, kMasterRecordSize, 0));
   if (!master.Valid()) {
     CloseWithNotice(report, GetError(kFileAccessMessage));
     return 0;

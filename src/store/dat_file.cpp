@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int kShare = 1;
-constexpr int kCreate = 2;
-constexpr int kNotTemporary = 0;
 // Both created files are written as 4-byte records.
 constexpr uint32_t kCreateRecordSize = 4;
 
@@ -166,8 +163,8 @@ const char* EnumerateFieldType(int code) {
 }
 
 int CreateDATFile(const char* directory, const MasterRecord& record) {
-  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kCreate, kShare,
-                          kCreateRecordSize, kNotTemporary));
+  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenCreate, kOpenShared,
+                          kCreateRecordSize, kOpenNotTemporary));
   if (!dat.Valid()) return 0;
   const std::string header = NewHeader(record.RecordLength());
   // Created is what counts; a failed header write shows up in the file.
@@ -187,8 +184,8 @@ int CreateDOPFile(const char* directory, const MasterRecord& record) {
     text += line;
   }
   text += "\r\n";
-  FileGuard dop(SOpenFile(DOPFileName(directory, record.FileNumber()).c_str(), kCreate, kShare,
-                          kCreateRecordSize, kNotTemporary));
+  FileGuard dop(SOpenFile(DOPFileName(directory, record.FileNumber()).c_str(), kOpenCreate, kOpenShared,
+                          kCreateRecordSize, kOpenNotTemporary));
   if (!dop.Valid()) return 0;
   return WriteBlock(dop.Get(), text.data(), static_cast<uint32_t>(text.size()), 0, 0) ? 1 : 0;
 }

@@ -54,9 +54,6 @@
 
 namespace {
 
-constexpr int kReadOnly = 0;
-constexpr int kShare = 1;
-constexpr int kTemporary = 1;
 constexpr uint32_t kByteRecords = 1;
 
 constexpr int kCandidateLengths[] = {16, 20, 24, 28, 32};
@@ -162,8 +159,8 @@ int TimeColumnEvidence(std::span<const uint8_t> file, size_t length) {
 // The whole file, read through the file layer without changing it; empty
 // when it cannot be opened or read.
 bool ReadWholeFile(const char* directory, int fileNumber, std::vector<uint8_t>* bytes) {
-  FileGuard dat(
-      SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, kByteRecords, kTemporary));
+  FileGuard dat(SOpenFile(DATFileName(directory, fileNumber).c_str(), kOpenReadOnly, kOpenShared,
+                          kByteRecords, kOpenTemporary));
   if (!dat.Valid()) return false;
   const int32_t length = FileLength(dat.Get());
   bytes->assign(static_cast<size_t>(std::max(length, 0)), 0);
@@ -173,8 +170,8 @@ bool ReadWholeFile(const char* directory, int fileNumber, std::vector<uint8_t>* 
 // The date column of the record at offset, or -1.0 when the file cannot be
 // opened or the record is not all there.
 float DateAt(const char* directory, int fileNumber, const MasterRecord& record, bool last) {
-  FileGuard dat(
-      SOpenFile(DATFileName(directory, fileNumber).c_str(), kReadOnly, kShare, kByteRecords, kTemporary));
+  FileGuard dat(SOpenFile(DATFileName(directory, fileNumber).c_str(), kOpenReadOnly, kOpenShared,
+                          kByteRecords, kOpenTemporary));
   if (!dat.Valid()) return -1.0f;
   const int32_t recordLength = record.RecordLength();
   const int32_t length = FileLength(dat.Get());

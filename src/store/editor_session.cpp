@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr int kReadWrite = 1;
-constexpr int kShare = 1;
-constexpr int kNotTemporary = 0;
-
 constexpr const char* kInsertFailed = "Unable to insert record";
 constexpr const char* kDeleteQuestion = "Are you sure you want to delete the selection ?";
 constexpr const char* kDeleteFailed = "Errors occured during deletion!";
@@ -39,8 +35,8 @@ int OpenEditorSession(EditorSession* session, const char* directory, int fileNum
     ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
   }
-  FileGuard file(SOpenFile(session->fileName.c_str(), kReadWrite, kShare,
-                           session->masterRecord.RecordLength(), kNotTemporary));
+  FileGuard file(SOpenFile(session->fileName.c_str(), kOpenReadWrite, kOpenShared,
+                           session->masterRecord.RecordLength(), kOpenNotTemporary));
   if (!file.Valid()) {
     ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;

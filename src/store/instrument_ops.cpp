@@ -14,13 +14,6 @@
 
 namespace {
 
-constexpr int kShare = 1;
-constexpr int kReadOnly = 0;
-constexpr int kReadWrite = 1;
-constexpr int kCreate = 2;
-constexpr int kTemporary = 1;
-constexpr int kNotTemporary = 0;
-
 // File numbers are one byte; numbering from the header's last file number
 // stops here and new instruments then fill gaps.
 constexpr int kTopFileNumber = 255;
@@ -31,7 +24,8 @@ constexpr std::array<InstrumentFile, 3> kInstrumentFiles = {InstrumentFile::DAT,
                                                             InstrumentFile::CHT};
 
 FileGuard OpenMaster(const char* directory, int mode, int temporary) {
-  return FileGuard(SOpenFile(MasterFileName(directory).c_str(), mode, kShare, kMasterRecordSize, temporary));
+  return FileGuard(
+      SOpenFile(MasterFileName(directory).c_str(), mode, kOpenShared, kMasterRecordSize, temporary));
 }
 
 int32_t WholeRecordsAfterHeader(FileHandle master) {
@@ -124,7 +118,7 @@ bool PlanAddition(FileHandle master, Addition* plan) {
 
 int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
   const std::string name = MasterFileName(directory);
-  FileGuard master(SOpenFile(name.c_str(), kCreate, kShare, kMasterRecordSize, kNotTemporary));
+  FileGuard master(SOpenFile(name.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenNotTemporary));
   if (!master.Valid()) return -1;
   MasterHeader header = {};
   header.SetInstrumentCount(1);
@@ -142,7 +136,7 @@ int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
 }
 
 int16_t AddToMaster(const char* directory, MasterRecord* record) {
-  FileGuard master = OpenMaster(directory, kReadWrite, kNotTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenNotTemporary);
   if (!master.Valid()) {
     // Creating would empty a master that is merely held by someone else or
     // read-only.
@@ -171,7 +165,7 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
 // The number CreateInstrument would give a new instrument now, without
 // changing anything; -1 when it would fail.
 int16_t NextFileNumber(const char* directory) {
-  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
   if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : 1;
   Addition plan;
   return PlanAddition(master.Get(), &plan) ? plan.fileNumber : -1;
@@ -202,7 +196,7 @@ bool CopyMasterWithout(FileHandle master, FileHandle temp, int fileNumber,
 
 // Appends the records to master again, raising the count by one for each.
 bool Relist(const char* directory, const std::vector<MasterRecord>& records) {
-  FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return false;
   MasterHeader header;
   if (!ReadBlock(master.Get(), header.raw, kMasterRecordSize, 0, 0)) return false;
@@ -337,9 +331,10 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
   const std::string tempName = MasterTempFileName(directory);
   std::vector<MasterRecord> removed;
   {
-    FileGuard master(SOpenFile(masterName.c_str(), kReadOnly, kShare, kMasterRecordSize, kTemporary));
+    FileGuard master(
+        SOpenFile(masterName.c_str(), kOpenReadOnly, kOpenShared, kMasterRecordSize, kOpenTemporary));
     if (!master.Valid()) return 0;
-    FileGuard temp(SOpenFile(tempName.c_str(), kCreate, kShare, kMasterRecordSize, kTemporary));
+    FileGuard temp(SOpenFile(tempName.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenTemporary));
     if (!temp.Valid()) return 0;
     const bool whole = CopyMasterWithout(master.Get(), temp.Get(), fileNumber, &removed);
     temp.Close();

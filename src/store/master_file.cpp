@@ -11,19 +11,13 @@
 
 namespace {
 
-constexpr int kShare = 1;
-constexpr int kReadOnly = 0;
-constexpr int kReadWrite = 1;
-constexpr int kCreate = 2;
-// The listing and MakeInstrumentList open master without the temporary
-// attribute; every other operation asks for it.
-constexpr int kTemporary = 1;
-constexpr int kNotTemporary = 0;
-
 constexpr int kListBoxExtent = 600;
 
+// The listing and MakeInstrumentList open master without the temporary
+// attribute; every other operation asks for it.
 FileGuard OpenMaster(const char* directory, int mode, int temporary) {
-  return FileGuard(SOpenFile(MasterFileName(directory).c_str(), mode, kShare, kMasterRecordSize, temporary));
+  return FileGuard(
+      SOpenFile(MasterFileName(directory).c_str(), mode, kOpenShared, kMasterRecordSize, temporary));
 }
 
 // The field's bytes in a buffer one longer than the field, cut at the first
@@ -87,14 +81,14 @@ void MasterRecord::SetSymbol(const char* text) {
 }
 
 int CreateEmptyMasterFile(const char* directory) {
-  FileGuard master = OpenMaster(directory, kCreate, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenCreate, kOpenTemporary);
   if (!master.Valid()) return 0;
   MasterHeader header = {};
   return WriteRecord(master.Get(), header.raw, 1);
 }
 
 uint16_t GetFreeInstrumentCount(const char* directory) {
-  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
   if (!master.Valid()) return kMaxInstruments;
   MasterHeader header = {};
   if (!ReadRecord(master.Get(), header.raw, 1)) return kMaxInstruments;
@@ -102,7 +96,7 @@ uint16_t GetFreeInstrumentCount(const char* directory) {
 }
 
 int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord* record) {
-  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
   if (!master.Valid()) return 0;
   if (SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return 0;
   return ReadUntil(master.Get(), record, [&](const MasterRecord& r) { return r.FileNumber() == fileNumber; })
@@ -112,7 +106,7 @@ int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord
 
 std::vector<MasterRecord> ReadMasterRecords(const char* directory) {
   std::vector<MasterRecord> records;
-  FileGuard master = OpenMaster(directory, kReadOnly, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
   if (!master.Valid() || SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return records;
   MasterRecord record;
   while (ReadRecord(master.Get(), record.raw, 1)) records.push_back(record);
@@ -120,7 +114,7 @@ std::vector<MasterRecord> ReadMasterRecords(const char* directory) {
 }
 
 int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const MasterRecord& record) {
-  FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return 0;
   if (SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return 0;
   MasterRecord found;
@@ -152,7 +146,7 @@ int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord
     if (!dateAt(recordLength, &firstWord) || !dateAt(length - recordLength, &lastWord)) return 0;
   }
 
-  FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return 0;
   if (SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return 0;
   int result = 0;
@@ -168,7 +162,7 @@ int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord
 }
 
 int UpdateMasterHeader(const char* directory, int masterErrorCode) {
-  FileGuard master = OpenMaster(directory, kReadWrite, kTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return 0;
   MasterHeader header;
   if (!ReadRecord(master.Get(), header.raw, 0)) return 0;
@@ -181,7 +175,7 @@ int UpdateMasterHeader(const char* directory, int masterErrorCode) {
 
 int MakeInstrumentList(List* list, const char* directory, const int16_t* fileNumbers, int howMany) {
   int added = 0;
-  FileGuard master = OpenMaster(directory, kReadOnly, kNotTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenNotTemporary);
   if (master.Valid() && SSeek(master.Get(), kMasterRecordSize, 0) == kMasterRecordSize) {
     const int16_t* end = fileNumbers + std::max(howMany, 0);
     MasterRecord record;
@@ -195,7 +189,7 @@ int MakeInstrumentList(List* list, const char* directory, const int16_t* fileNum
 
 int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory) {
   listBox.ResetContent();
-  FileGuard master = OpenMaster(directory, kReadOnly, kNotTemporary);
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenNotTemporary);
   if (!master.Valid()) return 1;
   if (SSeek(master.Get(), kMasterRecordSize, 0) == kMasterRecordSize) {
     MasterRecord record;

@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int kCreate = 2;
-constexpr int kShare = 1;
-constexpr int kTemporary = 1;
 // Bytes moved at a time when records are copied one by one.
 constexpr int32_t kBlockBytes = 32768;
 // Names tried before giving up on a directory that seems to hold them all.
@@ -78,8 +75,9 @@ class TempFile {
  public:
   TempFile(const std::string& directory, int32_t recordLength)
       : name_(CreateTempFile(directory)),
-        file_(name_.empty() ? kClosedHandle
-                            : SOpenFile(name_.c_str(), kCreate, kShare, recordLength, kTemporary)) {}
+        file_(name_.empty()
+                  ? kClosedHandle
+                  : SOpenFile(name_.c_str(), kOpenCreate, kOpenShared, recordLength, kOpenTemporary)) {}
   ~TempFile() {
     file_.Close();
     if (!name_.empty()) platform::RemoveFile(name_);
