@@ -6,17 +6,16 @@
 #include "filelayer/file_layer.h"
 #include "integrity/dat_checks.h"
 #include "integrity/master_checks.h"
-#include "store/messages.h"
 #include "primitives/memory.h"
 #include "reports/report_windows.h"
 #include "resource.h"
-#include "winui/message_boxes.h"
-#include "winui/dialogs.h"
 #include "store/file_names.h"
 #include "store/master_file.h"
+#include "store/messages.h"
+#include "winui/dialogs.h"
+#include "winui/message_boxes.h"
 
 namespace {
-
 
 constexpr char kUnknownInstrumentText[] = "Unable to find Instrument";
 

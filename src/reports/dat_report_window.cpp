@@ -12,13 +12,13 @@
 #include "integrity/error_reports.h"
 #include "reports/explain_dialogs.h"
 #include "reports/report_window_support.h"
-#include "store/messages.h"
 #include "reports/report_windows.h"
 #include "resource.h"
-#include "winui/message_boxes.h"
-#include "winui/app_globals.h"
-#include "winui/window_thunk.h"
 #include "store/dat_file.h"
+#include "store/messages.h"
+#include "winui/app_globals.h"
+#include "winui/message_boxes.h"
+#include "winui/window_thunk.h"
 
 int DATReportWindowOpen = 0;
 
@@ -37,8 +37,8 @@ OpenReports openReports(DATReportWindowOpen);
 struct DATReportState {
   std::string directory;
   int16_t fileNumber = 0;
-  ErrorListPtr errors;   // null until the test delivers it
-  DATReadings readings;  // filled by the test before it delivers the list
+  ErrorListPtr errors;    // null until the test delivers it
+  DATReadings readings;   // filled by the test before it delivers the list
   HWND editor = nullptr;  // the record editor this report opened (or found open on its file)
 };
 
@@ -190,17 +190,13 @@ void OnSave(HWND dialog, const DATReportState& state) {
   }
 }
 
-INT_PTR OnCommand(HWND dialog, DATReportState& state, int id, int notification, LPARAM lParam) {
+void OnCommand(HWND dialog, DATReportState& state, int id, int notification, LPARAM lParam) {
   if (id == kErrorListReadyCommand) {
     OnErrorListReady(dialog, state, reinterpret_cast<List*>(lParam));
-    return TRUE;
-  }
-  if (id == IDCANCEL) {
-    DestroyWindow(dialog);
-    return TRUE;
+    return;
   }
   // Until the list arrives only Close works.
-  if (!state.errors) return TRUE;
+  if (!state.errors) return;
   switch (id) {
     case IDOK:
       OnGoto(dialog, state);
@@ -221,46 +217,30 @@ INT_PTR OnCommand(HWND dialog, DATReportState& state, int id, int notification, 
     default:
       break;
   }
-  return TRUE;
 }
 
-INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<DATReportState>*>(lParam)));
-    openReports.Opened();
-    SetWindowTextA(dialog, kTestingCaption);
-    return TRUE;
-  }
-  DATReportState* state = DialogState<DATReportState>(dialog);
-  if (state == nullptr) return FALSE;
-  switch (message) {
-    case WM_COMMAND:
-      return OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam), lParam);
-    case WM_CLOSE:
-      DestroyWindow(dialog);
-      return TRUE;
-    case WM_NCDESTROY:
-      // The list goes with the state; the editor stays open.
-      ReleaseDialogState<DATReportState>(dialog);
-      openReports.Closed();
-      return FALSE;
-    default:
-      return FALSE;
-  }
+void OnOpened(HWND dialog, DATReportState&) {
+  openReports.Opened();
+  SetWindowTextA(dialog, kTestingCaption);
+}
+
+// The list goes with the state; the editor stays open.
+void OnClosed() {
+  openReports.Closed();
 }
 
 }  // namespace
 
 INT_PTR CALLBACK ReportDATErrorsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&] { return HandleReportMessage(dialog, message, wParam, lParam); });
+  return ModelessDialog<DATReportState>{OnOpened, OnCommand, OnClosed}.Handle(dialog, message, wParam,
+                                                                              lParam);
 }
 
 HWND ReportDATErrors(HWND parent, const char* directory, int16_t fileNumber) {
   auto state = std::make_unique<DATReportState>();
   state->directory = directory;
   state->fileNumber = fileNumber;
-  const HWND window = CreateDialogParamA(hInst, MAKEINTRESOURCEA(IDD_DAT_REPORT), parent,
-                                         ReportDATErrorsDlgProc, reinterpret_cast<LPARAM>(&state));
+  const HWND window = CreateModelessDialog(parent, IDD_DAT_REPORT, ReportDATErrorsDlgProc, std::move(state));
   if (window != nullptr) ShowReportWindow(window);
   return window;
 }

@@ -7,14 +7,14 @@
 
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
+#include "integrity/master_checks.h"
 #include "reports/explain_dialogs.h"
 #include "reports/report_window_support.h"
-#include "integrity/master_checks.h"
-#include "store/messages.h"
 #include "reports/report_windows.h"
 #include "resource.h"
-#include "winui/message_boxes.h"
+#include "store/messages.h"
 #include "winui/app_globals.h"
+#include "winui/message_boxes.h"
 #include "winui/window_thunk.h"
 
 int MasterReportWindowOpen = 0;
@@ -159,22 +159,19 @@ void OnSave(HWND dialog, const MasterReportState& state) {
   }
 }
 
-INT_PTR OnCommand(HWND dialog, MasterReportState& state, int id, int notification, LPARAM lParam) {
+void OnCommand(HWND dialog, MasterReportState& state, int id, int notification, LPARAM lParam) {
   switch (id) {
     case kErrorListReadyCommand:
       OnErrorListReady(dialog, state, reinterpret_cast<List*>(lParam));
-      return TRUE;
-    case IDCANCEL:
-      DestroyWindow(dialog);
-      return TRUE;
+      return;
     case IDC_EXPLAIN_ERROR:
       OnExplain(dialog, state);
-      return TRUE;
+      return;
     default:
       break;
   }
   // Until the list arrives Correct, Save Errors and the lists do nothing.
-  if (!state.errors) return TRUE;
+  if (!state.errors) return;
   switch (id) {
     case IDOK:
       OnCorrect(dialog, state);
@@ -191,44 +188,30 @@ INT_PTR OnCommand(HWND dialog, MasterReportState& state, int id, int notificatio
     default:
       break;
   }
-  return TRUE;
 }
 
-INT_PTR HandleReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    AdoptDialogState(dialog, std::move(*reinterpret_cast<std::unique_ptr<MasterReportState>*>(lParam)));
-    openReports.Opened();
-    SetWindowTextA(dialog, kTestingCaption);
-    return TRUE;
-  }
-  MasterReportState* state = DialogState<MasterReportState>(dialog);
-  if (state == nullptr) return FALSE;
-  switch (message) {
-    case WM_COMMAND:
-      return OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam), lParam);
-    case WM_CLOSE:
-      DestroyWindow(dialog);
-      return TRUE;
-    case WM_NCDESTROY:
-      ReleaseDialogState<MasterReportState>(dialog);
-      openReports.Closed();
-      return FALSE;
-    default:
-      return FALSE;
-  }
+void OnOpened(HWND dialog, MasterReportState&) {
+  openReports.Opened();
+  SetWindowTextA(dialog, kTestingCaption);
+}
+
+// The list goes with the state.
+void OnClosed() {
+  openReports.Closed();
 }
 
 }  // namespace
 
 INT_PTR CALLBACK ReportMasterErrorsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return RunDialogProcedure([&] { return HandleReportMessage(dialog, message, wParam, lParam); });
+  return ModelessDialog<MasterReportState>{OnOpened, OnCommand, OnClosed}.Handle(dialog, message, wParam,
+                                                                                 lParam);
 }
 
 HWND ReportMasterErrors(HWND parent, const char* directory) {
   auto state = std::make_unique<MasterReportState>();
   state->directory = directory;
-  const HWND window = CreateDialogParamA(hInst, MAKEINTRESOURCEA(IDD_MASTER_REPORT), parent,
-                                         ReportMasterErrorsDlgProc, reinterpret_cast<LPARAM>(&state));
+  const HWND window =
+      CreateModelessDialog(parent, IDD_MASTER_REPORT, ReportMasterErrorsDlgProc, std::move(state));
   if (window != nullptr) ShowReportWindow(window);
   return window;
 }

@@ -9,6 +9,11 @@ int RunDialog(HWND parent, int templateId, DLGPROC procedure, void* context) {
   return result == -1 ? 0 : static_cast<int>(result);
 }
 
+HWND CreateModelessDialog(HWND parent, int templateId, DLGPROC procedure, void* state) {
+  return CreateDialogParamA(hInst, MAKEINTRESOURCEA(templateId), parent, procedure,
+                            reinterpret_cast<LPARAM>(state));
+}
+
 std::string ControlText(HWND dialog, int control) {
   const HWND window = GetDlgItem(dialog, control);
   if (window == nullptr) return {};

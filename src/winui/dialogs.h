@@ -5,9 +5,9 @@
 // A modal dialog is opened by a function of its bare name (Copy, Split,
 // TestDAT, ...) that fills a context object and runs the dialog over it with
 // RunDialog; the procedure is a ModalDialog over that context. A modeless
-// dialog (a report window) owns its state: it adopts it at WM_INITDIALOG and
-// frees it at WM_NCDESTROY. Either way the state sits in the dialog's DWLP_USER
-// slot.
+// dialog (a report window) is a ModelessDialog that owns its state from
+// WM_INITDIALOG to WM_NCDESTROY. Either way the state sits in the dialog's
+// DWLP_USER slot.
 #pragma once
 
 #include <windows.h>
@@ -30,18 +30,6 @@ template <class Context>
 Context* DialogContext(HWND dialog, UINT message, LPARAM lParam) {
   if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
   return DialogState<Context>(dialog);
-}
-
-// A modeless dialog's own state: adopted at WM_INITDIALOG, freed by
-// ReleaseDialogState at WM_NCDESTROY.
-template <class State>
-void AdoptDialogState(HWND dialog, std::unique_ptr<State> state) {
-  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
-}
-template <class State>
-void ReleaseDialogState(HWND dialog) {
-  std::unique_ptr<State> owned(DialogState<State>(dialog));
-  SetWindowLongPtrA(dialog, DWLP_USER, 0);
 }
 
 // Runs the dialog template over parent with the context; its EndDialog
@@ -75,11 +63,63 @@ struct ModalDialog {
           return TRUE;
         default:
           return command != nullptr && command(dialog, *context, LOWORD(wParam), HIWORD(wParam)) ? TRUE
-                                                                                                : FALSE;
+                                                                                                 : FALSE;
       }
     });
   }
 };
+
+// What a modeless dialog does: it adopts the state CreateModelessDialog gave
+// it at WM_INITDIALOG and then runs opened; its commands go to command, and
+// Cancel and WM_CLOSE destroy it; after WM_NCDESTROY the state is freed and
+// closed runs.
+template <class State>
+struct ModelessDialog {
+  void (*opened)(HWND dialog, State& state);
+  void (*command)(HWND dialog, State& state, int id, int notification, LPARAM lParam);
+  void (*closed)();
+
+  INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
+    return RunDialogProcedure([&]() -> INT_PTR {
+      if (message == WM_INITDIALOG) {
+        auto* state = reinterpret_cast<std::unique_ptr<State>*>(lParam);
+        SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state->release()));
+      }
+      State* state = DialogState<State>(dialog);
+      if (state == nullptr) return FALSE;
+      switch (message) {
+        case WM_INITDIALOG:
+          opened(dialog, *state);
+          return TRUE;
+        case WM_COMMAND:
+          if (LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(dialog);
+          } else {
+            command(dialog, *state, LOWORD(wParam), HIWORD(wParam), lParam);
+          }
+          return TRUE;
+        case WM_CLOSE:
+          DestroyWindow(dialog);
+          return TRUE;
+        case WM_NCDESTROY:
+          SetWindowLongPtrA(dialog, DWLP_USER, 0);
+          delete state;
+          closed();
+          return FALSE;
+        default:
+          return FALSE;
+      }
+    });
+  }
+};
+
+// Creates a modeless dialog from its template over parent, owning state
+// from then on; the dialog (not shown unless its template says so), or null.
+HWND CreateModelessDialog(HWND parent, int templateId, DLGPROC procedure, void* state);
+template <class State>
+HWND CreateModelessDialog(HWND parent, int templateId, DLGPROC procedure, std::unique_ptr<State> state) {
+  return CreateModelessDialog(parent, templateId, procedure, &state);
+}
 
 // A control's whole text, whatever its length.
 std::string ControlText(HWND dialog, int control);
