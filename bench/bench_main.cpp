@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "bench_data.h"
-#include "store/directory_scan.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
 #include "integrity/dat_checks.h"
@@ -33,6 +32,7 @@
 #include "primitives/list.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
+#include "store/directory_scan.h"
 #include "store/master_file.h"
 #include "store/record_ops.h"
 

@@ -13,9 +13,9 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
-#include "store/messages.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
+#include "store/messages.h"
 #include "terminal_interaction.h"
 
 namespace qvx {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "store/directory_scan.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
@@ -17,11 +16,12 @@
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
 #include "integrity/master_checks.h"
-#include "store/messages.h"
 #include "integrity/report_target.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
+#include "store/directory_scan.h"
 #include "store/master_file.h"
+#include "store/messages.h"
 #include "terminal_interaction.h"
 
 namespace qvx {

@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "store/directory_scan.h"
 #include "cli_common.h"
 #include "commands.h"
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
-#include "store/messages.h"
 #include "primitives/dates.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
+#include "store/directory_scan.h"
 #include "store/editor_session.h"
 #include "store/master_file.h"
+#include "store/messages.h"
 #include "store/record_search.h"
 #include "terminal_interaction.h"
 

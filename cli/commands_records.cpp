@@ -11,9 +11,9 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "store/messages.h"
 #include "primitives/list.h"
 #include "store/editor_session.h"
+#include "store/messages.h"
 #include "terminal_interaction.h"
 
 namespace qvx {

@@ -9,16 +9,16 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/directory_tree_view.h"
-#include "winui/message_boxes.h"
 #include "editor/editor_window.h"
-#include "store/messages.h"
-#include "reports/check_dialogs.h"
 #include "primitives/list.h"
+#include "reports/check_dialogs.h"
 #include "resource.h"
-#include "winui/app_globals.h"
-#include "winui/window_thunk.h"
 #include "store/directory_scan.h"
 #include "store/master_file.h"
+#include "store/messages.h"
+#include "winui/app_globals.h"
+#include "winui/message_boxes.h"
+#include "winui/window_thunk.h"
 
 namespace {
 

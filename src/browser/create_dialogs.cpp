@@ -3,12 +3,12 @@
 
 #include "browser/browser_dialogs.h"
 #include "browser/browser_window.h"
-#include "winui/dialogs.h"
-#include "winui/message_boxes.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
+#include "winui/dialogs.h"
+#include "winui/message_boxes.h"
 
 namespace {
 

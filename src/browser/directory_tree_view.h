@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "store/directory_scan.h"
 #include "primitives/list.h"
+#include "store/directory_scan.h"
 
 // The tree pane's window style.
 inline constexpr DWORD kDirTreeStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL |

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "browser/browser_dialogs.h"
-#include "winui/dialogs.h"
-#include "winui/message_boxes.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "store/instrument_dialogs.h"
+#include "winui/dialogs.h"
+#include "winui/message_boxes.h"
 
 namespace {
 

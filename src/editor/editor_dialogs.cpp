@@ -5,9 +5,9 @@
 #include "editor/goto_logic.h"
 #include "primitives/path_list.h"
 #include "resource.h"
-#include "winui/message_boxes.h"
-#include "winui/dialogs.h"
 #include "store/editor_session.h"
+#include "winui/dialogs.h"
+#include "winui/message_boxes.h"
 
 namespace {
 

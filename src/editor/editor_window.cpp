@@ -9,15 +9,15 @@
 
 #include "editor/editor_dialogs.h"
 #include "editor/editor_model.h"
-#include "store/messages.h"
 #include "primitives/list.h"
 #include "resource.h"
-#include "winui/gdi_guards.h"
-#include "winui/message_boxes.h"
-#include "winui/app_globals.h"
-#include "winui/window_thunk.h"
 #include "store/dat_file.h"
 #include "store/editor_session.h"
+#include "store/messages.h"
+#include "winui/app_globals.h"
+#include "winui/gdi_guards.h"
+#include "winui/message_boxes.h"
+#include "winui/window_thunk.h"
 
 namespace {
 

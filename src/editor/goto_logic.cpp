@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "store/messages.h"
 #include "primitives/dates.h"
 #include "store/dat_file.h"
+#include "store/messages.h"
 #include "store/record_search.h"
 
 namespace {

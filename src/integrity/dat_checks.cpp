@@ -6,14 +6,14 @@
 #include <new>
 #include <string>
 
+#include "filelayer/file_guard.h"
 #include "integrity/error_list.h"
-#include "store/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "primitives/memory.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
+#include "store/messages.h"
 
 using integrity_detail::CloseWithNotice;
 using integrity_detail::Deliver;

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/platform_file.h"
 #include "integrity/error_list.h"
-#include "store/messages.h"
 #include "integrity/integrity_internal.h"
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
 #include "store/dat_file.h"
 #include "store/dat_probe.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
+#include "store/messages.h"
 
 using integrity_detail::CloseWithNotice;
 using integrity_detail::Deliver;

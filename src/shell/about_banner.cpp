@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "resource.h"
+#include "shell/shell_globals.h"
 #include "winui/centre_window.h"
 #include "winui/gdi_guards.h"
-#include "shell/shell_globals.h"
 #include "winui/window_thunk.h"
 
 const char kVersionText[] = "Version 0.1.0";

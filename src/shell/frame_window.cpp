@@ -6,13 +6,13 @@
 #include "browser/browser_window.h"
 #include "editor/editor_window.h"
 #include "filelayer/file_layer.h"
-#include "store/messages.h"
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
-#include "winui/message_boxes.h"
 #include "shell/remote_requests.h"
 #include "shell/shell_globals.h"
+#include "store/messages.h"
+#include "winui/message_boxes.h"
 #include "winui/window_thunk.h"
 
 namespace {

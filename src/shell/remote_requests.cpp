@@ -1,10 +1,10 @@
 #include "shell/remote_requests.h"
 
-#include "store/messages.h"
 #include "reports/report_windows.h"
-#include "winui/message_boxes.h"
 #include "shell/shell_globals.h"
 #include "store/master_file.h"
+#include "store/messages.h"
+#include "winui/message_boxes.h"
 
 int RegisterRemoteMessages() {
   UtilInit = RegisterWindowMessageA(kUtilInitName);

@@ -7,11 +7,11 @@
 #include "primitives/path_list.h"
 #include "resource.h"
 #include "shell/about_banner.h"
-#include "winui/centre_window.h"
 #include "shell/command_line.h"
 #include "shell/frame_window.h"
 #include "shell/remote_requests.h"
 #include "shell/shell_globals.h"
+#include "winui/centre_window.h"
 
 namespace {
 

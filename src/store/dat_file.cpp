@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "filelayer/file_guard.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
-#include "filelayer/file_guard.h"
 
 namespace {
 

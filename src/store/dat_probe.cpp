@@ -47,10 +47,10 @@
 #include <cmath>
 #include <vector>
 
+#include "filelayer/file_guard.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 
 namespace {
 

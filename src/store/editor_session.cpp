@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "filelayer/platform_file.h"
-#include "store/messages.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "primitives/path_list.h"
+#include "store/messages.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <string_view>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "store/record_ops.h"
 #include "store/user_interaction.h"

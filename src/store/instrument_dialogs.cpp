@@ -7,12 +7,12 @@
 
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "store/messages.h"
 #include "primitives/list.h"
 #include "primitives/path_list.h"
 #include "primitives/text_fields.h"
 #include "store/file_names.h"
 #include "store/instrument_ops.h"
+#include "store/messages.h"
 
 namespace {
 

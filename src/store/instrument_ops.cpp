@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "primitives/text_fields.h"
+#include "store/dat_file.h"
 #include "store/file_names.h"
 
 namespace {

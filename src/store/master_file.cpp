@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "filelayer/file_guard.h"
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
-#include "filelayer/file_guard.h"
 #include "store/file_names.h"
 
 namespace {

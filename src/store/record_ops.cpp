@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/platform_file.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
-#include "filelayer/file_guard.h"
 #include "store/file_names.h"
 #include "store/instrument_ops.h"
 
