@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "filelayer/platform_file.h"
-#include "report_fixture.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 #include "support/scenes.h"
 
 namespace {

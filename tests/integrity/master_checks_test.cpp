@@ -11,8 +11,8 @@
 #include <memory>
 #include <set>
 
-#include "report_fixture.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 #include "support/scenes.h"
 
 namespace {
@@ -178,10 +178,10 @@ TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   for (const auto& [n, code] : unmade)
     EXPECT_EQ(RepairMasterError(dir.Dir().c_str(), n, code), 0) << n << code;
   EXPECT_EQ(TakeSnapshot(dir.Path("")), before);
-  EXPECT_EQ(IsMasterErrorRepaired(reportOnly.list, 2, 1), 0);
-  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 1) + IsMasterErrorRepaired(reportOnly.list, 2, 1), 2);
-  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 2) + MarkMasterErrorRepaired(reportOnly.list, 99, 1),
-            0);
+  List* const listed = reportOnly.list.get();
+  EXPECT_EQ(IsMasterErrorRepaired(listed, 2, 1), 0);
+  EXPECT_EQ(MarkMasterErrorRepaired(listed, 2, 1) + IsMasterErrorRepaired(listed, 2, 1), 2);
+  EXPECT_EQ(MarkMasterErrorRepaired(listed, 2, 2) + MarkMasterErrorRepaired(listed, 99, 1), 0);
   Report agreed(std::vector<bool>(20, true)), again;
   RunTest(dir, agreed, kEvery, 1, 1, 1);
   RunTest(dir, again, kEvery);
@@ -209,7 +209,7 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
   auto last = std::make_shared<Report>();
   int unrepaired = 0;
   const auto run = [last](const TempDir& dir) {
-    KillErrorList(std::exchange(last->list, nullptr));
+    last->list.reset();
     TestMasterFile(dir.Dir().c_str(), *last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
     return last->list ? 1 : 0;
   };

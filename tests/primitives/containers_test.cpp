@@ -97,16 +97,15 @@ TEST(ListModel, RandomOperationsAgreeWithTheModel) {
 }
 
 TEST(ListModel, ReadsCopyNoMoreThanTheItemHoldsAndRecordNumbersCompareSigned) {
-  List* list = CreateList();
+  const ListPtr list(CreateList());
   const char two[2] = {'a', 'b'};
-  ASSERT_EQ(AddItem(list, two, sizeof two), 1);
+  ASSERT_EQ(AddItem(list.get(), two, sizeof two), 1);
   char buffer[4] = {'x', 'x', 'x', 'x'};
-  ASSERT_NE(GetFirstItem(list, buffer, sizeof buffer), nullptr);
+  ASSERT_NE(GetFirstItem(list.get(), buffer, sizeof buffer), nullptr);
   EXPECT_EQ(std::string(buffer, 4), "abxx");
-  EXPECT_EQ(DeleteCurrent(list, nullptr), 0);
-  EXPECT_EQ(AddItem(list, nullptr, 2), 0) << "no item to copy";
-  EXPECT_EQ(AddItem(list, nullptr, 0), 1) << "an empty item needs none";
-  KillList(list);
+  EXPECT_EQ(DeleteCurrent(list.get(), nullptr), 0);
+  EXPECT_EQ(AddItem(list.get(), nullptr, 2), 0) << "no item to copy";
+  EXPECT_EQ(AddItem(list.get(), nullptr, 0), 1) << "an empty item needs none";
   const int32_t numbers[][3] = {
       {5, 5, 0}, {6, 5, 1}, {4, 5, -1}, {-1, 1, -1}, {INT32_MIN, INT32_MAX, -1}, {INT32_MAX, INT32_MIN, 1}};
   for (const auto& n : numbers)

@@ -289,9 +289,8 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
     const int16_t all[] = {1, 2, 3};
     ScriptedInteraction ui;
     ASSERT_EQ(SelectInstruments(source.c_str(), all, 3, ui, &instruments), 1);
-    platform::OpenRequest exclusive;
-    exclusive.shareRead = false;
-    platform::FileRef held = c.holdF2 ? platform::Open(source + "F2.DAT", exclusive) : nullptr;
+    std::optional<HeldFile> held;
+    if (c.holdF2) held.emplace(source + "F2.DAT", platform::OpenRequest{.shareRead = false});
     ui = ScriptedInteraction{c.answer == 1};
     InstrumentTally tally{9, 9};
     std::string used;
@@ -299,7 +298,7 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
                            ? DeleteApply(source.c_str(), instruments, ui, &tally)
                            : TransferApply(c.kind == Copy ? TransferKind::Copy : TransferKind::Move,
                                            source.c_str(), instruments, typed.c_str(), ui, &tally, &used);
-    if (held) platform::Close(held);
+    held.reset();
     EXPECT_EQ(std::tuple(result, tally.done, tally.failed), std::tuple(c.result, c.done, c.failed)) << c.rule;
     EXPECT_EQ(std::pair(ui.notices, ui.questions), std::pair(c.notices, c.questions)) << c.rule;
     const Snapshot now = TakeSnapshot(dir.Path(""));

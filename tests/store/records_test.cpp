@@ -58,9 +58,6 @@ class RecordModel {
     ScriptedInteraction ui({true});
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, dirs_[key.first].c_str(), key.second, ui), 1);
-    auto select = [&](int32_t row) {
-      AddNewItem(session.selection.get(), &row, sizeof row, EditRecordNumberCompare);
-    };
     bool counted = false;  // the command writes the header count itself
     switch (command) {
       case 0:
@@ -70,14 +67,14 @@ class RecordModel {
       case 1: {  // some numbers before or beyond the file
         std::set<int> rows;
         for (int k = Pick(1, 4); k > 0; --k) rows.insert(Pick(-1, n + 2));
-        for (int row : rows) select(row);
+        Select(session.selection.get(), {rows.begin(), rows.end()});
         ASSERT_EQ(EditorDeleteSelection(&session, ui), 1) << what;
         for (auto row = rows.rbegin(); row != rows.rend(); ++row)
           if (*row >= 0 && *row < n) recs.erase(recs.begin() + *row);
         break;
       }
       case 2:  // after (a), including the row (b)
-        select(r);
+        Select(session.selection.get(), {r});
         ASSERT_EQ(EditorTruncate(&session, a, b, ui), 1) << what;
         if (a) recs.resize(size_t(b ? r : r + 1));
         if (!a) recs.erase(recs.begin(), recs.begin() + (b ? r + 1 : r));
@@ -98,7 +95,7 @@ class RecordModel {
         (a ? recs[size_t(r)].second : recs[size_t(r)].first) = id;
         break;
       case 5: {  // the first portion with the row (a), the last with it (b), leaving F intact (c), into d
-        select(r);
+        Select(session.selection.get(), {r});
         const size_t listed = ViewMaster(TakeSnapshot(root_.Path("")), natives_[d]).records.size();
         ASSERT_EQ(EditorSplit(&session, dirs_[d].c_str(), a, b, c, ui), SplitDialogResult::Split) << what;
         const std::vector<int> numbers = ViewMaster(TakeSnapshot(root_.Path("")), natives_[d]).Numbers();
@@ -276,7 +273,7 @@ TEST(EditorTest, RecordCommandsSayWhatWentWrong) {
     ScriptedInteraction ui{c.answer == 1};
     EditorSession session;
     ASSERT_EQ(OpenEditorSession(&session, instrument.dir.Dir().c_str(), 1, ui), 1);
-    for (int32_t r : c.selected) AddNewItem(session.selection.get(), &r, sizeof r, EditRecordNumberCompare);
+    Select(session.selection.get(), c.selected);
     {
       FaultScope faults;
       if (c.fault != C::List) platform::FailNthCall(c.fault, 1);

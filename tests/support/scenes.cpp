@@ -6,6 +6,8 @@
 #include <regex>
 #include <set>
 
+#include "filelayer/file_layer.h"
+
 namespace fixtures {
 namespace {
 
@@ -26,10 +28,6 @@ int DataFileNumber(const std::string& name) {
   return std::regex_match(name, kData) ? std::stoi(name.substr(1)) : 0;
 }
 
-std::string Describe(const std::optional<Bytes>& state) {
-  return state ? std::to_string(state->size()) + " bytes" : "absent";
-}
-
 bool IsTemporary(const std::string& path) {
   static const std::regex kTemporary("msttmp|QVX.*\\.TMP", std::regex::icase);
   return std::regex_match(Split(path).second, kTemporary);
@@ -37,11 +35,6 @@ bool IsTemporary(const std::string& path) {
 
 std::string Under(const std::string& directory, const std::string& name) {
   return directory.empty() ? name : directory + "/" + name;
-}
-
-Snapshot WithoutTemporaries(Snapshot snapshot) {
-  std::erase_if(snapshot, [](const auto& entry) { return IsTemporary(entry.first); });
-  return snapshot;
 }
 
 }  // namespace
@@ -122,7 +115,8 @@ std::string LostOrUnlisted(const Snapshot& before, const Snapshot& after, const 
     const std::optional<Bytes> state = StateOf(now, path);
     if (masterNow.Listed(n) != 1 || !state) return path + " was lost";
     if (state != was && state != StateOf(after, path))
-      return path + " holds neither its old bytes nor its new ones (" + Describe(state) + ")";
+      return path + " holds neither its old bytes nor its new ones (" + std::to_string(state->size()) +
+             " bytes)";
   }
   return "";
 }
@@ -155,10 +149,16 @@ int SweepEveryCall(const SweepSpec& spec) {
     failed += result != spec.succeededResult;
     SCOPED_TRACE(spec.name + ": " + label + " failing, result " + std::to_string(result));
     EXPECT_EQ(Leftovers(now), std::vector<std::string>{});
+    for (const auto& [path, bytes] : now) {
+      std::string file = dir.Dir() + path;
+      std::replace(file.begin(), file.end(), '/', '\\');
+      EXPECT_EQ(IsFileOpen(file.c_str()), 0) << file << " stays open";
+    }
     for (const std::string& directory : spec.directories)
       EXPECT_EQ(LostOrUnlisted(before, after, now, directory), "") << "directory '" << directory << "'";
     if (spec.allOrNothing) {
-      const Snapshot kept = WithoutTemporaries(now);
+      Snapshot kept = now;  // a temporary file left is reported above
+      std::erase_if(kept, [](const auto& entry) { return IsTemporary(entry.first); });
       if (result == spec.succeededResult)
         EXPECT_TRUE(kept == after) << "reported success but the files are not as after the faultless run";
       else
@@ -179,18 +179,6 @@ int SweepEveryCall(const SweepSpec& spec) {
               [call, n] { platform::FailNthCall(call, n); });
   }
   return failed;
-}
-
-HeldFile::HeldFile(const std::string& coreName) {
-  platform::OpenRequest request;
-  request.access = platform::Access::ReadWrite;
-  request.shareRead = true;
-  file_ = platform::Open(coreName, request);
-}
-
-void HeldFile::LetGo() {
-  if (file_ != nullptr) platform::Close(file_);
-  file_ = nullptr;
 }
 
 }  // namespace fixtures
