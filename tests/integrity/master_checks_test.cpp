@@ -18,8 +18,7 @@
 namespace {
 
 using namespace fixtures;
-using integrity_testing::Findings;
-using integrity_testing::Report;
+using namespace integrity_testing;
 
 const std::vector<int32_t> kEvery = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 

@@ -2,7 +2,6 @@
 // their injected failures, and the blank-padded text fields.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <regex>
-#include <set>
 
 #include "filelayer/file_layer.h"
 
