@@ -133,12 +133,12 @@ TEST(Memory, BlocksAreZeroFilledAndOnlyTheNamedAllocationFails) {
     EXPECT_EQ(MemDeAllocate(block), nullptr);
   }
   FailNthAllocation(2);
-  void* blocks[3] = {MemAllocate(8), MemAllocate(8), MemAllocate(8)};
+  const BlockPtr<unsigned char> blocks[3] = {AllocateBlock(8), AllocateBlock(8), AllocateBlock(8)};
   EXPECT_TRUE(blocks[0] != nullptr && blocks[1] == nullptr && blocks[2] != nullptr);
   FailNthAllocation(1);
   FailNthAllocation(0);  // cancelled: never comes
-  EXPECT_NE(blocks[1] = MemAllocate(1), nullptr);
-  for (void* block : blocks) MemDeAllocate(block);
+  const BlockPtr<int32_t> items = AllocateBlock<int32_t>(2);
+  EXPECT_EQ(items ? std::count(items.get(), items.get() + 2, 0) : -1, 2) << "room for two items, zero-filled";
 }
 
 TEST(TextFields, TrimPadAndCount) {
