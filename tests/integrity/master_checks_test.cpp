@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <set>
 
 #include "support/fixtures.h"
@@ -205,15 +204,15 @@ std::optional<Bytes> Part(const Snapshot& snapshot, int n, int code) {
 // Each record, the header and each file a repair makes is as before or as
 // repaired, and repaired exactly when the finding says so.
 TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
-  auto last = std::make_shared<Report>();
+  Report last;  // the report of the latest run
   int unrepaired = 0;
-  const auto run = [last](const TempDir& dir) {
-    last->list.reset();
-    TestMasterFile(dir.Dir().c_str(), *last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
-    return last->list ? 1 : 0;
+  const auto run = [&last](const TempDir& dir) {
+    last.list.reset();
+    TestMasterFile(dir.Dir().c_str(), last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
+    return last.list ? 1 : 0;
   };
   const auto check = [&](const Outcome& o) {
-    const Findings found = last->Found(true);
+    const Findings found = last.Found(true);
     for (int n = 0; n <= static_cast<int>(kDefects.size()); ++n) {
       const bool fixed = std::any_of(found.begin(), found.end(), [n](const auto& f) {
         return std::get<0>(f) == n && std::get<1>(f) > 1 && std::get<2>(f);

@@ -50,11 +50,9 @@ Snapshot TakeSnapshot(const std::string& nativeDir) {
 }
 
 std::optional<Bytes> StateOf(const Snapshot& snapshot, const std::string& path) {
+  const auto same = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
   for (const auto& [name, bytes] : snapshot) {
-    if (name.size() == path.size() && std::equal(name.begin(), name.end(), path.begin(), [](char a, char b) {
-          return std::tolower(a) == std::tolower(b);
-        }))
-      return bytes;
+    if (std::ranges::equal(name, path, same)) return bytes;
   }
   return std::nullopt;
 }
@@ -66,8 +64,7 @@ std::vector<int> MasterView::Numbers() const {
 }
 
 int MasterView::Listed(int fileNumber) const {
-  return static_cast<int>(
-      std::count_if(records.begin(), records.end(), [&](const Bytes& r) { return r[0] == fileNumber; }));
+  return static_cast<int>(std::ranges::count(Numbers(), fileNumber));
 }
 
 MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {

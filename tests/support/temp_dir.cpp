@@ -42,9 +42,8 @@ std::string TempDir::Path(const std::string& name) const {
 }
 
 std::string TempDir::MakeSubdir(const std::string& name) const {
-  fs::path sub = fs::path(nativeDir_) / name;
-  fs::create_directories(sub);
-  return sub.string() + "\\";
+  fs::create_directories(Path(name));
+  return Path(name) + "\\";
 }
 
 void WriteBytes(const std::string& nativePath, const Bytes& bytes) {
