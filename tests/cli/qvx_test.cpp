@@ -52,9 +52,6 @@ struct Call {
         << line;
   }
 };
-void ExpectCalls(const std::vector<Call>& calls, const Dirs& dirs) {
-  for (const Call& c : calls) c.Check(dirs);
-}
 std::string Message(int number) {
   return std::string(GetError(number)) + "\n";
 }
@@ -82,28 +79,28 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
       "GONE\tSYM\tF3\tDaily File\tNon-Existant\nFRAGMENT\tSYM\tF4\tDaily File\tFile Exists\n";
   const std::string titles = "Date\tHigh\tLow\tClose\tVolume\n",
                     second = "1\t04/01/10\t9.87\t9.12\t9.50\t71000.00\n";
-  ExpectCalls(
-      {{"list $D", 0, listed, ""},
-       {"list $D\\", 0, listed, ""},
-       {"list $D/none", 2, "", Message(kInvalidPathMessage)},
-       {"show $D 1", 0,
-        titles + "0\t15/01/96\t12.30\t11.90\t12.10\t1500.00\n" + second +
-            "2\t05/01/10\t0.00\t9.10\t9.30\t0.00\n",
-        ""},
-       {"show $D 1 --from 1 --count 1", 0, titles + second, ""},
-       {"show $D 2", 0,
-        "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\n0\t14/11/13\t09:35:00\t1.00\t2.00\t1.00\t2.00\t7.00\n",
-        ""},
-       {"show $D 3", 2, "", Message(kFileAccessMessage)},
-       {"show $D 4", 2, "", Message(kUnknownFormatMessage)},
-       {"find $D 1 15/01/96", 0, "0\n", ""},
-       {"find $D 1 06/01/10", 1, "Not Found!\n", ""},
-       {"find $D 1 31/02/96", 2, "", Message(kInvalidDateMessage)},
-       {"find $D 1 15/01/96 10:00:00", 2, "", "qvx find: only intraday instruments are searched by time\n"},
-       {"find $D 2 14/11/13 09:31:00", 0, "0\n", ""},
-       {"find $D 2 14/11/13 25:00:00", 2, "", Message(kInvalidTimeMessage)},
-       {"--help", 0, kAnyText, ""}},
-      {{"$D", Bare(dir)}});
+  const Call calls[] = {
+      {"list $D", 0, listed, ""},
+      {"list $D\\", 0, listed, ""},
+      {"list $D/none", 2, "", Message(kInvalidPathMessage)},
+      {"show $D 1", 0,
+       titles + "0\t15/01/96\t12.30\t11.90\t12.10\t1500.00\n" + second +
+           "2\t05/01/10\t0.00\t9.10\t9.30\t0.00\n",
+       ""},
+      {"show $D 1 --from 1 --count 1", 0, titles + second, ""},
+      {"show $D 2", 0,
+       "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\n0\t14/11/13\t09:35:00\t1.00\t2.00\t1.00\t2.00\t7.00\n",
+       ""},
+      {"show $D 3", 2, "", Message(kFileAccessMessage)},
+      {"show $D 4", 2, "", Message(kUnknownFormatMessage)},
+      {"find $D 1 15/01/96", 0, "0\n", ""},
+      {"find $D 1 06/01/10", 1, "Not Found!\n", ""},
+      {"find $D 1 31/02/96", 2, "", Message(kInvalidDateMessage)},
+      {"find $D 1 15/01/96 10:00:00", 2, "", "qvx find: only intraday instruments are searched by time\n"},
+      {"find $D 2 14/11/13 09:31:00", 0, "0\n", ""},
+      {"find $D 2 14/11/13 25:00:00", 2, "", Message(kInvalidTimeMessage)},
+      {"--help", 0, kAnyText, ""}};
+  for (const Call& c : calls) c.Check({{"$D", Bare(dir)}});
 }
 
 // The days (of January 2010) of a 5-field data file's dates: " 1 2 3"; "" when there is no file.
@@ -155,9 +152,8 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
     const Bytes data = ReadBytes(dir.Path("F1.DAT"));
     EXPECT_EQ(std::pair(Days(dir.Path("F1.DAT")), size_t{data[2]}), std::pair(" " + c.a, data.size() / 20))
         << c.line;
-    if (!c.b.empty()) {
-      EXPECT_EQ(Days(dir.Path(c.b.substr(0, c.b.find(':')))), c.b.substr(c.b.find(':') + 1)) << c.line;
-    }
+    const std::string other = c.b.empty() ? "F3.DAT:" : c.b;  // by default: no other data file made
+    EXPECT_EQ(Days(dir.Path(other.substr(0, other.find(':')))), other.substr(other.find(':') + 1)) << c.line;
   }
 }
 
@@ -309,20 +305,20 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   const json findings = json::parse(repair.out)["findings"];
   EXPECT_EQ(std::tie(repair.err, findings.at(0)["repaired"], findings.at(1)["code"], findings[1]["repaired"]),
             std::make_tuple("", false, 10, true));
-  ExpectCalls({{"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
-               {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
-               {"test-master $S/Nested", 2, "", Message(kNoSuchFileMessage)},
-               {"test-master $S/Damaged/Header --report $T/no/r", 2, "",
-                Bare(dir) + "/no/r: " + Message(kFileAccessMessage)},
-               {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
-               {"correct $S/Damaged/Master 3 2", 0, "", ""},
-               {"test-master $S/Damaged/Master --tests 0 --repair --create", 1, kAnyText, ""},
-               {"test-master $S/Damaged/Master --tests 2,0", 0, "No Errors Found\n", ""},
-               {"test-master $S/Damaged/Header --repair --prompt", 1, kAnyText,
-                "Too few files reported in directory, Correct ? [y/n] "},
-               {"test-master $S/Damaged/Header --repair", 1, kAnyText, ""},
-               {"test-master $S/Damaged/Header", 0, "No Errors Found\n", ""}},
-              dirs);
+  const Call calls[] = {{"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
+                        {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
+                        {"test-master $S/Nested", 2, "", Message(kNoSuchFileMessage)},
+                        {"test-master $S/Damaged/Header --report $T/no/r", 2, "",
+                         Bare(dir) + "/no/r: " + Message(kFileAccessMessage)},
+                        {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
+                        {"correct $S/Damaged/Master 3 2", 0, "", ""},
+                        {"test-master $S/Damaged/Master --tests 0 --repair --create", 1, kAnyText, ""},
+                        {"test-master $S/Damaged/Master --tests 2,0", 0, "No Errors Found\n", ""},
+                        {"test-master $S/Damaged/Header --repair --prompt", 1, kAnyText,
+                         "Too few files reported in directory, Correct ? [y/n] "},
+                        {"test-master $S/Damaged/Header --repair", 1, kAnyText, ""},
+                        {"test-master $S/Damaged/Header", 0, "No Errors Found\n", ""}};
+  for (const Call& c : calls) c.Check(dirs);
 }
 
 }  // namespace

@@ -248,7 +248,7 @@ TEST_F(EditorTest, KeysAndRecordCommandsMoveTheCursorAndTheViewFollows) {
   const std::vector<std::tuple<Cursor, std::vector<int32_t>, Cursor, std::string>> deletions{
       {{29, 1}, {28, 29}, {28, 1}, ""}, {{2, 1}, {5}, {2, 1}, "12.00"}};
   for (auto [cursor, deleted, after, text] : deletions) {
-    for (int32_t r : deleted) AddNewItem(state_.session.selection.get(), &r, 4, EditRecordNumberCompare);
+    Select(state_.session.selection.get(), deleted);
     Put(cursor.first, cursor.second);
     ASSERT_EQ(EditorDeleteSelection(&state_.session, yes), 1);
     SettleAfterDeletion(state_);

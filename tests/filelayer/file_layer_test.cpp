@@ -15,17 +15,20 @@
 #include <vector>
 
 #include "filelayer/platform_file.h"
+#include "support/scenes.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace testing_support;
+using fixtures::HeldFile;
 using platform::Access;
 using platform::Call;
 using platform::Creation;
 using platform::NewFile;
 
 constexpr uint32_t kRecord = 10;
+constexpr platform::OpenRequest kCreate{.access = Access::ReadWrite, .creation = Creation::CreateAlways};
 
 Bytes Pattern(size_t size, unsigned seed = 0) {
   Bytes bytes(size);
@@ -76,13 +79,6 @@ class FileLayerTest : public ::testing::Test {
   std::vector<FileHandle> open_;
 };
 
-struct Opened {  // closes what a test opened, on every path
-  Opened(const std::string& name, Access access, bool shareRead, Creation creation = Creation::OpenExisting)
-      : file(platform::Open(name, {.access = access, .creation = creation, .shareRead = shareRead})) {}
-  ~Opened() { platform::Close(file); }
-  platform::FileRef file;
-};
-
 // Directories made and listed; names resolve whatever their case and separators.
 TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   Make("b.dat", Pattern(1));
@@ -95,7 +91,7 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   EXPECT_EQ(visited, 1) << "the visitor stops the listing";
   Make("Sub/Data/F1.DAT", Pattern(12));
   for (const char* text : {"SUB\\data\\f1.dat", "sub/DATA/F1.dat", "Sub\\.\\DATA\\..\\data\\f1.DAT"})
-    EXPECT_EQ(platform::Size(Opened(Name(text), Access::Read, true).file), 12) << text;
+    EXPECT_EQ(platform::Size(HeldFile(Name(text), {}).file), 12) << text;
   EXPECT_FALSE(platform::CanOpenForReading(Name("Sub\\None\\F1.DAT")));
   const std::string sub = Name("Sub\\Data\\");
   for (const auto& [leaf, result] : {std::pair{"new.tmp", NewFile::Created},
@@ -109,7 +105,7 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   // Only a case-sensitive file system holds both; the exact name wins, then the capitals.
   Make("f2.dat", Pattern(4, 1));
   Make("F2.DAT", Pattern(4, 2));
-  Opened exact(Name("f2.dat"), Access::ReadWrite, true, Creation::CreateAlways);
+  HeldFile exact(Name("f2.dat"), kCreate);
   EXPECT_TRUE(Content("f2.dat").empty() && Content("F2.DAT") == Pattern(4, 2));
 #endif
 }
@@ -123,17 +119,17 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
   EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("b.DAT"), false)) << "never onto itself";
   EXPECT_FALSE(platform::RemoveFile(Name("NONE.DAT")));
   {
-    Opened held(Name("a.dat"), Access::Read, true);
+    HeldFile held(Name("a.dat"), {});
     EXPECT_FALSE(platform::RenameFile(Name("A.DAT"), Name("D.DAT")));
     EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("A.DAT"), false));
     EXPECT_FALSE(platform::RemoveFile(Name("A.DAT")));
-    Opened unshared(Name("B.DAT"), Access::Read, false);
+    HeldFile unshared(Name("B.DAT"), {.shareRead = false});
     EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("Y.DAT"), false));
   }
   EXPECT_EQ(Content("A.DAT"), Pattern(5, 1));
   EXPECT_EQ(List(dir_.Dir()), (std::vector<std::string>{"A.DAT", "B.DAT"}));
   {
-    Opened writer(Name("B.DAT"), Access::ReadWrite, true);  // a writer that shares reading is copied
+    HeldFile writer(Name("B.DAT"));  // a writer that shares reading is copied
     EXPECT_TRUE(platform::CopyFileTo(Name("b.dat"), Name("C.DAT"), true));
   }
   EXPECT_TRUE(platform::CopyFileTo(Name("a.dat"), Name("c.dat"), false));
@@ -151,7 +147,7 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
 // a reset clears faults and counts.
 TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCallOfTheirKind) {
   Make("SRC.DAT", Pattern(16));
-  Opened scratch(Name("SCRATCH.DAT"), Access::ReadWrite, true, Creation::CreateAlways);
+  HeldFile scratch(Name("SCRATCH.DAT"), kCreate);
   const platform::FileRef file = scratch.file;
   Bytes data = Pattern(12, 3), back(20, 0xEE);
   EXPECT_EQ(platform::WriteAt(file, data.data(), 12, 4), 12);
@@ -170,10 +166,7 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
     return files;
   };
   const std::pair<Call, std::function<bool(int)>> cases[] = {
-      {Call::Open,
-       [&](int r) {
-         return Opened(Name(leaf("O", r)), Access::ReadWrite, true, Creation::CreateAlways).file != nullptr;
-       }},
+      {Call::Open, [&](int r) { return HeldFile(Name(leaf("O", r)), kCreate).Holds(); }},
       {Call::Read, [&](int r) { return platform::ReadAt(file, back.data(), 4, r) == 4; }},
       {Call::Write, [&](int r) { return platform::WriteAt(file, back.data(), 4, 16 + 8 * r) == 4; }},
       {Call::Truncate, [&](int r) { return platform::Truncate(file, 100 + r); }},

@@ -6,13 +6,13 @@
 
 #include "editor/editor_model.h"
 #include "integrity/dat_checks.h"
-#include "integrity/error_list.h"
 #include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "sample_data.h"
 #include "store/dat_probe.h"
 #include "store/record_search.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 
 namespace fuzz {
 namespace {
@@ -26,33 +26,16 @@ const Bytes& SampleFile(const std::string& path) {
   return found != files.end() ? found->bytes : none;
 }
 
-// The report of a test: a list, or a notice and Close, never both.
-class Report : public ReportTarget {
- public:
-  explicit Report(bool forMaster) : master(forMaster) {}
-  void ErrorListReady(List* list) override {
-    ++lists;
-    for (const ListNode* node = list->first; node != nullptr; node = node->next) {
-      const auto* entry = static_cast<const DATErrorEntry*>(node->item);
-      keys.push_back(entry->recordNumber);
-      for (const ListNode* d = entry->defects->first; d != nullptr; d = d->next) {
-        codes.push_back(master ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode);
-        if (!master) columns.push_back(DATDefectOf(d)->columnIndex);
-      }
-    }
-    KillErrorList(list);
-  }
-  void Close() override { ++closes; }
-  void ShowNotice(const char*) override { ++notices; }
-  // Goes on past an inconsistent size, and never re-creates a file.
+// The report of a test, which goes on past an inconsistent size and never re-creates a file.
+struct Report : integrity_testing::Report {
   bool AskYesNo(const char* text) override {
     return std::string(text) == "File is an inconsistent size. Ignore ?";
   }
-  bool EndedOnce() const { return lists + closes == 1 && closes == notices; }
-
-  const bool master;
-  int lists = 0, closes = 0, notices = 0;
-  std::vector<int32_t> keys, codes, columns;
+  // A list, or a notice and Close, never both.
+  bool EndedOnce() const {
+    const auto lists = std::ranges::count(events, "list"), closes = std::ranges::count(events, "close");
+    return lists + closes == 1 && 2 * closes == std::ssize(events) - lists;
+  }
 };
 
 }  // namespace
@@ -69,10 +52,11 @@ std::string MasterFile(const uint8_t* data, size_t size) {
   ListInstruementsInDirectory(box, dir.Dir().c_str());
   if (box.items.size() > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
     return "the listing shows more lines than master has records";
-  Report report(true);
+  Report report;
   TestMasterFile(dir.Dir().c_str(), report, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
   if (!report.EndedOnce()) return "the master test gave not one list, nor one notice with Close";
-  if (!report.codes.empty()) RepairMasterError(dir.Dir().c_str(), report.keys.back(), report.codes.back());
+  if (const auto found = report.Found(true); !found.empty())
+    RepairMasterError(dir.Dir().c_str(), std::get<0>(found[0]), std::get<1>(found[0]));
   if (ReadBytes(dir.Path("F1.DAT")) != daily || ReadBytes(dir.Path("F2.DAT")) != intraday)
     return "a repair changed an existing data file";
   const Bytes after = ReadBytes(dir.Path("master"));
@@ -94,16 +78,16 @@ std::string DataFile(const uint8_t* data, size_t size) {
   const std::string datPath = dir.Path("F" + std::to_string(n) + ".DAT");
   WriteBytes(datPath, dat);
 
-  Report report(false);
+  Report report;
   TestDATFile(dir.Dir().c_str(), report, kDATDialogOrder, kDATTestCount, record);
   if (!report.EndedOnce()) return "the DAT test gave not one list, nor one notice with Close";
   const int32_t length = record.RecordLength();
   const int64_t wholeRecords = length > 0 ? static_cast<int64_t>(dat.size()) / length - 1 : 0;
-  if (std::ranges::any_of(report.keys, [&](int32_t key) { return key < 0 || key >= wholeRecords; }))
-    return "the DAT test reported a record the file does not hold";
   const int fields = std::min<int>(record.FieldCount(), kMaxFields);
-  if (std::ranges::any_of(report.columns, [&](int32_t column) { return column >= fields; }))
-    return "the DAT test reported a defect on a column the file does not have";
+  for (const auto& [key, code, column] : report.Found(false)) {
+    if (key < 0 || key >= wholeRecords) return "the DAT test reported a record the file does not hold";
+    if (column >= fields) return "the DAT test reported a defect on a column the file does not have";
+  }
   if (AscertainRecordLength(dir.Dir().c_str(), n) != RecordLengthOfContents(dat))
     return "the record length of the file and of its bytes differ";
   {

@@ -7,15 +7,15 @@
 #include <algorithm>
 
 #include "filelayer/platform_file.h"
-#include "report_fixture.h"
+#include "store/messages.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 #include "support/scenes.h"
 
 namespace {
 
 using namespace fixtures;
-using integrity_testing::Findings;
-using integrity_testing::Report;
+using namespace integrity_testing;
 
 enum { kDate, kOpen, kHigh, kLow, kClose, kVolume };  // 6-field daily
 enum { kTime = 1, kIOpen = 2 };                       // 7-field intraday
@@ -59,9 +59,7 @@ struct Case {
 };
 
 const char* const kUnknown = "Unable to test files of this format.";
-const char* const kUnopened =
-    "File is read only or has been opened by another process, check permissions for this file and/or "
-    "close the file in any applications that are using it.";
+const char* const kUnopened = GetError(kFileAccessMessage);
 const std::vector<Edit> kTwoBadDates = {V(1, kDate, 1100132), V(2, kDate, 1100132)};
 
 const Case kCases[] = {

@@ -8,18 +8,16 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <set>
 
-#include "report_fixture.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 #include "support/scenes.h"
 
 namespace {
 
 using namespace fixtures;
-using integrity_testing::Findings;
-using integrity_testing::Report;
+using namespace integrity_testing;
 
 const std::vector<int32_t> kEvery = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 
@@ -178,10 +176,10 @@ TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   for (const auto& [n, code] : unmade)
     EXPECT_EQ(RepairMasterError(dir.Dir().c_str(), n, code), 0) << n << code;
   EXPECT_EQ(TakeSnapshot(dir.Path("")), before);
-  EXPECT_EQ(IsMasterErrorRepaired(reportOnly.list, 2, 1), 0);
-  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 1) + IsMasterErrorRepaired(reportOnly.list, 2, 1), 2);
-  EXPECT_EQ(MarkMasterErrorRepaired(reportOnly.list, 2, 2) + MarkMasterErrorRepaired(reportOnly.list, 99, 1),
-            0);
+  List* const listed = reportOnly.list.get();
+  EXPECT_EQ(IsMasterErrorRepaired(listed, 2, 1), 0);
+  EXPECT_EQ(MarkMasterErrorRepaired(listed, 2, 1) + IsMasterErrorRepaired(listed, 2, 1), 2);
+  EXPECT_EQ(MarkMasterErrorRepaired(listed, 2, 2) + MarkMasterErrorRepaired(listed, 99, 1), 0);
   Report agreed(std::vector<bool>(20, true)), again;
   RunTest(dir, agreed, kEvery, 1, 1, 1);
   RunTest(dir, again, kEvery);
@@ -206,15 +204,15 @@ std::optional<Bytes> Part(const Snapshot& snapshot, int n, int code) {
 // Each record, the header and each file a repair makes is as before or as
 // repaired, and repaired exactly when the finding says so.
 TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
-  auto last = std::make_shared<Report>();
+  Report last;  // the report of the latest run
   int unrepaired = 0;
-  const auto run = [last](const TempDir& dir) {
-    KillErrorList(std::exchange(last->list, nullptr));
-    TestMasterFile(dir.Dir().c_str(), *last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
-    return last->list ? 1 : 0;
+  const auto run = [&last](const TempDir& dir) {
+    last.list.reset();
+    TestMasterFile(dir.Dir().c_str(), last, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
+    return last.list ? 1 : 0;
   };
   const auto check = [&](const Outcome& o) {
-    const Findings found = last->Found(true);
+    const Findings found = last.Found(true);
     for (int n = 0; n <= static_cast<int>(kDefects.size()); ++n) {
       const bool fixed = std::any_of(found.begin(), found.end(), [n](const auto& f) {
         return std::get<0>(f) == n && std::get<1>(f) > 1 && std::get<2>(f);

@@ -9,8 +9,8 @@
 
 #include "integrity/explanations.h"
 #include "store/messages.h"
-#include "report_fixture.h"
 #include "support/fixtures.h"
+#include "support/report_fixture.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ struct Found : integrity_testing::Report {
   Found& Master(int32_t fileNumber, std::vector<std::pair<int32_t, int32_t>> defects) {
     MasterErrorEntry entry{fileNumber, nullptr};
     for (auto [code, repaired] : defects) AddMasterError(code, repaired, &entry);
-    return AddItem(list ? list : (list = CreateList()), &entry, sizeof entry), *this;
+    if (!list) list.reset(CreateList());
+    return AddItem(list.get(), &entry, sizeof entry), *this;
   }
 };
 
@@ -56,7 +57,7 @@ TEST(Reports, SavedByteForByteFromWhatTheTestsRead) {
   for (int i : {0, 1}) TestDATFile(d, found[i], kDATDialogOrder, kDATTestCount, tested[i].Record(), &read[i]);
   Found checked;
   checked.Master(0, {{8, 1}}).Master(2, {{0, 1}, {2, 0}}).Master(12, {{6, 0}}).Master(7, {{10, 0}});
-  EXPECT_EQ(Saved(dir, FormatMasterErrorReport(d, checked.list, InstrumentNames(d))),
+  EXPECT_EQ(Saved(dir, FormatMasterErrorReport(d, checked.list.get(), InstrumentNames(d))),
             "Quorvex\n\r\n\rErrors Found in Master file for directory  '" + dir.Dir() +
                 "'\n\r\n\rHeader Record Errors : \n\rRepaired     : Too many files reported\n\r\n\r"
                 "MasterRecord For File F2.dat (BETA) Errors :\n\rNot Repaired : Bad Master FileType\n\r"
@@ -66,14 +67,14 @@ TEST(Reports, SavedByteForByteFromWhatTheTestsRead) {
   WriteMaster(dir, MasterBuilder());
   for (int n : {3, 5}) WriteDat(dir, n, DatBuilder(4));
   const std::string heading = "Quorvex\n\r\n\rErrors Found in DAT file (F";
-  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[0].list, read[0])),
+  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[0].list.get(), read[0])),
             heading + "3.DAT) in directory  '" + dir.Dir() +
                 "'\n\rInstrument name : ACME WIDGETS\n\r\n\rRecord Number :      0\n\rFirst Record\n\r"
                 "Close : Corrupt Numbers\n\rOpen : Corrupt Numbers\n\r\n\rRecord Number :      2\n\r"
                 "Previous Record's Date : 15:01:96\n\rOpen : Open < Low\n\rLow : High < Low\n\r"
                 "Low : Close < Low\n\r\n\rRecord Number :      3\n\rPrevious Record's Date : 05:01:10\n\r"
                 "Date : Dates out of order\n\r\n\r");
-  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[1].list, read[1])),
+  EXPECT_EQ(Saved(dir, FormatDATErrorReport(d, found[1].list.get(), read[1])),
             heading + "5.DAT) in directory  '" + dir.Dir() +
                 "'\n\rInstrument name : TICKS\n\r\n\rRecord Number :      1\n\r"
                 "Previous Record's Date/Time : 14/11/13 @ 10:00:00\n\rDate : Invalid Dates\n\r\n\r"

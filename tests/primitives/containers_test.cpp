@@ -2,7 +2,6 @@
 // their injected failures, and the blank-padded text fields.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,16 +96,15 @@ TEST(ListModel, RandomOperationsAgreeWithTheModel) {
 }
 
 TEST(ListModel, ReadsCopyNoMoreThanTheItemHoldsAndRecordNumbersCompareSigned) {
-  List* list = CreateList();
+  const ListPtr list(CreateList());
   const char two[2] = {'a', 'b'};
-  ASSERT_EQ(AddItem(list, two, sizeof two), 1);
+  ASSERT_EQ(AddItem(list.get(), two, sizeof two), 1);
   char buffer[4] = {'x', 'x', 'x', 'x'};
-  ASSERT_NE(GetFirstItem(list, buffer, sizeof buffer), nullptr);
+  ASSERT_NE(GetFirstItem(list.get(), buffer, sizeof buffer), nullptr);
   EXPECT_EQ(std::string(buffer, 4), "abxx");
-  EXPECT_EQ(DeleteCurrent(list, nullptr), 0);
-  EXPECT_EQ(AddItem(list, nullptr, 2), 0) << "no item to copy";
-  EXPECT_EQ(AddItem(list, nullptr, 0), 1) << "an empty item needs none";
-  KillList(list);
+  EXPECT_EQ(DeleteCurrent(list.get(), nullptr), 0);
+  EXPECT_EQ(AddItem(list.get(), nullptr, 2), 0) << "no item to copy";
+  EXPECT_EQ(AddItem(list.get(), nullptr, 0), 1) << "an empty item needs none";
   const int32_t numbers[][3] = {
       {5, 5, 0}, {6, 5, 1}, {4, 5, -1}, {-1, 1, -1}, {INT32_MIN, INT32_MAX, -1}, {INT32_MAX, INT32_MIN, 1}};
   for (const auto& n : numbers)
@@ -135,12 +133,12 @@ TEST(Memory, BlocksAreZeroFilledAndOnlyTheNamedAllocationFails) {
     EXPECT_EQ(MemDeAllocate(block), nullptr);
   }
   FailNthAllocation(2);
-  void* blocks[3] = {MemAllocate(8), MemAllocate(8), MemAllocate(8)};
+  const BlockPtr<unsigned char> blocks[3] = {AllocateBlock(8), AllocateBlock(8), AllocateBlock(8)};
   EXPECT_TRUE(blocks[0] != nullptr && blocks[1] == nullptr && blocks[2] != nullptr);
   FailNthAllocation(1);
   FailNthAllocation(0);  // cancelled: never comes
-  EXPECT_NE(blocks[1] = MemAllocate(1), nullptr);
-  for (void* block : blocks) MemDeAllocate(block);
+  const BlockPtr<int32_t> items = AllocateBlock<int32_t>(2);
+  EXPECT_EQ(items ? std::count(items.get(), items.get() + 2, 0) : -1, 2) << "room for two items, zero-filled";
 }
 
 TEST(TextFields, TrimPadAndCount) {

@@ -49,32 +49,23 @@ TEST(Dates, ValidityFollowsTheCalendarAndValidDatesComposeSplitBackAndSort) {
 // Splitting formats the value with "%06.0f" and reads characters 0-1, 2-3,
 // 4-5; seven or more digits carry the year since 1900 before MMDD.
 TEST(Dates, StoredValuesSplitIntoPartsValidityAndText) {
-  // Value, the parts, valid, the text.
-  const std::tuple<float, int16_t, int16_t, int16_t, int, const char*> dates[] = {
-      {960115.4f, 15, 1, 96, 1, "15/01/96"},    {30305.0f, 5, 3, 3, 1, "05/03/03"},
-      {0.0f, 0, 0, 0, 0, "00/00/00"},           {-1.0f, 1, 0, 0, 0, "01/00/00"},
-      {-1234567.0f, 45, 23, -1, 0, "45/23/-1"}, {1000101.0f, 1, 1, 100, 1, "01/01/00"},
-      {1991231.0f, 31, 12, 199, 1, "31/12/99"}, {2000101.0f, 1, 1, 200, 0, "01/01/00"},
-      {999999.6f, 0, 0, 100, 0, "00/00/00"},    {1000000000.0f, 0, 0, 32767, 0, "00/00/00"}};
-  for (const auto& [value, day, month, year, valid, text] : dates) {
-    int16_t d = -99, m = -99, y = -99;
-    EXPECT_EQ(ExtractDate(value, &d, &m, &y), valid) << value;
-    EXPECT_EQ(std::tie(d, m, y), std::tie(day, month, year)) << value;
-    EXPECT_EQ(IsValidFloatDate(value), valid) << value;
-    EXPECT_STREQ(StrDate(value), text) << value;
-  }
-  // From the seventh character on, a time has no century: ignored.
-  const std::tuple<float, int16_t, int16_t, int16_t, int, const char*> times[] = {
-      {235999.0f, 23, 59, 99, 1, "23:59:99"},
-      {-1.0f, 0, 0, 1, 1, "00:00:01"},
-      {240000.0f, 24, 0, 0, 0, "24:00:00"},
-      {1234567.0f, 12, 34, 56, 1, "12:34:56"}};
-  for (const auto& [value, hour, minute, second, valid, text] : times) {
-    int16_t h = -99, m = -99, s = -99;
-    EXPECT_EQ(ExtractTime(value, &h, &m, &s), 1) << value;
-    EXPECT_EQ(std::tie(h, m, s), std::tie(hour, minute, second)) << value;
-    EXPECT_EQ(IsValidFloatTime(value), valid) << value;
-    EXPECT_STREQ(StrTime(value), text) << value;
+  // A date (D) or a time (T): its value, the parts, valid, the text. From the seventh character on, a time
+  // has no century: ignored.
+  const std::tuple<char, float, int16_t, int16_t, int16_t, int, const char*> values[] = {
+      {'D', 960115.4f, 15, 1, 96, 1, "15/01/96"},    {'D', 30305.0f, 5, 3, 3, 1, "05/03/03"},
+      {'D', 0.0f, 0, 0, 0, 0, "00/00/00"},           {'D', -1.0f, 1, 0, 0, 0, "01/00/00"},
+      {'D', -1234567.0f, 45, 23, -1, 0, "45/23/-1"}, {'D', 1000101.0f, 1, 1, 100, 1, "01/01/00"},
+      {'D', 1991231.0f, 31, 12, 199, 1, "31/12/99"}, {'D', 2000101.0f, 1, 1, 200, 0, "01/01/00"},
+      {'D', 999999.6f, 0, 0, 100, 0, "00/00/00"},    {'D', 1000000000.0f, 0, 0, 32767, 0, "00/00/00"},
+      {'T', 235999.0f, 23, 59, 99, 1, "23:59:99"},   {'T', -1.0f, 0, 0, 1, 1, "00:00:01"},
+      {'T', 240000.0f, 24, 0, 0, 0, "24:00:00"},     {'T', 1234567.0f, 12, 34, 56, 1, "12:34:56"}};
+  for (const auto& [kind, value, first, second, third, valid, text] : values) {
+    const bool date = kind == 'D';
+    int16_t a = -99, b = -99, c = -99;
+    EXPECT_EQ((date ? ExtractDate : ExtractTime)(value, &a, &b, &c), date ? valid : 1) << value;
+    EXPECT_EQ(std::tie(a, b, c), std::tie(first, second, third)) << value;
+    EXPECT_EQ((date ? IsValidFloatDate : IsValidFloatTime)(value), valid) << value;
+    EXPECT_STREQ((date ? StrDate : StrTime)(value), text) << value;
   }
   for (float wild : {std::numeric_limits<float>::max(), -std::numeric_limits<float>::infinity(),
                      std::numeric_limits<float>::quiet_NaN(), 1e20f}) {

@@ -12,9 +12,10 @@
 #include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
-#include "report_fixture.h"
 #include "store/dat_file.h"
 #include "support/fixtures.h"
+#include "support/program_runner.h"
+#include "support/report_fixture.h"
 #include "support/scenes.h"
 
 namespace {
@@ -24,11 +25,7 @@ using namespace fixtures;
 
 fs::path Root() {
   const char* set = std::getenv("QUORVEX_REALDATA");
-  std::string root = set && *set ? set : QUORVEX_REALDATA_DIR;
-#ifdef _WIN32
-  if (!root.empty() && root[0] == '/') root = "Z:" + root;  // Wine's drive for the Linux file system
-#endif
-  return root;
+  return testing_support::HostPath(set && *set ? set : QUORVEX_REALDATA_DIR);
 }
 
 std::vector<std::string> Directories() {

@@ -44,9 +44,8 @@ TEST_F(DatFileTest, ColumnFilesFollowTheLayout) {
     std::string expected;
     for (int c = 0; c < fields; ++c) {
       const int k = columns.empty() ? -1 : int(columns[size_t(c)]);
-      expected +=
-          (k < 0 ? "Error" : names[k]) + (k >= int(Col::Open) && k <= int(Col::Close) ? ", 3" : ", 0");
-      expected += ", 0,\r\n";
+      expected += (k < 0 ? "Error" : names[k]) +
+                  (k >= int(Col::Open) && k <= int(Col::Close) ? ", 3" : ", 0") + ", 0,\r\n";
     }
     const Bytes dop = ReadBytes(dir_.Path("F1.DOP"));
     EXPECT_EQ(std::string(dop.begin(), dop.end()), expected + "\r\n") << fields << period;

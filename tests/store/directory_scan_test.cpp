@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 
 class DirectoryScanTest : public ::testing::Test {
  protected:
-  ~DirectoryScanTest() override { KillTreeData(nodes_), KillList(nodes_); }
   void Make(const std::string& relative) {
     fs::create_directories(fs::path(root_.Path(relative)).parent_path());
     WriteBytes(root_.Path(relative), {1});
@@ -38,7 +37,7 @@ class DirectoryScanTest : public ::testing::Test {
     return names;
   }
   TempDir root_;
-  List* nodes_ = CreateList();
+  NodeListPtr nodes_{CreateList()};
 };
 
 TEST_F(DirectoryScanTest, TheTreeHoldsTheDataDirectoriesAndTheWayToThemInSearchOrder) {
@@ -49,15 +48,15 @@ TEST_F(DirectoryScanTest, TheTreeHoldsTheDataDirectoriesAndTheWayToThemInSearchO
         ".hidden/inner/master", "holder/Master/master", "zz/master"})
     Make(file);
   Make(longName + "/master");
-  ASSERT_EQ(ScanRootDirectory(nodes_, root_.Dir().c_str()), 1);
-  ASSERT_EQ(PruneDirTree(nodes_), 1);
+  ASSERT_EQ(ScanRootDirectory(nodes_.get(), root_.Dir().c_str()), 1);
+  ASSERT_EQ(PruneDirTree(nodes_.get()), 1);
 
-  const DirNode* root = RootDirNode(nodes_);
+  const DirNode* root = RootDirNode(nodes_.get());
   EXPECT_EQ(root->parent, nullptr);
   EXPECT_STREQ(root->path, root_.Dir().c_str());
   EXPECT_EQ(std::string(root->name), root_.Dir().substr(0, kDirLabelLength));
   Texts walk, expected = {std::string(root->name) + "@0"};
-  WalkDirTree(nodes_, [&](const DirNode& node, int depth) {
+  WalkDirTree(nodes_.get(), [&](const DirNode& node, int depth) {
     walk.push_back(node.name + ("@" + std::to_string(depth)));
   });
   for (const std::string& name : SearchOrder(root_.Dir())) {
@@ -77,8 +76,8 @@ TEST_F(DirectoryScanTest, TheTreeHoldsTheDataDirectoriesAndTheWayToThemInSearchO
   EXPECT_EQ(std::string(Find(longName)->name), longName.substr(0, 29));
   for (const char* gone : {"Alpha/old", "charlie", "delta", "e", "e/f", ".hidden", ".hidden/inner"})
     EXPECT_EQ(Find(gone), nullptr) << gone;
-  EXPECT_EQ(HasChildNode(nodes_, Find("Alpha")), 1);
-  EXPECT_EQ(HasChildNode(nodes_, Find("zz")), 0);
+  EXPECT_EQ(HasChildNode(nodes_.get(), Find("Alpha")), 1);
+  EXPECT_EQ(HasChildNode(nodes_.get(), Find("zz")), 0);
 }
 
 }  // namespace

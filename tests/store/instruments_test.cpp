@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "store/messages.h"
 #include "primitives/path_list.h"
@@ -171,9 +172,9 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
     EXPECT_EQ(MakeDirApply(dir_.Dir().c_str(), "x", ui, &made), kDialogStaysOpen);
   }
   EXPECT_FALSE(StateOf(Now(), "x/master")) << "no part of a master is left";
-  EXPECT_EQ(ui.notices, (Texts{"You must provide at least one character for a directory name.",
-                               "Unable to create Directory", GetError(kUnknownErrorMessage)}));
-  ui.notices.clear();
+  EXPECT_EQ(std::exchange(ui.notices, {}),
+            (Texts{"You must provide at least one character for a directory name.",
+                   "Unable to create Directory", GetError(kUnknownErrorMessage)}));
   for (const char* name : {"ONE", "TWO", "THREE"})
     EXPECT_EQ(CreateApply(In("a").c_str(), {.name = name, .symbol = name, .fieldCount = 7}, ui, &number),
               kDialogEnds);
@@ -183,8 +184,7 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
   WriteMaster(dir_, Numbered({1}, 255, 255));
   EXPECT_EQ(CreateApply(dir_.Dir().c_str(), {.name = "N"}, ui, &number), kDialogEnds);
   EXPECT_EQ(number, -1);
-  EXPECT_EQ(ui.notices, Texts{"Unable to create instrument"});
-  ui.notices.clear();
+  EXPECT_EQ(std::exchange(ui.notices, {}), Texts{"Unable to create instrument"});
 
   MasterRecord two;
   ASSERT_EQ(GetMetaStockMasterRecord(In("a").c_str(), 2, &two), 1);
@@ -200,14 +200,13 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
   MasterRecord gone = two;
   gone.SetFileNumber(9);
   EXPECT_EQ(ChangeSymbolApply(In("a").c_str(), &gone, "X", ui), kDialogStaysOpen);
-  EXPECT_EQ(ui.notices, Texts{GetError(kFileAccessMessage)});
-  ui.notices.clear();
+  EXPECT_EQ(std::exchange(ui.notices, {}), Texts{GetError(kFileAccessMessage)});
 
   std::string path;
   WriteBytes(dir_.Path("plain"), {1});
   for (const std::string& typed : {std::string(""), std::string("\\"), In("missing"), dir_.Dir() + "plain"})
     EXPECT_EQ(SelectDriveApply(typed.c_str(), ui, &path), kDialogStaysOpen) << typed;
-  EXPECT_EQ(ui.notices, Texts(4, GetError(kInvalidPathMessage)));
+  EXPECT_EQ(std::exchange(ui.notices, {}), Texts(4, GetError(kInvalidPathMessage)));
   EXPECT_EQ(PathList, nullptr);
   EXPECT_EQ(SelectDriveApply((dir_.Dir() + "a").c_str(), ui, &path), kDialogEnds);
   EXPECT_EQ(path, In("a"));
@@ -218,7 +217,6 @@ TEST_F(InstrumentsTest, DialogsTellTheUserAndKeepOrEndAsTheyShould) {
 
   std::vector<MasterRecord> chosen;
   const int16_t bad[] = {1, 4}, all[] = {1, 2, 3};
-  ui.notices.clear();
   EXPECT_EQ(SelectInstruments(In("a").c_str(), bad, 2, ui, &chosen), 0);
   EXPECT_EQ(ui.notices, Texts{"An error occured whilst selecting instruments."});
   ASSERT_EQ(SelectInstruments(In("a").c_str(), all, 3, ui, &chosen), 1);
@@ -289,9 +287,8 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
     const int16_t all[] = {1, 2, 3};
     ScriptedInteraction ui;
     ASSERT_EQ(SelectInstruments(source.c_str(), all, 3, ui, &instruments), 1);
-    platform::OpenRequest exclusive;
-    exclusive.shareRead = false;
-    platform::FileRef held = c.holdF2 ? platform::Open(source + "F2.DAT", exclusive) : nullptr;
+    std::optional<HeldFile> held;
+    if (c.holdF2) held.emplace(source + "F2.DAT", platform::OpenRequest{.shareRead = false});
     ui = ScriptedInteraction{c.answer == 1};
     InstrumentTally tally{9, 9};
     std::string used;
@@ -299,7 +296,7 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
                            ? DeleteApply(source.c_str(), instruments, ui, &tally)
                            : TransferApply(c.kind == Copy ? TransferKind::Copy : TransferKind::Move,
                                            source.c_str(), instruments, typed.c_str(), ui, &tally, &used);
-    if (held) platform::Close(held);
+    held.reset();
     EXPECT_EQ(std::tuple(result, tally.done, tally.failed), std::tuple(c.result, c.done, c.failed)) << c.rule;
     EXPECT_EQ(std::pair(ui.notices, ui.questions), std::pair(c.notices, c.questions)) << c.rule;
     const Snapshot now = TakeSnapshot(dir.Path(""));

@@ -42,8 +42,6 @@ class MasterFileTest : public ::testing::Test {
  protected:
   // Every operation closes master on every path.
   void TearDown() override { EXPECT_EQ(IsFileOpen(dir_.Name("MASTER").c_str()), 0); }
-  void Write(const MasterBuilder& master) { WriteMaster(dir_, master); }
-  Bytes Master() const { return ReadBytes(dir_.Path("master")); }
   const char* Dir() const { return dir_.Dir().c_str(); }
   TempDir dir_;
 };
@@ -57,16 +55,16 @@ TEST_F(MasterFileTest, ListingShowsEveryVisibleEntryInMasterOrder) {
   EXPECT_EQ(GetMetaStockMasterRecord(Dir(), 1, &record) + UpdateMetaStockMasterRecord(Dir(), 1, record), 0);
   EXPECT_FALSE(testing_support::FileExistsNative(dir_.Path("master")));
   EXPECT_EQ(CreateEmptyMasterFile(Dir()), 1);
-  EXPECT_EQ(Master(), Bytes(53, 0));
-  Write(MasterBuilder()
-            .HeaderCount(3)
-            .Add({.fileNumber = 12, .name = "Zinc", .period = 'D', .symbol = "ZN"})
-            .Add({.fileNumber = 3, .name = "Alpha Fund", .period = 'w', .symbol = "ALF"})
-            .Add({.fileNumber = 7, .name = "Hidden", .hidden = true})
-            .Add({.fileNumber = 200, .name = "Ticks", .period = 'I', .symbol = "TCK"})
-            .Add({.fileNumber = 9, .name = "", .period = 'X', .symbol = ""})
-            .Add({.fileNumber = 8, .name = "Monthly", .period = 'M', .symbol = "MON"})
-            .Add({.fileNumber = 4, .name = "Weekly", .period = 'W', .symbol = "WK"}));
+  EXPECT_EQ(ReadBytes(dir_.Path("master")), Bytes(53, 0));
+  WriteMaster(dir_, MasterBuilder()
+                        .HeaderCount(3)
+                        .Add({.fileNumber = 12, .name = "Zinc", .period = 'D', .symbol = "ZN"})
+                        .Add({.fileNumber = 3, .name = "Alpha Fund", .period = 'w', .symbol = "ALF"})
+                        .Add({.fileNumber = 7, .name = "Hidden", .hidden = true})
+                        .Add({.fileNumber = 200, .name = "Ticks", .period = 'I', .symbol = "TCK"})
+                        .Add({.fileNumber = 9, .name = "", .period = 'X', .symbol = ""})
+                        .Add({.fileNumber = 8, .name = "Monthly", .period = 'M', .symbol = "MON"})
+                        .Add({.fileNumber = 4, .name = "Weekly", .period = 'W', .symbol = "WK"}));
   WriteDat(dir_, 12, DatBuilder::ForFields(7));
   WriteBytes(dir_.Path("f200.dat"), {});  // found whatever its letter case
   WriteBytes(dir_.Path("F3.DOP"), {});    // not a data file

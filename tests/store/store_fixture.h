@@ -20,11 +20,7 @@
 namespace store_test {
 
 using namespace fixtures;
-using testing_support::GetU16;
-using testing_support::GetU32;
-using testing_support::PutU32;
-using testing_support::ReadBytes;
-using testing_support::WriteBytes;
+using namespace testing_support;
 using Texts = std::vector<std::string>;
 
 inline constexpr int kL = 20;  // five fields, daily: date, high, low, close, volume

@@ -27,20 +27,15 @@ namespace {
 // interpreter and the C runtime's splitting.
 std::string QuoteArgument(const std::string& arg) {
 #ifdef _WIN32
-  // The C runtime's rules: backslashes before a quote are doubled.
+  // The C runtime's rules: backslashes before a quote are doubled, and the quote escaped.
   std::string quoted = "\"";
   size_t backslashes = 0;
   for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
+    if (c == '"') quoted.append(backslashes + 1, '\\');
+    backslashes = c == '\\' ? backslashes + 1 : 0;
     quoted += c;
   }
-  quoted.append(2 * backslashes, '\\');
-  return quoted + "\"";
+  return quoted + std::string(backslashes, '\\') + "\"";  // before the closing quote too
 #else
   std::string quoted = "'";
   for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -54,25 +49,20 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   static TempDir outputs;
   std::string command = QuoteArgument(HostPath(program));
   for (const std::string& arg : args) command += " " + QuoteArgument(arg);
-  const std::string out = outputs.Path("out.txt"), err = outputs.Path("err.txt");
+  const std::string outPath = outputs.Path("out.txt"), errPath = outputs.Path("err.txt");
 #ifdef _WIN32
-  command += " <NUL >" + QuoteArgument(out) + " 2>" + QuoteArgument(err);
+  command += " <NUL >" + QuoteArgument(outPath) + " 2>" + QuoteArgument(errPath);
   // cmd /c drops the first and last quote of the line: give it a pair to drop.
   command = "\"" + command + "\"";
 #else
-  command += " </dev/null >" + QuoteArgument(out) + " 2>" + QuoteArgument(err);
+  command += " </dev/null >" + QuoteArgument(outPath) + " 2>" + QuoteArgument(errPath);
 #endif
-  ProgramRun run;
-  const int raw = std::system(command.c_str());
-#ifdef _WIN32
-  run.status = raw;
-#else
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  int status = std::system(command.c_str());
+#ifndef _WIN32
+  status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
-  const Bytes o = ReadBytes(out), e = ReadBytes(err);
-  run.out.assign(o.begin(), o.end());
-  run.err.assign(e.begin(), e.end());
-  return run;
+  const Bytes out = ReadBytes(outPath), err = ReadBytes(errPath);
+  return {status, {out.begin(), out.end()}, {err.begin(), err.end()}};
 }
 
 }  // namespace testing_support

@@ -4,7 +4,8 @@
 #include <cctype>
 #include <filesystem>
 #include <regex>
-#include <set>
+
+#include "filelayer/file_layer.h"
 
 namespace fixtures {
 namespace {
@@ -26,10 +27,6 @@ int DataFileNumber(const std::string& name) {
   return std::regex_match(name, kData) ? std::stoi(name.substr(1)) : 0;
 }
 
-std::string Describe(const std::optional<Bytes>& state) {
-  return state ? std::to_string(state->size()) + " bytes" : "absent";
-}
-
 bool IsTemporary(const std::string& path) {
   static const std::regex kTemporary("msttmp|QVX.*\\.TMP", std::regex::icase);
   return std::regex_match(Split(path).second, kTemporary);
@@ -37,11 +34,6 @@ bool IsTemporary(const std::string& path) {
 
 std::string Under(const std::string& directory, const std::string& name) {
   return directory.empty() ? name : directory + "/" + name;
-}
-
-Snapshot WithoutTemporaries(Snapshot snapshot) {
-  std::erase_if(snapshot, [](const auto& entry) { return IsTemporary(entry.first); });
-  return snapshot;
 }
 
 }  // namespace
@@ -58,11 +50,9 @@ Snapshot TakeSnapshot(const std::string& nativeDir) {
 }
 
 std::optional<Bytes> StateOf(const Snapshot& snapshot, const std::string& path) {
+  const auto same = [](char a, char b) { return std::tolower(a) == std::tolower(b); };
   for (const auto& [name, bytes] : snapshot) {
-    if (name.size() == path.size() && std::equal(name.begin(), name.end(), path.begin(), [](char a, char b) {
-          return std::tolower(a) == std::tolower(b);
-        }))
-      return bytes;
+    if (std::ranges::equal(name, path, same)) return bytes;
   }
   return std::nullopt;
 }
@@ -74,8 +64,7 @@ std::vector<int> MasterView::Numbers() const {
 }
 
 int MasterView::Listed(int fileNumber) const {
-  return static_cast<int>(
-      std::count_if(records.begin(), records.end(), [&](const Bytes& r) { return r[0] == fileNumber; }));
+  return static_cast<int>(std::ranges::count(Numbers(), fileNumber));
 }
 
 MasterView ViewMaster(const Snapshot& snapshot, const std::string& directory) {
@@ -122,7 +111,8 @@ std::string LostOrUnlisted(const Snapshot& before, const Snapshot& after, const 
     const std::optional<Bytes> state = StateOf(now, path);
     if (masterNow.Listed(n) != 1 || !state) return path + " was lost";
     if (state != was && state != StateOf(after, path))
-      return path + " holds neither its old bytes nor its new ones (" + Describe(state) + ")";
+      return path + " holds neither its old bytes nor its new ones (" + std::to_string(state->size()) +
+             " bytes)";
   }
   return "";
 }
@@ -155,10 +145,16 @@ int SweepEveryCall(const SweepSpec& spec) {
     failed += result != spec.succeededResult;
     SCOPED_TRACE(spec.name + ": " + label + " failing, result " + std::to_string(result));
     EXPECT_EQ(Leftovers(now), std::vector<std::string>{});
+    for (const auto& [path, bytes] : now) {
+      std::string file = dir.Dir() + path;
+      std::replace(file.begin(), file.end(), '/', '\\');
+      EXPECT_EQ(IsFileOpen(file.c_str()), 0) << file << " stays open";
+    }
     for (const std::string& directory : spec.directories)
       EXPECT_EQ(LostOrUnlisted(before, after, now, directory), "") << "directory '" << directory << "'";
     if (spec.allOrNothing) {
-      const Snapshot kept = WithoutTemporaries(now);
+      Snapshot kept = now;  // a temporary file left is reported above
+      std::erase_if(kept, [](const auto& entry) { return IsTemporary(entry.first); });
       if (result == spec.succeededResult)
         EXPECT_TRUE(kept == after) << "reported success but the files are not as after the faultless run";
       else
@@ -179,18 +175,6 @@ int SweepEveryCall(const SweepSpec& spec) {
               [call, n] { platform::FailNthCall(call, n); });
   }
   return failed;
-}
-
-HeldFile::HeldFile(const std::string& coreName) {
-  platform::OpenRequest request;
-  request.access = platform::Access::ReadWrite;
-  request.shareRead = true;
-  file_ = platform::Open(coreName, request);
-}
-
-void HeldFile::LetGo() {
-  if (file_ != nullptr) platform::Close(file_);
-  file_ = nullptr;
 }
 
 }  // namespace fixtures

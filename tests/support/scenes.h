@@ -72,7 +72,7 @@ struct Outcome {
 // then once for every one of those calls with that call failing (with
 // shortWrites: every write meeting a full disk with one byte free instead).
 // After each run it checks, besides spec.check:
-//   - no temporary file is left;
+//   - no temporary file is left, and no file stays open in the file layer;
 //   - every directory of spec.directories passes LostOrUnlisted;
 //   - allOrNothing: the scene is exactly as before or exactly as after, and
 //     as after only when the result says success.
@@ -89,20 +89,18 @@ struct SweepSpec {
 };
 int SweepEveryCall(const SweepSpec& spec);
 
-// Holds a file open for reading and writing, sharing reading only, as another
-// program writing it would (under Windows a second CreateFileA handle; the
+// Holds a file open as another program would, by default for reading and
+// writing, sharing reading only (under Windows a second CreateFileA handle; the
 // POSIX backend applies the same sharing rules between its own opens).
-class HeldFile {
- public:
-  explicit HeldFile(const std::string& coreName);
-  ~HeldFile() { LetGo(); }
+struct HeldFile {
+  explicit HeldFile(const std::string& coreName,
+                    platform::OpenRequest request = {.access = platform::Access::ReadWrite})
+      : file(platform::Open(coreName, request)) {}
+  ~HeldFile() { platform::Close(file); }
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
-  bool Holds() const { return file_ != nullptr; }
-  void LetGo();
-
- private:
-  platform::FileRef file_ = nullptr;
+  bool Holds() const { return file != nullptr; }
+  const platform::FileRef file;
 };
 
 }  // namespace fixtures

@@ -12,22 +12,16 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
-namespace {
-
-std::string UniqueName() {
+TempDir::TempDir() {
+  // Unique across processes started at once (the random device, which may be deterministic, and the clock)
+  // and within one (the counter).
   static std::atomic<unsigned> counter{0};
   std::random_device device;
-  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  return "quorvex-test-" + std::to_string(device()) + "-" + std::to_string(stamp % 1000000007) + "-" +
-         std::to_string(counter++);
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-  fs::path base = fs::temp_directory_path();
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = base / UniqueName();
+    const fs::path candidate =
+        fs::temp_directory_path() / ("quorvex-test-" + std::to_string(device()) + "-" +
+                                     std::to_string(stamp) + "-" + std::to_string(counter++));
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       nativeDir_ = candidate.string();
@@ -48,9 +42,8 @@ std::string TempDir::Path(const std::string& name) const {
 }
 
 std::string TempDir::MakeSubdir(const std::string& name) const {
-  fs::path sub = fs::path(nativeDir_) / name;
-  fs::create_directories(sub);
-  return sub.string() + "\\";
+  fs::create_directories(Path(name));
+  return Path(name) + "\\";
 }
 
 void WriteBytes(const std::string& nativePath, const Bytes& bytes) {

@@ -17,9 +17,7 @@ inline const std::vector<std::string> kNothingFound = {kNoErrorsFoundText, "clos
 
 struct Report : ReportTarget {
   explicit Report(std::vector<bool> script = {}) : answers(std::move(script)) {}
-  ~Report() override { KillErrorList(list); }
-  Report(const Report&) = delete;
-  void ErrorListReady(List* errorList) override { events.push_back("list"), list = errorList; }
+  void ErrorListReady(List* errorList) override { events.push_back("list"), list.reset(errorList); }
   void Close() override { events.push_back("close"); }
   void ShowNotice(const char* text) override { events.emplace_back(text); }
   bool AskYesNo(const char* text) override {
@@ -41,7 +39,7 @@ struct Report : ReportTarget {
   }
 
   std::vector<bool> answers;
-  List* list = nullptr;
+  ErrorListPtr list;
   std::vector<std::string> events;  // "list", "close" or a notice's text
   std::vector<std::string> questions;
 };
