@@ -10,9 +10,9 @@
 #include <sstream>
 #include <tuple>
 
-#include "store/messages.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
+#include "store/messages.h"
 #include "support/fixtures.h"
 #include "support/program_runner.h"
 #include "support/scenes.h"

@@ -20,13 +20,13 @@
 #include "sample_data.h"
 #include "shell/frame_window.h"
 #include "shell/remote_requests.h"
-#include "winui/app_globals.h"
 #include "shell/startup.h"
-#include "winui/window_thunk.h"
 #include "store/master_file.h"
 #include "support/fixtures.h"
 #include "support/scenes.h"
 #include "support/temp_dir.h"
+#include "winui/app_globals.h"
+#include "winui/window_thunk.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 // holds for writing.
 #include <functional>
 
-#include "store/messages.h"
 #include "store/editor_session.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
+#include "store/messages.h"
 #include "store/record_ops.h"
 #include "store_fixture.h"
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <utility>
 
-#include "store/messages.h"
 #include "primitives/path_list.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
+#include "store/messages.h"
 #include "store_fixture.h"
 
 namespace store_test {

@@ -8,10 +8,10 @@
 #include <set>
 #include <tuple>
 
-#include "store/messages.h"
 #include "primitives/dates.h"
 #include "primitives/path_list.h"
 #include "store/editor_session.h"
+#include "store/messages.h"
 #include "store/record_ops.h"
 #include "store_fixture.h"
 

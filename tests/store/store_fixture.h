@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
-#include "filelayer/file_guard.h"
 #include "store/master_file.h"
 #include "support/fixtures.h"
 #include "support/scenes.h"
