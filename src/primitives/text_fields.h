@@ -1,5 +1,5 @@
 // Fixed-width blank-padded text fields (the name and symbol of a master record),
-// and texts compared as Windows compares file names.
+// and texts compared without regard to the case of ASCII letters.
 #pragma once
 
 #include <string_view>
