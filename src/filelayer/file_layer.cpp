@@ -8,7 +8,6 @@
 #include <string>
 
 #include "filelayer/platform_file.h"
-#include "primitives/text_fields.h"
 
 namespace {
 
@@ -72,11 +71,9 @@ int LowestFreeFile() {
   return -1;
 }
 
-// Names are matched as Windows matches them, so that every spelling of a data
-// file's name reaches its one entry.
 int FindFile(const char* name) {
   for (int i = 0; i < gFilesEnd; ++i) {
-    if (gFiles[i].inUse && EqualNoCase(gFiles[i].name, name)) return i;
+    if (gFiles[i].inUse && gFiles[i].name == name) return i;
   }
   return -1;
 }

@@ -2,11 +2,9 @@
 // .DAT and .DOP files passes through here.
 //
 // A FileHandle indexes the handle table (0 ... 32767). Several handles may
-// share one open file (the same name, first open shareable, later opens for
-// reading), each with its own position; two names are the same when their
-// texts differ at most in the case of ASCII letters (F1.DAT, f1.dat). The
-// platform handle of an open file may be given back (ReleaseHandle) and is
-// opened again by name on next use.
+// share one open file (same name text, first open shareable, later opens for
+// reading), each with its own position. The platform handle of an open file
+// may be given back (ReleaseHandle) and is opened again by name on next use.
 #pragma once
 
 #include <cstdint>
@@ -37,10 +35,10 @@ inline constexpr int kOpenNotTemporary = 0;
 // 2: create (or empty) and read and write. share: 1 allows later mode 0 opens
 // of the same name to share the entry. The record size is kept only when a
 // new entry is made. temporary: 1 adds the platform's temporary attribute.
-// Texts that name one file in another way (other separators, "." or ".."
-// components) make two entries, and the platform's sharing rules decide
-// between them. A file longer than 2^31 - 1 bytes is refused like a failed
-// platform open.
+// Names are compared byte for byte: two texts for one file make two entries,
+// and the platform's sharing rules decide between them (the names of a data
+// directory's files are therefore formed in one place, store/file_names.h). A
+// file longer than 2^31 - 1 bytes is refused like a failed platform open.
 FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize, int temporary);
 // Always returns kClosedHandle; the last handle of an entry closes the file.
 FileHandle SCloseFile(FileHandle handle);
@@ -106,6 +104,6 @@ int IsValidPath(const char* directory);
 // terminating zero, into out (room for strlen(fileName) + 1 bytes); 0 (out
 // untouched) when the name holds no backslash.
 int FileNameToPath(char* out, const char* fileName);
-// 1 when an entry of the table holds this name (letter case aside; other
-// separators make another name).
+// 1 when an entry of the table holds exactly this name text (case and
+// separators as given).
 int IsFileOpen(const char* name);

@@ -4,14 +4,14 @@
 // rewritten. A directory text ends in a backslash; each name is the directory
 // text with the file's own name appended.
 //
-// Letter case: names in a data directory are matched without regard to case.
-// Windows does so itself; the POSIX backend resolves every name to the entry
-// that exists whatever its case (platform_file.h); the open-file table treats
-// two spellings of one name as one file (file_layer.h). The spellings below
-// are therefore only the ones new files get, and they stay as the program has
-// always written them: "master" and "msttmp" in lower case, everything else in
-// capitals. Real data directories have MASTER and F1.DAT, which the same names
-// reach.
+// Letter case: on disk, names in a data directory are matched without regard
+// to case. Windows does so itself; the POSIX backend resolves every name to
+// the entry that exists whatever its case (platform_file.h). The open-file
+// table compares name texts byte for byte (file_layer.h), so every part of the
+// program spells a file as this module does, and opens of one file share its
+// entry. The spellings are the ones the program has always written: "master"
+// and "msttmp" in lower case, everything else in capitals. Real data
+// directories have MASTER and F1.DAT, which the same names reach.
 #pragma once
 
 #include <cstdint>
