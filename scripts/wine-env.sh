@@ -70,6 +70,8 @@ quorvex_wine_stop() {
   rm -f "$build/.wine-services"
   if [ -f "$build/.xvfb-pid" ]; then
     kill "$(cat "$build/.xvfb-pid")" 2>/dev/null || true
+    # The display is gone: a later quorvex_wine_env in this shell starts its own.
+    [ "${DISPLAY:-}" = "$(cat "$build/.xvfb-display" 2>/dev/null)" ] && unset DISPLAY
     rm -f "$build/.xvfb-pid" "$build/.xvfb-display"
   fi
 }
