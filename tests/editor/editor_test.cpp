@@ -240,10 +240,10 @@ TEST_F(EditorTest, KeysAndRecordCommandsMoveTheCursorAndTheViewFollows) {
   ASSERT_TRUE(GoToRecord(state_, 12));
   EXPECT_EQ(std::tuple(state_.topRecord, At(), state_.editText), std::tuple(12, Cursor{12, 5}, "13000.00"));
   state_.firstColumn = 4;
-  EXPECT_TRUE(GoToRecord(state_, 20, 2) && GoToRecord(state_, 21, 5));
+  EXPECT_TRUE(GoToRecord(state_, 20, 2) && GoToRecord(state_, 21, 3));
   EXPECT_FALSE(GoToRecord(state_, -1) || GoToRecord(state_, 31) || GoToRecord(state_, 5, 7));
-  EXPECT_EQ(std::pair(At(), state_.firstColumn), std::pair(Cursor{21, 5}, int16_t{2})) << "field 2 into view";
-  EXPECT_TRUE(GoToRecord(state_, 30)) << "the new-record row";
+  EXPECT_EQ(std::pair(At(), state_.firstColumn), std::pair(Cursor{21, 3}, int16_t{2})) << "field 2 into view";
+  EXPECT_TRUE(GoToRecord(state_, 0) && GoToRecord(state_, 30)) << "the first record, the new-record row";
   ScriptedInteraction yes({true, true});
   const std::vector<std::tuple<Cursor, std::vector<int32_t>, Cursor, std::string>> deletions{
       {{29, 1}, {28, 29}, {28, 1}, ""}, {{2, 1}, {5}, {2, 1}, "12.00"}};
