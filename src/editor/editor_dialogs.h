@@ -1,9 +1,10 @@
 // The record editor's modal dialogs (Goto for daily and intraday data, Split
 // File, Truncate File).
 //
-// Each dialog function keeps its inputs in module-level values for its
-// dialog procedure and returns the dialog's result; the decisions are the
-// portable functions of goto_logic.h and store/editor_session.h.
+// Each dialog function passes its inputs to its dialog procedure as the
+// dialog's context (winui/dialogs.h) and returns the dialog's result; the
+// decisions are the portable functions of goto_logic.h and
+// store/editor_session.h.
 #pragma once
 
 #include <windows.h>
