@@ -3,6 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include "primitives/text_fields.h"
+
 namespace qvx {
 
 TerminalInteraction::TerminalInteraction(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
@@ -21,9 +23,7 @@ bool TerminalInteraction::AskYesNo(const char* text) {
   std::string answer;
   if (!std::getline(in_, answer)) return false;
   while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) answer.pop_back();
-  for (char& c : answer) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : answer) c = LowerAscii(c);
   return answer == "y" || answer == "yes";
 }
 

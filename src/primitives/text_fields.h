@@ -12,6 +12,8 @@ int RTrim(char* field, int width);
 int RPad(char* text, int width);
 int IsBlankOnly(const char* text);
 int CountOccurences(const char* text, char character);
+// The ASCII capital letters in lower case; every other byte as it is.
+char LowerAscii(char c);
 // Whether the texts are equal with ASCII letters taken without regard to
 // case; other bytes must be equal.
 bool EqualNoCase(std::string_view a, std::string_view b);

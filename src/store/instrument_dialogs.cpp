@@ -66,10 +66,6 @@ int FreeSlots(const char* directory) {
   return static_cast<int16_t>(GetFreeInstrumentCount(directory));
 }
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
   for (; *prefix != '\0'; ++text, ++prefix) {
     if (*text == '\0' || LowerAscii(*text) != LowerAscii(*prefix)) return false;
