@@ -3,18 +3,44 @@
 #include <cstdio>
 #include <iostream>
 
+#include "filelayer/file_layer.h"
+#include "primitives/dates.h"
+#include "store/file_names.h"
+#include "store/master_file.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #endif
 
 namespace qvx {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// DIR as the user gave it, without trailing separators.
+std::string Shown(const std::string& dir) {
+  std::string text = dir;
+  while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
+  return text;
+}
+
+}  // namespace
 
 std::string CoreDirectory(const std::string& dir) {
   if (dir.empty()) return dir;
   std::string text = dir;
   while (!text.empty() && (text.back() == '/' || text.back() == '\\')) text.pop_back();
   return text + "\\";
+}
+
+float DateArgument(const std::string& text) {
+  return text.find('-') != std::string::npos ? MakeDateFromIsoString(text.c_str())
+                                             : MakeDateFromString(text.c_str());
 }
 
 void UseBinaryOutput() {
@@ -28,6 +54,33 @@ void UseBinaryOutput() {
 int Fail(const std::string& message) {
   std::cerr << message << '\n';
   return kExitFailure;
+}
+
+int Fail(const std::string& message, const std::string& cause) {
+  return Fail(cause.empty() ? message : message + " (" + cause + ")");
+}
+
+std::string MissingDirectoryCause(const std::string& dir) {
+  const std::string directory = CoreDirectory(dir);
+  if (!directory.empty() && IsValidPath(directory.c_str())) return {};
+  return "no such directory: " + Shown(dir);
+}
+
+std::string MissingMasterCause(const std::string& dir) {
+  if (std::string cause = MissingDirectoryCause(dir); !cause.empty()) return cause;
+  if (!Exists(MasterFileName(CoreDirectory(dir).c_str()).c_str())) return "no master file in " + Shown(dir);
+  return {};
+}
+
+std::string MissingInstrumentCause(const std::string& dir, int fileNumber) {
+  if (std::string cause = MissingMasterCause(dir); !cause.empty()) return cause;
+  const std::string directory = CoreDirectory(dir);
+  MasterRecord record;
+  if (!GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record))
+    return "no instrument F" + std::to_string(fileNumber) + " in the master file of " + Shown(dir);
+  if (!Exists(DATFileName(directory.c_str(), fileNumber).c_str()))
+    return "no data file " + Shown(dir) + kSeparator + "F" + std::to_string(fileNumber) + ".DAT";
+  return {};
 }
 
 }  // namespace qvx

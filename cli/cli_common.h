@@ -18,10 +18,27 @@ inline constexpr int kExitFailure = 2;
 // empty DIR.
 std::string CoreDirectory(const std::string& dir);
 
+// A date as commands take it: DD/MM/YY as the editor takes it typed (a
+// two-digit year 00-49 meaning 2000-2049), or YYYY-MM-DD. The stored date, or
+// -1.0 when the text is neither.
+float DateArgument(const std::string& text);
+
 // Results go to stdout with plain "\n" line ends on every platform.
 void UseBinaryOutput();
 
 // Prints the message (the program's own text) on stderr; returns kExitFailure.
 int Fail(const std::string& message);
+// The same, followed by what went wrong: "message (cause)".
+int Fail(const std::string& message, const std::string& cause);
+
+// What keeps DIR from being read as a data directory, named as the user gave
+// it: "no such directory: DIR"; empty when it can be listed.
+std::string MissingDirectoryCause(const std::string& dir);
+// The same, or the master file missing from it.
+std::string MissingMasterCause(const std::string& dir);
+// What keeps instrument N's data file from being opened: the directory, the
+// master file, the instrument in it or the data file missing; empty when all
+// are there (the file may still be held by another program, or read only).
+std::string MissingInstrumentCause(const std::string& dir, int fileNumber);
 
 }  // namespace qvx

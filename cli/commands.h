@@ -7,9 +7,11 @@
 // qvx sources in cli/CMakeLists.txt.
 #pragma once
 
-namespace CLI {
-class App;
-}
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <limits>
+#include <string>
 
 namespace qvx {
 
@@ -23,5 +25,21 @@ void RegisterIntegrityCommands(CLI::App& app, int* status);
 void RegisterRecordCommands(CLI::App& app, int* status);
 // create, mkdir, symbol, copy, move, delete.
 void RegisterInstrumentCommands(CLI::App& app, int* status);
+
+// Record numbers and counts: 0 or more, named plainly in the refusal.
+inline CLI::Range NonNegative() {
+  return CLI::Range(0, std::numeric_limits<int32_t>::max());
+}
+
+// A text that must fit its field: a longer one would be cut without a word.
+inline CLI::Validator MaxLength(size_t limit) {
+  return CLI::Validator(
+      [limit](std::string& text) {
+        return text.size() <= limit
+                   ? std::string()
+                   : "\"" + text + "\" is longer than " + std::to_string(limit) + " characters";
+      },
+      "at most " + std::to_string(limit) + " characters");
+}
 
 }  // namespace qvx

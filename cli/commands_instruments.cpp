@@ -51,7 +51,8 @@ struct CreateOptions {
 
 int RunCreate(const CreateOptions& options) {
   const std::string directory = CoreDirectory(options.dir);
-  if (directory.empty() || IsValidPath(directory.c_str()) == 0) return Fail(GetError(kInvalidPathMessage));
+  if (directory.empty() || IsValidPath(directory.c_str()) == 0)
+    return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(options.dir));
   CreateEntries entries;
   entries.name = options.name;
   entries.symbol = options.symbol;
@@ -89,7 +90,7 @@ int RunSymbol(const std::string& dir, int fileNumber, const std::string& symbol)
   const std::string directory = CoreDirectory(dir);
   MasterRecord record;
   if (directory.empty() || GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record) == 0) {
-    return Fail(GetError(kInvalidInstrumentMessage));
+    return Fail(GetError(kInvalidInstrumentMessage), MissingInstrumentCause(dir, fileNumber));
   }
   TranscribedInteraction ui;
   return ChangeSymbolApply(directory.c_str(), &record, symbol.c_str(), ui) == kDialogEnds ? kExitSuccess
@@ -164,8 +165,11 @@ void RegisterInstrumentCommands(CLI::App& app, int* status) {
   auto create = std::make_shared<CreateOptions>();
   CLI::App* createCommand = app.add_subcommand("create", "A new instrument, as the Create dialog makes it");
   createCommand->add_option("DIR", create->dir, "Data directory")->required();
-  createCommand->add_option("--name", create->name, "Instrument name (15 characters are kept)")->required();
-  createCommand->add_option("--symbol", create->symbol, "Symbol (14 characters)");
+  createCommand->add_option("--name", create->name, "Instrument name")
+      ->required()
+      ->check(MaxLength(kNameKept));
+  createCommand->add_option("--symbol", create->symbol, "Symbol")
+      ->check(MaxLength(master_offset::kSymbolWidth));
   createCommand->add_option("--period", create->period, "daily, weekly, monthly or intraday")
       ->check(CLI::IsMember({"daily", "weekly", "monthly", "intraday"}));
   createCommand->add_option("--fields", create->fields, "Field count (default: the first offered)");
@@ -185,7 +189,9 @@ void RegisterInstrumentCommands(CLI::App& app, int* status) {
   CLI::App* symbolCommand = app.add_subcommand("symbol", "A new symbol for an instrument");
   symbolCommand->add_option("DIR", *dir, "Data directory")->required();
   symbolCommand->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
-  symbolCommand->add_option("SYMBOL", *symbol, "New symbol (14 characters; may be empty)")->required();
+  symbolCommand->add_option("SYMBOL", *symbol, "New symbol (may be empty)")
+      ->required()
+      ->check(MaxLength(master_offset::kSymbolWidth));
   symbolCommand->callback([=] { *status = RunSymbol(*dir, *fileNumber, *symbol); });
 
   auto copy = std::make_shared<SelectionOptions>();

@@ -200,7 +200,9 @@ int64_t CountDefects(const List* errors) {
 }
 
 int ReportFileFailure(const std::string& name) {
-  return Fail(name + ": " + GetError(kFileAccessMessage));
+  const size_t slash = name.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? "." : name.substr(0, std::max<size_t>(slash, 1));
+  return Fail(name + ": " + GetError(kFileAccessMessage), MissingDirectoryCause(folder));
 }
 
 // How test-dat and test-master end: the saved report written when asked for
@@ -226,7 +228,7 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
   const std::string directory = CoreDirectory(dir);
   MasterRecord record{};
   if (directory.empty() || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) {
-    return Fail(kNoInstrumentText);
+    return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
   }
   TerminalInteraction ui;
   CollectingReport report(ui);
@@ -259,7 +261,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
                   const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
   if (directory.empty() || !Exists(MasterFileName(directory.c_str()).c_str())) {
-    return Fail(GetError(kNoSuchFileMessage));
+    return Fail(GetError(kNoSuchFileMessage), MissingMasterCause(dir));
   }
   TerminalInteraction ui;
   ui.SetPrompt(options.prompt);
@@ -462,10 +464,10 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
   std::cout << out.Document() << '\n';
 }
 
-
 int RunCheck(const std::string& rootArgument, bool json) {
   const std::string root = CoreDirectory(rootArgument);
-  if (root.empty() || root == "\\" || !IsValidPath(root.c_str())) return Fail(GetError(kInvalidPathMessage));
+  if (root.empty() || root == "\\" || !IsValidPath(root.c_str()))
+    return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(rootArgument));
   NodeListPtr nodes(CreateList());
   if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(kOutOfMemoryMessage));
   PruneDirTree(nodes.get());
@@ -484,6 +486,27 @@ int RunCheck(const std::string& rootArgument, bool json) {
   return kExitSuccess;
 }
 
+// The codes a --help lists, in the test dialog's order, each with its name.
+std::string CodeTable(const char* title, const int32_t* codes, int count, const char* (*name)(int32_t)) {
+  std::string table = std::string(title) + ", in the test dialog's order:\n";
+  for (int i = 0; i < count; ++i) {
+    const std::string code = std::to_string(codes[i]);
+    table += "  " + code + std::string(4 - code.size(), ' ') + name(codes[i]) + "\n";
+  }
+  return table;
+}
+
+const std::string& DATCodes() {
+  static const std::string table = CodeTable("DAT test codes", kDATDialogOrder, kDATTestCount, GetDATError);
+  return table;
+}
+
+const std::string& MasterCodes() {
+  static const std::string table =
+      CodeTable("Master test codes", kMasterDialogOrder, kMasterTestCount, GetMasterError);
+  return table;
+}
+
 }  // namespace
 
 void RegisterIntegrityCommands(CLI::App& app, int* status) {
@@ -498,7 +521,9 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
   testDat->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
   testDat
       ->add_option("--tests", *datTests, "Comma-separated test codes, run in that order (default: all ten)")
-      ->delimiter(',');
+      ->delimiter(',')
+      ->check(CLI::Range(0, kDATTestCount - 1));
+  testDat->footer(DATCodes());
   testDat->add_option("--report", *reportFile, "Also write the saved report (LF CR line ends) to FILE");
   testDat->add_flag("--json", *json, "The findings as JSON");
   testDat->callback([=] {
@@ -513,7 +538,9 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
   CLI::App* testMaster = app.add_subcommand("test-master", "The master test, with its repair options");
   testMaster->add_option("DIR", *dir, "Data directory")->required();
   testMaster->add_option("--tests", *masterTests, "Comma-separated test codes (default: all twelve)")
-      ->delimiter(',');
+      ->delimiter(',')
+      ->check(CLI::Range(0, kMasterTestCount - 1));
+  testMaster->footer(MasterCodes());
   testMaster->add_flag("--repair", options->repair, "Repair errors where possible");
   testMaster->add_flag("--prompt", options->prompt, "Ask on the terminal before each repair");
   testMaster->add_flag("--create", options->create, "Create data and DOP files where none exist");
@@ -530,7 +557,10 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
   CLI::App* correct = app.add_subcommand("correct", "The master report's Correct for one defect");
   correct->add_option("DIR", *dir, "Data directory")->required();
   correct->add_option("N", *fileNumber, "File number (0: the header)")->required()->check(CLI::Range(0, 255));
-  correct->add_option("CODE", *code, "Master error code")->required();
+  correct->add_option("CODE", *code, "Master error code")
+      ->required()
+      ->check(CLI::Range(0, kMasterTestCount - 1));
+  correct->footer(MasterCodes());
   correct->callback([=] { *status = RunCorrect(*dir, *fileNumber, *code); });
 
   CLI::App* check = app.add_subcommand(
@@ -538,6 +568,7 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
   check->add_option("ROOT", *dir, "Root directory")->required();
   check->add_flag("--json", *json,
                   "One JSON document: a directory object each, with its findings, and totals");
+  check->footer(MasterCodes() + DATCodes());
   check->callback([=] { *status = RunCheck(*dir, *json); });
 }
 

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
+#include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
@@ -20,6 +21,7 @@
 #include "store/dat_file.h"
 #include "store/directory_scan.h"
 #include "store/editor_session.h"
+#include "store/file_names.h"
 #include "store/master_file.h"
 #include "store/messages.h"
 #include "store/record_search.h"
@@ -53,7 +55,12 @@ class PrintingListBox : public InstrumentListBox {
 
 int RunList(const std::string& dir) {
   std::optional<std::string> directory = SearchableDirectory(dir);
-  if (!directory) return Fail(GetError(kInvalidPathMessage));
+  if (!directory) return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(dir));
+  // A master too short for its header would list nothing, as an empty one does.
+  const std::string master = MasterFileName(directory->c_str());
+  const FileGuard file(
+      SOpenFile(master.c_str(), kOpenReadOnly, kOpenShared, kMasterRecordSize, kOpenNotTemporary));
+  if (file.Valid() && FileLength(file.Get()) < int32_t{kMasterRecordSize}) return Fail(kMasterTooShortText);
   PrintingListBox box;
   ListInstruementsInDirectory(box, directory->c_str());
   return kExitSuccess;
@@ -61,7 +68,7 @@ int RunList(const std::string& dir) {
 
 int RunTree(const std::string& root) {
   std::optional<std::string> directory = SearchableDirectory(root);
-  if (!directory) return Fail(GetError(kInvalidPathMessage));
+  if (!directory) return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(root));
   NodeListPtr nodes(CreateList());
   if (!nodes || ScanRootDirectory(nodes.get(), directory->c_str()) == 0)
     return Fail(GetError(kOutOfMemoryMessage));
@@ -84,12 +91,11 @@ struct OpenInstrument {
 // printed).
 int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instrument) {
   std::string directory = CoreDirectory(dir);
-  if (directory.empty() ||
-      GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0) {
+  if (std::string cause = MissingInstrumentCause(dir, fileNumber); !cause.empty())
+    return Fail(GetError(kFileAccessMessage), cause);
+  if (GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0)
     return Fail(GetError(kFileAccessMessage));
-  }
   std::string name = DATFileName(directory.c_str(), fileNumber);
-  if (Exists(name.c_str()) == 0) return Fail(GetError(kFileAccessMessage));
   instrument->file = FileGuard(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared,
                                          instrument->record.RecordLength(), kOpenNotTemporary));
   if (!instrument->file.Valid()) return Fail(GetError(kFileAccessMessage));
@@ -172,7 +178,7 @@ int RunFind(const std::string& dir, int fileNumber, const std::string& dateText,
   if (int failure = OpenForReading(dir, fileNumber, &instrument); failure != kExitSuccess) return failure;
   const bool intraday = instrument.record.Period() == 'I';
   if (timeText && !intraday) return Fail("qvx find: only intraday instruments are searched by time");
-  float date = MakeDateFromString(dateText.c_str());
+  float date = DateArgument(dateText);
   if (date == -1.0f) return Fail(GetError(kInvalidDateMessage));
   int16_t day = 0, month = 0, year = 0;
   ExtractDate(date, &day, &month, &year);
@@ -197,7 +203,7 @@ int RunFind(const std::string& dir, int fileNumber, const std::string& dateText,
 
 int RunSample(const std::string& dir) {
   std::string error;
-  if (!sample::WriteSampleData(dir, &error)) return Fail(error);
+  if (!sample::WriteSampleData(dir, &error)) return Fail("qvx sample: " + error);
   return kExitSuccess;
 }
 
@@ -220,10 +226,12 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   CLI::App* show = app.add_subcommand("show", "An instrument's records as the editor shows them");
   show->add_option("DIR", *dir, "Data directory")->required();
   show->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
-  show->add_option("--from", *from, "First record, counted from 0")->check(CLI::NonNegativeNumber);
-  show->add_option("--count", *count, "How many records (default: all)")->check(CLI::NonNegativeNumber);
+  show->add_option("--from", *from, "First record, counted from 0")->check(NonNegative());
+  CLI::Option* counted =
+      show->add_option("--count", *count, "How many records (default: all)")->check(NonNegative());
   show->callback([=] {
-    *status = RunShow(*dir, *fileNumber, *from, *count < 0 ? std::nullopt : std::optional<int32_t>(*count));
+    *status = RunShow(*dir, *fileNumber, *from,
+                      counted->count() > 0 ? std::optional<int32_t>(*count) : std::nullopt);
   });
 
   auto dateText = std::make_shared<std::string>();
@@ -231,7 +239,7 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   CLI::App* find = app.add_subcommand("find", "The Goto search: the record on or after a date (and time)");
   find->add_option("DIR", *dir, "Data directory")->required();
   find->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
-  find->add_option("DATE", *dateText, "DD/MM/YY")->required();
+  find->add_option("DATE", *dateText, "DD/MM/YY or YYYY-MM-DD")->required();
   CLI::Option* time = find->add_option("TIME", *timeText, "HH:MM:SS (intraday instruments)");
   find->callback([=] {
     *status = RunFind(*dir, *fileNumber, *dateText,
@@ -239,7 +247,7 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   });
 
   CLI::App* sampleCommand = app.add_subcommand("sample", "Writes the bundled sample data tree into DIR");
-  sampleCommand->add_option("DIR", *dir, "Directory to write into (created when missing)")->required();
+  sampleCommand->add_option("DIR", *dir, "An empty or new directory to write into")->required();
   sampleCommand->callback([=] { *status = RunSample(*dir); });
 }
 

@@ -22,15 +22,19 @@ namespace {
 // The editor open on an instrument for the length of one command.
 class Editor {
  public:
-  explicit Editor(TerminalInteraction& ui) : ui_(ui) {}
+  Editor(TerminalInteraction& ui, const char* command) : ui_(ui), command_(command) {}
   ~Editor() {
     if (open_) CloseEditorSession(&session_);
   }
   Editor(const Editor&) = delete;
   Editor& operator=(const Editor&) = delete;
 
-  // False after the editor's own message.
+  // False after the editor's own message, which names what is missing.
   bool Open(const std::string& dir, int fileNumber) {
+    if (std::string cause = MissingInstrumentCause(dir, fileNumber); !cause.empty()) {
+      Fail(GetError(kFileAccessMessage), cause);
+      return false;
+    }
     const std::string directory = CoreDirectory(dir);
     open_ = OpenEditorSession(&session_, directory.c_str(), fileNumber, ui_) != 0;
     return open_;
@@ -46,11 +50,20 @@ class Editor {
   EditorSession& Session() { return session_; }
   TerminalInteraction& Ui() { return ui_; }
 
-  // Clicks in the gutter: each existing record is added to the selection;
-  // rows at or beyond the new-record row take no click, as in the editor.
+  // Clicks in the gutter on each record. The editor's gutter has no rows
+  // beyond the file's records, so a record that does not exist is refused
+  // (its message printed) and nothing is selected.
   bool Select(const std::vector<int32_t>& records) {
+    const int32_t count = DataRecordCount(session_);
     for (int32_t r : records) {
-      if (r < 0 || r >= DataRecordCount(session_)) continue;
+      if (r >= 0 && r < count) continue;
+      Fail("qvx " + std::string(command_) + ": record " + std::to_string(r) + " does not exist (" +
+           (count == 0 ? std::string("the file holds no records")
+                       : "records run from 0 to " + std::to_string(count - 1)) +
+           ")");
+      return false;
+    }
+    for (int32_t r : records) {
       if (IsInList(session_.selection.get(), &r, sizeof r, EditRecordNumberCompare)) continue;
       if (!AddNewItem(session_.selection.get(), &r, sizeof r, EditRecordNumberCompare)) {
         Fail("Unable to add record to selection");
@@ -62,6 +75,7 @@ class Editor {
 
  private:
   TerminalInteraction& ui_;
+  const char* command_;
   EditorSession session_;
   bool open_ = false;
 };
@@ -89,6 +103,17 @@ class WatchedInteraction : public UserInteraction {
   std::string declined_;
 };
 
+// A cell text given on the command line: as the editor takes it typed, or a
+// date as YYYY-MM-DD, which carries its century.
+CellCommit CommitArgument(EditorSession* session, int32_t record, int column, const std::string& text) {
+  const bool dateColumn =
+      column >= 0 && column < ColumnCount(*session) && session->layout.fieldTypes[column] == FieldType::Date;
+  if (!dateColumn || text.find('-') == std::string::npos)
+    return CommitCellText(session, record, column, text.c_str());
+  const float date = DateArgument(text);
+  return date == -1.0f ? CellCommit::InvalidDate : CommitCellValue(session, record, column, date);
+}
+
 // The exit status of a refused cell text, its message printed.
 int CellFailure(CellCommit result, const std::string& text) {
   switch (result) {
@@ -111,7 +136,7 @@ int CellFailure(CellCommit result, const std::string& text) {
 
 int RunInsert(const std::string& dir, int fileNumber, int32_t record) {
   TerminalInteraction ui;
-  Editor editor(ui);
+  Editor editor(ui, "insert");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   // The cursor reaches every record and the new-record row, nothing beyond.
   if (record > DataRecordCount(editor.Session())) {
@@ -126,7 +151,7 @@ int RunDeleteRecords(const std::string& dir, int fileNumber, const std::vector<i
   TerminalInteraction ui;
   // Giving the command is the confirmation.
   ui.SetAnswer("Are you sure you want to delete the selection ?", true);
-  Editor editor(ui);
+  Editor editor(ui, "delete-records");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   if (!editor.Select(records)) return editor.Close(kExitFailure);
   const int deleted = EditorDeleteSelection(&editor.Session(), ui);
@@ -135,7 +160,7 @@ int RunDeleteRecords(const std::string& dir, int fileNumber, const std::vector<i
 
 int RunTruncate(const std::string& dir, int fileNumber, int32_t record, bool after, bool include) {
   TerminalInteraction ui;
-  Editor editor(ui);
+  Editor editor(ui, "truncate");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   if (!editor.Select({record})) return editor.Close(kExitFailure);
   const int truncated = EditorTruncate(&editor.Session(), after ? 1 : 0, include ? 1 : 0, ui);
@@ -153,7 +178,7 @@ struct SplitOptions {
 int RunSplit(const std::string& dir, int fileNumber, int32_t record, const SplitOptions& options) {
   TerminalInteraction ui;
   ui.SetAnswer(GetError(kCreateDirectoryQuestion), options.makeDirectory);
-  Editor editor(ui);
+  Editor editor(ui, "split");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   if (!editor.Select({record})) return editor.Close(kExitFailure);
   // The dialog's text is the destination as typed; the core's separator is a
@@ -173,19 +198,19 @@ int RunSplit(const std::string& dir, int fileNumber, int32_t record, const Split
 
 int RunSet(const std::string& dir, int fileNumber, int32_t record, int column, const std::string& text) {
   TerminalInteraction ui;
-  Editor editor(ui);
+  Editor editor(ui, "set");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   if (record >= DataRecordCount(editor.Session())) {
     return editor.Close(Fail("qvx set: record " + std::to_string(record) +
                              " does not exist (append types into the new-record row)"));
   }
-  const CellCommit result = CommitCellText(&editor.Session(), record, column, text.c_str());
+  const CellCommit result = CommitArgument(&editor.Session(), record, column, text);
   return editor.Close(CellFailure(result, text));
 }
 
 int RunAppend(const std::string& dir, int fileNumber, const std::vector<std::string>& texts) {
   TerminalInteraction ui;
-  Editor editor(ui);
+  Editor editor(ui, "append");
   if (!editor.Open(dir, fileNumber)) return kExitFailure;
   EditorSession& session = editor.Session();
   const int columns = ColumnCount(session);
@@ -194,7 +219,7 @@ int RunAppend(const std::string& dir, int fileNumber, const std::vector<std::str
   }
   const int32_t newRow = DataRecordCount(session);
   for (size_t c = 0; c < texts.size(); ++c) {
-    const CellCommit result = CommitCellText(&session, newRow, static_cast<int>(c), texts[c].c_str());
+    const CellCommit result = CommitArgument(&session, newRow, static_cast<int>(c), texts[c]);
     if (result != CellCommit::Pending) return editor.Close(CellFailure(result, texts[c]));
   }
   if (AppendPendingRecord(&session) == 0) {
@@ -221,9 +246,7 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
 
   CLI::App* insert = app.add_subcommand("insert", "Inserts a copy of record R after it");
   addInstrument(insert);
-  insert->add_option("R", *record, "Record number, counted from 0")
-      ->required()
-      ->check(CLI::NonNegativeNumber);
+  insert->add_option("R", *record, "Record number, counted from 0")->required()->check(NonNegative());
   insert->callback([=] { *status = RunInsert(*dir, *fileNumber, *record); });
 
   auto records = std::make_shared<std::vector<int32_t>>();
@@ -231,7 +254,7 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
   addInstrument(deleteRecords);
   deleteRecords->add_option("R", *records, "Record numbers, counted from 0")
       ->required()
-      ->check(CLI::NonNegativeNumber);
+      ->check(NonNegative());
   deleteRecords->callback([=] { *status = RunDeleteRecords(*dir, *fileNumber, *records); });
 
   auto after = std::make_shared<bool>(false);
@@ -239,9 +262,7 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
   auto include = std::make_shared<bool>(false);
   CLI::App* truncate = app.add_subcommand("truncate", "Deletes the records after or before record R");
   addInstrument(truncate);
-  truncate->add_option("R", *record, "Record number, counted from 0")
-      ->required()
-      ->check(CLI::NonNegativeNumber);
+  truncate->add_option("R", *record, "Record number, counted from 0")->required()->check(NonNegative());
   CLI::Option* afterFlag = truncate->add_flag("--after", *after, "From Current Record: the records after R");
   CLI::Option* beforeFlag =
       truncate->add_flag("--before", *before, "To Current Record: the records before R");
@@ -258,9 +279,7 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
   auto split = std::make_shared<SplitOptions>();
   CLI::App* splitCommand = app.add_subcommand("split", "Splits the data at record R into two instruments");
   addInstrument(splitCommand);
-  splitCommand->add_option("R", *record, "Record number, counted from 0")
-      ->required()
-      ->check(CLI::NonNegativeNumber);
+  splitCommand->add_option("R", *record, "Record number, counted from 0")->required()->check(NonNegative());
   splitCommand->add_option("DEST", split->destination, "Directory for the new files")->required();
   splitCommand->add_flag("--first-include", split->firstInclude, "Record R goes into the first portion");
   splitCommand->add_flag("--last-include", split->lastInclude, "Record R goes into the last portion");
@@ -272,10 +291,8 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
   auto text = std::make_shared<std::string>();
   CLI::App* set = app.add_subcommand("set", "Types TEXT into cell (R, COLUMN) and commits it");
   addInstrument(set);
-  set->add_option("R", *record, "Record number, counted from 0")->required()->check(CLI::NonNegativeNumber);
-  set->add_option("COLUMN", *column, "Field position, counted from 0")
-      ->required()
-      ->check(CLI::NonNegativeNumber);
+  set->add_option("R", *record, "Record number, counted from 0")->required()->check(NonNegative());
+  set->add_option("COLUMN", *column, "Field position, counted from 0")->required()->check(NonNegative());
   set->add_option("TEXT", *text, "The cell text as typed")->required();
   set->callback([=] { *status = RunSet(*dir, *fileNumber, *record, *column, *text); });
 

@@ -518,18 +518,12 @@ class DataDirectory {
     for (const Entry& entry : entries_) {
       int number = tree_.instruments[entry.instrument].fileNumber;
       std::string base = directory_ + "/F" + std::to_string(number);
-      if (entry.writeDat) {
-        tree_.files.push_back({base + ".DAT", entry.dat});
-      } else {
-        tree_.absentFiles.push_back(base + ".DAT");
-      }
+      if (entry.writeDat) tree_.files.push_back({base + ".DAT", entry.dat});
       if (entry.writeDop) {
         std::string text;
         for (Field field : entry.columns) text += DopLine(field);
         text += "\r\n";
         tree_.files.push_back({base + ".DOP", Bytes(text.begin(), text.end())});
-      } else {
-        tree_.absentFiles.push_back(base + ".DOP");
       }
     }
   }
@@ -781,17 +775,30 @@ bool WriteSampleData(const std::string& root, std::string* error) {
     return false;
   };
   std::error_code code;
+  if (fs::exists(base, code) && !fs::is_directory(base, code))
+    return fail(base.string() + " is a file, not a directory");
+  // The sample's names are the names real data has: written anywhere else,
+  // it would replace someone's master or data files.
+  if (fs::is_directory(base, code)) {
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(base, code), end; !code && it != end; it.increment(code))
+      names.push_back(it->path().filename().string());
+    if (code) return fail("Unable to list " + base.string());
+    if (!names.empty()) {
+      std::sort(names.begin(), names.end());
+      std::string held;
+      for (size_t i = 0; i < names.size() && i < 3; ++i) held += (i > 0 ? ", " : "") + names[i];
+      if (names.size() > 3) held += " and " + std::to_string(names.size() - 3) + " more";
+      return fail(base.string() + " is not empty (it holds " + held +
+                  "); the sample is written only into an empty or new directory");
+    }
+  }
   fs::create_directories(base, code);
   if (!fs::is_directory(base, code)) return fail("Unable to create directory " + base.string());
   for (const std::string& directory : tree.directories) {
     fs::path path = base / fs::path(directory);
     fs::create_directories(path, code);
     if (!fs::is_directory(path, code)) return fail("Unable to create directory " + path.string());
-  }
-  for (const std::string& absent : tree.absentFiles) {
-    fs::path path = base / fs::path(absent);
-    fs::remove(path, code);
-    if (fs::exists(path, code)) return fail("Unable to remove " + path.string());
   }
   for (const SampleFile& file : tree.files) {
     fs::path path = base / fs::path(file.path);

@@ -62,7 +62,6 @@ struct SampleMasterDefect {
 struct SampleTree {
   std::vector<std::string> directories;  // parents before children
   std::vector<SampleFile> files;
-  std::vector<std::string> absentFiles;  // removed if present, so a rerun gives the same tree
   std::vector<SampleInstrument> instruments;
   std::vector<SampleDatDefect> datDefects;
   std::vector<SampleMasterDefect> masterDefects;
@@ -74,9 +73,9 @@ SampleTree BuildSampleTree();
 const SampleTree& GetSampleTree();
 
 // Writes the tree below root (a native path, created when missing; a trailing
-// separator is fine). Existing files of the same names are replaced; other
-// files are left alone. False with a message in *error when a directory or
-// file could not be written.
+// separator is fine), which must be empty or new. False with a message in
+// *error, naming what root holds, when it is not empty; false with a message
+// when a directory or file could not be written.
 bool WriteSampleData(const std::string& root, std::string* error);
 
 }  // namespace sample

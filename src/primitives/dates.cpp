@@ -223,6 +223,22 @@ float MakeDateFromString(const char* text) {
   return date;
 }
 
+float MakeDateFromIsoString(const char* text) {
+  const std::string_view typed = text != nullptr ? text : "";
+  constexpr std::string_view kDigitsAt = "dddd-dd-dd";
+  if (typed.size() != kDigitsAt.size()) return -1.0f;
+  for (size_t i = 0; i < typed.size(); ++i) {
+    const bool digit = typed[i] >= '0' && typed[i] <= '9';
+    if (kDigitsAt[i] == 'd' ? !digit : typed[i] != kDigitsAt[i]) return -1.0f;
+  }
+  const int year = std::atoi(text) - 1900;
+  const int month = std::atoi(text + 5);
+  const int day = std::atoi(text + 8);
+  float date = -1.0f;
+  MakeDate(&date, static_cast<int16_t>(day), static_cast<int16_t>(month), static_cast<int16_t>(year));
+  return date;
+}
+
 int IsValidTime(int16_t hour, int16_t minute, int16_t second) {
   // Seconds run to 99, as every stored time allows.
   return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 99 ? 1 : 0;

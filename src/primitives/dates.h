@@ -37,6 +37,9 @@ const char* StrDate(float date);
 // means 1950-1999. Returns the stored date, or -1.0 when the text is not a
 // valid date.
 float MakeDateFromString(const char* text);
+// YYYY-MM-DD, exactly those digits: the year says its century, so every
+// storable year (1900-2099) can be given. The stored date, or -1.0.
+float MakeDateFromIsoString(const char* text);
 
 int IsValidTime(int16_t hour, int16_t minute, int16_t second);
 int MakeTime(float* time, int16_t hour, int16_t minute, int16_t second);

@@ -140,6 +140,13 @@ CellCommit CommitCellText(EditorSession* session, int32_t record, int column, co
       value = static_cast<float>(std::strtod(terminated.c_str(), nullptr));
       break;
   }
+  return CommitCellValue(session, record, column, value);
+}
+
+CellCommit CommitCellValue(EditorSession* session, int32_t record, int column, float value) {
+  if (column < 0 || column >= ColumnCount(*session) || record < 0 || record > DataRecordCount(*session)) {
+    return CellCommit::NoSuchCell;
+  }
   if (record < DataRecordCount(*session)) {
     const int written =
         WriteField(session->file.Get(), value, record + 1, column, session->masterRecord.RecordLength());

@@ -96,6 +96,9 @@ enum class CellCommit {
 // existing record is written at once; the new-record row keeps the value as
 // pending. A refused text stores nothing.
 CellCommit CommitCellText(EditorSession* session, int32_t record, int column, const char* text);
+// The same for a value already parsed (a date given with its century, which
+// no typed text can carry): Stored, Pending, NoSuchCell or WriteFailed.
+CellCommit CommitCellValue(EditorSession* session, int32_t record, int column, float value);
 
 // When every column of the new-record row holds a pending value: appends the
 // record (in one write), clears the pending values and raises the record

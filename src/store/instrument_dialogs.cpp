@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr size_t kNameKept = 15;     // of the 16 characters the name edit takes
 constexpr size_t kPaddedWidth = 16;  // the symbol is padded over the two bytes after it
 constexpr size_t kTimeBaseDigits = 3;
 constexpr uint8_t kBlank = ' ';

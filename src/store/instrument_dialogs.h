@@ -21,6 +21,9 @@
 inline constexpr int kDialogStaysOpen = 0;
 inline constexpr int kDialogEnds = 1;
 
+// Of the 16 characters the Create dialog's name edit takes, the record keeps 15.
+inline constexpr size_t kNameKept = 15;
+
 struct PeriodChoice {
   const char* text;
   char period;

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <tuple>
 
+#include "integrity/dat_checks.h"
+#include "integrity/master_checks.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
 #include "store/messages.h"
@@ -28,23 +30,34 @@ namespace fs = std::filesystem;
 
 const std::string kAnyText = "<any text>";
 
-// The command line split at blanks, a word starting $X starting with its directory instead.
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
+// The text with each $X replaced by its directory.
+std::string Expand(std::string text, const Dirs& dirs) {
+  for (const auto& [name, dir] : dirs)
+    for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), dir);
+  return text;
+}
+// The command line split at blanks, each $X replaced by its directory.
 ProgramRun Qvx(const std::string& line, const Dirs& dirs) {
   std::vector<std::string> args;
   std::istringstream words(line);
-  for (std::string word; words >> word;) {
-    for (const auto& [name, dir] : dirs)
-      word = word.rfind(name, 0) == 0 ? dir + word.substr(name.size()) : word;
-    args.push_back(word);
-  }
+  for (std::string word; words >> word;) args.push_back(Expand(word, dirs));
   return RunProgram(QVX_PROGRAM, args);
 }
-// A row: the command line, what it prints (kAnyText: any text but none), what the table checks in a and b.
+// A row: the command line, what it prints (kAnyText: any text but none; $X: a directory), what the table
+// checks in a and b.
 struct Call {
   std::string line;
   int status;
   std::string out, err, a = "", b = "";
-  void Check(const Dirs& dirs) const { Check(Qvx(line, dirs)); }
+  void Check(const Dirs& dirs) const {
+    Call{line, status, Expand(out, dirs), Expand(err, dirs)}.Check(Qvx(line, dirs));
+  }
   void Check(const ProgramRun& run) const {
     const bool anyOut = out == kAnyText && !run.out.empty(), anyErr = err == kAnyText && !run.err.empty();
     EXPECT_EQ(std::tie(run.status, run.out, run.err),
@@ -52,8 +65,11 @@ struct Call {
         << line;
   }
 };
-std::string Message(int number) {
-  return std::string(GetError(number)) + "\n";
+std::string Message(int number, const std::string& cause = "") {
+  return std::string(GetError(number)) + (cause.empty() ? "" : " (" + cause + ")") + "\n";
+}
+std::string Refusal(const std::string& argument, const std::string& why) {  // CLI11's words
+  return argument + ": " + why + "\nRun with --help for more information.\n";
 }
 std::string Bare(const TempDir& dir) {  // as a script types it: no trailing separator
   return fs::path(dir.Path("")).parent_path().string();
@@ -74,6 +90,8 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
   WriteDat(dir, 2,
            DatBuilder::ForFields(7).Values({StoredDate(2013, 11, 14), StoredTime(9, 35, 0), 1, 2, 1, 2, 7}));
   WriteDat(dir, 4, DatBuilder::ForFields(5).Values({StoredDate(1996, 1, 15), 1, 1, 1, 1}).Append({1, 2}));
+  fs::create_directory(dir.Path("short"));
+  WriteBytes(dir.Path("short") + "/master", Bytes(20, 0));
   const std::string listed =
       "DAILY\tDLY\tF1\tDaily File\tFile Exists\nMINUTES\tSYM\tF2\tIntraDay File\tFile Exists\n"
       "GONE\tSYM\tF3\tDaily File\tNon-Existant\nFRAGMENT\tSYM\tF4\tDaily File\tFile Exists\n";
@@ -82,25 +100,44 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
   const Call calls[] = {
       {"list $D", 0, listed, ""},
       {"list $D\\", 0, listed, ""},
-      {"list $D/none", 2, "", Message(kInvalidPathMessage)},
+      {"list $D/none", 2, "", Message(kInvalidPathMessage, "no such directory: $D/none")},
+      {"list $D/short", 2, "", "The master file is too short to hold its header record.\n"},
       {"show $D 1", 0,
        titles + "0\t15/01/96\t12.30\t11.90\t12.10\t1500.00\n" + second +
            "2\t05/01/10\t0.00\t9.10\t9.30\t0.00\n",
        ""},
       {"show $D 1 --from 1 --count 1", 0, titles + second, ""},
+      {"show $D 1 --count -1", 2, "", Refusal("--count", "Value -1 not in range 0 to 2147483647")},
       {"show $D 2", 0,
        "Date\tTime\tOpen\tHigh\tLow\tClose\tVolume\n0\t14/11/13\t09:35:00\t1.00\t2.00\t1.00\t2.00\t7.00\n",
        ""},
-      {"show $D 3", 2, "", Message(kFileAccessMessage)},
+      {"show $D 3", 2, "", Message(kFileAccessMessage, "no data file $D" + kSep + "F3.DAT")},
+      {"show $D 9", 2, "", Message(kFileAccessMessage, "no instrument F9 in the master file of $D")},
+      {"show $D/none 1", 2, "", Message(kFileAccessMessage, "no such directory: $D/none")},
       {"show $D 4", 2, "", Message(kUnknownFormatMessage)},
       {"find $D 1 15/01/96", 0, "0\n", ""},
       {"find $D 1 06/01/10", 1, "Not Found!\n", ""},
+      {"find $D 1 2010-01-05", 0, "2\n", ""},
       {"find $D 1 31/02/96", 2, "", Message(kInvalidDateMessage)},
       {"find $D 1 15/01/96 10:00:00", 2, "", "qvx find: only intraday instruments are searched by time\n"},
       {"find $D 2 14/11/13 09:31:00", 0, "0\n", ""},
       {"find $D 2 14/11/13 25:00:00", 2, "", Message(kInvalidTimeMessage)},
-      {"--help", 0, kAnyText, ""}};
+      {"--help", 0, kAnyText, ""},
+      {"help", 0, kAnyText, ""},
+      {"help nothing", 2, "", "qvx help: no command named nothing\n"},
+      {"--version", 0, "qvx " QUORVEX_VERSION "\n", ""}};
   for (const Call& c : calls) c.Check({{"$D", Bare(dir)}});
+  // The commands that take test codes list each with its name.
+  const std::string datHelp = Qvx("help test-dat", {}).out, masterHelp = Qvx("test-master --help", {}).out;
+  auto lists = [](const std::string& help, int code, const char* name) {
+    return help.find("\n  " + std::to_string(code) + std::string(code < 10 ? 3 : 2, ' ') + name + "\n");
+  };
+  for (int code = 0; code < kMasterTestCount; ++code) {
+    EXPECT_NE(lists(masterHelp, code, GetMasterError(code)), std::string::npos) << masterHelp;
+    if (code < kDATTestCount) {
+      EXPECT_NE(lists(datHelp, code, GetDATError(code)), std::string::npos) << datHelp;
+    }
+  }
 }
 
 // The days (of January 2010) of a 5-field data file's dates: " 1 2 3"; "" when there is no file.
@@ -118,17 +155,21 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
   const Call cases[] = {
       {"insert $D 1 0", 0, "", "", "1 1 2 3 4 5"},
       {"insert $D 1 6", 2, "", "qvx insert: R must lie between 0 and the new-record row, 5\n", "1 2 3 4 5"},
-      {"insert $D 7 0", 2, "", Message(kFileAccessMessage), "-"},
+      {"insert $D 7 0", 2, "", Message(kFileAccessMessage, "no instrument F7 in the master file of $D"), "-"},
       {"delete-records $D 1 0 2 4", 0, "", "", "2 4"},
+      {"delete-records $D 1 0 7", 2, "",
+       "qvx delete-records: record 7 does not exist (records run from 0 to 4)\n", "1 2 3 4 5"},
+      {"truncate $D 1 5 --after", 2, "", "qvx truncate: record 5 does not exist (records run from 0 to 4)\n",
+       "1 2 3 4 5"},
       {"truncate $D 1 2 --after", 0, "", "", "1 2 3"},
       {"truncate $D 1 2 --before --include", 0, "", "", "4 5"},
       {"truncate $D 1 2", 2, "", "qvx truncate: give --after or --before\n", "-"},
       {"set $D 1 4 0 20/01/10", 0, "", "", "1 2 3 4 20"},
-      {"set $D 1 1 0 31/02/10", 2, "", Message(kInvalidDateMessage), "1 2 3 4 5"},
+      {"set $D 1 1 0 2010-02-30", 2, "", Message(kInvalidDateMessage), "1 2 3 4 5"},
       {"set $D 1 1 4 -3", 2, "", "qvx: the cell does not take the text \"-3\"\n", "1 2 3 4 5"},
       {"set $D 1 5 0 6/1/10", 2, "",
        "qvx set: record 5 does not exist (append types into the new-record row)\n", "1 2 3 4 5"},
-      {"append $D 1 06/01/10 6 6 6 600", 0, "", "", "1 2 3 4 5 6"},
+      {"append $D 1 2010-01-06 6 6 6 600", 0, "", "", "1 2 3 4 5 6"},
       {"append $D 1 06/01/10 6 6 6", 1, "", "qvx append: 4 of 5 fields given; nothing appended\n",
        "1 2 3 4 5"},
       {"append $D 1 06/01/10 6 6 6 600 9", 2, "", "qvx append: the record has 5 fields\n", "1 2 3 4 5"},
@@ -176,9 +217,14 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
       {"create $A/ --name PLAIN", 0, "6\n", "", "123456", "-"},
       {"create $A --name N --fields 4", 2, "", "qvx create: a daily instrument has 5, 6 or 7 fields\n",
        "123456", "-"},
-      {"create $B --name N", 2, "", Message(kInvalidPathMessage), "123456", "-"},
+      {"create $B --name N", 2, "", Message(kInvalidPathMessage, "no such directory: $B"), "123456", "-"},
+      {"create $A --name ABCDEFGHIJKLMNOP", 2, "",
+       Refusal("--name", "\"ABCDEFGHIJKLMNOP\" is longer than 15 characters"), "123456", "-"},
       {"symbol $A 2 NEWSYM", 0, "", "", "123456", "-"},
-      {"symbol $A 9 X", 2, "", Message(kInvalidInstrumentMessage), "123456", "-"},
+      {"symbol $A 2 ABCDEFGHIJKLMNO", 2, "",
+       Refusal("SYMBOL", "\"ABCDEFGHIJKLMNO\" is longer than 14 characters"), "123456", "-"},
+      {"symbol $A 9 X", 2, "",
+       Message(kInvalidInstrumentMessage, "no instrument F9 in the master file of $A"), "123456", "-"},
       {"copy $A $B 1 2", 2, "", creating + " No\n", "123456", "-"},
       {"copy $A $B 1 2 --mkdir", 0, "", creating + " Yes\n", "123456", "12"},
       {"mkdir $S C", 0, "", "", "123456", "12"},
@@ -236,9 +282,15 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   }
   EXPECT_EQ(digest, 0xa11e2a3bc8ab8ddbull) << std::hex << digest;
   EXPECT_TRUE(TakeSnapshot(root) == tree);
-  WriteBytes(root + "/Stocks/F6.DAT", {1, 2, 3});
-  Call{"sample $S/", 0, "", ""}.Check(dirs);
-  EXPECT_TRUE(TakeSnapshot(root) == tree) << "a rerun takes the missing data file away again";
+  // Never into a directory that holds anything: its names are the names real data has.
+  Call{"sample $S/", 2, "",
+       "qvx sample: $S is not empty (it holds Damaged, Empty, Intraday and 2 more); the sample is written "
+       "only "
+       "into an empty or new directory\n"}
+      .Check(dirs);
+  Call{"sample $S/Stocks/master", 2, "", "qvx sample: $S/Stocks/master is a file, not a directory\n"}.Check(
+      dirs);
+  EXPECT_TRUE(TakeSnapshot(root) == tree);
   std::istringstream listing(Qvx("tree $S", dirs).out);
   std::multiset<std::string> lines;
   for (std::string line; std::getline(listing, line);) lines.insert(line);
@@ -305,19 +357,24 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   const json findings = json::parse(repair.out)["findings"];
   EXPECT_EQ(std::tie(repair.err, findings.at(0)["repaired"], findings.at(1)["code"], findings[1]["repaired"]),
             std::make_tuple("", false, 10, true));
-  const Call calls[] = {{"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
-                        {"test-dat $S/Damaged/Data 77", 2, "", "Unable to find Instrument\n"},
-                        {"test-master $S/Nested", 2, "", Message(kNoSuchFileMessage)},
-                        {"test-master $S/Damaged/Header --report $T/no/r", 2, "",
-                         Bare(dir) + "/no/r: " + Message(kFileAccessMessage)},
-                        {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
-                        {"correct $S/Damaged/Master 3 2", 0, "", ""},
-                        {"test-master $S/Damaged/Master --tests 0 --repair --create", 1, kAnyText, ""},
-                        {"test-master $S/Damaged/Master --tests 2,0", 0, "No Errors Found\n", ""},
-                        {"test-master $S/Damaged/Header --repair --prompt", 1, kAnyText,
-                         "Too few files reported in directory, Correct ? [y/n] "},
-                        {"test-master $S/Damaged/Header --repair", 1, kAnyText, ""},
-                        {"test-master $S/Damaged/Header", 0, "No Errors Found\n", ""}};
+  const Call calls[] = {
+      {"test-dat $S/Damaged/Data 9 --tests 6,0", 0, "No Errors Found\n", ""},
+      {"test-dat $S/Damaged/Data 9 --tests 6,42", 2, "", Refusal("--tests", "Value 42 not in range 0 to 9")},
+      {"test-master $S/Damaged/Data --tests 99", 2, "", Refusal("--tests", "Value 99 not in range 0 to 11")},
+      {"correct $S/Damaged/Master 3 12", 2, "", Refusal("CODE", "Value 12 not in range 0 to 11")},
+      {"test-dat $S/Damaged/Data 77", 2, "",
+       "Unable to find Instrument (no instrument F77 in the master file of $S/Damaged/Data)\n"},
+      {"test-master $S/Nested", 2, "", Message(kNoSuchFileMessage, "no master file in $S/Nested")},
+      {"test-master $S/Damaged/Header --report $T/no/r", 2, "",
+       "$T/no/r: " + Message(kFileAccessMessage, "no such directory: $T/no")},
+      {"correct $S/Damaged/Master 5 7", 1, "", "Repair Unsuccessfull\n"},
+      {"correct $S/Damaged/Master 3 2", 0, "", ""},
+      {"test-master $S/Damaged/Master --tests 0 --repair --create", 1, kAnyText, ""},
+      {"test-master $S/Damaged/Master --tests 2,0", 0, "No Errors Found\n", ""},
+      {"test-master $S/Damaged/Header --repair --prompt", 1, kAnyText,
+       "Too few files reported in directory, Correct ? [y/n] "},
+      {"test-master $S/Damaged/Header --repair", 1, kAnyText, ""},
+      {"test-master $S/Damaged/Header", 0, "No Errors Found\n", ""}};
   for (const Call& c : calls) c.Check(dirs);
 }
 
