@@ -72,12 +72,17 @@ std::string MissingMasterCause(const std::string& dir) {
   return {};
 }
 
-std::string MissingInstrumentCause(const std::string& dir, int fileNumber) {
+std::string MissingListedCause(const std::string& dir, int fileNumber) {
   if (std::string cause = MissingMasterCause(dir); !cause.empty()) return cause;
-  const std::string directory = CoreDirectory(dir);
   MasterRecord record;
-  if (!GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record))
+  if (!GetMetaStockMasterRecord(CoreDirectory(dir).c_str(), fileNumber, &record))
     return "no instrument F" + std::to_string(fileNumber) + " in the master file of " + Shown(dir);
+  return {};
+}
+
+std::string MissingInstrumentCause(const std::string& dir, int fileNumber) {
+  if (std::string cause = MissingListedCause(dir, fileNumber); !cause.empty()) return cause;
+  const std::string directory = CoreDirectory(dir);
   if (!Exists(DATFileName(directory.c_str(), fileNumber).c_str()))
     return "no data file " + Shown(dir) + kSeparator + "F" + std::to_string(fileNumber) + ".DAT";
   return {};

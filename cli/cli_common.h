@@ -36,6 +36,8 @@ int Fail(const std::string& message, const std::string& cause);
 std::string MissingDirectoryCause(const std::string& dir);
 // The same, or the master file missing from it.
 std::string MissingMasterCause(const std::string& dir);
+// The same, or instrument N missing from the master file.
+std::string MissingListedCause(const std::string& dir, int fileNumber);
 // What keeps instrument N's data file from being opened: the directory, the
 // master file, the instrument in it or the data file missing; empty when all
 // are there (the file may still be held by another program, or read only).

@@ -79,6 +79,8 @@ int RunCreate(const CreateOptions& options) {
 }
 
 int RunMakeDir(const std::string& parent, const std::string& name) {
+  if (std::string cause = MissingDirectoryCause(parent); !cause.empty())
+    return Fail(kMakeDirFailedText, cause);
   TranscribedInteraction ui;
   std::string created;
   const std::string directory = CoreDirectory(parent);
@@ -106,9 +108,17 @@ struct SelectionOptions {
   bool keepGoing = false;
 };
 
-// The instruments as the dialog is opened on them; false after the message.
-bool Select(const std::string& directory, const std::vector<int>& fileNumbers, UserInteraction& ui,
+// The instruments as the dialog is opened on them; false after the message,
+// which names the first instrument that is not there.
+bool Select(const std::string& dir, const std::vector<int>& fileNumbers, UserInteraction& ui,
             std::vector<MasterRecord>* instruments) {
+  for (int fileNumber : fileNumbers) {
+    if (std::string cause = MissingListedCause(dir, fileNumber); !cause.empty()) {
+      Fail(GetError(kSelectingInstrumentsMessage), cause);
+      return false;
+    }
+  }
+  const std::string directory = CoreDirectory(dir);
   const std::vector<int16_t> numbers(fileNumbers.begin(), fileNumbers.end());
   return SelectInstruments(directory.c_str(), numbers.data(), static_cast<int>(numbers.size()), ui,
                            instruments) != 0;
@@ -121,7 +131,7 @@ int RunTransfer(TransferKind kind, const SelectionOptions& options) {
   ui.Answer(GetError(kCreateDirectoryQuestion), options.makeDirectory);
   ui.Answer(TransferFailureQuestion(kind), options.keepGoing);
   std::vector<MasterRecord> instruments;
-  if (!Select(source, options.fileNumbers, ui, &instruments)) return kExitFailure;
+  if (!Select(options.source, options.fileNumbers, ui, &instruments)) return kExitFailure;
   InstrumentTally tally;
   std::string used;
   const std::string destination = CoreDirectory(options.destination);
@@ -138,7 +148,7 @@ int RunDelete(const SelectionOptions& options) {
   TranscribedInteraction ui;
   ui.Answer(DeleteFailureQuestion(), options.keepGoing);
   std::vector<MasterRecord> instruments;
-  if (!Select(directory, options.fileNumbers, ui, &instruments)) return kExitFailure;
+  if (!Select(options.source, options.fileNumbers, ui, &instruments)) return kExitFailure;
   InstrumentTally tally;
   DeleteApply(directory.c_str(), instruments, ui, &tally);
   return tally.failed == 0 && tally.done == static_cast<int>(instruments.size()) ? kExitSuccess

@@ -234,7 +234,7 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
   CollectingReport report(ui);
   DATReadings readings;
   TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record, &readings);
-  if (report.Failed()) return Fail(report.Notice());
+  if (report.Failed()) return Fail(report.Notice(), MissingInstrumentCause(dir, fileNumber));
 
   Json out;
   if (json) {

@@ -155,7 +155,7 @@ int MakeDirApply(const char* parent, const char* name, UserInteraction& ui, std:
   }
   const std::string path = std::string(parent) + name;
   if (!platform::MakeDirectory(path)) {
-    ui.ShowNotice("Unable to create Directory");
+    ui.ShowNotice(kMakeDirFailedText);
     return kDialogStaysOpen;
   }
   const std::string directory = path + '\\';

@@ -21,6 +21,8 @@
 inline constexpr int kDialogStaysOpen = 0;
 inline constexpr int kDialogEnds = 1;
 
+inline constexpr const char* kMakeDirFailedText = "Unable to create Directory";
+
 // Of the 16 characters the Create dialog's name edit takes, the record keeps 15.
 inline constexpr size_t kNameKept = 15;
 

@@ -229,11 +229,14 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
       {"copy $A $B 1 2 --mkdir", 0, "", creating + " Yes\n", "123456", "12"},
       {"mkdir $S C", 0, "", "", "123456", "12"},
       {"mkdir $S C", 2, "", "Unable to create Directory\n", "123456", "12"},
+      {"mkdir $S/none C", 2, "", "Unable to create Directory (no such directory: $S/none)\n", "123456", "12"},
       {"move $A $B 4 5", 0, "", "", "1236", "1234"},
       {"copy $A $B 2 3", 2, "", copying + " No\n", "1236", "1234"},
       {"copy $A $B 2 3 --keep-going", 2, "", copying + " Yes\n", "1236", "12347"},
       {"delete $A 2 3", 2, "", deleting + " No\n", "1236", "12347"},
       {"delete $A 2 3 --keep-going", 2, "", deleting + " Yes\n", "136", "12347"},
+      {"delete $A 3 9", 2, "",
+       Message(kSelectingInstrumentsMessage, "no instrument F9 in the master file of $A"), "136", "12347"},
       {"delete $A 1 6", 0, "", "", "3", "12347"},
   };
   TempDir scratch;
@@ -364,6 +367,8 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
       {"correct $S/Damaged/Master 3 12", 2, "", Refusal("CODE", "Value 12 not in range 0 to 11")},
       {"test-dat $S/Damaged/Data 77", 2, "",
        "Unable to find Instrument (no instrument F77 in the master file of $S/Damaged/Data)\n"},
+      {"test-dat $S/Stocks 6", 2, "",
+       Message(kFileAccessMessage, "no data file $S/Stocks" + kSep + "F6.DAT")},
       {"test-master $S/Nested", 2, "", Message(kNoSuchFileMessage, "no master file in $S/Nested")},
       {"test-master $S/Damaged/Header --report $T/no/r", 2, "",
        "$T/no/r: " + Message(kFileAccessMessage, "no such directory: $T/no")},
