@@ -1,6 +1,7 @@
 #include "integrity/master_checks.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -56,6 +57,16 @@ constexpr const char* kRepairQuestions[] = {
     "Master file has an inconstent record length, Correct ?",
 };
 constexpr int kRepairQuestionCount = sizeof kRepairQuestions / sizeof kRepairQuestions[0];
+
+// A record is tested again only after a pass whose corrections took effect.
+// Each correction writes a constant or what the data file says (and repairs
+// only ever create a data file), and only the record length, field count,
+// period and the data file's presence change what another test reads: a
+// made file gives codes 3, 7 and 11 something to read, code 11's length
+// exposes code 3, the settled length moves the dates, the period exposes
+// code 6. So a record settles within five passes; the bound holds should a
+// file change under the test.
+constexpr int kMaxRecordPasses = 8;
 
 using Code = MasterErrorCode;
 constexpr int32_t C(Code code) {
@@ -160,7 +171,15 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record)
   return dates;
 }
 
-// One pass over an open master: the tests, their questions and repairs.
+// The defect of this code found last on the entry.
+MasterDefect* LatestDefect(const MasterErrorEntry& entry, int32_t code) {
+  for (const ListNode* d = entry.defects ? entry.defects->first : nullptr; d != nullptr; d = d->next) {
+    if (MasterDefectOf(d)->errorCode == code) return MasterDefectOf(d);
+  }
+  return nullptr;
+}
+
+// The tests, their questions and repairs over an open master.
 class MasterScan {
  public:
   MasterScan(const char* directory, ReportTarget& report, FileHandle master, int repair, int prompt,
@@ -190,7 +209,22 @@ class MasterScan {
   }
 
   // Called before the tests of each record.
-  void BeginRecord() { dateWords_.reset(); }
+  void BeginRecord() {
+    pass_ = -1;
+    correctedInPass_ = false;
+    found_.reset();
+    agreed_.reset();
+  }
+
+  // Called before each pass of the record's tests: whether to make it. The
+  // first is always made; another only when the last one's corrections took
+  // effect, and never beyond the bound.
+  bool BeginPass() {
+    if (++pass_ > 0 && (!correctedInPass_ || pass_ == kMaxRecordPasses)) return false;
+    correctedInPass_ = false;
+    dateWords_.reset();
+    return true;
+  }
 
   // record was read from offset; a correction rewrites it there.
   bool TestRecord(int32_t code, MasterRecord& record, int32_t offset, MasterErrorEntry* entry) {
@@ -287,18 +321,35 @@ class MasterScan {
 
  private:
   // The repair step every test shares once it has found its defect: repair
-  // when allowed (and, with prompting, agreed), then record the defect.
+  // when allowed (and, with prompting, agreed), then record the defect. A
+  // defect that a later pass finds again on the record is neither asked about
+  // nor listed twice: one the user let be stays so, one agreed to is corrected
+  // again (its correction failed, or read what a later one mended) and counts
+  // as repaired once a correction of it took effect.
   template <typename Correction>
   bool Found(int32_t code, MasterErrorEntry* entry, Correction correct) {
+    if (pass_ > 0 && found_.test(static_cast<size_t>(code))) {
+      if (agreed_.test(static_cast<size_t>(code))) LatestDefect(*entry, code)->repaired |= Correct(correct);
+      return true;
+    }
+    found_.set(static_cast<size_t>(code));
     int32_t repaired = 0;
     const bool needsCreate = code == C(Code::MissingDATFile) || code == C(Code::MissingDOPFile);
     if (repair_ && (!needsCreate || create_) &&
         (!prompt_ || report_.AskYesNo(GetMasterRepairQuestion(code)))) {
-      repaired = correct() ? 1 : 0;
-      // The correction may have changed the record or its files.
-      dateWords_.reset();
+      agreed_.set(static_cast<size_t>(code));
+      repaired = Correct(correct);
     }
     return AddMasterError(code, repaired, entry) != 0;
+  }
+
+  template <typename Correction>
+  int32_t Correct(Correction correct) {
+    const bool done = correct();
+    // The correction may have changed the record or its files.
+    dateWords_.reset();
+    correctedInPass_ = correctedInPass_ || done;
+    return done ? 1 : 0;
   }
 
   const char* directory_;
@@ -308,6 +359,10 @@ class MasterScan {
   int prompt_;
   int create_;
   std::optional<DATDateWords> dateWords_;  // of the record under test, once read
+  int pass_ = 0;                           // over the record under test, from 0
+  bool correctedInPass_ = false;
+  std::bitset<kMasterTestCount> found_;   // codes found on the record
+  std::bitset<kMasterTestCount> agreed_;  // codes whose correction it was allowed to make
 };
 
 // Adds a finished entry to the list (it then owns the defects); false when
@@ -324,11 +379,7 @@ MasterDefect* FindDefect(const List* errorList, int32_t fileNumber, int32_t code
   if (errorList == nullptr) return nullptr;
   for (const ListNode* node = errorList->first; node != nullptr; node = node->next) {
     const MasterErrorEntry* entry = MasterEntryOf(node);
-    if (entry->fileNumber != fileNumber) continue;
-    for (const ListNode* d = entry->defects ? entry->defects->first : nullptr; d != nullptr; d = d->next) {
-      if (MasterDefectOf(d)->errorCode == code) return MasterDefectOf(d);
-    }
-    return nullptr;
+    if (entry->fileNumber == fileNumber) return LatestDefect(*entry, code);
   }
   return nullptr;
 }
@@ -378,8 +429,10 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
     if (!ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0)) break;
     MasterErrorEntry entry{record.FileNumber(), nullptr};
     scan.BeginRecord();
-    for (int i = 0; i < testCount && memoryLeft; ++i) {
-      memoryLeft = scan.TestRecord(testCodes[i], record, offset, &entry);
+    while (memoryLeft && scan.BeginPass()) {
+      for (int i = 0; i < testCount && memoryLeft; ++i) {
+        memoryLeft = scan.TestRecord(testCodes[i], record, offset, &entry);
+      }
     }
     memoryLeft = AddEntry(errors.get(), entry) && memoryLeft;
   }

@@ -47,6 +47,17 @@ inline constexpr const char* kMasterTooShortText = "The master file is too short
 // testCodes (twice when given twice; unknown codes do nothing). Each test sees
 // the record as earlier tests of the pass left it.
 //
+// Repairs reach a fixed point in one run: when a record's corrections took
+// effect its tests run again, so that what a repair brings to light (code
+// 11's length against the field count, the period against the time base, the
+// dates read at the mended length) is found, asked about and repaired in the
+// same run, with a line of its own on the record. Unless a question was
+// answered No, a second run with the same options finds nothing it could
+// repair. A defect found again is neither asked about nor listed again: one
+// let be stays so, one agreed to is corrected anew (and counts as repaired
+// once a correction of it took effect). Where no repair brings anything to
+// light, the findings are those of a single pass.
+//
 // repair: correct each defect where possible, rewriting the record in place;
 // prompt: ask the report first (only Yes repairs); create: allow making a
 // missing F<n>.DAT or F<n>.DOP (codes 0 and 1 repair nothing without it, and
@@ -65,11 +76,13 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
 
 // The master report's Correct: repairs the defect of this code on the record
 // with this file number (0: the header, codes 8 and 9) through the store's
-// own operations. 1 when the correction was made; 0 when it cannot be made
-// (no such record, a date or record length that cannot be read from the data
-// file, data that is not intraday for code 7, a code without a correction, a
-// file of the name codes 0 and 1 would create already there) or the write
-// failed — nothing is then written.
+// own operations. It mends that defect only, never what its correction
+// brings to light (code 11 leaves the field count): the report marks the one
+// line the user chose, and a new test shows the rest. 1 when the correction
+// was made; 0 when it cannot be made (no such record, a date or record length
+// that cannot be read from the data file, data that is not intraday for code
+// 7, a code without a correction, a file of the name codes 0 and 1 would
+// create already there) or the write failed — nothing is then written.
 int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code);
 
 // 1 when the first defect of this code in the first entry for this file
