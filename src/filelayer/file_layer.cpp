@@ -412,3 +412,7 @@ int FileNameToPath(char* out, const char* fileName) {
 int IsFileOpen(const char* name) {
   return name != nullptr && FindFile(name) >= 0 ? 1 : 0;
 }
+
+std::string NativePath(const char* name) {
+  return name != nullptr ? platform::NativePath(name) : std::string();
+}

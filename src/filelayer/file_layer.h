@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 using FileHandle = int32_t;
 
@@ -107,3 +108,6 @@ int FileNameToPath(char* out, const char* fileName);
 // 1 when an entry of the table holds exactly this name text (case and
 // separators as given).
 int IsFileOpen(const char* name);
+// The name as the system writes it, for messages (under POSIX '/' separators,
+// and a backslash where a listed name held one); "" for null.
+std::string NativePath(const char* name);

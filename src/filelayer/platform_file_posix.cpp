@@ -1,8 +1,9 @@
 // POSIX backend. Data directories come from Windows, and the layer above was
 // built on Windows' file semantics, so this backend reproduces the parts that
 // matter: the names of a directory are matched without regard to case, '\'
-// separates components, and opens of one file within this process follow
-// CreateFileA's sharing rules, whatever name text reached the file.
+// separates components, opens of one file within this process follow
+// CreateFileA's sharing rules, whatever name text reached the file, and a
+// read-only file is neither written, replaced nor deleted.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -67,6 +68,14 @@ bool HeldOpen(const struct stat& target) {
                      [&](const File* held) { return SameFile(*held, target); });
 }
 
+// Windows refuses to write, replace or delete a file whose read-only attribute
+// is set; rename(2) and unlink(2) ask only the directory, and root may write
+// anything, so the file's own permission is checked here.
+bool ReadOnly(const std::string& path, const struct stat& info) {
+  return S_ISREG(info.st_mode) &&
+         ((info.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0);
+}
+
 bool LessNoCase(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
@@ -108,15 +117,15 @@ struct Resolved {
   std::string literal;  // the same, but the last component as the caller spelt it
 };
 
-// A core name taken apart: '\' becomes '/', empty components are dropped.
+// A core name taken apart as NativePath reads it; empty components are
+// dropped.
 struct NameParts {
   std::vector<std::string> parts;
   bool absolute = false;
   bool trailingSeparator = false;
 
   explicit NameParts(const std::string& name) {
-    std::string text = name;
-    std::replace(text.begin(), text.end(), '\\', '/');
+    const std::string text = NativePath(name);
     trailingSeparator = !text.empty() && text.back() == '/';
     absolute = !text.empty() && text.front() == '/';
     std::string_view rest(text);
@@ -267,13 +276,17 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
   // An existing file named as spelt is the one Resolve would find; a create
   // must look for another letter case first.
-  int fd = create ? -1 : open(Spelt(name).c_str(), flags, 0666);
-  if (fd < 0) fd = open(Resolve(name).path.c_str(), flags, 0666);
+  std::string path = create ? Resolve(name).path : Spelt(name);
+  int fd = open(path.c_str(), flags, 0666);
+  if (fd < 0 && !create) {
+    path = Resolve(name).path;
+    fd = open(path.c_str(), flags, 0666);
+  }
   if (fd < 0) return nullptr;
   struct stat info;
   Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !SharingAllows(info, wanted) ||
-      (create && ftruncate(fd, 0) != 0)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ((write || create) && ReadOnly(path, info)) ||
+      !SharingAllows(info, wanted) || (create && ftruncate(fd, 0) != 0)) {
     close(fd);
     return nullptr;
   }
@@ -352,7 +365,7 @@ bool RemoveFile(const std::string& name) {
   if (detail::CallFails(Call::Delete)) return false;
   std::string path = Resolve(name).path;
   struct stat info;
-  if (!Exists(path, &info) || S_ISDIR(info.st_mode) || HeldOpen(info)) return false;
+  if (!Exists(path, &info) || S_ISDIR(info.st_mode) || HeldOpen(info) || ReadOnly(path, info)) return false;
   return unlink(path.c_str()) == 0;
 }
 
@@ -391,7 +404,7 @@ bool ReplaceFileWith(const std::string& source, const std::string& destination) 
   std::string to = Resolve(destination).path;
   struct stat info;
   if (!Exists(from, &info) || !S_ISREG(info.st_mode) || HeldOpen(info)) return false;
-  if (Exists(to, &info) && (!S_ISREG(info.st_mode) || HeldOpen(info))) return false;
+  if (Exists(to, &info) && (!S_ISREG(info.st_mode) || HeldOpen(info) || ReadOnly(to, info))) return false;
   SyncFile(from);
   if (rename(from.c_str(), to.c_str()) != 0) return false;
   SyncDirectory(DirectoryOf(to));
@@ -406,7 +419,9 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExist
   struct stat destinationInfo;
   if (!Exists(source, &sourceInfo)) return false;
   if (Exists(destination.path, &destinationInfo)) {
-    if (failIfExists || !S_ISREG(destinationInfo.st_mode) || HeldOpen(destinationInfo)) return false;
+    if (failIfExists || !S_ISREG(destinationInfo.st_mode) || HeldOpen(destinationInfo) ||
+        ReadOnly(destination.path, destinationInfo))
+      return false;
     if (destinationInfo.st_dev == sourceInfo.st_dev && destinationInfo.st_ino == sourceInfo.st_ino)
       return false;
     return CopyResolved(source, destination.path, false);
@@ -430,12 +445,20 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
   if (path.back() != '/') path += '/';
   std::vector<DirectoryEntry> entries;
   while (const dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+    const std::string_view native(entry->d_name);
+    if (native == "." || native == "..") continue;
     bool isDirectory = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       struct stat info;
-      isDirectory = stat((path + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      isDirectory = stat((path + entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+    std::string name;
+    for (char c : native) {
+      if (c == '\\') {
+        name += kNameBackslash;
+      } else {
+        name += c;
+      }
     }
     entries.push_back({std::move(name), isDirectory});
   }
@@ -447,6 +470,28 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
     if (!visit(entry)) break;
   }
   return true;
+}
+
+std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
+  if (detail::CallFails(Call::List)) return std::nullopt;
+  const std::string path = Resolve(directory).path;
+  struct stat info;
+  if (stat(path.empty() ? "." : path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  return DirectoryId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+std::string NativePath(const std::string& name) {
+  std::string native;
+  const std::string_view backslash(kNameBackslash);
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name.compare(i, backslash.size(), backslash) == 0) {
+      native += '\\';
+      i += backslash.size() - 1;
+    } else {
+      native += name[i] == '\\' ? '/' : name[i];
+    }
+  }
+  return native;
 }
 
 NewFile CreateNewFile(const std::string& name) {

@@ -1,9 +1,12 @@
 // Win32 backend: the system's own file calls, which define the behaviour that
-// the POSIX backend imitates.
+// the POSIX backend imitates. The read-only attribute is also checked here
+// before the calls that Windows refuses for a read-only file but Wine run by
+// root does not: it writes, empties, replaces and copies over such a file.
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "filelayer/platform_faults.h"
@@ -27,6 +30,12 @@ char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+bool ReadOnly(const std::string& name) {
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 bool LessNoCase(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char x, char y) { return UpperAscii(x) < UpperAscii(y); });
@@ -41,6 +50,7 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   DWORD disposition = request.creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
   DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS;
   if (request.temporary) attributes |= FILE_ATTRIBUTE_TEMPORARY;
+  if (((access & GENERIC_WRITE) != 0 || disposition == CREATE_ALWAYS) && ReadOnly(name)) return nullptr;
   HANDLE handle = CreateFileA(name.c_str(), access, share, nullptr, disposition, attributes, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return new File{handle};
@@ -106,12 +116,14 @@ bool RenameFile(const std::string& from, const std::string& to) {
 
 bool ReplaceFileWith(const std::string& source, const std::string& destination) {
   if (detail::CallFails(Call::Rename)) return false;
+  if (ReadOnly(destination)) return false;
   return MoveFileExA(source.c_str(), destination.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
   if (detail::CallFails(Call::Copy)) return false;
+  if (ReadOnly(to)) return false;
   return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 
@@ -140,6 +152,29 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
     if (!visit(entry)) break;
   }
   return true;
+}
+
+std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
+  if (detail::CallFails(Call::List)) return std::nullopt;
+  // "." names the directory itself whether the text is a drive's root, ends
+  // in a separator or is empty (the current directory).
+  const bool separated = directory.empty() || directory.back() == '\\' || directory.back() == '/';
+  const std::string name = separated ? directory + "." : directory;
+  // Directories open only with FILE_FLAG_BACKUP_SEMANTICS; no access right is
+  // needed to read their identity.
+  HANDLE handle = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = GetFileInformationByHandle(handle, &info) != 0 &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  CloseHandle(handle);
+  if (!known) return std::nullopt;
+  return DirectoryId{info.dwVolumeSerialNumber, uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+}
+
+std::string NativePath(const std::string& name) {
+  return name;
 }
 
 NewFile CreateNewFile(const std::string& name) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -12,9 +13,10 @@
 
 namespace {
 
-// A directory linked into its own subtree (a symbolic link or junction) would
-// otherwise be scanned until the stack runs out. Real data trees are a few
-// levels deep; Windows paths cannot nest much deeper than this anyway.
+// A directory linked into its own subtree (a symbolic link or junction) whose
+// identity the platform cannot tell would otherwise be scanned until the stack
+// runs out. Real data trees are a few levels deep; Windows paths cannot nest
+// much deeper than this anyway.
 constexpr int kMaxScanDepth = 128;
 
 char* CopyText(const std::string& text) {
@@ -62,16 +64,30 @@ Listing ListOnce(const std::string& path) {
   return listing;
 }
 
+// The directories scanned so far, by identity. A link to one of them is not
+// followed: a link to an ancestor would repeat the tree without end, a link to
+// another part of it would show that part twice. A directory whose identity
+// cannot be learnt is scanned.
+using Visited = std::set<platform::DirectoryId>;
+
+// True when path is a directory not scanned yet (or of unknown identity),
+// which is then marked scanned.
+bool FirstVisit(Visited& visited, const std::string& path) {
+  const auto id = platform::IdentifyDirectory(path);
+  return !id || visited.insert(*id).second;
+}
+
 // Adds the subdirectories (of path) below parent. Returns 1 when a
 // subdirectory was added; sets outOfMemory when a node could not be stored
 // (the scan then stops).
 int ScanBelow(List* nodes, const std::string& path, const std::vector<std::string>& subdirectories,
-              DirNode* parent, int depth, bool& outOfMemory) {
+              DirNode* parent, int depth, Visited& visited, bool& outOfMemory) {
   if (depth >= kMaxScanDepth) return 0;
   int added = 0;
   for (const std::string& name : subdirectories) {
     DirNode node{};
     std::string childPath = path + name + "\\";
+    if (!FirstVisit(visited, childPath)) continue;
     node.path = CopyText(childPath);
     if (node.path == nullptr) {
       outOfMemory = true;
@@ -90,7 +106,7 @@ int ScanBelow(List* nodes, const std::string& path, const std::vector<std::strin
       return added;
     }
     added = 1;
-    ScanBelow(nodes, childPath, child.subdirectories, stored, depth + 1, outOfMemory);
+    ScanBelow(nodes, childPath, child.subdirectories, stored, depth + 1, visited, outOfMemory);
     if (outOfMemory) return added;
   }
   return added;
@@ -110,7 +126,9 @@ int ScanRootDirectory(List* nodes, const char* rootPath) {
   DirNode* stored = AddNode(nodes, root);
   if (stored == nullptr) return 0;
   bool outOfMemory = false;
-  ScanBelow(nodes, rootPath, listing.subdirectories, stored, 0, outOfMemory);
+  Visited visited;
+  FirstVisit(visited, rootPath);
+  ScanBelow(nodes, rootPath, listing.subdirectories, stored, 0, visited, outOfMemory);
   return outOfMemory ? 0 : 1;
 }
 

@@ -33,8 +33,9 @@ struct DirNode {
 };
 
 // Adds the root node (path = rootPath, label = rootPath cut to 29 characters)
-// and everything below it. nodes must be empty. Returns 1, or 0 when memory ran
-// out (the nodes added so far stay in the List for KillTreeData).
+// and everything below it; a directory reached again, through a link, is left
+// out (not followed, not counted). nodes must be empty. Returns 1, or 0 when
+// memory ran out (the nodes added so far stay in the List for KillTreeData).
 int ScanRootDirectory(List* nodes, const char* rootPath);
 // Removes, until nothing more goes, every node other than the root that holds
 // no master and has no child node left, freeing its path. Afterwards the List

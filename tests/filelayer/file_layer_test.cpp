@@ -93,6 +93,12 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   for (const char* text : {"SUB\\data\\f1.dat", "sub/DATA/F1.dat", "Sub\\.\\DATA\\..\\data\\f1.DAT"})
     EXPECT_EQ(platform::Size(HeldFile(Name(text), {}).file), 12) << text;
   EXPECT_FALSE(platform::CanOpenForReading(Name("Sub\\None\\F1.DAT")));
+  // One directory under two texts has one identity; a file, a missing name or a failed call has none.
+  const auto id = [&](const char* text) { return platform::IdentifyDirectory(Name(text)); };
+  EXPECT_TRUE(id("sub\\DATA\\") && id("sub\\DATA\\") == id("Sub\\.\\Data") &&
+              id("Sub\\.\\Data") != id("Sub\\"));
+  platform::FailNthCall(Call::List, 1);
+  EXPECT_FALSE(id("Sub\\") || id("b.dat") || id("None\\"));
   const std::string sub = Name("Sub\\Data\\");
   for (const auto& [leaf, result] : {std::pair{"new.tmp", NewFile::Created},
                                      {"NEW.TMP", NewFile::Exists},
@@ -107,12 +113,25 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   Make("F2.DAT", Pattern(4, 2));
   HeldFile exact(Name("f2.dat"), kCreate);
   EXPECT_TRUE(Content("f2.dat").empty() && Content("F2.DAT") == Pattern(4, 2));
+  // The system's text for a core name: '/' for a separator, '\\' where a listed name held one.
+  const std::pair<const char*, const char*> natives[] = {
+      {"C:\\DATA\\\\F1", "C:/DATA//F1"}, {"a\xEF\x81\x9Cz\\", "a\\z/"}, {"x/\xEF\x81", "x/\xEF\x81"}};
+  for (const auto& [core, native] : natives) EXPECT_EQ(NativePath(core), native);
 #endif
 }
 
+// A read-only file (no write permission, even for root) is not written, emptied, replaced, copied over
+// or deleted; it is still read, renamed, copied and put in another's place, and stays read-only.
 TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile) {
+  namespace fs = std::filesystem;
+  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  auto readOnly = [&](auto leaf) { return !int(fs::status(dir_.Path(leaf)).permissions() & kWrite); };
+  auto opens = [](const std::string& name, platform::OpenRequest how) { return HeldFile(name, how).Holds(); };
   Make("A.DAT", Pattern(5, 1));
   Make("B.DAT", Pattern(70000, 2));
+  Make("RO.DAT", Pattern(9));
+  fs::permissions(dir_.Path("RO.DAT"), kWrite, fs::perm_options::remove);
+  const std::string ro = Name("RO.DAT");
   EXPECT_FALSE(platform::RenameFile(Name("A.DAT"), Name("b.dat"))) << "the destination exists";
   EXPECT_FALSE(platform::RenameFile(Name("NONE.DAT"), Name("E.DAT")));
   EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("a.dat"), true));
@@ -126,8 +145,15 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
     HeldFile unshared(Name("B.DAT"), {.shareRead = false});
     EXPECT_FALSE(platform::CopyFileTo(Name("B.DAT"), Name("Y.DAT"), false));
   }
+  const std::vector<bool> writtenEmptiedReplacedCopiedOverDeleted = {
+      opens(ro, {.access = Access::ReadWrite}), opens(Name("ro.dat"), kCreate),
+      platform::ReplaceFileWith(Name("A.DAT"), ro), platform::CopyFileTo(Name("A.DAT"), ro, false),
+      platform::RemoveFile(ro)};
+  EXPECT_EQ((std::tuple{writtenEmptiedReplacedCopiedOverDeleted, Content("RO.DAT"), readOnly("RO.DAT")}),
+            std::tuple(std::vector<bool>(5), Pattern(9), true));
+  EXPECT_TRUE(opens(ro, {})) << "a read-only file is read";
   EXPECT_EQ(Content("A.DAT"), Pattern(5, 1));
-  EXPECT_EQ(List(dir_.Dir()), (std::vector<std::string>{"A.DAT", "B.DAT"}));
+  EXPECT_EQ(List(dir_.Dir()), (std::vector<std::string>{"A.DAT", "B.DAT", "RO.DAT"}));
   {
     HeldFile writer(Name("B.DAT"));  // a writer that shares reading is copied
     EXPECT_TRUE(platform::CopyFileTo(Name("b.dat"), Name("C.DAT"), true));
@@ -136,7 +162,15 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
   EXPECT_TRUE(platform::ReplaceFileWith(Name("c.dat"), Name("b.dat")));
   EXPECT_TRUE(platform::RenameFile(Name("B.DAT"), Name("b.dat"))) << "only the case changes";
   EXPECT_TRUE(platform::RemoveFile(Name("a.DAT")));
-  EXPECT_EQ((std::tuple{List(dir_.Dir()).size(), Content("b.dat")}), std::tuple(1u, Pattern(5, 1)));
+  EXPECT_EQ(Content("b.dat"), Pattern(5, 1));
+  EXPECT_TRUE(platform::RenameFile(ro, Name("MOVED.DAT")) &&
+              platform::CopyFileTo(Name("MOVED.DAT"), Name("COPY.DAT"), true) &&
+              platform::ReplaceFileWith(Name("COPY.DAT"), Name("b.dat")));
+  EXPECT_EQ(List(dir_.Dir()).size(), 2u) << "RO.DAT moved, COPY.DAT put in b.dat's place";
+  for (const char* leaf : {"b.dat", "MOVED.DAT"}) {
+    EXPECT_EQ((std::pair{Content(leaf), readOnly(leaf)}), std::pair(Pattern(9), true)) << leaf;
+    fs::permissions(dir_.Path(leaf), kWrite, fs::perm_options::add);  // or Windows could not delete it
+  }
   dir_.MakeSubdir("SUB");
   EXPECT_FALSE(platform::RemoveFile(Name("SUB")));
   EXPECT_EQ(platform::Open(Name("SUB"), {}), nullptr);
