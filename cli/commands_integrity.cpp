@@ -337,10 +337,10 @@ struct DirectoryCheck {
 DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) {
   DirectoryCheck check;
   check.path = path;
+  // '/'-separated on every system, a backslash inside a name kept.
   std::string relative = path.substr(root.size());
-  for (char& c : relative) {
-    if (c == '\\') c = '/';
-  }
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  relative = NativePath(relative.c_str());
   while (!relative.empty() && relative.back() == '/') relative.pop_back();
   check.directory = relative.empty() ? "." : relative;
 

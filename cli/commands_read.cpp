@@ -73,8 +73,10 @@ int RunTree(const std::string& root) {
   if (!nodes || ScanRootDirectory(nodes.get(), directory->c_str()) == 0)
     return Fail(GetError(kOutOfMemoryMessage));
   PruneDirTree(nodes.get());
+  // The root's label is its path as given; below it, names as the system has them.
   WalkDirTree(nodes.get(), [](const DirNode& node, int depth) {
-    std::cout << std::string(2 * static_cast<size_t>(depth), ' ') << node.name << '\n';
+    std::cout << std::string(2 * static_cast<size_t>(depth), ' ') << (depth == 0 ? node.name : NativePath(node.name))
+              << '\n';
   });
   return kExitSuccess;
 }

@@ -295,6 +295,9 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
     present[i] = FilePresent(moves[i].from);
     if (present[i] && !FileIsFree(moves[i].from, false)) return 0;
   }
+  // And the source master must take the rewrite that removes the entry (it
+  // may be read-only), or the destination's header would keep the number.
+  if (!FileIsFree(MasterFileName(source), true)) return 0;
 
   MasterRecord entry = *record;
   const int16_t created = CreateInstrument(destination, &entry, 0);

@@ -42,8 +42,8 @@ int CopyInstrument(const char* destination, const char* source, MasterRecord* re
 // Moves the source instrument (its record) to the destination: a new entry
 // there, the files renamed to the new number, the source entry removed. 1 when
 // done; 0 when nothing was changed: the directory is full, a destination file
-// name that the move needs is taken, a source file is held open, or a step
-// failed and was undone. Every data file stays listed in exactly one master:
+// name that the move needs is taken, a source file is held open, the source
+// master cannot be written, or a step failed and was undone. Every data file stays listed in exactly one master:
 // the source entry is removed only after every file has arrived, and a file
 // that cannot be renamed is copied and then deleted instead. Afterwards
 // record->raw[0] holds the source number again.

@@ -138,6 +138,17 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
       EXPECT_NE(lists(datHelp, code, GetDATError(code)), std::string::npos) << datHelp;
     }
   }
+#ifndef _WIN32
+  // A backslash inside a POSIX name is part of it, and a link back up is not followed round again.
+  WriteSoundDirectory(dir.Path("a\\b"), {1}, 1);
+  fs::create_directory_symlink("..", dir.Path("a\\b") + "/loop");
+  const Dirs dirs = {{"$D", Bare(dir)}};
+  const std::string label = (Bare(dir) + "\\").substr(0, 29);
+  Call{"tree $D", 0, label + "\n  a\\b\n  short\n", ""}.Check(dirs);
+  const ProgramRun checked = Qvx("check $D", dirs);
+  EXPECT_NE(checked.out.find("\nOK       a\\b    1 instrument\n"), std::string::npos) << checked.out;
+  EXPECT_NE(checked.out.find("\nTotal: 3 directories"), std::string::npos) << checked.out;
+#endif
 }
 
 // The days (of January 2010) of a 5-field data file's dates: " 1 2 3"; "" when there is no file.
@@ -252,6 +263,18 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
   EXPECT_EQ(std::tuple(std::string(copied.at(0).begin() + 36, copied[0].begin() + 50), copied[0][12],
                        copied.at(2)[4], copied.at(3)[4], copied[3][33]),
             std::tuple("NEWSYM        ", '2', 4, 6, 'W'));
+  // A read-only master stays as it is, and a move that cannot take its entry out changes no destination.
+  const std::string c = scratch.Path("C");
+  WriteSoundDirectory(c, {1, 2}, 2);
+  const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(c + "/master", writable, fs::perm_options::remove);
+  const Snapshot before = TakeSnapshot(scratch.Path(""));
+  Call{"delete $C 1", 2, "", deleting + " No\n"}.Check({{"$C", c}});
+  Call{"move $C $B 2", 2, "", "A problem occured during moving, do you wish to attempt to continue ? No\n"}
+      .Check({{"$B", b}, {"$C", c}});
+  EXPECT_TRUE(TakeSnapshot(scratch.Path("")) == before);
+  EXPECT_EQ(fs::status(c + "/master").permissions() & writable, fs::perms::none);
+  fs::permissions(c + "/master", writable, fs::perm_options::add);
 }
 
 // Without --prompt a question no option answers is No and nothing is read; with it, y or yes in any case.
