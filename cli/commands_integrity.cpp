@@ -11,6 +11,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
@@ -302,6 +303,7 @@ struct DATCheck {
   MasterRecord record{};
   std::string failure;  // why the data file was not tested; empty when it was
   ErrorListPtr findings;
+  bool uncounted = false;  // more records than its header can count: programs that trust it see none
 };
 
 // What check learned about one data directory.
@@ -312,25 +314,28 @@ struct DirectoryCheck {
   ErrorListPtr masterFindings;
   std::vector<DATCheck> instruments;
 
+  template <typename Count>
+  int64_t Sum(Count count) const {
+    int64_t sum = 0;
+    for (const DATCheck& dat : instruments) sum += count(dat);
+    return sum;
+  }
   int64_t MasterDefects() const { return CountDefects(masterFindings.get()); }
   int64_t DATDefects() const {
-    int64_t count = 0;
-    for (const DATCheck& dat : instruments) count += CountDefects(dat.findings.get());
-    return count;
+    return Sum([](const DATCheck& d) { return CountDefects(d.findings.get()); });
   }
   int64_t FaultyDataFiles() const {
-    int64_t count = 0;
-    for (const DATCheck& dat : instruments) count += dat.findings ? 1 : 0;
-    return count;
+    return Sum([](const DATCheck& d) { return d.findings ? 1 : 0; });
   }
   int64_t UntestedDataFiles() const {
-    int64_t count = 0;
-    for (const DATCheck& dat : instruments) count += dat.failure.empty() ? 0 : 1;
-    return count;
+    return Sum([](const DATCheck& d) { return d.failure.empty() ? 0 : 1; });
+  }
+  int64_t UncountedDataFiles() const {
+    return Sum([](const DATCheck& d) { return d.uncounted ? 1 : 0; });
   }
   const char* Status() const {
     if (!failure.empty()) return "failed";
-    return MasterDefects() + DATDefects() + UntestedDataFiles() > 0 ? "defects" : "ok";
+    return MasterDefects() + DATDefects() + UntestedDataFiles() + UncountedDataFiles() > 0 ? "defects" : "ok";
   }
 };
 
@@ -369,6 +374,10 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
       continue;
     }
     dat.findings = report.TakeFindings();
+    const int32_t length = record.RecordLength();
+    const FileGuard file(SOpenFile(DATFileName(path.c_str(), record.FileNumber()).c_str(), kOpenReadOnly,
+                                   kOpenShared, length, kOpenNotTemporary));
+    dat.uncounted = file.Valid() && length > 0 && FileLength(file.Get()) / length > kHeaderCountLimit;
   }
   return check;
 }
@@ -400,6 +409,11 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
           line += " in " + Plural(check.FaultyDataFiles(), "data file", "data files");
         if (check.UntestedDataFiles() > 0) {
           line += ", " + Plural(check.UntestedDataFiles(), "data file", "data files") + " not tested";
+        }
+        for (const DATCheck& dat : check.instruments) {
+          if (dat.uncounted)
+            line += ", F" + std::to_string(dat.record.FileNumber()) +
+                    ".DAT holds more records than its header can count";
         }
       }
     }
@@ -443,6 +457,7 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
           .Int("file_number", dat.record.FileNumber())
           .Text("instrument", dat.record.Name())
           .TextOrNull("failure", dat.failure)
+          .Flag("uncounted", dat.uncounted)
           .Key("findings");
       WriteDATFindings(out, dat.findings.get(), dat.record);
       out.EndObject();

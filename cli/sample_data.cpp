@@ -418,7 +418,7 @@ class DataDirectory {
     size_t length = 4 * entry.columns.size();
     size_t count = instrument.bars.size() + 1;
     entry.dat.assign(length * count, 0);
-    PutU16(entry.dat, 2, count >= 32767 ? 0 : static_cast<uint16_t>(count));
+    PutU16(entry.dat, 2, count > 0xFFFF ? 0 : static_cast<uint16_t>(count));  // unsigned, as writers store it
     for (size_t r = 0; r < instrument.bars.size(); ++r) {
       for (size_t c = 0; c < entry.columns.size(); ++c) {
         StoreMbfWord(&entry.dat[(r + 1) * length + 4 * c],
@@ -775,8 +775,6 @@ bool WriteSampleData(const std::string& root, std::string* error) {
     return false;
   };
   std::error_code code;
-  if (fs::exists(base, code) && !fs::is_directory(base, code))
-    return fail(base.string() + " is a file, not a directory");
   // The sample's names are the names real data has: written anywhere else,
   // it would replace someone's master or data files.
   if (fs::is_directory(base, code)) {

@@ -40,9 +40,10 @@ struct DATLayout {
   FieldType fieldTypes[kMaxFields];  // columns past the field count are None
 };
 
-// Bytes 2-3 of the header hold the record count only while it fits a signed
-// 16-bit number; larger counts are written as 0.
-inline constexpr int32_t kHeaderCountLimit = 32767;
+// Bytes 2-3 of the header hold the record count as an unsigned 16-bit
+// number, as the files' own writers store it (a 64,885-record file carries
+// 64,886); a count that does not fit is written as 0.
+inline constexpr int32_t kHeaderCountLimit = 65535;
 
 // The first 4 bytes of a DAT header, as GetDATFileType copies them.
 struct DATHeader {
@@ -50,9 +51,9 @@ struct DATHeader {
 
   uint16_t Unused() const { return static_cast<uint16_t>(raw[0] | (raw[1] << 8)); }
   uint16_t RecordCount() const { return static_cast<uint16_t>(raw[2] | (raw[3] << 8)); }
-  // The count of records, header included; 0 from kHeaderCountLimit on.
+  // The count of records, header included; 0 beyond kHeaderCountLimit.
   void SetRecordCount(int32_t count) {
-    const uint16_t stored = count >= kHeaderCountLimit ? 0 : static_cast<uint16_t>(count);
+    const uint16_t stored = count > kHeaderCountLimit ? 0 : static_cast<uint16_t>(count);
     raw[2] = static_cast<uint8_t>(stored);
     raw[3] = static_cast<uint8_t>(stored >> 8);
   }
@@ -80,7 +81,7 @@ int GetDate(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* d
 int GetDateTime(FileHandle handle, const MasterRecord& record, int32_t k, int16_t* day, int16_t* month,
                 int16_t* year, int16_t* hour, int16_t* minute, int16_t* second);
 
-// Puts the record count (0 when it is 32767 or more) into header bytes 2-3,
+// Puts the record count (0 when it is more than 65,535) into header bytes 2-3,
 // keeping bytes 0-1. The result of the write (1 or 0); 0 when the header
 // cannot be read.
 int UpdateDATHeader(FileHandle handle, int32_t recordCount);

@@ -6,7 +6,7 @@
 // open (mode 1, share 1, the MasterRecord's record length L). Data record r is
 // file record r + 1 at byte offset (r + 1) x L; record 0 is the header, whose
 // bytes 2-3 hold the number of records including the header (0 when that is
-// 32767 or more). None of them shows a message: each returns 1 or 0 and the
+// more than 65,535). None of them shows a message: each returns 1 or 0 and the
 // caller reports.
 //
 // Files are rewritten through a temporary file created with a unique name

@@ -18,8 +18,9 @@ class DatFileTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(DatFileTest, HeaderCountIsStoredWhileBelow32767AndTheFirstFieldKept) {
-  for (auto [count, stored] : {std::pair{12, 12}, {40000, 0}, {32767, 0}, {32766, 32766}, {0, 0}}) {
+TEST_F(DatFileTest, HeaderCountIsStoredWhileItFitsSixteenBitsAndTheFirstFieldKept) {
+  for (auto [count, stored] :
+       {std::pair{12, 12}, {40000, 40000}, {65535, 65535}, {65536, 0}, {32767, 32767}, {0, 0}}) {
     WriteDat(dir_, 1, DatBuilder::ForFields(5).HeaderFirst(0xA1B2).HeaderCount(9).Values({1}));
     FileGuard dat = Open(20);
     SSeek(dat.Get(), 7, 0);
