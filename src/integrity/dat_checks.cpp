@@ -250,7 +250,13 @@ const char* GetDATError(int32_t code) {
 
 int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
                 const MasterRecord& record, DATReadings* readings) {
-  if (readings != nullptr) *readings = DATReadings{record, {}};
+  return TestDataFile(directory, DATFileName("", record.FileNumber()).c_str(), report, testCodes, testCount,
+                      record, readings);
+}
+
+int TestDataFile(const char* directory, const char* fileName, ReportTarget& report, const int32_t* testCodes,
+                 int testCount, const MasterRecord& record, DATReadings* readings) {
+  if (readings != nullptr) *readings = DATReadings{record, fileName, {}};
   DATLayout layout{};
   const int recordLength = record.RecordLength();
   if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
@@ -268,7 +274,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
-  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenReadOnly, kOpenShared,
+  FileGuard dat(SOpenFile((std::string(directory) + fileName).c_str(), kOpenReadOnly, kOpenShared,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) {
     CloseWithNotice(report, GetError(kFileAccessMessage));

@@ -49,6 +49,7 @@ struct DATReadings {
     std::array<unsigned char, 8> bytes;
   };
   MasterRecord record{};                 // the record the test was given
+  std::string fileName;                  // the data file's own name: "F12.DAT", "F256.MWD"
   std::vector<PreviousRecord> previous;  // ascending, one per faulty record after record 0
 };
 
@@ -65,3 +66,7 @@ struct DATReadings {
 // filled before the list is handed over. Always returns 0.
 int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
                 const MasterRecord& record, DATReadings* readings = nullptr);
+// The same for the data file fileName (its own name, "F256.MWD") of an
+// instrument whose record describes the layout but cannot hold its number.
+int TestDataFile(const char* directory, const char* fileName, ReportTarget& report, const int32_t* testCodes,
+                 int testCount, const MasterRecord& record, DATReadings* readings = nullptr);

@@ -95,8 +95,7 @@ ReportLines FormatDATErrorReport(const char* directory, const List* errorList, c
   DATLayout layout{};
   AssignFieldTypes(&layout, readings.record);
   ReportLines lines{kApplicationName, ""};
-  AddLine(&lines, "Errors Found in DAT file (F%d.DAT) in directory  '%s'", readings.record.FileNumber(),
-          directory);
+  AddLine(&lines, "Errors Found in DAT file (%s) in directory  '%s'", readings.fileName.c_str(), directory);
   AddLine(&lines, "Instrument name : %s", readings.record.Name().c_str());
   lines.emplace_back();
   for (const ListNode* node = errorList ? errorList->last : nullptr; node != nullptr; node = node->previous) {
