@@ -18,8 +18,17 @@ std::string MasterTempFileName(const char* directory) {
   return std::string(directory) + "msttmp";
 }
 
+std::string EmasterFileName(const char* directory) {
+  return std::string(directory) + "EMASTER";
+}
+
+std::string XmasterFileName(const char* directory) {
+  return std::string(directory) + "XMASTER";
+}
+
 std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file) {
-  const char* extension = file == InstrumentFile::DAT ? "DAT" : file == InstrumentFile::DOP ? "DOP" : "CHT";
+  constexpr const char* kExtensions[] = {"DAT", "DOP", "CHT", "MWD"};
+  const char* extension = kExtensions[static_cast<int>(file)];
   char leaf[32];
   std::snprintf(leaf, sizeof leaf, "F%d.%s", fileNumber, extension);
   return std::string(directory) + leaf;

@@ -1,8 +1,10 @@
 // The names of the files of a data directory, formed here and nowhere else:
-// master, the instrument files F<n>.DAT, F<n>.DOP and F<n>.CHT, and the
-// temporary files that stand in for master and for a data file while they are
-// rewritten. A directory text ends in a backslash; each name is the directory
-// text with the file's own name appended.
+// master and the index files EMASTER and XMASTER beside it, the instrument
+// files F<n>.DAT, F<n>.DOP and F<n>.CHT, the data files F<n>.MWD of the
+// instruments XMASTER lists, and the temporary files that stand in for master
+// and for a data file while they are rewritten. A directory text ends in a
+// backslash; each name is the directory text with the file's own name
+// appended.
 //
 // Letter case: on disk, names in a data directory are matched without regard
 // to case. Windows does so itself; the POSIX backend resolves every name to
@@ -18,20 +20,27 @@
 #include <string>
 #include <string_view>
 
-// The three files of an instrument.
-enum class InstrumentFile { DAT, DOP, CHT };
+// The files of an instrument: DAT, DOP and CHT for those master lists, MWD
+// (records laid out as in a DAT file) for those XMASTER lists.
+enum class InstrumentFile { DAT, DOP, CHT, MWD };
 
 // "%smaster".
 std::string MasterFileName(const char* directory);
 // "%smsttmp": the new master while instruments are removed.
 std::string MasterTempFileName(const char* directory);
-// "%sF%d.DAT", "%sF%d.DOP" and "%sF%d.CHT" for the file number.
+// "%sEMASTER" and "%sXMASTER".
+std::string EmasterFileName(const char* directory);
+std::string XmasterFileName(const char* directory);
+// "%sF%d.DAT", "%sF%d.DOP", "%sF%d.CHT" and "%sF%d.MWD" for the file number.
 std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file);
 inline std::string DATFileName(const char* directory, int fileNumber) {
   return InstrumentFileName(directory, fileNumber, InstrumentFile::DAT);
 }
 inline std::string DOPFileName(const char* directory, int fileNumber) {
   return InstrumentFileName(directory, fileNumber, InstrumentFile::DOP);
+}
+inline std::string MWDFileName(const char* directory, int fileNumber) {
+  return InstrumentFileName(directory, fileNumber, InstrumentFile::MWD);
 }
 // "%sQVX%08X.TMP": a data file being rewritten by a record operation, for a
 // tag that makes the name unique in its directory.

@@ -1,18 +1,20 @@
 // Data directories written by other programs (below QUORVEX_REALDATA, else the
 // build's default), each copied to a scratch directory as the originals may be
 // read-only: probed and tested report-only, the master test finding exactly
-// the defects the bytes show, and no byte changed.
+// the defects the bytes show, and no byte changed; every instrument listed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 
+#include "filelayer/file_guard.h"
 #include "integrity/dat_checks.h"
 #include "integrity/master_checks.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
+#include "store/directory_instruments.h"
 #include "support/fixtures.h"
 #include "support/program_runner.h"
 #include "support/report_fixture.h"
@@ -39,14 +41,18 @@ std::vector<std::string> Directories() {
   return names;
 }
 
+void CopyDirectory(const std::string& directory, const TempDir& copy) {
+  for (const auto& file : fs::directory_iterator(Root() / directory)) {
+    const std::string name = copy.Path(file.path().filename().string());
+    fs::copy_file(file.path(), name), fs::permissions(name, fs::perms::owner_read | fs::perms::owner_write);
+  }
+}
+
 class RealDirectory : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RealDirectory, IsProbedShownAndTestedAsItsBytesSay) {
   TempDir copy;
-  for (const auto& file : fs::directory_iterator(Root() / GetParam())) {
-    const std::string name = copy.Path(file.path().filename().string());
-    fs::copy_file(file.path(), name), fs::permissions(name, fs::perms::owner_read | fs::perms::owner_write);
-  }
+  CopyDirectory(GetParam(), copy);
   const char* dir = copy.Dir().c_str();
   const Snapshot before = TakeSnapshot(copy.Path(""));
   std::set<std::pair<int, int>> shown, found;  // {file number, master code}
@@ -83,6 +89,33 @@ TEST_P(RealDirectory, IsProbedShownAndTestedAsItsBytesSay) {
 INSTANTIATE_TEST_SUITE_P(Directories, RealDirectory, ::testing::ValuesIn(Directories()),
                          [](const auto& p) { return p.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealDirectory);
+
+// equis_b: every instrument, and how many records of its F<n>.DAT or F<n>.MWD
+// have a date the DAT readers read, of how many; bbfinance: master's listed.
+TEST(RealData, IndexFilesListEveryInstrument) {
+  if (!fs::is_directory(Root() / "equis_b") || !fs::is_directory(Root() / "bbfinance")) GTEST_SKIP();
+  TempDir equis, bbfinance;
+  CopyDirectory("equis_b", equis), CopyDirectory("bbfinance", bbfinance);
+  const DirectoryInstruments model = ReadDirectoryInstruments(equis.Dir().c_str());
+  std::vector<std::string> listed;
+  for (const DirectoryInstrument& i : model.instruments) {
+    const int length = i.layout.RecordLength();
+    FileGuard data(SOpenFile(i.dataFileName.c_str(), kOpenReadOnly, kOpenShared, uint32_t(length), 0));
+    int16_t day, month, year;
+    int32_t k = 0;
+    while (GetDate(data.Get(), i.layout, k, &day, &month, &year)) ++k;
+    listed.push_back("F" + std::to_string(i.fileNumber) + " " + i.symbol + "|" + i.name + " " +
+                     std::to_string(k) + "/" + std::to_string(FileLength(data.Get()) / length - 1));
+  }
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{"F1 .DJX|1/100 Dow Jones INDU 1/1", "F2 .FCHI|CAC 40 INDICE 2/2",
+                                      "F256 AZM.L|AZM.L 1/1", "F2853 .N225|NIKKEI 225 INDEX 2/2"}));
+  EXPECT_TRUE(model.emaster.Sound() && model.xmaster.Sound());
+  const DirectoryInstruments refused = ReadDirectoryInstruments(bbfinance.Dir().c_str());
+  ASSERT_EQ(refused.xmaster.findings.size(), 1u);
+  EXPECT_EQ(std::tuple(refused.instruments.size(), refused.xmaster.findings[0].text),
+            std::tuple(40u, "XMASTER is not an XMASTER file (it starts with text)"));
+}
 
 TEST(RealData, DirectoriesArePresent) {
   if (!fs::is_directory(Root()))

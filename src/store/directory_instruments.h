@@ -1,0 +1,66 @@
+// The instruments of a data directory, from its three index files: master's
+// records in master order, leaving out those whose name begins with a zero
+// byte (as the instrument list does), each with the long name EMASTER holds
+// for its file number when that name begins with master's (an EMASTER older
+// than master may hold another instrument's name under the number); then
+// XMASTER's instruments in XMASTER order. A directory without EMASTER and
+// XMASTER gives master's records alone.
+//
+// Reading an XMASTER instrument's F<n>.MWD. Its records are laid out as a DAT
+// file's, so the DAT readers read them unchanged when given the instrument's
+// `layout` (XmasterRecord::Layout) and a handle the caller opened on
+// `dataFileName`. GetDATFileType, AssignFieldTypes, ReadField, GetDate,
+// GetDateTime, GetRecordNumberFromDate and GetRecordNumberFromDateTime take
+// from their MasterRecord only its record length, field count and period.
+// The layout's file number is 0, which names no data file: what opens a data
+// file by the number (CreateDATFile, CreateDOPFile, the integrity tests)
+// must not be given an XMASTER instrument's layout, nor can GetDATStartDate,
+// GetDATEndDate, IsIntra or AscertainRecordLength reach an MWD file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/dat_file.h"
+#include "store/index_files.h"
+#include "store/master_file.h"
+
+enum class InstrumentSource { Master, Xmaster };
+
+struct DirectoryInstrument {
+  InstrumentSource source = InstrumentSource::Master;
+  int fileNumber = 0;  // 0 ... 255 from master, 256 and up from XMASTER
+  std::string symbol;
+  // master's 16 characters, or the EMASTER long name that begins with them;
+  // XMASTER's own.
+  std::string name;
+  char period = 0;
+  uint16_t timeBase = 0;
+  int fieldCount = 0;
+  // The columns in file order, None past the field count: for master's
+  // records the layout AssignFieldTypes gives (all None without one), for
+  // XMASTER's the ones the field bits name (FieldTypesOfBits).
+  std::array<FieldType, kMaxFields> fieldTypes{};
+  // CYYMMDD. master's as MBF_IEEE reads them (kCorruptNumber included);
+  // XMASTER's 0 for an instrument without data.
+  float firstDate = 0.0f;
+  float lastDate = 0.0f;
+  std::string dataFileName;  // the directory text and F<n>.DAT or F<n>.MWD
+  MasterRecord layout{};     // master's record itself; for XMASTER, see above
+  // The DAT readers know the layout (XmasterRecord::LayoutKnown); the data
+  // of an instrument without it must not be read through them.
+  bool layoutKnown = false;
+};
+
+struct DirectoryInstruments {
+  std::vector<DirectoryInstrument> instruments;
+  // The two index files as read; their findings are the model's.
+  EmasterContents emaster;
+  XmasterContents xmaster;
+};
+
+// Reads master, EMASTER and XMASTER through the file layer; keeps none open.
+// Without a readable master the list begins with XMASTER's instruments.
+DirectoryInstruments ReadDirectoryInstruments(const char* directory);
