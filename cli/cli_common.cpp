@@ -5,6 +5,7 @@
 
 #include "filelayer/file_layer.h"
 #include "primitives/dates.h"
+#include "store/directory_instruments.h"
 #include "store/file_names.h"
 #include "store/master_file.h"
 
@@ -73,6 +74,11 @@ std::string MissingMasterCause(const std::string& dir) {
 }
 
 std::string MissingListedCause(const std::string& dir, int fileNumber) {
+  if (fileNumber >= kFirstXmasterFileNumber) {
+    if (std::string cause = MissingDirectoryCause(dir); !cause.empty()) return cause;
+    if (FindXmasterInstrument(dir, fileNumber)) return {};
+    return "no instrument F" + std::to_string(fileNumber) + " in the XMASTER file of " + Shown(dir);
+  }
   if (std::string cause = MissingMasterCause(dir); !cause.empty()) return cause;
   MasterRecord record;
   if (!GetMetaStockMasterRecord(CoreDirectory(dir).c_str(), fileNumber, &record))
@@ -82,10 +88,19 @@ std::string MissingListedCause(const std::string& dir, int fileNumber) {
 
 std::string MissingInstrumentCause(const std::string& dir, int fileNumber) {
   if (std::string cause = MissingListedCause(dir, fileNumber); !cause.empty()) return cause;
-  const std::string directory = CoreDirectory(dir);
-  if (!Exists(DATFileName(directory.c_str(), fileNumber).c_str()))
-    return "no data file " + Shown(dir) + kSeparator + "F" + std::to_string(fileNumber) + ".DAT";
+  const InstrumentFile kind =
+      fileNumber >= kFirstXmasterFileNumber ? InstrumentFile::MWD : InstrumentFile::DAT;
+  if (!Exists(InstrumentFileName(CoreDirectory(dir).c_str(), fileNumber, kind).c_str()))
+    return "no data file " + Shown(dir) + kSeparator + InstrumentFileName("", fileNumber, kind);
   return {};
+}
+
+std::optional<DirectoryInstrument> FindXmasterInstrument(const std::string& dir, int fileNumber) {
+  for (DirectoryInstrument& instrument : ReadDirectoryInstruments(CoreDirectory(dir).c_str()).instruments) {
+    if (instrument.source == InstrumentSource::Xmaster && instrument.fileNumber == fileNumber)
+      return instrument;
+  }
+  return std::nullopt;
 }
 
 }  // namespace qvx

@@ -2,7 +2,10 @@
 // expects, and where results and failures are printed.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "store/directory_instruments.h"
 
 namespace qvx {
 
@@ -36,11 +39,15 @@ int Fail(const std::string& message, const std::string& cause);
 std::string MissingDirectoryCause(const std::string& dir);
 // The same, or the master file missing from it.
 std::string MissingMasterCause(const std::string& dir);
-// The same, or instrument N missing from the master file.
+// The same, or instrument N missing from the master file (from XMASTER for
+// the numbers beyond master's).
 std::string MissingListedCause(const std::string& dir, int fileNumber);
 // What keeps instrument N's data file from being opened: the directory, the
 // master file, the instrument in it or the data file missing; empty when all
 // are there (the file may still be held by another program, or read only).
 std::string MissingInstrumentCause(const std::string& dir, int fileNumber);
+
+// The instrument numbered N (256 and up) that DIR's XMASTER lists.
+std::optional<DirectoryInstrument> FindXmasterInstrument(const std::string& dir, int fileNumber);
 
 }  // namespace qvx

@@ -21,6 +21,8 @@
 #include "json_writer.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
+#include "store/directory_instruments.h"
+#include "store/file_names.h"
 #include "store/directory_scan.h"
 #include "store/master_file.h"
 #include "store/messages.h"
@@ -135,13 +137,23 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
                const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
   MasterRecord record{};
-  if (directory.empty() || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) {
+  std::string dataFile = DATFileName("", fileNumber), name;
+  if (fileNumber >= kFirstXmasterFileNumber) {
+    const std::optional<DirectoryInstrument> listed = FindXmasterInstrument(dir, fileNumber);
+    if (!listed) return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
+    record = listed->layout;
+    dataFile = MWDFileName("", fileNumber);
+    name = listed->name;
+  } else if (directory.empty() || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) {
     return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
+  } else {
+    name = record.Name();
   }
   TerminalInteraction ui;
   CollectingReport report(ui);
   DATReadings readings;
-  TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record, &readings);
+  TestDataFile(directory.c_str(), dataFile.c_str(), report, tests.data(), static_cast<int>(tests.size()),
+               record, &readings);
   if (report.Failed()) return Fail(report.Notice(), MissingInstrumentCause(dir, fileNumber));
 
   Json out;
@@ -149,7 +161,7 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
     out.BeginObject()
         .Text("directory", directory)
         .Int("file_number", fileNumber)
-        .Text("instrument", record.Name())
+        .Text("instrument", name)
         .Ints("tests", tests)
         .Key("findings");
     WriteDATFindings(out, report.Findings(), record);
@@ -207,8 +219,11 @@ int RunCorrect(const std::string& dir, int fileNumber, int code) {
 
 // What check learned about one instrument's data file.
 struct DATCheck {
-  MasterRecord record{};
-  std::string failure;  // why the data file was not tested; empty when it was
+  MasterRecord record{};  // the layout the data file is read by
+  int fileNumber = 0;
+  std::string name;
+  std::string fileName;  // the data file's own name: F<n>.DAT, or F<n>.MWD for XMASTER's instruments
+  std::string failure;   // why the data file was not tested; empty when it was
   ErrorListPtr findings;
   bool uncounted = false;  // more records than its header can count: programs that trust it see none
 };
@@ -267,23 +282,29 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     }
     check.masterFindings = report.TakeFindings();
   }
-  for (const MasterRecord& record : ReadMasterRecords(path.c_str())) {
-    DATCheck& dat = check.instruments.emplace_back();
-    dat.record = record;
-    if (!Exists(DATFileName(path.c_str(), record.FileNumber()).c_str())) {
+  for (const MasterRecord& record : ReadMasterRecords(path.c_str()))
+    check.instruments.push_back(
+        {record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber())});
+  for (const DirectoryInstrument& listed : ReadDirectoryInstruments(path.c_str()).instruments) {
+    if (listed.source == InstrumentSource::Xmaster)
+      check.instruments.push_back(
+          {listed.layout, listed.fileNumber, listed.name, MWDFileName("", listed.fileNumber)});
+  }
+  for (DATCheck& dat : check.instruments) {
+    const std::string name = path + dat.fileName;
+    if (!Exists(name.c_str())) {
       dat.failure = GetError(kNoSuchFileMessage);
       continue;
     }
     CollectingReport report(ui);
-    TestDATFile(path.c_str(), report, kDATDialogOrder, kDATTestCount, record);
+    TestDataFile(path.c_str(), dat.fileName.c_str(), report, kDATDialogOrder, kDATTestCount, dat.record);
     if (report.Failed()) {
       dat.failure = report.Notice();
       continue;
     }
     dat.findings = report.TakeFindings();
-    const int32_t length = record.RecordLength();
-    const FileGuard file(SOpenFile(DATFileName(path.c_str(), record.FileNumber()).c_str(), kOpenReadOnly,
-                                   kOpenShared, length, kOpenNotTemporary));
+    const int32_t length = dat.record.RecordLength();
+    const FileGuard file(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, length, kOpenNotTemporary));
     dat.uncounted = file.Valid() && length > 0 && FileLength(file.Get()) / length > kHeaderCountLimit;
   }
   return check;
@@ -318,9 +339,7 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
           line += ", " + Plural(check.UntestedDataFiles(), "data file", "data files") + " not tested";
         }
         for (const DATCheck& dat : check.instruments) {
-          if (dat.uncounted)
-            line += ", F" + std::to_string(dat.record.FileNumber()) +
-                    ".DAT holds more records than its header can count";
+          if (dat.uncounted) line += ", " + dat.fileName + " holds more records than its header can count";
         }
       }
     }
@@ -361,8 +380,8 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()
-          .Int("file_number", dat.record.FileNumber())
-          .Text("instrument", dat.record.Name())
+          .Int("file_number", dat.fileNumber)
+          .Text("instrument", dat.name)
           .TextOrNull("failure", dat.failure)
           .Flag("uncounted", dat.uncounted)
           .Key("findings");
@@ -440,7 +459,7 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
   auto datTests = std::make_shared<std::vector<int32_t>>();
   CLI::App* testDat = app.add_subcommand("test-dat", "The DAT test of instrument N's data file");
   testDat->add_option("DIR", *dir, "Data directory")->required();
-  testDat->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+  testDat->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 65535));
   testDat
       ->add_option("--tests", *datTests, "Comma-separated test codes, run in that order (default: all ten)")
       ->delimiter(',')

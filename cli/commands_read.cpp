@@ -14,12 +14,14 @@
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "integrity/master_checks.h"
+#include "json_writer.h"
 #include "primitives/dates.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
 #include "sample_data.h"
 #include "store/dat_file.h"
 #include "store/directory_scan.h"
+#include "store/directory_instruments.h"
 #include "store/editor_session.h"
 #include "store/file_names.h"
 #include "store/master_file.h"
@@ -53,7 +55,33 @@ class PrintingListBox : public InstrumentListBox {
   int count_ = 0;
 };
 
-int RunList(const std::string& dir) {
+// Every instrument of the directory with what the index files say of it.
+void PrintInstrumentsJson(const std::string& directory, const DirectoryInstruments& model) {
+  Json out;
+  out.BeginObject().Text("directory", NativePath(directory.c_str())).Key("instruments").BeginArray();
+  for (const DirectoryInstrument& listed : model.instruments) {
+    std::string fields;
+    for (int c = 0; c < listed.fieldCount && c < kMaxFields; ++c)
+      fields += std::string(c > 0 ? "," : "") + EnumerateFieldType(listed.fieldTypes[c]);
+    out.BeginObject()
+        .Int("file_number", listed.fileNumber)
+        .Text("index", listed.source == InstrumentSource::Master ? "master" : "XMASTER")
+        .Text("name", listed.name)
+        .Text("symbol", listed.symbol)
+        .Text("period", std::string(1, listed.period))
+        .Int("time_base", listed.timeBase)
+        .Text("fields", fields)
+        .Int("first_date", static_cast<int64_t>(listed.firstDate))
+        .Int("last_date", static_cast<int64_t>(listed.lastDate))
+        .Text("data_file", NativePath(listed.dataFileName.c_str()))
+        .Flag("exists", Exists(listed.dataFileName.c_str()) != 0)
+        .EndObject();
+  }
+  out.EndArray().EndObject();
+  std::cout << out.Document() << '\n';
+}
+
+int RunList(const std::string& dir, bool json) {
   std::optional<std::string> directory = SearchableDirectory(dir);
   if (!directory) return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(dir));
   // A master too short for its header would list nothing, as an empty one does.
@@ -61,8 +89,23 @@ int RunList(const std::string& dir) {
   const FileGuard file(
       SOpenFile(master.c_str(), kOpenReadOnly, kOpenShared, kMasterRecordSize, kOpenNotTemporary));
   if (file.Valid() && FileLength(file.Get()) < int32_t{kMasterRecordSize}) return Fail(kMasterTooShortText);
+  const DirectoryInstruments model = ReadDirectoryInstruments(directory->c_str());
+  for (const IndexFinding& finding : model.xmaster.findings)
+    std::cerr << "qvx list: " << finding.text << '\n';
+  if (json) {
+    PrintInstrumentsJson(*directory, model);
+    return kExitSuccess;
+  }
   PrintingListBox box;
   ListInstruementsInDirectory(box, directory->c_str());
+  // XMASTER's instruments after master's, in the same columns and one more
+  // that marks them.
+  for (const DirectoryInstrument& listed : model.instruments) {
+    if (listed.source != InstrumentSource::Xmaster) continue;
+    std::cout << listed.name << '\t' << listed.symbol << "\tF" << listed.fileNumber << '\t'
+              << FileTypeText(listed.period) << '\t'
+              << (Exists(listed.dataFileName.c_str()) ? "File Exists" : "Non-Existant") << "\tXMASTER\n";
+  }
   return kExitSuccess;
 }
 
@@ -75,8 +118,8 @@ int RunTree(const std::string& root) {
   PruneDirTree(nodes.get());
   // The root's label is its path as given; below it, names as the system has them.
   WalkDirTree(nodes.get(), [](const DirNode& node, int depth) {
-    std::cout << std::string(2 * static_cast<size_t>(depth), ' ') << (depth == 0 ? node.name : NativePath(node.name))
-              << '\n';
+    std::cout << std::string(2 * static_cast<size_t>(depth), ' ')
+              << (depth == 0 ? node.name : NativePath(node.name)) << '\n';
   });
   return kExitSuccess;
 }
@@ -95,9 +138,19 @@ int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instr
   std::string directory = CoreDirectory(dir);
   if (std::string cause = MissingInstrumentCause(dir, fileNumber); !cause.empty())
     return Fail(GetError(kFileAccessMessage), cause);
-  if (GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0)
-    return Fail(GetError(kFileAccessMessage));
   std::string name = DATFileName(directory.c_str(), fileNumber);
+  if (fileNumber >= kFirstXmasterFileNumber) {
+    // XMASTER's instruments: their F<n>.MWD read as data files, by the layout
+    // the field bits give.
+    const std::optional<DirectoryInstrument> listed = FindXmasterInstrument(dir, fileNumber);
+    if (!listed) return Fail(GetError(kFileAccessMessage));
+    if (!listed->layoutKnown)
+      return Fail(GetError(kUnknownFormatMessage), "its fields are in no layout qvx reads");
+    instrument->record = listed->layout;
+    name = listed->dataFileName;
+  } else if (GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0) {
+    return Fail(GetError(kFileAccessMessage));
+  }
   instrument->file = FileGuard(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared,
                                          instrument->record.RecordLength(), kOpenNotTemporary));
   if (!instrument->file.Valid()) return Fail(GetError(kFileAccessMessage));
@@ -215,9 +268,12 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   auto dir = std::make_shared<std::string>();
   auto fileNumber = std::make_shared<int>(0);
 
-  CLI::App* list = app.add_subcommand("list", "One line per listed instrument, in master order");
+  auto json = std::make_shared<bool>(false);
+  CLI::App* list = app.add_subcommand(
+      "list", "One line per instrument: master's in master order, then XMASTER's, marked XMASTER");
   list->add_option("DIR", *dir, "Data directory")->required();
-  list->callback([=] { *status = RunList(*dir); });
+  list->add_flag("--json", *json, "Every instrument with what the index files hold of it, as JSON");
+  list->callback([=] { *status = RunList(*dir, *json); });
 
   CLI::App* tree = app.add_subcommand("tree", "The pruned directory tree below ROOT");
   tree->add_option("ROOT", *dir, "Root directory")->required();
@@ -227,7 +283,7 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   auto count = std::make_shared<int32_t>(-1);
   CLI::App* show = app.add_subcommand("show", "An instrument's records as the editor shows them");
   show->add_option("DIR", *dir, "Data directory")->required();
-  show->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+  show->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 65535));
   show->add_option("--from", *from, "First record, counted from 0")->check(NonNegative());
   CLI::Option* counted =
       show->add_option("--count", *count, "How many records (default: all)")->check(NonNegative());
@@ -240,7 +296,7 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   auto timeText = std::make_shared<std::string>();
   CLI::App* find = app.add_subcommand("find", "The Goto search: the record on or after a date (and time)");
   find->add_option("DIR", *dir, "Data directory")->required();
-  find->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+  find->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 65535));
   find->add_option("DATE", *dateText, "DD/MM/YY or YYYY-MM-DD")->required();
   CLI::Option* time = find->add_option("TIME", *timeText, "HH:MM:SS (intraday instruments)");
   find->callback([=] {

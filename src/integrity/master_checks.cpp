@@ -402,8 +402,9 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
-  FileGuard master(
-      SOpenFile(MasterFileName(directory).c_str(), kOpenReadWrite, kOpenShared, kMasterRecordSize, 0));
+  // A test that repairs nothing only reads, so a read-only master is tested too.
+  FileGuard master(SOpenFile(MasterFileName(directory).c_str(), repair ? kOpenReadWrite : kOpenReadOnly,
+                             kOpenShared, kMasterRecordSize, 0));
   if (!master.Valid()) {
     CloseWithNotice(report, GetError(kFileAccessMessage));
     return 0;

@@ -58,7 +58,8 @@ inline constexpr const char* kMasterTooShortText = "The master file is too short
 // once a correction of it took effect). Where no repair brings anything to
 // light, the findings are those of a single pass.
 //
-// repair: correct each defect where possible, rewriting the record in place;
+// repair: correct each defect where possible, rewriting the record in place
+// (without it master is only read, and may be read-only);
 // prompt: ask the report first (only Yes repairs); create: allow making a
 // missing F<n>.DAT or F<n>.DOP (codes 0 and 1 repair nothing without it, and
 // ask nothing). A file is created only when the directory holds no entry of

@@ -124,6 +124,30 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
       {"help nothing", 2, "", "qvx help: no command named nothing\n"},
       {"--version", 0, "qvx " QUORVEX_VERSION "\n", ""}};
   for (const Call& c : calls) c.Check({{"$D", Bare(dir)}});
+  // XMASTER's instruments: listed after master's and marked, read through their F<n>.MWD, never made up.
+  const std::string x = dir.Path("x");
+  WriteSoundDirectory(x, {1}, 1);
+  WriteBytes(x + "/XMASTER",
+             XmasterFile({{.fileNumber = 256, .symbol = "XS", .name = "WIDE"}, {.fileNumber = 300}}));
+  WriteBytes(x + "/F256.MWD",
+             DatBuilder::ForFields(7).Values({StoredDate(1949, 3, 20), 1, 3, 1, 2, 9, 4}).Build());
+  const ProgramRun listing = Qvx("list $D/x", {{"$D", Bare(dir)}});
+  EXPECT_EQ(listing.out.substr(listing.out.find("\nWIDE") + 1),
+            "WIDE\tXS\tF256\tDaily File\tFile Exists\tXMASTER\nINSTRUMENT\tSYM\tF300\tDaily "
+            "File\tNon-Existant\tXMASTER\n");
+  const json entries = json::parse(Qvx("list $D/x --json", {{"$D", Bare(dir)}}).out)["instruments"];
+  EXPECT_EQ(json::array({entries.at(1)["file_number"], entries[1]["index"], entries[1]["fields"],
+                         entries.at(2)["exists"]}),
+            json::array({256, "XMASTER", "Date,Open,High,Low,Close,Volume,O I", false}));
+  const Call xmaster[] = {
+      {"show $D/x 256", 0,
+       "Date\tOpen\tHigh\tLow\tClose\tVolume\tO I\n0\t20/03/49\t1.00\t3.00\t1.00\t2.00\t9.00\t4.00\n", ""},
+      {"find $D/x 256 1949-03-20", 0, "0\n", ""},
+      {"test-dat $D/x 256", 0, "No Errors Found\n", ""},
+      {"show $D/x 300", 2, "", Message(kFileAccessMessage, "no data file $D/x" + kSep + "F300.MWD")},
+      {"show $D/x 301", 2, "",
+       Message(kFileAccessMessage, "no instrument F301 in the XMASTER file of $D/x")}};
+  for (const Call& c : xmaster) c.Check({{"$D", Bare(dir)}});
   // The commands that take test codes list each with its name.
   const std::string dat = Qvx("help test-dat", {}).out, master = Qvx("test-master --help", {}).out;
   for (int code = 0; code < kMasterTestCount; ++code) {
@@ -138,7 +162,7 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
   fs::create_directory_symlink("..", dir.Path("a\\b") + "/loop");
   const Dirs dirs = {{"$D", Bare(dir)}};
   const std::string label = (Bare(dir) + "\\").substr(0, 29);
-  Call{"tree $D", 0, label + "\n  a\\b\n  short\n", ""}.Check(dirs);
+  Call{"tree $D", 0, label + "\n  a\\b\n  short\n  x\n", ""}.Check(dirs);
   const ProgramRun checked = Qvx("check $D", dirs);
   EXPECT_NE(checked.out.find("\nOK       a\\b    1 instrument\n"), std::string::npos) << checked.out;
 #endif
@@ -279,6 +303,7 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
   fs::permissions(c + "/master", writable, fs::perm_options::remove);
   const Snapshot before = TakeSnapshot(scratch.Path(""));
   Call{"delete $C 1", 2, "", deleting + " No\n"}.Check({{"$C", c}});
+  Call{"test-master $C", 0, "No Errors Found\n", ""}.Check({{"$C", c}});
   Call{"move $C $B 2", 2, "", "A problem occured during moving, do you wish to attempt to continue ? No\n"}
       .Check({{"$B", b}, {"$C", c}});
   EXPECT_TRUE(TakeSnapshot(scratch.Path("")) == before);
