@@ -94,9 +94,9 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealDirectory);
 // have a date the DAT readers read, of how many; bbfinance: master's listed.
 TEST(RealData, IndexFilesListEveryInstrument) {
   if (!fs::is_directory(Root() / "equis_b") || !fs::is_directory(Root() / "bbfinance")) GTEST_SKIP();
-  TempDir equis, bbfinance;
-  CopyDirectory("equis_b", equis), CopyDirectory("bbfinance", bbfinance);
-  const DirectoryInstruments model = ReadDirectoryInstruments(equis.Dir().c_str());
+  TempDir indexed, bbfinance;
+  CopyDirectory("equis_b", indexed), CopyDirectory("bbfinance", bbfinance);
+  const DirectoryInstruments model = ReadDirectoryInstruments(indexed.Dir().c_str());
   std::vector<std::string> listed;
   for (const DirectoryInstrument& i : model.instruments) {
     const int length = i.layout.RecordLength();
