@@ -90,8 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Directories, RealDirectory, ::testing::ValuesIn(Directo
                          [](const auto& p) { return p.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealDirectory);
 
-// equis_b: every instrument, and how many records of its F<n>.DAT or F<n>.MWD
-// have a date the DAT readers read, of how many; bbfinance: master's listed.
+// equis_b: each instrument, with the records of its data file read of all; bbfinance: master's.
 TEST(RealData, IndexFilesListEveryInstrument) {
   if (!fs::is_directory(Root() / "equis_b") || !fs::is_directory(Root() / "bbfinance")) GTEST_SKIP();
   TempDir indexed, bbfinance;
