@@ -159,25 +159,23 @@ struct IndexFinding {
 };
 
 // A file as read: present when it exists (findings then say what was
-// refused), its header's numbers and its accepted records in file order.
-struct EmasterContents {
+// refused), its header's count and its accepted records in file order.
+template <typename Record>
+struct IndexContents {
   bool present = false;
   uint16_t instrumentCount = 0;
-  uint16_t lastFileNumber = 0;
-  std::vector<EmasterRecord> records;
+  std::vector<Record> records;
   std::vector<IndexFinding> findings;
 
   bool Sound() const { return present && findings.empty(); }
 };
 
-struct XmasterContents {
-  bool present = false;
-  uint16_t instrumentCount = 0;
-  uint16_t nextFileNumber = 0;
-  std::vector<XmasterRecord> records;
-  std::vector<IndexFinding> findings;
+struct EmasterContents : IndexContents<EmasterRecord> {
+  uint16_t lastFileNumber = 0;  // the highest in use
+};
 
-  bool Sound() const { return present && findings.empty(); }
+struct XmasterContents : IndexContents<XmasterRecord> {
+  uint16_t nextFileNumber = 0;  // the highest in use + 1
 };
 
 // The contents of a whole file's bytes (present is set).

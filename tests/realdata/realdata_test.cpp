@@ -90,13 +90,12 @@ INSTANTIATE_TEST_SUITE_P(Directories, RealDirectory, ::testing::ValuesIn(Directo
                          [](const auto& p) { return p.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealDirectory);
 
-// equis_b: every instrument, and how many records of its F<n>.DAT or F<n>.MWD
-// have a date the DAT readers read, of how many; bbfinance: master's listed.
+// equis_b: each instrument, with the records of its data file read of all; bbfinance: master's.
 TEST(RealData, IndexFilesListEveryInstrument) {
   if (!fs::is_directory(Root() / "equis_b") || !fs::is_directory(Root() / "bbfinance")) GTEST_SKIP();
-  TempDir equis, bbfinance;
-  CopyDirectory("equis_b", equis), CopyDirectory("bbfinance", bbfinance);
-  const DirectoryInstruments model = ReadDirectoryInstruments(equis.Dir().c_str());
+  TempDir indexed, bbfinance;
+  CopyDirectory("equis_b", indexed), CopyDirectory("bbfinance", bbfinance);
+  const DirectoryInstruments model = ReadDirectoryInstruments(indexed.Dir().c_str());
   std::vector<std::string> listed;
   for (const DirectoryInstrument& i : model.instruments) {
     const int length = i.layout.RecordLength();
