@@ -16,6 +16,7 @@
 #include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
 #include "integrity/error_reports.h"
+#include "integrity/index_checks.h"
 #include "integrity/master_checks.h"
 #include "integrity/report_target.h"
 #include "json_writer.h"
@@ -177,6 +178,17 @@ struct MasterOptions {
   bool create = false;
 };
 
+void WriteIndexFindings(Json& json, const std::vector<IndexCheckFinding>& findings) {
+  json.BeginArray();
+  for (const IndexCheckFinding& finding : findings)
+    json.BeginObject()
+        .Text("file", finding.file)
+        .Int("file_number", finding.fileNumber)
+        .Text("text", finding.text)
+        .EndObject();
+  json.EndArray();
+}
+
 int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, const MasterOptions& options,
                   const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
@@ -192,6 +204,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
 
   // Named as master holds them after the repairs.
   const InstrumentNames names(directory.c_str());
+  const std::vector<IndexCheckFinding> index = CheckIndexFiles(directory.c_str());
   Json out;
   if (json) {
     out.BeginObject()
@@ -202,10 +215,16 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
         .Flag("create", options.create)
         .Key("findings");
     WriteMasterFindings(out, report.Findings(), names);
+    WriteIndexFindings(out.Key("index_findings"), index);
     out.EndObject();
   }
-  return Conclude(report.Findings(), FormatMasterErrorReport(directory.c_str(), report.Findings(), names),
-                  reportFile, json ? &out : nullptr);
+  const int status =
+      Conclude(report.Findings(), FormatMasterErrorReport(directory.c_str(), report.Findings(), names),
+               reportFile, json ? &out : nullptr);
+  // The index files' findings in lines of their own, after the report of the twelve tests.
+  for (const IndexCheckFinding& finding : json ? std::vector<IndexCheckFinding>() : index)
+    std::cout << finding.file << ": " << finding.text << '\n';
+  return index.empty() ? status : std::max(status, kExitFound);
 }
 
 int RunCorrect(const std::string& dir, int fileNumber, int code) {
@@ -234,6 +253,7 @@ struct DirectoryCheck {
   std::string path;       // the core's directory text
   std::string failure;    // why master was not tested; empty when it was
   ErrorListPtr masterFindings;
+  std::vector<IndexCheckFinding> indexFindings;
   std::vector<DATCheck> instruments;
 
   template <typename Count>
@@ -243,6 +263,7 @@ struct DirectoryCheck {
     return sum;
   }
   int64_t MasterDefects() const { return CountDefects(masterFindings.get()); }
+  int64_t IndexFindings() const { return static_cast<int64_t>(indexFindings.size()); }
   int64_t DATDefects() const {
     return Sum([](const DATCheck& d) { return CountDefects(d.findings.get()); });
   }
@@ -257,7 +278,8 @@ struct DirectoryCheck {
   }
   const char* Status() const {
     if (!failure.empty()) return "failed";
-    return MasterDefects() + DATDefects() + UntestedDataFiles() + UncountedDataFiles() > 0 ? "defects" : "ok";
+    const int64_t found = MasterDefects() + DATDefects() + IndexFindings();
+    return found + UntestedDataFiles() + UncountedDataFiles() > 0 ? "defects" : "ok";
   }
 };
 
@@ -282,6 +304,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     }
     check.masterFindings = report.TakeFindings();
   }
+  check.indexFindings = CheckIndexFiles(path.c_str());
   for (const MasterRecord& record : ReadMasterRecords(path.c_str()))
     check.instruments.push_back(
         {record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber())});
@@ -338,6 +361,8 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
         if (check.UntestedDataFiles() > 0) {
           line += ", " + Plural(check.UntestedDataFiles(), "data file", "data files") + " not tested";
         }
+        if (check.IndexFindings() > 0)
+          line += ", " + Plural(check.IndexFindings(), "index file finding", "index file findings");
         for (const DATCheck& dat : check.instruments) {
           if (dat.uncounted) line += ", " + dat.fileName + " holds more records than its header can count";
         }
@@ -347,6 +372,8 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
     datDefects += check.DATDefects();
     untested += check.UntestedDataFiles();
     std::cout << line << '\n';
+    for (const IndexCheckFinding& finding : check.indexFindings)
+      std::cout << std::string(9, ' ') << finding.file << ": " << finding.text << '\n';
   }
   std::cout << "Total: " << Plural(static_cast<int64_t>(checks.size()), "directory", "directories") << " ("
             << ok << " ok, " << withDefects << " with defects, " << failed << " failed), "
@@ -377,6 +404,7 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
         .Int("dat_defects", check.DATDefects())
         .Key("master_findings");
     WriteMasterFindings(out, check.masterFindings.get(), InstrumentNames(check.path.c_str()));
+    WriteIndexFindings(out.Key("index_findings"), check.indexFindings);
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()

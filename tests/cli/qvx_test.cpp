@@ -129,6 +129,7 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
   WriteSoundDirectory(x, {1}, 1);
   WriteBytes(x + "/XMASTER",
              XmasterFile({{.fileNumber = 256, .symbol = "XS", .name = "WIDE"}, {.fileNumber = 300}}));
+  WriteBytes(x + "/EMASTER", EmasterFile({{.fileNumber = 9}}));
   WriteBytes(x + "/F256.MWD",
              DatBuilder::ForFields(7).Values({StoredDate(1949, 3, 20), 1, 3, 1, 2, 9, 4}).Build());
   const ProgramRun listing = Qvx("list $D/x", {{"$D", Bare(dir)}});
@@ -144,6 +145,10 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
        "Date\tOpen\tHigh\tLow\tClose\tVolume\tO I\n0\t20/03/49\t1.00\t3.00\t1.00\t2.00\t9.00\t4.00\n", ""},
       {"find $D/x 256 1949-03-20", 0, "0\n", ""},
       {"test-dat $D/x 256", 0, "No Errors Found\n", ""},
+      {"test-master $D/x", 1,
+       "No Errors Found\nEMASTER: F1 is in master but not in EMASTER\nEMASTER: F9 is in EMASTER but not in "
+       "master\n",
+       ""},
       {"show $D/x 300", 2, "", Message(kFileAccessMessage, "no data file $D/x" + kSep + "F300.MWD")},
       {"show $D/x 301", 2, "",
        Message(kFileAccessMessage, "no instrument F301 in the XMASTER file of $D/x")}};

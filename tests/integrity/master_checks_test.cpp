@@ -9,7 +9,9 @@
 #include <functional>
 #include <set>
 
+#include "integrity/index_checks.h"
 #include "sample_data.h"
+#include "store/index_files.h"
 #include "support/fixtures.h"
 #include "support/report_fixture.h"
 #include "support/scenes.h"
@@ -285,6 +287,36 @@ TEST(MasterChecks, AfterOneRepairRunNothingIsLeftThatARepairCouldMend) {
       EXPECT_EQ(ViewMaster(repaired).records.at(9)[3], 4 * ViewMaster(repaired).records.at(9)[4]);
     }
   }
+}
+
+// Beside the twelve tests: EMASTER against master, and a damaged XMASTER; reported, never changed.
+TEST(MasterChecks, IndexFilesAreComparedWithMasterAndLeftAsTheyAre) {
+  TempDir dir;
+  WriteMaster(dir, MasterBuilder()
+                       .Add({.fileNumber = 1})
+                       .Add({.fileNumber = 2, .symbol = "OURS"})
+                       .Add({.fileNumber = 3, .lastDateWord = MbfWord(StoredDate(2014, 6, 27))})
+                       .Add({.fileNumber = 4}));
+  testing_support::WriteBytes(dir.Path("Emaster"),
+                              EmasterFile({{.fileNumber = 1},
+                                           {.fileNumber = 2, .symbol = "THEIRS"},
+                                           {.fileNumber = 3, .lastDate = StoredDate(2014, 2, 12)},
+                                           {.fileNumber = 9}}));
+  const Bytes text = {'t', 'e', 'x', 't'};
+  testing_support::WriteBytes(dir.Path("XMASTER"), text);
+  const Snapshot before = TakeSnapshot(dir.Path(""));
+  std::vector<std::string> found;
+  for (const IndexCheckFinding& f : CheckIndexFiles(dir.Dir().c_str()))
+    found.push_back(f.file + " " + std::to_string(f.fileNumber) + " " + f.text);
+  EXPECT_EQ(found, (std::vector<std::string>{
+                       "EMASTER 2 F2: EMASTER's symbol \"THEIRS\" is not master's \"OURS\"",
+                       "EMASTER 3 F3: EMASTER's last date \"1140212\" is not master's \"1140627\"",
+                       "EMASTER 4 F4 is in master but not in EMASTER",
+                       "EMASTER 9 F9 is in EMASTER but not in master",
+                       "XMASTER 0 " + DecodeXmaster(text).findings.at(0).text}));
+  EXPECT_TRUE(TakeSnapshot(dir.Path("")) == before);
+  std::filesystem::remove(dir.Path("Emaster")), std::filesystem::remove(dir.Path("XMASTER"));
+  EXPECT_TRUE(CheckIndexFiles(dir.Dir().c_str()).empty());
 }
 
 }  // namespace

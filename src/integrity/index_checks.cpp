@@ -1,0 +1,69 @@
+#include "integrity/index_checks.h"
+
+#include <map>
+
+#include "filelayer/file_layer.h"
+#include "store/file_names.h"
+#include "store/index_files.h"
+#include "store/master_file.h"
+
+namespace {
+
+constexpr const char* kFileNames[] = {"EMASTER", "XMASTER"};
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+std::string DateText(float date) {
+  return std::to_string(static_cast<long long>(date));
+}
+
+void AddDamage(const std::vector<IndexFinding>& found, std::vector<IndexCheckFinding>* findings) {
+  for (const IndexFinding& finding : found)
+    findings->push_back({kFileNames[static_cast<int>(finding.file)], 0, finding.text});
+}
+
+// Each way the EMASTER record of an instrument differs from its master record.
+void Compare(const MasterRecord& master, const EmasterRecord& emaster,
+             std::vector<IndexCheckFinding>* findings) {
+  const int n = master.FileNumber();
+  const std::string instrument = "F" + std::to_string(n) + ": ";
+  const auto differs = [&](const char* what, const std::string& theirs, const std::string& ours) {
+    if (theirs != ours)
+      findings->push_back(
+          {"EMASTER", n,
+           instrument + "EMASTER's " + what + " \"" + theirs + "\" is not master's \"" + ours + "\""});
+  };
+  differs("symbol", Trimmed(emaster.Symbol()), master.Symbol());
+  differs("name", Trimmed(emaster.Name()), master.Name());
+  differs("first date", DateText(emaster.FirstDate()), DateText(master.FirstDate()));
+  differs("last date", DateText(emaster.LastDate()), DateText(master.LastDate()));
+}
+
+}  // namespace
+
+std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory) {
+  std::vector<IndexCheckFinding> findings;
+  const EmasterContents emaster = ReadEmaster(directory);
+  AddDamage(emaster.findings, &findings);
+  if (emaster.Sound() && Exists(MasterFileName(directory).c_str())) {
+    std::map<int, const EmasterRecord*> listed;
+    for (const EmasterRecord& record : emaster.records) listed.emplace(record.FileNumber(), &record);
+    for (const MasterRecord& record : ReadMasterRecords(directory)) {
+      const auto found = listed.find(record.FileNumber());
+      if (found == listed.end()) {
+        findings.push_back({"EMASTER", record.FileNumber(),
+                            "F" + std::to_string(record.FileNumber()) + " is in master but not in EMASTER"});
+        continue;
+      }
+      Compare(record, *found->second, &findings);
+      listed.erase(found);
+    }
+    for (const auto& [n, record] : listed)
+      findings.push_back({"EMASTER", n, "F" + std::to_string(n) + " is in EMASTER but not in master"});
+  }
+  AddDamage(ReadXmaster(directory).findings, &findings);
+  return findings;
+}
