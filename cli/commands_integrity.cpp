@@ -305,13 +305,16 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     check.masterFindings = report.TakeFindings();
   }
   check.indexFindings = CheckIndexFiles(path.c_str());
+  const auto add = [&](const MasterRecord& layout, int fileNumber, const std::string& name,
+                       std::string file) {
+    DATCheck& dat = check.instruments.emplace_back();
+    dat.record = layout, dat.fileNumber = fileNumber, dat.name = name, dat.fileName = std::move(file);
+  };
   for (const MasterRecord& record : ReadMasterRecords(path.c_str()))
-    check.instruments.push_back(
-        {record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber())});
+    add(record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber()));
   for (const DirectoryInstrument& listed : ReadDirectoryInstruments(path.c_str()).instruments) {
     if (listed.source == InstrumentSource::Xmaster)
-      check.instruments.push_back(
-          {listed.layout, listed.fileNumber, listed.name, MWDFileName("", listed.fileNumber)});
+      add(listed.layout, listed.fileNumber, listed.name, MWDFileName("", listed.fileNumber));
   }
   for (DATCheck& dat : check.instruments) {
     const std::string name = path + dat.fileName;
