@@ -310,3 +310,29 @@ EmasterContents ReadEmaster(const char* directory) {
 XmasterContents ReadXmaster(const char* directory) {
   return ReadIndexFile(directory, XmasterFileName(directory), IndexFile::Xmaster, DecodeXmaster);
 }
+
+std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory) {
+  std::bitset<kMaxInstruments + 1> taken;
+  const auto mark = [&](int number) {
+    if (number >= 1 && number <= kMaxInstruments) taken.set(static_cast<size_t>(number));
+  };
+  const auto xmaster = ReadWhole(XmasterFileName(directory));
+  if (xmaster && xmaster->size() >= sizeof kXmasterMagic &&
+      std::equal(std::begin(kXmasterMagic), std::end(kXmasterMagic), xmaster->begin())) {
+    for (size_t at = kXmasterRecordSize; at + kXmasterRecordSize <= xmaster->size(); at += kXmasterRecordSize)
+      mark(LoadU16(xmaster->data() + at + xmaster_offset::kFileNumber));
+  }
+  platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    const std::string& name = entry.name;
+    const size_t dot = name.size() - std::min<size_t>(name.size(), 4);
+    if (entry.isDirectory || name.size() < 6 || dot > 4 || std::toupper(name[0]) != 'F' ||
+        !EqualNoCase(std::string_view(name).substr(dot), ".MWD"))
+      return true;
+    const std::string digits = name.substr(1, dot - 1);
+    if (digits[0] != '0' &&
+        std::ranges::all_of(digits, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+      mark(std::stoi(digits));
+    return true;
+  });
+  return taken;
+}

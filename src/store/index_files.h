@@ -17,6 +17,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -186,3 +187,10 @@ XmasterContents DecodeXmaster(std::span<const uint8_t> file);
 // layer, opened for reading and closed again; not present when there is none.
 EmasterContents ReadEmaster(const char* directory);
 XmasterContents ReadXmaster(const char* directory);
+
+// The numbers 1 ... 255 that the directory's XMASTER names (any record of a
+// file with XMASTER's first four bytes, out of range or not) or that an
+// F<n>.MWD file has, whatever its case: a new master instrument must not take
+// one, lest it share a number and a data file name stem with an instrument
+// other programs list. None when the directory has neither.
+std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory);

@@ -72,6 +72,48 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
   EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path(""))).Numbers(), (std::vector<int>{1, 2}));
 }
 
+// Numbers XMASTER names or MWD files have are passed over by create, copy and
+// move alike, and their files stay untouched: (master numbers, last number,
+// XMASTER numbers, MWD files) -> the new number and the header's last number.
+TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
+  const std::tuple<std::vector<int>, int, std::vector<int>, std::vector<std::string>, int, int> cases[] = {
+      {{1, 2}, 2, {3, 256}, {"F3.MWD", "F256.MWD"}, 4, 4},
+      {{1, 2}, 2, {}, {"f3.mwd", "F4.Mwd", "F05.MWD", "F6.MWD.BAK"}, 5, 5},
+      {{1, 2, 5}, 255, {3}, {}, 4, 255},
+      {{1, 2}, 253, {}, {"F254.MWD", "F255.MWD"}, 3, 255},
+      {{}, -1, {}, {"F1.MWD"}, 2, 2},  // no master yet
+      {{1, 2}, 2, {}, {}, 3, 3}};
+  for (const auto& [numbers, last, xmaster, mwds, expected, expectedLast] : cases) {
+    for (int op = 0; op < 3; ++op) {
+      const std::string what = std::to_string(expected) + ", operation " + std::to_string(op);
+      TempDir dir;
+      if (last >= 0) WriteMaster(dir, Numbered(numbers, int(numbers.size()), last));
+      std::vector<IndexEntry> listed;
+      for (int n : xmaster) listed.push_back({.fileNumber = n});
+      if (!xmaster.empty()) WriteBytes(dir.Path("XMASTER"), XmasterFile(listed));
+      for (const std::string& mwd : mwds) WriteBytes(dir.Path(mwd), {1, 2, 3});
+      WriteSoundDirectory(dir.Path("src"), {7});
+      const Snapshot before = TakeSnapshot(dir.Path(""));
+      MasterRecord record = op == 0 ? NewRecord() : IdEntry(7).Record();
+      const std::string source = dir.Dir() + "src\\";
+      const int number =
+          op == 0   ? CreateInstrument(dir.Dir().c_str(), &record, 1)
+          : op == 1 ? (CopyInstrument(dir.Dir().c_str(), source.c_str(), &record) ? record.FileNumber() : -1)
+                    : (MoveInstrument(dir.Dir().c_str(), source.c_str(), &record) ? expected : -1);
+      EXPECT_EQ(number, expected) << what;
+      const Snapshot now = TakeSnapshot(dir.Path(""));
+      const MasterView master = ViewMaster(now);
+      EXPECT_EQ(master.Listed(expected), 1) << what;
+      EXPECT_EQ(master.lastFileNumber, expectedLast) << what;
+      EXPECT_TRUE(StateOf(now, DatName(expected))) << what;
+      for (const auto& [name, bytes] : before) {
+        const bool kept = name.find('/') != std::string::npos || name == "master";
+        EXPECT_TRUE(kept || StateOf(now, name) == bytes) << name;
+      }
+    }
+  }
+}
+
 // A rename refused falls back to copy and delete; a move that cannot finish
 // puts back what it can, and what it cannot put back stays listed where it is.
 TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
