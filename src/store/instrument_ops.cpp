@@ -10,6 +10,7 @@
 #include "filelayer/platform_file.h"
 #include "primitives/text_fields.h"
 #include "store/dat_file.h"
+#include "store/emaster_follower.h"
 #include "store/file_names.h"
 #include "store/index_files.h"
 
@@ -156,8 +157,9 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
     if (FilePresent(MasterFileName(directory))) return -1;
     return CreateMasterWith(directory, record);
   }
+  EmasterFollower emaster(directory);
   Addition plan;
-  if (!PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan)) return -1;
+  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan)) return -1;
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
   // Header first: should the record then be lost, the count is one too high
@@ -171,6 +173,8 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
     if (FileLength(master.Get()) > oldLength) STruncateFile(master.Get(), oldLength);
     return -1;
   }
+  master.Close();
+  if (!emaster.Follow()) return -1;
   *record = entry;
   return plan.fileNumber;
 }
@@ -346,6 +350,8 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
 
   const std::string masterName = MasterFileName(directory);
   const std::string tempName = MasterTempFileName(directory);
+  EmasterFollower emaster(directory);
+  if (!emaster.Ready()) return 0;
   std::vector<MasterRecord> removed;
   {
     FileGuard master(
@@ -366,6 +372,7 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
     platform::RemoveFile(tempName);
     return 0;
   }
+  if (!emaster.Follow()) return 0;
 
   if (deleteFiles != 0) {
     // The data file goes last: should another deletion fail, the instrument
@@ -374,7 +381,9 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
       const std::string name = InstrumentFileName(directory, fileNumber, file);
       if (platform::RemoveFile(name) || !FilePresent(name)) continue;
       // A file left behind must not lose its entry.
+      EmasterFollower relisted(directory);
       Relist(directory, removed);
+      relisted.Follow();
       return 0;
     }
   }
