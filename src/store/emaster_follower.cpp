@@ -86,6 +86,7 @@ bool EmasterFollower::Follow() {
   for (const MasterRecord& added : after) {
     if (Find(before, added.FileNumber()) != nullptr) continue;
     EmasterRecord fresh = {};
+    fresh.raw[0] = fresh.raw[1] = '6';
     if (emaster_.size() > kEmasterRecordSize) std::copy_n(emaster_.data() + kEmasterRecordSize, 2, fresh.raw);
     StoreMasterFields(added, &fresh);
     emaster.insert(emaster.end(), fresh.raw, fresh.raw + kEmasterRecordSize);

@@ -11,7 +11,8 @@
 // that already disagrees is left alone (the check reports it) while master
 // changes as before. Follow compares master's records after the change with
 // those before, by file number, and gives EMASTER the same change: a record
-// appended for each new number (its tag copied from EMASTER's first record),
+// appended for each new number (its tag copied from EMASTER's first record;
+// the original writer's "66" when there is none),
 // the record of each number gone removed, the fields of each rewritten record
 // stored again (StoreMasterFields); the header's count becomes the number of
 // records and its highest file number master's last file number.

@@ -2,6 +2,7 @@
 // makes with that call failing (and, where it writes new bytes, with each
 // write meeting a full disk), then against a data file that another open
 // holds for writing.
+#include <filesystem>
 #include <functional>
 
 #include "store/editor_session.h"
@@ -225,13 +226,38 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       {"edit and append", BuildStale, editAppend(true), WholeRecords, false, false, noDirectory},
       {"append", BuildStale, editAppend(false), WholeRecords, false, true},
   };
+  // With an EMASTER beside each master, it agrees with master after every run.
+  const auto withEmaster = [](const Row& row) {
+    return std::pair(
+        [row](const TempDir& d) {
+          row.build(d);
+          for (const std::string& sub : row.directories) {
+            if (std::filesystem::exists(d.Path(sub + "/master")))
+              WriteBytes(d.Path(sub + "/EMASTER"), EmasterOf(ReadBytes(d.Path(sub + "/master"))));
+          }
+        },
+        Check([row](const Outcome& o) {
+          Snapshot before = o.before, after = o.after, now = o.now;
+          for (Snapshot* s : {&before, &after, &now})
+            std::erase_if(*s, [](const auto& file) { return file.first.ends_with("EMASTER"); });
+          if (row.check) row.check({o.kind, o.result, o.dir, before, after, now});
+          for (const std::string& sub : row.directories) {
+            const auto emaster = StateOf(o.now, sub.empty() ? "EMASTER" : sub + "/EMASTER");
+            if (emaster) EXPECT_EQ(*emaster, EmasterOf(ReadBytes(o.dir.Path(sub + "/master")))) << sub;
+          }
+        }));
+  };
   for (const Row& row : rows) {
-    for (bool shortWrites : {false, true}) {
+    for (int variant = 0; variant < 3; ++variant) {
+      const bool shortWrites = variant == 1, emaster = variant == 2;
       if (shortWrites && !row.onAFullDisk) continue;
-      SweepSpec spec{.name = row.name + std::string(shortWrites ? " on a full disk" : ""),
-                     .build = row.build,
+      const auto [build, check] = emaster ? withEmaster(row) : std::pair(row.build, row.check);
+      SweepSpec spec{.name = row.name + std::string(shortWrites ? " on a full disk"
+                                                    : emaster   ? " with EMASTER"
+                                                                : ""),
+                     .build = build,
                      .run = row.run,
-                     .check = row.check,
+                     .check = check,
                      .succeededResult = row.succeededResult,
                      .shortWrites = shortWrites,
                      .allOrNothing = row.allOrNothing,
