@@ -5,6 +5,11 @@
 // Every function takes directory texts ending in a backslash, opens and closes
 // master itself, keeps nothing open between calls and shows no message; the
 // dialogs' logic (instrument_dialogs.h) tells the user.
+//
+// Every change of a master (an entry added or removed, in either directory of
+// a move) brings an EMASTER that agreed with it in step (emaster_follower.h);
+// when EMASTER cannot follow, that master is put back and the step fails as a
+// failed write of master would.
 #pragma once
 
 #include <cstdint>
