@@ -80,7 +80,8 @@ bool EmasterFollower::Follow() {
     const MasterRecord* old = Find(before, record.FileNumber());
     const MasterRecord* updated = Find(after, record.FileNumber());
     if (updated == nullptr) continue;
-    if (std::memcmp(old->raw, updated->raw, kMasterRecordSize) != 0) StoreMasterFields(*updated, &record);
+    if (old == nullptr || std::memcmp(old->raw, updated->raw, kMasterRecordSize) != 0)
+      StoreMasterFields(*updated, &record);
     emaster.insert(emaster.end(), record.raw, record.raw + kEmasterRecordSize);
   }
   for (const MasterRecord& added : after) {

@@ -8,14 +8,14 @@
 //
 // The follower follows only an EMASTER that is sound and agrees with master
 // beforehand (EmasterAgrees): a directory without EMASTER gets none, and one
-// that already disagrees is left alone (the check reports it) while master
-// changes as before. Follow compares master's records after the change with
-// those before, by file number, and gives EMASTER the same change: a record
-// appended for each new number (its tag copied from EMASTER's first record;
-// the original writer's "66" when there is none),
-// the record of each number gone removed, the fields of each rewritten record
-// stored again (StoreMasterFields); the header's count becomes the number of
-// records and its highest file number master's last file number.
+// that already disagrees is left alone, never mended, while master changes as
+// before. Follow compares master's records after the change with those
+// before, by file number, and gives EMASTER the same change: a record
+// appended for each new number (its tag copied from EMASTER's first record,
+// the original writer's "66" when there is none), the record of each number
+// gone removed, the fields of each rewritten record stored again
+// (StoreMasterFields); the header's count becomes the number of records and
+// its highest file number master's last file number.
 //
 // The protocol that keeps the two files agreeing after a failure at any
 // platform call: master's bytes of before are kept in memory; the new EMASTER
