@@ -18,6 +18,10 @@ std::string MasterTempFileName(const char* directory) {
   return std::string(directory) + "msttmp";
 }
 
+std::string EmasterTempFileName(const char* directory) {
+  return std::string(directory) + "emsttmp";
+}
+
 std::string EmasterFileName(const char* directory) {
   return std::string(directory) + "EMASTER";
 }

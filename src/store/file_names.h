@@ -28,6 +28,8 @@ enum class InstrumentFile { DAT, DOP, CHT, MWD };
 std::string MasterFileName(const char* directory);
 // "%smsttmp": the new master while instruments are removed.
 std::string MasterTempFileName(const char* directory);
+// "%semsttmp": the new EMASTER while it follows a change of master.
+std::string EmasterTempFileName(const char* directory);
 // "%sEMASTER" and "%sXMASTER".
 std::string EmasterFileName(const char* directory);
 std::string XmasterFileName(const char* directory);

@@ -26,6 +26,27 @@ uint32_t LoadU32(const uint8_t* bytes) {
   return LoadU16(bytes) | static_cast<uint32_t>(LoadU16(bytes + 2)) << 16;
 }
 
+void StoreU16(uint8_t* bytes, uint16_t value) {
+  bytes[0] = static_cast<uint8_t>(value);
+  bytes[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void StoreU32(uint8_t* bytes, uint32_t value) {
+  StoreU16(bytes, static_cast<uint16_t>(value));
+  StoreU16(bytes + 2, static_cast<uint16_t>(value >> 16));
+}
+
+// The text in its span, cut to leave room for the zero byte, the rest zero.
+void StoreText(uint8_t* field, size_t span, const std::string& text) {
+  std::memset(field, 0, span);
+  std::memcpy(field, text.data(), std::min(text.size(), span - 1));
+}
+
+std::string TrimmedRight(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
 constexpr uint32_t kNoDataDate = 19000101;
 constexpr uint32_t kCenturyBase = 19000000;
 
@@ -155,17 +176,6 @@ std::string Beginning(std::span<const uint8_t> head) {
   return text;
 }
 
-// The whole file through the file layer; nothing when it cannot be opened or read.
-std::optional<std::vector<uint8_t>> ReadWhole(const std::string& name) {
-  FileGuard file(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, kByteRecords, kOpenNotTemporary));
-  if (!file.Valid()) return std::nullopt;
-  const int32_t length = FileLength(file.Get());
-  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(length, 0)));
-  if (length > 0 && !ReadBlock(file.Get(), bytes.data(), static_cast<uint32_t>(length), 0, 0))
-    return std::nullopt;
-  return bytes;
-}
-
 // Whether the directory lists a file of that name, whatever its case: an
 // index file that cannot be opened is still there, and must not pass for
 // missing.
@@ -181,7 +191,7 @@ bool Listed(const char* directory, std::string_view leaf) {
 template <typename Contents>
 Contents ReadIndexFile(const char* directory, const std::string& name, IndexFile kind,
                        Contents (*decode)(std::span<const uint8_t>)) {
-  if (const auto bytes = ReadWhole(name)) return decode(*bytes);
+  if (const auto bytes = ReadWholeFile(name)) return decode(*bytes);
   Contents contents;
   contents.present = Listed(directory, std::string_view(name).substr(std::strlen(directory)));
   if (contents.present)
@@ -309,4 +319,88 @@ EmasterContents ReadEmaster(const char* directory) {
 
 XmasterContents ReadXmaster(const char* directory) {
   return ReadIndexFile(directory, XmasterFileName(directory), IndexFile::Xmaster, DecodeXmaster);
+}
+
+std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory) {
+  std::bitset<kMaxInstruments + 1> taken;
+  const auto mark = [&](int number) {
+    if (number >= 1 && number <= kMaxInstruments) taken.set(static_cast<size_t>(number));
+  };
+  const auto xmaster = ReadWholeFile(XmasterFileName(directory));
+  if (xmaster && xmaster->size() >= sizeof kXmasterMagic &&
+      std::equal(std::begin(kXmasterMagic), std::end(kXmasterMagic), xmaster->begin())) {
+    for (size_t at = kXmasterRecordSize; at + kXmasterRecordSize <= xmaster->size(); at += kXmasterRecordSize)
+      mark(LoadU16(xmaster->data() + at + xmaster_offset::kFileNumber));
+  }
+  platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    const std::string& name = entry.name;
+    const size_t dot = name.size() - std::min<size_t>(name.size(), 4);
+    if (entry.isDirectory || name.size() < 6 || dot > 4 || std::toupper(name[0]) != 'F' ||
+        !EqualNoCase(std::string_view(name).substr(dot), ".MWD"))
+      return true;
+    const std::string digits = name.substr(1, dot - 1);
+    if (digits[0] != '0' &&
+        std::ranges::all_of(digits, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+      mark(std::stoi(digits));
+    return true;
+  });
+  return taken;
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& name) {
+  FileGuard file(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, kByteRecords, kOpenNotTemporary));
+  if (!file.Valid()) return std::nullopt;
+  const int32_t length = FileLength(file.Get());
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(length, 0)));
+  if (length > 0 && !ReadBlock(file.Get(), bytes.data(), static_cast<uint32_t>(length), 0, 0))
+    return std::nullopt;
+  return bytes;
+}
+
+void StoreMasterFields(const MasterRecord& record, EmasterRecord* into) {
+  constexpr uint8_t kBitOfType[] = {0,
+                                    field_bit::kDate,
+                                    field_bit::kTime,
+                                    field_bit::kOpen,
+                                    field_bit::kLow,
+                                    field_bit::kHigh,
+                                    field_bit::kClose,
+                                    field_bit::kVolume,
+                                    field_bit::kOpenInterest};
+  DATLayout layout = {};
+  uint8_t bits = 0;
+  if (AssignFieldTypes(&layout, record) == 1) {
+    for (FieldType type : layout.fieldTypes) bits |= kBitOfType[static_cast<size_t>(type)];
+  }
+  uint8_t* raw = into->raw;
+  raw[emaster_offset::kFileNumber] = record.FileNumber();
+  raw[emaster_offset::kFieldCount] = record.FieldCount();
+  raw[emaster_offset::kFieldBits] = bits;
+  raw[emaster_offset::kBlank] = ' ';
+  StoreText(raw + emaster_offset::kSymbol, emaster_offset::kSymbolSpan, record.Symbol());
+  const std::string name = record.Name();
+  if (into->LongName().rfind(name, 0) != 0 || into->LongName().size() <= name.size())
+    StoreText(raw + emaster_offset::kLongName, emaster_offset::kLongNameSpan, "");
+  StoreText(raw + emaster_offset::kName, emaster_offset::kNameSpan, name);
+  raw[emaster_offset::kPeriod] = static_cast<uint8_t>(record.Period());
+  StoreU16(raw + emaster_offset::kTimeBase, record.TimeBase());
+  const float first = record.FirstDate();
+  StoreU32(raw + emaster_offset::kFirstDate, std::bit_cast<uint32_t>(first));
+  StoreU32(raw + emaster_offset::kLastDate, std::bit_cast<uint32_t>(record.LastDate()));
+  StoreU32(raw + emaster_offset::kFirstDateYmd,
+           first > 0.0f ? static_cast<uint32_t>(first) + kCenturyBase : kNoDataDate);
+}
+
+bool EmasterAgrees(const std::vector<MasterRecord>& master, const EmasterContents& emaster) {
+  if (master.size() != emaster.records.size()) return false;
+  return std::ranges::all_of(master, [&](const MasterRecord& record) {
+    const auto same = [&](const EmasterRecord& e) { return e.FileNumber() == record.FileNumber(); };
+    if (std::ranges::count_if(emaster.records, same) != 1 ||
+        std::ranges::count_if(
+            master, [&](const MasterRecord& m) { return m.FileNumber() == record.FileNumber(); }) != 1)
+      return false;
+    const EmasterRecord& e = *std::ranges::find_if(emaster.records, same);
+    return TrimmedRight(e.Symbol()) == record.Symbol() && TrimmedRight(e.Name()) == record.Name() &&
+           e.FirstDate() == record.FirstDate() && e.LastDate() == record.LastDate();
+  });
 }

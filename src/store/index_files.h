@@ -17,8 +17,10 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,10 +43,12 @@ inline constexpr size_t kFieldBits = 7;   // field_bit flags; as many as the fie
 inline constexpr size_t kSymbol = 11;
 inline constexpr size_t kName = 32;  // master's 16 characters
 inline constexpr size_t kPeriod = 60;
-inline constexpr size_t kTimeBase = 62;   // 16-bit, intraday minutes
-inline constexpr size_t kFirstDate = 64;  // IEEE single, CYYMMDD
-inline constexpr size_t kLastDate = 72;   // IEEE single, CYYMMDD
-inline constexpr size_t kLongName = 139;  // empty unless the name is longer than 16
+inline constexpr size_t kTimeBase = 62;  // 16-bit, intraday minutes
+inline constexpr size_t kBlank = 9;
+inline constexpr size_t kFirstDate = 64;      // IEEE single, CYYMMDD
+inline constexpr size_t kLastDate = 72;       // IEEE single, CYYMMDD
+inline constexpr size_t kFirstDateYmd = 126;  // 32-bit YYYYMMDD; 19000101 without data
+inline constexpr size_t kLongName = 139;      // empty unless the name is longer than 16
 inline constexpr size_t kSymbolSpan = 15;
 inline constexpr size_t kNameSpan = 17;
 inline constexpr size_t kLongNameSpan = 53;
@@ -186,3 +190,26 @@ XmasterContents DecodeXmaster(std::span<const uint8_t> file);
 // layer, opened for reading and closed again; not present when there is none.
 EmasterContents ReadEmaster(const char* directory);
 XmasterContents ReadXmaster(const char* directory);
+
+// The numbers 1 ... 255 that the directory's XMASTER names (any record of a
+// file with XMASTER's first four bytes, out of range or not) or that an
+// F<n>.MWD file has, whatever its case: a new master instrument must not take
+// one, lest it share a number and a data file name stem with an instrument
+// other programs list. None when the directory has neither.
+std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory);
+
+// The bytes of a whole file through the file layer; nothing when it cannot be
+// opened or read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& name);
+
+// Writes what master's record says into an EMASTER record: file number, field
+// count and bits (from the layout AssignFieldTypes gives; none without one),
+// symbol, name, period, time base and both dates, in EMASTER's encodings. The
+// long name is kept when it still begins with the name, else cleared; every
+// other byte (the tag, the times) is left as it was.
+void StoreMasterFields(const MasterRecord& record, EmasterRecord* into);
+
+// Whether EMASTER lists exactly master's instruments: as many records, each
+// file number of master once in each, with the same symbol, name (trailing
+// blanks aside) and dates.
+bool EmasterAgrees(const std::vector<MasterRecord>& master, const EmasterContents& emaster);

@@ -10,7 +10,9 @@
 #include "filelayer/platform_file.h"
 #include "primitives/text_fields.h"
 #include "store/dat_file.h"
+#include "store/emaster_follower.h"
 #include "store/file_names.h"
+#include "store/index_files.h"
 
 namespace {
 
@@ -75,23 +77,29 @@ struct Addition {
   int32_t recordOffset = 0;
 };
 
-// The lowest number 1 ... 255 that no record of master uses; -1 when the
-// records cannot be read or every number is taken.
-int16_t LowestUnusedNumber(FileHandle master, int32_t records) {
-  std::bitset<kTopFileNumber + 1> used;
-  MasterRecord record;
-  for (int32_t i = 1; i <= records; ++i) {
-    if (!ReadBlock(master, record.raw, kMasterRecordSize, i * kMasterRecordSize, 0)) return -1;
-    used.set(record.FileNumber());
-  }
+using TakenNumbers = std::bitset<kTopFileNumber + 1>;
+
+int16_t LowestFreeNumber(const TakenNumbers& taken) {
   for (int n = 1; n <= kTopFileNumber; ++n) {
-    if (!used.test(static_cast<size_t>(n))) return static_cast<int16_t>(n);
+    if (!taken.test(static_cast<size_t>(n))) return static_cast<int16_t>(n);
   }
   return -1;
 }
 
-// false when master's header cannot be read or no number is left.
-bool PlanAddition(FileHandle master, Addition* plan) {
+// The lowest number 1 ... 255 that no record of master uses and that is not
+// taken; -1 when the records cannot be read or every number is taken.
+int16_t LowestUnusedNumber(FileHandle master, int32_t records, TakenNumbers taken) {
+  MasterRecord record;
+  for (int32_t i = 1; i <= records; ++i) {
+    if (!ReadBlock(master, record.raw, kMasterRecordSize, i * kMasterRecordSize, 0)) return -1;
+    taken.set(record.FileNumber());
+  }
+  return LowestFreeNumber(taken);
+}
+
+// false when master's header cannot be read or no number is left. Numbers
+// XMASTER or MWD files use (taken) are passed over.
+bool PlanAddition(FileHandle master, const TakenNumbers& taken, Addition* plan) {
   if (!ReadBlock(master, plan->original.raw, kMasterRecordSize, 0, 0)) return false;
   plan->header = plan->original;
   const int32_t records = WholeRecordsAfterHeader(master);
@@ -104,27 +112,33 @@ bool PlanAddition(FileHandle master, Addition* plan) {
   }
   // A last file number beyond the top (a damaged header) is treated as the
   // top: counting on from it would hand out a number that does not fit.
-  if (header.LastFileNumber() < kTopFileNumber) {
-    header.SetLastFileNumber(static_cast<uint16_t>(header.LastFileNumber() + 1));
+  int next = header.LastFileNumber() + 1;
+  while (next <= kTopFileNumber && taken.test(static_cast<size_t>(next))) ++next;
+  if (header.LastFileNumber() < kTopFileNumber && next <= kTopFileNumber) {
+    header.SetLastFileNumber(static_cast<uint16_t>(next));
     header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() + 1));
-    plan->fileNumber = static_cast<int16_t>(header.LastFileNumber());
+    plan->fileNumber = static_cast<int16_t>(next);
     return true;
   }
-  plan->fileNumber = LowestUnusedNumber(master, records);
+  plan->fileNumber = LowestUnusedNumber(master, records, taken);
   if (plan->fileNumber < 0) return false;
+  // Counting on passed the top over taken numbers: numbering has reached it.
+  if (header.LastFileNumber() < kTopFileNumber) header.SetLastFileNumber(kTopFileNumber);
   header.SetInstrumentCount(static_cast<uint16_t>(header.InstrumentCount() + 1));
   return true;
 }
 
 int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
+  const int16_t number = LowestFreeNumber(NumbersTakenBeyondMaster(directory));
+  if (number < 0) return -1;
   const std::string name = MasterFileName(directory);
   FileGuard master(SOpenFile(name.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenNotTemporary));
   if (!master.Valid()) return -1;
   MasterHeader header = {};
   header.SetInstrumentCount(1);
-  header.SetLastFileNumber(1);
+  header.SetLastFileNumber(static_cast<uint16_t>(number));
   MasterRecord entry = *record;
-  entry.SetFileNumber(1);
+  entry.SetFileNumber(static_cast<uint8_t>(number));
   if (!WriteRecord(master.Get(), header.raw, 1) || !WriteRecord(master.Get(), entry.raw, 1)) {
     // The directory had no master before; a half-written one would not help.
     master.Close();
@@ -132,7 +146,7 @@ int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
     return -1;
   }
   *record = entry;
-  return 1;
+  return number;
 }
 
 int16_t AddToMaster(const char* directory, MasterRecord* record) {
@@ -143,8 +157,9 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
     if (FilePresent(MasterFileName(directory))) return -1;
     return CreateMasterWith(directory, record);
   }
+  EmasterFollower emaster(directory);
   Addition plan;
-  if (!PlanAddition(master.Get(), &plan)) return -1;
+  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan)) return -1;
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
   // Header first: should the record then be lost, the count is one too high
@@ -158,6 +173,8 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
     if (FileLength(master.Get()) > oldLength) STruncateFile(master.Get(), oldLength);
     return -1;
   }
+  master.Close();
+  if (!emaster.Follow()) return -1;
   *record = entry;
   return plan.fileNumber;
 }
@@ -166,9 +183,10 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
 // changing anything; -1 when it would fail.
 int16_t NextFileNumber(const char* directory) {
   FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
-  if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : 1;
+  const TakenNumbers taken = NumbersTakenBeyondMaster(directory);
+  if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : LowestFreeNumber(taken);
   Addition plan;
-  return PlanAddition(master.Get(), &plan) ? plan.fileNumber : -1;
+  return PlanAddition(master.Get(), taken, &plan) ? plan.fileNumber : -1;
 }
 
 // Copies master's header and every record not of the file number into temp,
@@ -332,6 +350,8 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
 
   const std::string masterName = MasterFileName(directory);
   const std::string tempName = MasterTempFileName(directory);
+  EmasterFollower emaster(directory);
+  if (!emaster.Ready()) return 0;
   std::vector<MasterRecord> removed;
   {
     FileGuard master(
@@ -352,6 +372,7 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
     platform::RemoveFile(tempName);
     return 0;
   }
+  if (!emaster.Follow()) return 0;
 
   if (deleteFiles != 0) {
     // The data file goes last: should another deletion fail, the instrument
@@ -360,7 +381,9 @@ int DeleteInstrument(const char* directory, const MasterRecord& record, int dele
       const std::string name = InstrumentFileName(directory, fileNumber, file);
       if (platform::RemoveFile(name) || !FilePresent(name)) continue;
       // A file left behind must not lose its entry.
+      EmasterFollower relisted(directory);
       Relist(directory, removed);
+      relisted.Follow();
       return 0;
     }
   }

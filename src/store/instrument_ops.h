@@ -5,6 +5,11 @@
 // Every function takes directory texts ending in a backslash, opens and closes
 // master itself, keeps nothing open between calls and shows no message; the
 // dialogs' logic (instrument_dialogs.h) tells the user.
+//
+// Every change of a master (an entry added or removed, in either directory of
+// a move) brings an EMASTER that agreed with it in step (emaster_follower.h);
+// when EMASTER cannot follow, that master is put back and the step fails as a
+// failed write of master would.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +22,15 @@
 // directory is full (255 instruments or records, or no unused number 1 ... 255
 // left) or master cannot be read or written. Never 0.
 //
-// A directory without master gets a new one (count 1, last file number 1) and
-// the record becomes F1. An existing master that cannot be opened for writing
-// is left alone (-1). While the header's last file number is below 255 the new
-// number is the next one; from 255 on it is the lowest number no record uses.
+// A directory without master gets a new one (count 1, that number as the last
+// file number) and the record becomes F1, or the lowest number not taken (see
+// below). An existing master that cannot be opened for writing is left alone
+// (-1). While the header's last file number is below 255 the new number is
+// the next one; from 255 on it is the lowest number no record uses. A number
+// that XMASTER names or an F<n>.MWD file has (NumbersTakenBeyondMaster) is
+// never handed out: counting on passes over it (passing the top sets the last
+// file number to 255), and so does the search for the lowest. Copies, moves
+// and splits take their numbers here.
 // The header is written first, then the record at the end of the file; when
 // the record cannot be written the old header is put back and any part of the
 // record that reached the file (a full disk) is cut away.
@@ -43,10 +53,9 @@ int CopyInstrument(const char* destination, const char* source, MasterRecord* re
 // there, the files renamed to the new number, the source entry removed. 1 when
 // done; 0 when nothing was changed: the directory is full, a destination file
 // name that the move needs is taken, a source file is held open, the source
-// master cannot be written, or a step failed and was undone. Every data file stays listed in exactly one master:
-// the source entry is removed only after every file has arrived, and a file
-// that cannot be renamed is copied and then deleted instead. Afterwards
-// record->raw[0] holds the source number again.
+// master cannot be written, or a step failed and was undone. Every data file stays listed in exactly one
+// master: the source entry is removed only after every file has arrived, and a file that cannot be renamed is
+// copied and then deleted instead. Afterwards record->raw[0] holds the source number again.
 int MoveInstrument(const char* destination, const char* source, MasterRecord* record);
 
 // Rewrites master without any record of the record's file number (all of

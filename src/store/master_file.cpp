@@ -7,6 +7,7 @@
 #include "filelayer/file_guard.h"
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
+#include "store/emaster_follower.h"
 #include "store/file_names.h"
 
 namespace {
@@ -114,6 +115,8 @@ std::vector<MasterRecord> ReadMasterRecords(const char* directory) {
 }
 
 int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const MasterRecord& record) {
+  EmasterFollower emaster(directory);
+  if (!emaster.Ready()) return 0;
   FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return 0;
   if (SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return 0;
@@ -124,7 +127,8 @@ int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const Mas
   // The caller learns only that the record was found; a failed write shows
   // up as unchanged data.
   RewriteLastRead(master.Get(), record);
-  return 1;
+  master.Close();
+  return emaster.Follow() ? 1 : 0;
 }
 
 int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord& record) {
@@ -146,6 +150,8 @@ int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord
     if (!dateAt(recordLength, &firstWord) || !dateAt(length - recordLength, &lastWord)) return 0;
   }
 
+  EmasterFollower emaster(directory);
+  if (!emaster.Ready()) return 0;
   FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenTemporary);
   if (!master.Valid()) return 0;
   if (SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return 0;
@@ -158,7 +164,8 @@ int UpdateMaster(FileHandle datHandle, const char* directory, const MasterRecord
     current.SetLastDateWord(lastWord);
     result = RewriteLastRead(master.Get(), current);
   }
-  return result;
+  master.Close();
+  return emaster.Follow() ? result : 0;
 }
 
 int UpdateMasterHeader(const char* directory, int masterErrorCode) {

@@ -6,6 +6,11 @@
 // Every function takes the directory text (ending in a backslash), opens and
 // closes master itself and keeps nothing open between calls. None of them
 // shows a message.
+//
+// The functions that rewrite records (UpdateMetaStockMasterRecord,
+// UpdateMaster) bring an EMASTER that agreed with master in step, as
+// emaster_follower.h says; when EMASTER cannot follow, master is put back as
+// it was and the result is 0.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 // makes with that call failing (and, where it writes new bytes, with each
 // write meeting a full disk), then against a data file that another open
 // holds for writing.
+#include <filesystem>
 #include <functional>
 
 #include "store/editor_session.h"
@@ -225,13 +226,42 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       {"edit and append", BuildStale, editAppend(true), WholeRecords, false, false, noDirectory},
       {"append", BuildStale, editAppend(false), WholeRecords, false, true},
   };
+  // With an EMASTER beside each master, it is the one that agrees with master after every run.
+  const auto in = [](const std::string& sub, const std::string& name) {
+    return sub.empty() ? name : sub + "/" + name;
+  };
+  const auto withEmaster = [&](Row row) {
+    if (row.directories.empty()) row.directories = {""};  // master is there all the same
+    return std::pair(
+        [=](const TempDir& d) {
+          row.build(d);
+          for (const std::string& sub : row.directories)
+            if (std::filesystem::exists(d.Path(in(sub, "master"))))
+              WriteBytes(d.Path(in(sub, "EMASTER")), EmasterOf(ReadBytes(d.Path(in(sub, "master")))));
+        },
+        Check([=](const Outcome& o) {
+          Snapshot before = o.before, after = o.after, now = o.now;
+          for (Snapshot* s : {&before, &after, &now})
+            std::erase_if(*s, [](const auto& file) { return file.first.ends_with("EMASTER"); });
+          if (row.check) row.check({o.kind, o.result, o.dir, before, after, now});
+          for (const std::string& sub : row.directories) {  // the run without faults too
+            for (const Snapshot* s : {&o.after, &o.now}) {
+              const auto emaster = StateOf(*s, in(sub, "EMASTER"));
+              EXPECT_TRUE(!emaster || *emaster == EmasterOf(*StateOf(*s, in(sub, "master")))) << sub;
+            }
+          }
+        }));
+  };
   for (const Row& row : rows) {
-    for (bool shortWrites : {false, true}) {
+    for (int variant = 0; variant < 3; ++variant) {
+      const bool shortWrites = variant == 1, emaster = variant == 2;
       if (shortWrites && !row.onAFullDisk) continue;
-      SweepSpec spec{.name = row.name + std::string(shortWrites ? " on a full disk" : ""),
-                     .build = row.build,
+      const auto [build, check] = emaster ? withEmaster(row) : std::pair(row.build, row.check);
+      const char* const kSuffixes[] = {"", " on a full disk", " with EMASTER"};
+      SweepSpec spec{.name = std::string(row.name) + kSuffixes[variant],
+                     .build = build,
                      .run = row.run,
-                     .check = row.check,
+                     .check = check,
                      .succeededResult = row.succeededResult,
                      .shortWrites = shortWrites,
                      .allOrNothing = row.allOrNothing,

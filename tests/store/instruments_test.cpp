@@ -8,6 +8,7 @@
 #include "primitives/path_list.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
+#include "store/master_file.h"
 #include "store/messages.h"
 #include "store_fixture.h"
 
@@ -72,19 +73,75 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
   EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path(""))).Numbers(), (std::vector<int>{1, 2}));
 }
 
+// Create, copy and move pass over numbers XMASTER names or MWD files have, leaving those files untouched:
+// (master numbers, last number, XMASTER numbers, MWD files) -> the new number and the header's last number.
+TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
+  using X = std::vector<IndexEntry>;
+  const std::tuple<std::vector<int>, int, X, std::vector<std::string>, int, int> cases[] = {
+      {{1, 2}, 2, X{{.fileNumber = 3}, {.fileNumber = 256}}, {"F3.MWD", "F256.MWD"}, 4, 4},
+      {{1, 2}, 2, {}, {"f3.mwd", "F4.Mwd", "F05.MWD", "F6.MWD.BAK"}, 5, 5},
+      {{1, 2, 5}, 255, X{{.fileNumber = 3}}, {}, 4, 255},
+      {{1, 2}, 253, {}, {"F254.MWD", "F255.MWD"}, 3, 255},
+      {{}, -1, {}, {"F1.MWD"}, 2, 2},  // no master yet
+      {{1, 2}, 2, {}, {}, 3, 3}};
+  for (const auto& [numbers, last, xmaster, mwds, expected, expectedLast] : cases) {
+    for (int op = 0; op < 3; ++op) {  // create, copy, move
+      TempDir dir;
+      if (last >= 0) WriteMaster(dir, Numbered(numbers, int(numbers.size()), last));
+      if (!xmaster.empty()) WriteBytes(dir.Path("XMASTER"), XmasterFile(xmaster));
+      for (const std::string& mwd : mwds) WriteBytes(dir.Path(mwd), {1, 2, 3});
+      WriteSoundDirectory(dir.Path("src"), {7});
+      const Snapshot before = TakeSnapshot(dir.Path(""));
+      MasterRecord record = op == 0 ? NewRecord() : IdEntry(7).Record();
+      const std::string to = dir.Dir(), from = to + "src\\";
+      EXPECT_TRUE(op == 0   ? CreateInstrument(to.c_str(), &record, 1) == expected
+                  : op == 1 ? CopyInstrument(to.c_str(), from.c_str(), &record)
+                            : MoveInstrument(to.c_str(), from.c_str(), &record))
+          << expected << op;
+      const Snapshot now = TakeSnapshot(dir.Path(""));
+      const MasterView master = ViewMaster(now);
+      EXPECT_EQ(std::pair(master.Listed(expected), master.lastFileNumber), std::pair(1, expectedLast)) << op;
+      EXPECT_TRUE(StateOf(now, DatName(expected))) << expected << op;
+      for (const auto& [name, bytes] : before)  // XMASTER and the MWD files as they were
+        EXPECT_TRUE(name.find('/') != name.npos || name == "master" || StateOf(now, name) == bytes) << name;
+    }
+  }
+}
+
+// The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record, a
+// directory without EMASTER gets none, and an EMASTER that disagrees (a symbol) is left as it was.
+TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
+  for (const char kind : {'a', 'n', 'd'}) {  // agreeing, none, disagreeing
+    TempDir dir;
+    WriteSoundDirectory(dir.Path(""), {1, 2});
+    const auto withLongName = [](Bytes emaster) {
+      std::ranges::copy(std::string("INSTR1 AT LENGTH"), emaster.begin() + 192 + 139);
+      return emaster;
+    };
+    Bytes emaster = withLongName(EmasterOf(ReadBytes(dir.Path("master"))));
+    emaster[192 * 2 + 11] += kind == 'd';
+    if (kind != 'n') WriteBytes(dir.Path("EMASTER"), emaster);
+    MasterRecord created = NewRecord(), one = IdEntry(1).Record();
+    ASSERT_EQ(GetMetaStockMasterRecord(dir.Dir().c_str(), 1, &one), 1);
+    one.SetSymbol("NEWSYM");
+    EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &created, 0), 3);
+    EXPECT_EQ(UpdateMetaStockMasterRecord(dir.Dir().c_str(), 1, one), 1);
+    const Bytes agreeing = withLongName(EmasterOf(ReadBytes(dir.Path("master"))));
+    const auto expected = kind == 'n' ? std::nullopt : std::optional(kind == 'd' ? emaster : agreeing);
+    EXPECT_EQ(StateOf(TakeSnapshot(dir.Path("")), "EMASTER"), expected) << kind;
+  }
+}
+
 // A rename refused falls back to copy and delete; a move that cannot finish
 // puts back what it can, and what it cannot put back stays listed where it is.
 TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
   using C = platform::Call;
-  struct Case {
-    std::vector<std::pair<C, int>> faults;
-    int result;
-    std::vector<int> a, b;  // listed afterwards
-  };
-  const Case cases[] = {{{{C::Rename, 1}}, 1, {9}, {1, 2, 3}},
-                        {{{C::Rename, 2}, {C::Copy, 1}}, 0, {7, 9}, {1, 2}},  // the .DOP goes back
-                        {{{C::Rename, 4}, {C::Rename, 5}, {C::Copy, 1}}, 0, {7, 9}, {1, 2, 3}}};
-  for (const Case& c : cases) {
+  // faults -> the result, the numbers a and b list afterwards
+  const std::tuple<std::vector<std::pair<C, int>>, int, std::vector<int>, std::vector<int>> cases[] = {
+      {{{C::Rename, 1}}, 1, {9}, {1, 2, 3}},
+      {{{C::Rename, 2}, {C::Copy, 1}}, 0, {7, 9}, {1, 2}},  // the .DOP goes back
+      {{{C::Rename, 4}, {C::Rename, 5}, {C::Copy, 1}}, 0, {7, 9}, {1, 2, 3}}};
+  for (const auto& [calls, result, a, b] : cases) {
     TempDir dir;
     WriteSoundDirectory(dir.Path("a"), {7, 9});
     WriteBytes(dir.Path("a/F7.CHT"), {7, 7});
@@ -92,15 +149,14 @@ TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
     const Snapshot before = TakeSnapshot(dir.Path(""));
     MasterRecord seven = IdEntry(7).Record();
     FaultScope faults;
-    for (auto [call, nth] : c.faults) platform::FailNthCall(call, nth);
-    EXPECT_EQ(MoveInstrument((dir.Dir() + "b\\").c_str(), (dir.Dir() + "a\\").c_str(), &seven), c.result);
+    for (auto [call, nth] : calls) platform::FailNthCall(call, nth);
+    EXPECT_EQ(MoveInstrument((dir.Dir() + "b\\").c_str(), (dir.Dir() + "a\\").c_str(), &seven), result);
     platform::ResetFaults();
     const Snapshot now = TakeSnapshot(dir.Path(""));
-    EXPECT_EQ(ViewMaster(now, "a").Numbers(), c.a);
-    EXPECT_EQ(ViewMaster(now, "b").Numbers(), c.b);
-    for (const char* sub : {"a", "b"})
-      EXPECT_EQ(LostOrUnlisted(before, c.result ? now : before, now, sub), "");
-    EXPECT_EQ(StateOf(now, c.b.size() == 2 ? "a/F7.CHT" : "b/F3.CHT"), StateOf(before, "a/F7.CHT"));
+    EXPECT_EQ(ViewMaster(now, "a").Numbers(), a);
+    EXPECT_EQ(ViewMaster(now, "b").Numbers(), b);
+    for (const char* sub : {"a", "b"}) EXPECT_EQ(LostOrUnlisted(before, result ? now : before, now, sub), "");
+    EXPECT_EQ(StateOf(now, b.size() == 2 ? "a/F7.CHT" : "b/F3.CHT"), StateOf(before, "a/F7.CHT"));
   }
 }
 

@@ -28,7 +28,7 @@ int DataFileNumber(const std::string& name) {
 }
 
 bool IsTemporary(const std::string& path) {
-  static const std::regex kTemporary("msttmp|QVX.*\\.TMP", std::regex::icase);
+  static const std::regex kTemporary("e?msttmp|QVX.*\\.TMP", std::regex::icase);
   return std::regex_match(Split(path).second, kTemporary);
 }
 
