@@ -143,9 +143,11 @@ std::vector<Record> AcceptedRecords(std::span<const uint8_t> file, IndexFile kin
     std::memcpy(record.raw, file.data() + at, sizeof record.raw);
     const int number = record.FileNumber();
     if (number < lowest) {
-      findings->push_back(
-          Finding(kind, IndexDamage::FileNumberOutOfRange, index,
-                  "file number " + std::to_string(number) + " is out of range (" + range + ")"));
+      // Built by appending: GCC 12 takes "text" + std::to_string(...) for an
+      // overlapping copy (a false -Wrestrict in the optimised i686 build).
+      std::string text = "file number ";
+      text.append(std::to_string(number)).append(" is out of range (").append(range).append(")");
+      findings->push_back(Finding(kind, IndexDamage::FileNumberOutOfRange, index, text));
       continue;
     }
     const auto open = std::ranges::find_if(texts, [&](const TextField& field) {
