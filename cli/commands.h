@@ -31,6 +31,20 @@ inline CLI::Range NonNegative() {
   return CLI::Range(0, std::numeric_limits<int32_t>::max());
 }
 
+// The file number of an instrument a command changes: master's, 1 to 255.
+// The numbers above are XMASTER's, whose instruments qvx only reads.
+inline CLI::Validator ChangeableFileNumber() {
+  return CLI::Validator(
+      [](std::string& text) {
+        int number = 0;
+        if (!CLI::detail::lexical_cast(text, number) || number < 1 || number > 65535)
+          return "Value " + text + " not in range 1 to 255";
+        if (number <= 255) return std::string();
+        return "F" + text + " is an XMASTER instrument, which qvx reads but does not change";
+      },
+      "1 to 255");
+}
+
 // A text that must fit its field: a longer one would be cut without a word.
 inline CLI::Validator MaxLength(size_t limit) {
   return CLI::Validator(

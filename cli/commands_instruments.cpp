@@ -162,7 +162,7 @@ CLI::App* AddTransfer(CLI::App& app, const char* name, const char* description,
   command->add_option("DEST", options->destination, "Destination directory")->required();
   command->add_option("N", options->fileNumbers, "File numbers (F<N>)")
       ->required()
-      ->check(CLI::Range(1, 255));
+      ->check(ChangeableFileNumber());
   command->add_flag("--fit", options->fit, "Yes to the not-enough-room question: as many as will fit");
   command->add_flag("--mkdir", options->makeDirectory, "Yes to creating a missing destination");
   command->add_flag("--keep-going", options->keepGoing, "Yes to going on after an instrument failed");
@@ -198,7 +198,9 @@ void RegisterInstrumentCommands(CLI::App& app, int* status) {
   auto symbol = std::make_shared<std::string>();
   CLI::App* symbolCommand = app.add_subcommand("symbol", "A new symbol for an instrument");
   symbolCommand->add_option("DIR", *dir, "Data directory")->required();
-  symbolCommand->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+  symbolCommand->add_option("N", *fileNumber, "File number (F<N>)")
+      ->required()
+      ->check(ChangeableFileNumber());
   symbolCommand->add_option("SYMBOL", *symbol, "New symbol (may be empty)")
       ->required()
       ->check(MaxLength(master_offset::kSymbolWidth));
@@ -218,7 +220,7 @@ void RegisterInstrumentCommands(CLI::App& app, int* status) {
   deleteCommand->add_option("DIR", remove->source, "Data directory")->required();
   deleteCommand->add_option("N", remove->fileNumbers, "File numbers (F<N>)")
       ->required()
-      ->check(CLI::Range(1, 255));
+      ->check(ChangeableFileNumber());
   deleteCommand->add_flag("--keep-going", remove->keepGoing, "Yes to going on after an instrument failed");
   deleteCommand->callback([=] { *status = RunDelete(*remove); });
 }

@@ -241,7 +241,7 @@ void RegisterRecordCommands(CLI::App& app, int* status) {
   auto record = std::make_shared<int32_t>(0);
   auto addInstrument = [&](CLI::App* command) {
     command->add_option("DIR", *dir, "Data directory")->required();
-    command->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(CLI::Range(1, 255));
+    command->add_option("N", *fileNumber, "File number (F<N>)")->required()->check(ChangeableFileNumber());
   };
 
   CLI::App* insert = app.add_subcommand("insert", "Inserts a copy of record R after it");

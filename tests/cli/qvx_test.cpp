@@ -145,6 +145,8 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
        "Date\tOpen\tHigh\tLow\tClose\tVolume\tO I\n0\t20/03/49\t1.00\t3.00\t1.00\t2.00\t9.00\t4.00\n", ""},
       {"find $D/x 256 1949-03-20", 0, "0\n", ""},
       {"test-dat $D/x 256", 0, "No Errors Found\n", ""},
+      {"insert $D/x 256 0", 2, "",
+       Refusal("N", "F256 is an XMASTER instrument, which qvx reads but does not change")},
       {"test-master $D/x", 1,
        "No Errors Found\nEMASTER: F1 is in master but not in EMASTER\nEMASTER: F9 is in EMASTER but not in "
        "master\n",
