@@ -11,7 +11,6 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "integrity/dat_checks.h"
 #include "integrity/error_list.h"
@@ -304,7 +303,8 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
     }
     check.masterFindings = report.TakeFindings();
   }
-  check.indexFindings = CheckIndexFiles(path.c_str());
+  const DirectoryInstruments model = ReadDirectoryInstruments(path.c_str());
+  check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
   const auto add = [&](const MasterRecord& layout, int fileNumber, const std::string& name,
                        std::string file) {
     DATCheck& dat = check.instruments.emplace_back();
@@ -312,7 +312,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
   };
   for (const MasterRecord& record : ReadMasterRecords(path.c_str()))
     add(record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber()));
-  for (const DirectoryInstrument& listed : ReadDirectoryInstruments(path.c_str()).instruments) {
+  for (const DirectoryInstrument& listed : model.instruments) {
     if (listed.source == InstrumentSource::Xmaster)
       add(listed.layout, listed.fileNumber, listed.name, MWDFileName("", listed.fileNumber));
   }
@@ -323,15 +323,15 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
       continue;
     }
     CollectingReport report(ui);
-    TestDataFile(path.c_str(), dat.fileName.c_str(), report, kDATDialogOrder, kDATTestCount, dat.record);
+    DATReadings readings;
+    TestDataFile(path.c_str(), dat.fileName.c_str(), report, kDATDialogOrder, kDATTestCount, dat.record,
+                 &readings);
     if (report.Failed()) {
       dat.failure = report.Notice();
       continue;
     }
     dat.findings = report.TakeFindings();
-    const int32_t length = dat.record.RecordLength();
-    const FileGuard file(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, length, kOpenNotTemporary));
-    dat.uncounted = file.Valid() && length > 0 && FileLength(file.Get()) / length > kHeaderCountLimit;
+    dat.uncounted = readings.fileRecords > kHeaderCountLimit;
   }
   return check;
 }

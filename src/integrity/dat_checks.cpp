@@ -256,7 +256,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
 
 int TestDataFile(const char* directory, const char* fileName, ReportTarget& report, const int32_t* testCodes,
                  int testCount, const MasterRecord& record, DATReadings* readings) {
-  if (readings != nullptr) *readings = DATReadings{record, fileName, {}};
+  if (readings != nullptr) *readings = DATReadings{record, fileName, 0, {}};
   DATLayout layout{};
   const int recordLength = record.RecordLength();
   if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
@@ -284,6 +284,7 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
   // The header record is not examined; a trailing partial record cannot be
   // read whole and ends the scan.
   const int64_t wholeRecords = FileLength(dat.Get()) / recordLength - 1;
+  if (readings != nullptr) readings->fileRecords = wholeRecords + 1;
   int32_t inBlock = 0;  // records read into the block
   int32_t used = 0;     // of which tested
   for (int32_t r = 0;; ++r, ++used) {

@@ -50,6 +50,7 @@ struct DATReadings {
   };
   MasterRecord record{};                 // the record the test was given
   std::string fileName;                  // the data file's own name: "F12.DAT", "F256.MWD"
+  int64_t fileRecords = 0;               // whole records the file holds, header included
   std::vector<PreviousRecord> previous;  // ascending, one per faulty record after record 0
 };
 

@@ -56,8 +56,12 @@ void Compare(const MasterRecord& master, const EmasterRecord& emaster,
 }  // namespace
 
 std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory) {
+  return CheckIndexFiles(directory, ReadEmaster(directory), ReadXmaster(directory));
+}
+
+std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory, const EmasterContents& emaster,
+                                               const XmasterContents& xmaster) {
   std::vector<IndexCheckFinding> findings;
-  const EmasterContents emaster = ReadEmaster(directory);
   AddDamage(emaster.findings, &findings);
   if (emaster.Sound() && Exists(MasterFileName(directory).c_str())) {
     std::map<int, const EmasterRecord*> listed;
@@ -75,6 +79,6 @@ std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory) {
     for (const auto& [n, record] : listed)
       findings.push_back({"EMASTER", n, About(n, {" is in EMASTER but not in master"})});
   }
-  AddDamage(ReadXmaster(directory).findings, &findings);
+  AddDamage(xmaster.findings, &findings);
   return findings;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "store/index_files.h"
+
 struct IndexCheckFinding {
   std::string file;  // "EMASTER" or "XMASTER"
   int fileNumber;    // the instrument's; 0 for the whole file
@@ -19,3 +21,6 @@ struct IndexCheckFinding {
 // then XMASTER's, each file's damage first. None for a directory without
 // either file.
 std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory);
+// The same for the two files as the caller has read them already.
+std::vector<IndexCheckFinding> CheckIndexFiles(const char* directory, const EmasterContents& emaster,
+                                               const XmasterContents& xmaster);
