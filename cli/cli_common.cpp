@@ -76,7 +76,7 @@ std::string MissingMasterCause(const std::string& dir) {
 std::string MissingListedCause(const std::string& dir, int fileNumber) {
   if (fileNumber >= kFirstXmasterFileNumber) {
     if (std::string cause = MissingDirectoryCause(dir); !cause.empty()) return cause;
-    if (FindXmasterInstrument(dir, fileNumber)) return {};
+    if (FindDirectoryInstrument(CoreDirectory(dir).c_str(), fileNumber)) return {};
     return "no instrument F" + std::to_string(fileNumber) + " in the XMASTER file of " + Shown(dir);
   }
   if (std::string cause = MissingMasterCause(dir); !cause.empty()) return cause;
@@ -93,14 +93,6 @@ std::string MissingInstrumentCause(const std::string& dir, int fileNumber) {
   if (!Exists(InstrumentFileName(CoreDirectory(dir).c_str(), fileNumber, kind).c_str()))
     return "no data file " + Shown(dir) + kSeparator + InstrumentFileName("", fileNumber, kind);
   return {};
-}
-
-std::optional<DirectoryInstrument> FindXmasterInstrument(const std::string& dir, int fileNumber) {
-  for (DirectoryInstrument& instrument : ReadDirectoryInstruments(CoreDirectory(dir).c_str()).instruments) {
-    if (instrument.source == InstrumentSource::Xmaster && instrument.fileNumber == fileNumber)
-      return instrument;
-  }
-  return std::nullopt;
 }
 
 }  // namespace qvx

@@ -2,10 +2,7 @@
 // expects, and where results and failures are printed.
 #pragma once
 
-#include <optional>
 #include <string>
-
-#include "store/directory_instruments.h"
 
 namespace qvx {
 
@@ -46,8 +43,5 @@ std::string MissingListedCause(const std::string& dir, int fileNumber);
 // master file, the instrument in it or the data file missing; empty when all
 // are there (the file may still be held by another program, or read only).
 std::string MissingInstrumentCause(const std::string& dir, int fileNumber);
-
-// The instrument numbered N (256 and up) that DIR's XMASTER lists.
-std::optional<DirectoryInstrument> FindXmasterInstrument(const std::string& dir, int fileNumber);
 
 }  // namespace qvx

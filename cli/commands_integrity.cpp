@@ -136,19 +136,12 @@ int Conclude(const List* findings, const ReportLines& lines, const std::string& 
 int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t>& tests,
                const std::string& reportFile, bool json) {
   const std::string directory = CoreDirectory(dir);
-  MasterRecord record{};
-  std::string dataFile = DATFileName("", fileNumber), name;
-  if (fileNumber >= kFirstXmasterFileNumber) {
-    const std::optional<DirectoryInstrument> listed = FindXmasterInstrument(dir, fileNumber);
-    if (!listed) return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
-    record = listed->layout;
-    dataFile = MWDFileName("", fileNumber);
-    name = listed->name;
-  } else if (directory.empty() || !GetMetaStockMasterRecord(directory.c_str(), fileNumber, &record)) {
-    return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
-  } else {
-    name = record.Name();
-  }
+  const std::optional<DirectoryInstrument> listed =
+      directory.empty() ? std::nullopt : FindDirectoryInstrument(directory.c_str(), fileNumber);
+  if (!listed) return Fail(kNoInstrumentText, MissingInstrumentCause(dir, fileNumber));
+  const MasterRecord& record = listed->layout;
+  const std::string& name = listed->name;
+  const std::string dataFile = listed->dataFileName.substr(directory.size());
   TerminalInteraction ui;
   CollectingReport report(ui);
   DATReadings readings;

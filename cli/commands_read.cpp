@@ -98,14 +98,6 @@ int RunList(const std::string& dir, bool json) {
   }
   PrintingListBox box;
   ListInstruementsInDirectory(box, directory->c_str());
-  // XMASTER's instruments after master's, in the same columns and one more
-  // that marks them.
-  for (const DirectoryInstrument& listed : model.instruments) {
-    if (listed.source != InstrumentSource::Xmaster) continue;
-    std::cout << listed.name << '\t' << listed.symbol << "\tF" << listed.fileNumber << '\t'
-              << FileTypeText(listed.period) << '\t'
-              << (Exists(listed.dataFileName.c_str()) ? "File Exists" : "Non-Existant") << "\tXMASTER\n";
-  }
   return kExitSuccess;
 }
 
@@ -138,19 +130,14 @@ int OpenForReading(const std::string& dir, int fileNumber, OpenInstrument* instr
   std::string directory = CoreDirectory(dir);
   if (std::string cause = MissingInstrumentCause(dir, fileNumber); !cause.empty())
     return Fail(GetError(kFileAccessMessage), cause);
-  std::string name = DATFileName(directory.c_str(), fileNumber);
-  if (fileNumber >= kFirstXmasterFileNumber) {
-    // XMASTER's instruments: their F<n>.MWD read as data files, by the layout
-    // the field bits give.
-    const std::optional<DirectoryInstrument> listed = FindXmasterInstrument(dir, fileNumber);
-    if (!listed) return Fail(GetError(kFileAccessMessage));
-    if (!listed->layoutKnown)
-      return Fail(GetError(kUnknownFormatMessage), "its fields are in no layout qvx reads");
-    instrument->record = listed->layout;
-    name = listed->dataFileName;
-  } else if (GetMetaStockMasterRecord(directory.c_str(), fileNumber, &instrument->record) == 0) {
-    return Fail(GetError(kFileAccessMessage));
-  }
+  const std::optional<DirectoryInstrument> listed = FindDirectoryInstrument(directory.c_str(), fileNumber);
+  if (!listed) return Fail(GetError(kFileAccessMessage));
+  // XMASTER's instruments: their F<n>.MWD read as data files, by the layout
+  // the field bits give.
+  if (listed->source == InstrumentSource::Xmaster && !listed->layoutKnown)
+    return Fail(GetError(kUnknownFormatMessage), "its fields are in no layout qvx reads");
+  instrument->record = listed->layout;
+  const std::string& name = listed->dataFileName;
   instrument->file = FileGuard(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared,
                                          instrument->record.RecordLength(), kOpenNotTemporary));
   if (!instrument->file.Valid()) return Fail(GetError(kFileAccessMessage));

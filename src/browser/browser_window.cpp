@@ -13,6 +13,7 @@
 #include "primitives/list.h"
 #include "reports/check_dialogs.h"
 #include "resource.h"
+#include "store/directory_instruments.h"
 #include "store/directory_scan.h"
 #include "store/master_file.h"
 #include "store/messages.h"

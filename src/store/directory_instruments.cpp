@@ -1,10 +1,13 @@
 #include "store/directory_instruments.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "store/file_names.h"
 
 namespace {
+
+constexpr int kListBoxExtent = 600;
 
 // master's 16 characters, or the longer name EMASTER holds for the number.
 std::string NameOf(const MasterRecord& record, const EmasterContents& emaster) {
@@ -64,4 +67,36 @@ DirectoryInstruments ReadDirectoryInstruments(const char* directory) {
   for (const XmasterRecord& record : model.xmaster.records)
     model.instruments.push_back(FromXmaster(directory, record));
   return model;
+}
+
+std::optional<DirectoryInstrument> FindDirectoryInstrument(const char* directory, int fileNumber) {
+  if (fileNumber < kFirstXmasterFileNumber) {
+    MasterRecord record;
+    if (GetMetaStockMasterRecord(directory, fileNumber, &record) == 0) return std::nullopt;
+    return FromMaster(directory, record, EmasterContents{});
+  }
+  for (const XmasterRecord& record : ReadXmaster(directory).records) {
+    if (record.FileNumber() == fileNumber) return FromXmaster(directory, record);
+  }
+  return std::nullopt;
+}
+
+int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory) {
+  listBox.ResetContent();
+  const std::vector<DirectoryInstrument> instruments = ReadDirectoryInstruments(directory).instruments;
+  // A directory without an index file has nothing to select.
+  if (instruments.empty() && Exists(MasterFileName(directory).c_str()) == 0) return 1;
+  char line[4096];
+  for (const DirectoryInstrument& listed : instruments) {
+    std::snprintf(line, sizeof line, "%s\t%s\tF%d\t%s\t%s%s", listed.name.c_str(), listed.symbol.c_str(),
+                  listed.fileNumber, FileTypeText(listed.period),
+                  Exists(listed.dataFileName.c_str()) != 0 ? "File Exists" : "Non-Existant",
+                  listed.source == InstrumentSource::Xmaster ? "\tXMASTER" : "");
+    const int index = listBox.AddString(line);
+    if (index >= 0) listBox.SetItemData(index, listed.fileNumber);
+  }
+  listBox.SetHorizontalExtent(kListBoxExtent);
+  listBox.SelectRange(0, 0);
+  listBox.SetFocus();
+  return 1;
 }

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,3 +65,32 @@ struct DirectoryInstruments {
 // Reads master, EMASTER and XMASTER through the file layer; keeps none open.
 // Without a readable master the list begins with XMASTER's instruments.
 DirectoryInstruments ReadDirectoryInstruments(const char* directory);
+
+// The instrument numbered fileNumber: master's record for 1 ... 255 (its
+// 16-character name, found even when the name is hidden from the list),
+// XMASTER's above; none when the index file does not list it.
+std::optional<DirectoryInstrument> FindDirectoryInstrument(const char* directory, int fileNumber);
+
+// The directory browser's instrument list box, or whatever stands in for it
+// (qvx prints the lines, tests record them). Mirrors the list-box messages the
+// listing sends, in the same order.
+class InstrumentListBox {
+ public:
+  virtual ~InstrumentListBox() = default;
+  virtual void ResetContent() = 0;
+  // The new item's index, or a negative value when the item was not added.
+  virtual int AddString(const char* text) = 0;
+  virtual void SetItemData(int index, int32_t fileNumber) = 0;
+  virtual void SetHorizontalExtent(int pixels) = 0;
+  virtual void SelectRange(int first, int last) = 0;
+  virtual void SetFocus() = 0;
+};
+
+// Fills the list box with one line per instrument of the model, in its
+// order: "%s\t%s\tF%d\t%s\t%s" from name, symbol, file number,
+// FileTypeText(period) and "File Exists" / "Non-Existant" (whether the data
+// file exists), and for XMASTER's instruments a sixth column "XMASTER"; each
+// item's data is the file number. Then sets the horizontal extent to 600,
+// selects item 0 and sets the focus. A directory without master and without
+// instruments is only emptied. Always 1.
+int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory);

@@ -12,10 +12,8 @@
 
 namespace {
 
-constexpr int kListBoxExtent = 600;
-
-// The listing and MakeInstrumentList open master without the temporary
-// attribute; every other operation asks for it.
+// MakeInstrumentList opens master without the temporary attribute; every
+// other operation asks for it.
 FileGuard OpenMaster(const char* directory, int mode, int temporary) {
   return FileGuard(
       SOpenFile(MasterFileName(directory).c_str(), mode, kOpenShared, kMasterRecordSize, temporary));
@@ -192,29 +190,6 @@ int MakeInstrumentList(List* list, const char* directory, const int16_t* fileNum
     }
   }
   return added == howMany ? 1 : 0;
-}
-
-int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory) {
-  listBox.ResetContent();
-  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenNotTemporary);
-  if (!master.Valid()) return 1;
-  if (SSeek(master.Get(), kMasterRecordSize, 0) == kMasterRecordSize) {
-    MasterRecord record;
-    char line[4096];
-    while (ReadRecord(master.Get(), record.raw, 1)) {
-      if (record.NameIsHidden()) continue;
-      const int fileNumber = record.FileNumber();
-      const bool exists = Exists(DATFileName(directory, fileNumber).c_str()) != 0;
-      std::snprintf(line, sizeof line, "%s\t%s\tF%d\t%s\t%s", record.Name().c_str(), record.Symbol().c_str(),
-                    fileNumber, FileTypeText(record.Period()), exists ? "File Exists" : "Non-Existant");
-      const int index = listBox.AddString(line);
-      if (index >= 0) listBox.SetItemData(index, fileNumber);
-    }
-  }
-  listBox.SetHorizontalExtent(kListBoxExtent);
-  listBox.SelectRange(0, 0);
-  listBox.SetFocus();
-  return 1;
 }
 
 const char* FileTypeText(char period) {

@@ -129,21 +129,6 @@ struct MasterHeader {
 };
 static_assert(sizeof(MasterHeader) == kMasterRecordSize);
 
-// The directory browser's instrument list box, or whatever stands in for it
-// (qvx prints the lines, tests record them). Mirrors the list-box messages the
-// listing sends, in the same order.
-class InstrumentListBox {
- public:
-  virtual ~InstrumentListBox() = default;
-  virtual void ResetContent() = 0;
-  // The new item's index, or a negative value when the item was not added.
-  virtual int AddString(const char* text) = 0;
-  virtual void SetItemData(int index, int32_t fileNumber) = 0;
-  virtual void SetHorizontalExtent(int pixels) = 0;
-  virtual void SelectRange(int first, int last) = 0;
-  virtual void SetFocus() = 0;
-};
-
 // 1 when a new master holding only a zero header (53 zero bytes) was written,
 // else 0. An existing master is emptied.
 int CreateEmptyMasterFile(const char* directory);
@@ -186,14 +171,6 @@ int UpdateMasterHeader(const char* directory, int masterErrorCode);
 // count of additions equals howMany, else 0 (also when master cannot be
 // opened, unless howMany is 0).
 int MakeInstrumentList(List* list, const char* directory, const int16_t* fileNumbers, int howMany);
-
-// Fills the list box with one line per record whose name does not begin with
-// a zero byte, in master order: "%s\t%s\tF%d\t%s\t%s" from name, symbol,
-// file number, FileTypeText(period) and "File Exists" / "Non-Existant"; each
-// item's data is the file number. Then sets the horizontal extent to 600,
-// selects item 0 and sets the focus. Without a readable master the box is
-// only emptied. Always 1.
-int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory);
 
 // "Daily File", "Weekly File", "Monthly File", "IntraDay File",
 // "Composite File" (d, w, m, i) or "Unknown File Type". Static texts.

@@ -100,6 +100,14 @@ TEST(DirectoryInstrumentsTest, MasterThenXmasterAndMwdDataReadByTheDatReaders) {
                                  "X F300 TCK|Ticks with a name of 29 chars I15 8 F300.MWD 1131114-1131115",
                                  "X F256 ODD|INSTRUMENT I0 7 F256.MWD unknown 0-0",
                                  "X F257 SEVEN|INSTRUMENT I0 7 F257.MWD 0-0"}));
+  RecordingListBox box;  // the browser's lines: XMASTER's marked, item data the file number
+  ListInstruementsInDirectory(box, d);
+  EXPECT_EQ(box.items.at(2).text + " #" + std::to_string(box.items[2].data),
+            "Ticks with a name of 29 chars\tTCK\tF300\tIntraDay File\tNon-Existant\tXMASTER #300");
+  EXPECT_EQ(box.items.at(0).text, "Acme Widgets Intl\tACW\tF3\tDaily File\tNon-Existant");
+  EXPECT_EQ(std::tuple(FindDirectoryInstrument(d, 3)->name, FindDirectoryInstrument(d, 257)->symbol,
+                       FindDirectoryInstrument(d, 7).has_value(), FindDirectoryInstrument(d, 301).has_value()),
+            std::tuple("Acme Widgets Int", "SEVEN", true, false));
   platform::FailNthCall(platform::Call::Read, 1);  // EMASTER's, the first file read
   const EmasterContents unreadable = ReadDirectoryInstruments(d).emaster;
   EXPECT_EQ(std::tuple(unreadable.present, unreadable.findings.size(), unreadable.findings.at(0).text),
