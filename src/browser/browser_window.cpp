@@ -225,11 +225,23 @@ void RefreshTree(HWND window, FilerState& state) {
   ListCurrentPath(state);
 }
 
+// XMASTER's instruments are shown and tested, never changed: a command that
+// would change one is refused before anything happens. True when refused.
+bool RefusedAsXmaster(HWND window, const std::vector<int16_t>& fileNumbers) {
+  for (int16_t fileNumber : fileNumbers) {
+    if (fileNumber >= kFirstXmasterFileNumber) {
+      ShowStopMessage(window, XmasterRefusalText(fileNumber).c_str());
+      return true;
+    }
+  }
+  return false;
+}
+
 using InstrumentsDialog = int (*)(HWND, const char*, const int16_t*, int);
 
 void RunInstrumentsCommand(HWND window, FilerState& state, InstrumentsDialog dialog) {
   std::vector<int16_t> fileNumbers;
-  if (!SelectedFileNumbers(window, state, &fileNumbers)) return;
+  if (!SelectedFileNumbers(window, state, &fileNumbers) || RefusedAsXmaster(window, fileNumbers)) return;
   if (dialog(window, state.currentPath, fileNumbers.data(), static_cast<int>(fileNumbers.size())) != 0) {
     ListCurrentPath(state);
   }
@@ -265,7 +277,7 @@ void TestSelected(HWND window, const FilerState& state) {
 
 void ChangeSymbolOfSelected(HWND window, FilerState& state) {
   int16_t fileNumber = 0;
-  if (!SingleSelectedFileNumber(window, state, &fileNumber)) return;
+  if (!SingleSelectedFileNumber(window, state, &fileNumber) || RefusedAsXmaster(window, {fileNumber})) return;
   if (ChangeSymbol(window, state.currentPath, fileNumber) != 0) ListCurrentPath(state);
 }
 

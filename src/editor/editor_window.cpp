@@ -12,6 +12,7 @@
 #include "primitives/list.h"
 #include "resource.h"
 #include "store/dat_file.h"
+#include "store/directory_instruments.h"
 #include "store/editor_session.h"
 #include "store/messages.h"
 #include "winui/app_globals.h"
@@ -392,7 +393,17 @@ LRESULT OnKeyDown(HWND window, EditorState& state, WPARAM key, LPARAM lParam) {
   }
 }
 
+// An XMASTER instrument is shown, never changed: every change is refused
+// with the message before anything happens. True when refused.
+bool RefusedAsReadOnly(HWND window, const EditorState& state) {
+  if (!state.session.readOnly) return false;
+  ShowStopMessage(window, XmasterRefusalText(state.session.fileNumber).c_str());
+  return true;
+}
+
 LRESULT OnChar(HWND window, EditorState& state, WPARAM code, LPARAM lParam) {
+  // Backspace and the characters a cell takes would change the cell.
+  if ((code == '\b' || (code >= '.' && code <= ':')) && RefusedAsReadOnly(window, state)) return 0;
   Apply(window, state, TypeCharacter(state, static_cast<unsigned>(code), LOWORD(lParam)));
   return 0;
 }
@@ -410,6 +421,7 @@ void Refresh(HWND window, EditorState& state) {
 }
 
 void TruncateCommand(HWND window, EditorState& state) {
+  if (RefusedAsReadOnly(window, state)) return;
   MessageBoxInteraction ui(window);
   EditorSession& session = state.session;
   const int32_t record = SingleSelectedRecord(session, ui);
@@ -424,6 +436,7 @@ void TruncateCommand(HWND window, EditorState& state) {
 }
 
 void SplitCommand(HWND window, EditorState& state) {
+  if (RefusedAsReadOnly(window, state)) return;
   MessageBoxInteraction ui(window);
   EditorSession& session = state.session;
   const int32_t record = SingleSelectedRecord(session, ui);
@@ -440,6 +453,7 @@ void SplitCommand(HWND window, EditorState& state) {
 }
 
 void DeleteCommand(HWND window, EditorState& state) {
+  if (RefusedAsReadOnly(window, state)) return;
   if (CommitCellEdit(state) == 0) return;
   MessageBoxInteraction ui(window);
   EditorDeleteSelection(&state.session, ui);
@@ -448,6 +462,7 @@ void DeleteCommand(HWND window, EditorState& state) {
 }
 
 void InsertCommand(HWND window, EditorState& state) {
+  if (RefusedAsReadOnly(window, state)) return;
   MessageBoxInteraction ui(window);
   if (EditorInsertRecord(&state.session, state.currentRecord, ui) == 0) return;
   FollowInsertedRecord(state);
@@ -509,6 +524,7 @@ LRESULT OnCommand(HWND window, EditorState& state, WPARAM wParam, LPARAM lParam)
       GotoCommand(window, state);
       break;
     case IDM_DELETE:
+      if (RefusedAsReadOnly(window, state)) break;
       if (EditDeleteChar(state) != 0) Apply(window, state, EditOutcome{true, false, true});
       break;
     case IDM_GOTO_RECORD:
@@ -561,7 +577,8 @@ LRESULT HandleEditorMessage(HWND window, EditorState& state, UINT message, WPARA
 }
 
 std::string WindowTitle(const EditorSession& session) {
-  return session.fileName + " [" + session.masterRecord.Name().substr(0, master_offset::kNameWidth) + "]";
+  return session.fileName + " [" + session.masterRecord.Name().substr(0, master_offset::kNameWidth) + "]" +
+         (session.readOnly ? " (XMASTER, read-only)" : "");
 }
 
 }  // namespace
@@ -588,11 +605,7 @@ int CreateEditor(HWND owner, HWND mdiClient, HINSTANCE instance, const char* dir
     return 0;
   }
   EditorSession& session = ticket.state->session;
-  session.directory = directory;
-  session.fileNumber = fileNumber;
-  session.fileName = DATFileName(session.directory.c_str(), fileNumber);
-  if (Exists(session.fileName.c_str()) == 0 ||
-      GetMetaStockMasterRecord(session.directory.c_str(), fileNumber, &session.masterRecord) == 0) {
+  if (LocateEditorInstrument(&session, directory, fileNumber) == 0) {
     ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
   }
@@ -618,7 +631,8 @@ int CreateEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char*
   return CreateEditor(owner, mdiClient, instance, directory, fileNumber, &created);
 }
 
-HWND OpenEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory, int16_t fileNumber) {
+HWND OpenEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* directory,
+                    int16_t fileNumber) {
   HWND created = nullptr;
   CreateEditor(owner, mdiClient, instance, directory, fileNumber, &created);
   return created;
@@ -626,13 +640,14 @@ HWND OpenEditWindow(HWND owner, HWND mdiClient, HINSTANCE instance, const char* 
 
 HWND FindEditWindow(HWND mdiClient, const char* directory, int16_t fileNumber) {
   if (mdiClient == nullptr) return nullptr;
-  const std::string fileName = DATFileName(directory, fileNumber);
   for (HWND child = GetWindow(mdiClient, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     char className[32] = {};
     GetClassNameA(child, className, sizeof className);
     if (std::string(className) != szEditClass) continue;
     const EditorState* editor = AttachedState<EditorState>(child);
-    if (editor != nullptr && editor->session.fileName == fileName) return child;
+    if (editor != nullptr && editor->session.directory == directory &&
+        editor->session.fileNumber == fileNumber)
+      return child;
   }
   return nullptr;
 }

@@ -1,6 +1,8 @@
 #include "reports/check_dialogs.h"
 
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "filelayer/file_layer.h"
@@ -9,6 +11,7 @@
 #include "primitives/memory.h"
 #include "reports/report_windows.h"
 #include "resource.h"
+#include "store/directory_instruments.h"
 #include "store/file_names.h"
 #include "store/master_file.h"
 #include "store/messages.h"
@@ -23,7 +26,7 @@ struct DATDialogInputs {
   HWND parent;
   const char* directory;
   int16_t fileNumber;
-  MasterRecord record;
+  DirectoryInstrument instrument;
 };
 
 struct MasterDialogInputs {
@@ -94,13 +97,15 @@ void OnDATOk(HWND dialog, DATDialogInputs& inputs) {
     ShowStopMessage(dialog, GetError(kUnknownErrorMessage));
   } else {
     WaitCursor wait;
-    TestDATFile(inputs.directory, report, tests.Codes(), tests.Count(), inputs.record);
+    const std::string fileName = inputs.instrument.dataFileName.substr(std::strlen(inputs.directory));
+    TestDataFile(inputs.directory, fileName.c_str(), report, tests.Codes(), tests.Count(),
+                 inputs.instrument.layout);
   }
   EndDialog(dialog, 1);
 }
 
 void InitDAT(HWND dialog, DATDialogInputs& inputs) {
-  SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs.record.Name().c_str());
+  SetDlgItemTextA(dialog, IDC_TEST_FILE, inputs.instrument.layout.Name().c_str());
   AddTests(dialog, kDATTestCount, GetDATError);
 }
 
@@ -142,11 +147,12 @@ INT_PTR CALLBACK TestMasterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 int TestDAT(HWND parent, const char* directory, int16_t fileNumber) {
-  DATDialogInputs inputs{parent, directory, fileNumber, {}};
-  if (!GetMetaStockMasterRecord(directory, fileNumber, &inputs.record)) {
+  std::optional<DirectoryInstrument> listed = FindDirectoryInstrument(directory, fileNumber);
+  if (!listed) {
     ShowStopMessage(parent, kUnknownInstrumentText);
     return 0;
   }
+  DATDialogInputs inputs{parent, directory, fileNumber, std::move(*listed)};
   RunDialog(parent, IDD_TEST_DAT, TestDATDlgProc, &inputs);
   return 1;
 }

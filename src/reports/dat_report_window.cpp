@@ -245,11 +245,12 @@ HWND ReportDATErrors(HWND parent, const char* directory, int16_t fileNumber) {
   return window;
 }
 
-int TestDATFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
-                const MasterRecord& record) {
+int TestDataFile(const char* directory, const char* fileName, HWND reportWindow, const int32_t* testCodes,
+                 int testCount, const MasterRecord& record) {
   ReportWindowTarget target(reportWindow);
   // The state outlives the test: the window can be closed only once the test
   // shows a box or hands over its list, and the readings are complete by then.
   DATReportState* state = DialogState<DATReportState>(reportWindow);
-  return TestDATFile(directory, target, testCodes, testCount, record, state ? &state->readings : nullptr);
+  return TestDataFile(directory, fileName, target, testCodes, testCount, record,
+                      state ? &state->readings : nullptr);
 }

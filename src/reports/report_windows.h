@@ -38,8 +38,9 @@ INT_PTR CALLBACK ReportMasterErrorsDlgProc(HWND dialog, UINT message, WPARAM wPa
 
 // The tests run into a report window created by the functions above: the
 // findings arrive in the window, and every box and question of the test is
-// owned by it. Both return 0, as the tests do.
-int TestDATFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
-                const MasterRecord& record);
+// owned by it. Both return 0, as the tests do. fileName is the data file's
+// own name ("F3.DAT", or "F256.MWD" with the XMASTER instrument's layout).
+int TestDataFile(const char* directory, const char* fileName, HWND reportWindow, const int32_t* testCodes,
+                 int testCount, const MasterRecord& record);
 int TestMasterFile(const char* directory, HWND reportWindow, const int32_t* testCodes, int testCount,
                    int repair, int prompt, int create);

@@ -2,6 +2,7 @@
 
 #include "reports/report_windows.h"
 #include "shell/shell_globals.h"
+#include "store/file_names.h"
 #include "store/master_file.h"
 #include "store/messages.h"
 #include "winui/message_boxes.h"
@@ -64,7 +65,8 @@ void RunRemoteDATTest(HWND frame, const std::string& directory, int fileNumber,
   if (report == nullptr) return;
   {
     WaitCursor wait;
-    TestDATFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()), record);
+    TestDataFile(directory.c_str(), DATFileName("", fileNumber).c_str(), report, tests.data(),
+                 static_cast<int>(tests.size()), record);
   }
   DispatchMessagesWhileOpen(DATReportWindowOpen);
 }

@@ -69,6 +69,13 @@ DirectoryInstruments ReadDirectoryInstruments(const char* directory) {
   return model;
 }
 
+std::string XmasterRefusalText(int fileNumber) {
+  std::string text = "F";
+  text += std::to_string(fileNumber);
+  text += " is an XMASTER instrument: Quorvex shows and tests it, but does not change it.";
+  return text;
+}
+
 std::optional<DirectoryInstrument> FindDirectoryInstrument(const char* directory, int fileNumber) {
   if (fileNumber < kFirstXmasterFileNumber) {
     MasterRecord record;

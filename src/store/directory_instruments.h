@@ -66,6 +66,9 @@ struct DirectoryInstruments {
 // Without a readable master the list begins with XMASTER's instruments.
 DirectoryInstruments ReadDirectoryInstruments(const char* directory);
 
+// What the windows say when asked to change an XMASTER instrument.
+std::string XmasterRefusalText(int fileNumber);
+
 // The instrument numbered fileNumber: master's record for 1 ... 255 (its
 // 16-character name, found even when the name is hidden from the list),
 // XMASTER's above; none when the index file does not list it.

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "filelayer/platform_file.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
 #include "primitives/path_list.h"
+#include "store/directory_instruments.h"
 #include "store/messages.h"
 
 namespace {
@@ -24,19 +26,28 @@ constexpr const char* kSplitFailed =
 
 }  // namespace
 
-int OpenEditorSession(EditorSession* session, const char* directory, int fileNumber, UserInteraction& ui) {
+int LocateEditorInstrument(EditorSession* session, const char* directory, int fileNumber) {
   session->directory = directory != nullptr ? directory : "";
   session->fileNumber = fileNumber;
-  session->fileName = DATFileName(session->directory.c_str(), fileNumber);
+  const std::optional<DirectoryInstrument> listed =
+      FindDirectoryInstrument(session->directory.c_str(), fileNumber);
+  if (!listed || Exists(listed->dataFileName.c_str()) == 0) return 0;
+  session->fileName = listed->dataFileName;
+  session->masterRecord = listed->layout;
+  session->readOnly = listed->source == InstrumentSource::Xmaster;
+  return session->readOnly && !listed->layoutKnown ? -1 : 1;
+}
+
+int OpenEditorSession(EditorSession* session, const char* directory, int fileNumber, UserInteraction& ui) {
   session->layout = DATLayout{};
   std::fill(std::begin(session->pending), std::end(session->pending), PendingValue{0.0f, 0});
-  if (Exists(session->fileName.c_str()) == 0 ||
-      GetMetaStockMasterRecord(session->directory.c_str(), fileNumber, &session->masterRecord) == 0) {
-    ui.ShowNotice(GetError(kFileAccessMessage));
+  const int located = LocateEditorInstrument(session, directory, fileNumber);
+  if (located <= 0) {
+    ui.ShowNotice(GetError(located == 0 ? kFileAccessMessage : kUnknownFormatMessage));
     return 0;
   }
-  FileGuard file(SOpenFile(session->fileName.c_str(), kOpenReadWrite, kOpenShared,
-                           session->masterRecord.RecordLength(), kOpenNotTemporary));
+  FileGuard file(SOpenFile(session->fileName.c_str(), session->readOnly ? kOpenReadOnly : kOpenReadWrite,
+                           kOpenShared, session->masterRecord.RecordLength(), kOpenNotTemporary));
   if (!file.Valid()) {
     ui.ShowNotice(GetError(kFileAccessMessage));
     return 0;
@@ -57,6 +68,11 @@ int OpenEditorSession(EditorSession* session, const char* directory, int fileNum
 
 int CloseEditorSession(EditorSession* session) {
   if (!session->file.Valid()) return 0;
+  if (session->readOnly) {
+    session->file.Close();
+    session->selection.reset();
+    return 1;
+  }
   const int master = UpdateMaster(session->file.Get(), session->directory.c_str(), session->masterRecord);
   const int header = UpdateDATHeader(session->file.Get(), session->layout.recordCount);
   session->file.Close();

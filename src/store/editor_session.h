@@ -36,8 +36,12 @@ struct PendingValue {
 struct EditorSession {
   std::string directory;  // ending in a backslash
   int fileNumber = 0;
-  std::string fileName;  // "%sF%d.DAT"
+  std::string fileName;  // "%sF%d.DAT", or "%sF%d.MWD" for an XMASTER instrument
+  // master's record, or the layout of an XMASTER instrument (its file number 0).
   MasterRecord masterRecord{};
+  // An XMASTER instrument: its file is opened for reading only, and the
+  // windows refuse every change (XmasterRefusalText).
+  bool readOnly = false;
   DATLayout layout{};
   DATHeader headerStart{};  // as read at opening
   PendingValue pending[kMaxFields]{};
@@ -45,18 +49,27 @@ struct EditorSession {
   FileGuard file{kClosedHandle};
 };
 
+// Fills the session's directory, file number, file name, master record and
+// read-only mark for instrument fileNumber of the directory (master's, or
+// XMASTER's from 256 on). 0 when no index file lists it or its data file is
+// missing; -1 for an XMASTER instrument whose columns the DAT readers would
+// take for others (XmasterRecord::LayoutKnown); else 1.
+int LocateEditorInstrument(EditorSession* session, const char* directory, int fileNumber);
+
 // Opens the instrument's F<n>.DAT for reading and writing (share 1, record
 // size from its master record) and fills the layout with GetDATFileType,
 // which may ask its questions. 1 when the session is ready. 0 after showing
 // "File is read only or has been opened by another process, ..." (no master
 // entry, no data file, or the open refused) or "Unable to edit files of this
-// format." (GetDATFileType refused); nothing stays open then.
+// format." (GetDATFileType refused, or an XMASTER layout not known); nothing
+// stays open then. An XMASTER instrument's F<n>.MWD is opened for reading only.
 int OpenEditorSession(EditorSession* session, const char* directory, int fileNumber, UserInteraction& ui);
 
 // Writes the instrument's first and last dates into master (UpdateMaster)
 // and the record count into the header (UpdateDATHeader), then closes the
 // file. A partly typed new record is dropped. 1 when both were written; 0 when
-// either failed or the session holds no open file.
+// either failed or the session holds no open file. A read-only session writes
+// nothing back: 1.
 int CloseEditorSession(EditorSession* session);
 
 // The data records of the open file, and the new-record row's number.

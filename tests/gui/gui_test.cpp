@@ -543,6 +543,44 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
       << "record 2's High (now the first) and the copy of record 5 went with the early records";
   const Editor intraday(sample.Dir("Intraday"), 3);
   Shot("editor-intraday");
+  // XMASTER's instruments: listed with master's, tested, shown read-only; every change refused before
+  // anything happens.
+  const std::string xm = sample.Dir("Extended"), refusal =
+                                                     "F256 is an XMASTER instrument: Quorvex shows and "
+                                                     "tests it, but does not change it.";
+  WriteSoundDirectory(sample.Path("Extended"), {1});
+  WriteBytes(sample.Path("Extended/XMASTER"),
+             XmasterFile({{.fileNumber = 256, .symbol = "AZM", .name = "AZIMUT"}}));
+  WriteBytes(sample.Path("Extended/F256.MWD"),
+             Series::Daily(30).Dat(7, 'D').SetWord(3, 5, MbfWord(-2)).Build());
+  const auto files = [&] {
+    std::vector<Bytes> all;
+    for (const char* name : {"master", "XMASTER", "F1.DAT", "F256.MWD"})
+      all.push_back(ReadBytes(sample.Path("Extended/") + name));
+    return all;
+  };
+  const std::vector<Bytes> untouched = files();
+  const HWND listing = OpenStartPathBrowser(xm);
+  EXPECT_EQ(Item(listing, IDC_FILER_LIST),
+            "AZIMUT\tAZM\tF256\tDaily File\tFile Exists\tXMASTER\nINSTR1\tS1\tF1\tDaily File\tFile Exists\n");
+  frame.Dialog("Test and Repair DAT File", {{IDC_TEST_FILE, "AZIMUT"}}, {{IDC_TEST_LIST, "Corrupt Numbers"}},
+               IDOK);
+  on(listing, {0}, IDM_TEST);
+  ASSERT_NE(report = FindWindowA("#32770", "DAT File Errors"), nullptr);
+  EXPECT_EQ(Item(report, IDC_RECORD_LIST) + Item(report, IDC_PROBLEM_LIST),
+            "00000003\nVolume : Corrupt Numbers\n");
+  Notify(report, IDCANCEL);
+  for (int i = 0; i < 11; ++i) frame.Box(refusal, IDOK);
+  for (int id : {IDM_DELETE, IDM_MOVE, IDM_COPY, IDM_CHANGE_SYMBOL}) on(listing, {0}, id);
+  const Editor shown(xm, 256);
+  EXPECT_EQ(std::tuple(Text(shown.window).substr(xm.size()), NewRecordRow(shown.State())),
+            std::tuple("F256.MWD [AZIMUT] (XMASTER, read-only)", 30));
+  shown.Type("5\b");
+  for (int id : {IDM_DELETE, IDM_INSERT_RECORD, IDM_DELETE_RECORD, IDM_TRUNCATE, IDM_SPLIT})
+    shown.Command(id);
+  Shot("editor-xmaster");
+  SendMessageA(MDIhwnd, WM_MDIDESTROY, reinterpret_cast<WPARAM>(shown.window), 0);
+  EXPECT_EQ(files(), untouched);
 }
 
 }  // namespace

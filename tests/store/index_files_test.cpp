@@ -105,9 +105,10 @@ TEST(DirectoryInstrumentsTest, MasterThenXmasterAndMwdDataReadByTheDatReaders) {
   EXPECT_EQ(box.items.at(2).text + " #" + std::to_string(box.items[2].data),
             "Ticks with a name of 29 chars\tTCK\tF300\tIntraDay File\tNon-Existant\tXMASTER #300");
   EXPECT_EQ(box.items.at(0).text, "Acme Widgets Intl\tACW\tF3\tDaily File\tNon-Existant");
-  EXPECT_EQ(std::tuple(FindDirectoryInstrument(d, 3)->name, FindDirectoryInstrument(d, 257)->symbol,
-                       FindDirectoryInstrument(d, 7).has_value(), FindDirectoryInstrument(d, 301).has_value()),
-            std::tuple("Acme Widgets Int", "SEVEN", true, false));
+  EXPECT_EQ(
+      std::tuple(FindDirectoryInstrument(d, 3)->name, FindDirectoryInstrument(d, 257)->symbol,
+                 FindDirectoryInstrument(d, 7).has_value(), FindDirectoryInstrument(d, 301).has_value()),
+      std::tuple("Acme Widgets Int", "SEVEN", true, false));
   platform::FailNthCall(platform::Call::Read, 1);  // EMASTER's, the first file read
   const EmasterContents unreadable = ReadDirectoryInstruments(d).emaster;
   EXPECT_EQ(std::tuple(unreadable.present, unreadable.findings.size(), unreadable.findings.at(0).text),
