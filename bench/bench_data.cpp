@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "primitives/mbf.h"
+#include "store/index_files.h"
 #include "store/master_file.h"
 
 namespace bench {
@@ -73,12 +74,25 @@ void PutWord(std::vector<uint8_t>& bytes, size_t offset, float value) {
   StoreMbfWord(bytes.data() + offset, IEEE_MBF(value));
 }
 
+void PutU16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutU32(uint8_t* at, uint32_t value) {
+  PutU16(at, value);
+  PutU16(at + 2, value >> 16);
+}
+
+// A text into a zeroed field wide enough for it and its zero byte.
+void PutText(uint8_t* field, const std::string& text) {
+  std::copy(text.begin(), text.end(), field);
+}
+
 // A header of recordLength bytes: count in bytes 2-3 while it fits.
 std::vector<uint8_t> Header(int recordLength, int records) {
   std::vector<uint8_t> bytes(static_cast<size_t>(recordLength), 0);
-  const int count = records + 1 >= 32767 ? 0 : records + 1;
-  bytes[2] = static_cast<uint8_t>(count);
-  bytes[3] = static_cast<uint8_t>(count >> 8);
+  PutU16(bytes.data() + 2, records + 1 >= 32767 ? 0 : static_cast<uint32_t>(records + 1));
   return bytes;
 }
 
@@ -139,6 +153,47 @@ std::vector<uint8_t> MasterBytes(const std::vector<MasterRecord>& records) {
   return bytes;
 }
 
+// EMASTER as the original writer leaves it beside master: each record tagged
+// "66", then master's fields and the long name. The fields come from the
+// program's own encoder, StoreMasterFields; qvx list, the one user of this
+// directory, does not read EMASTER.
+std::vector<uint8_t> EmasterBytes(const std::vector<MasterRecord>& records,
+                                  const std::vector<std::string>& longNames) {
+  std::vector<uint8_t> bytes(kEmasterRecordSize, 0);
+  PutU16(bytes.data() + emaster_header_offset::kInstrumentCount, static_cast<uint32_t>(records.size()));
+  PutU16(bytes.data() + emaster_header_offset::kLastFileNumber, static_cast<uint32_t>(records.size()));
+  for (size_t i = 0; i < records.size(); ++i) {
+    EmasterRecord record{};
+    record.raw[0] = record.raw[1] = '6';
+    StoreMasterFields(records[i], &record);
+    PutText(record.raw + emaster_offset::kLongName, longNames[i]);
+    bytes.insert(bytes.end(), std::begin(record.raw), std::end(record.raw));
+  }
+  return bytes;
+}
+
+// The YYYYMMDD of a stored CYYMMDD date.
+uint32_t Yyyymmdd(const uint8_t* date) {
+  return static_cast<uint32_t>(MBF_IEEE(LoadMbfWord(date))) + 19000000;
+}
+
+// XMASTER's record of 7-field daily instrument n, whose data mwd holds.
+void AppendXmasterRecord(std::vector<uint8_t>& xmaster, int n, const std::vector<uint8_t>& mwd) {
+  constexpr uint8_t kDailyBits = field_bit::kDate | field_bit::kOpen | field_bit::kHigh | field_bit::kLow |
+                                 field_bit::kClose | field_bit::kVolume | field_bit::kOpenInterest;
+  constexpr size_t kLength = 4 * 7;
+  xmaster.resize(xmaster.size() + kXmasterRecordSize, 0);
+  uint8_t* raw = xmaster.data() + xmaster.size() - kXmasterRecordSize;
+  raw[0] = 1;
+  PutText(raw + xmaster_offset::kSymbol, "X" + std::to_string(n));
+  PutText(raw + xmaster_offset::kName, "BENCH EXTENDED " + std::to_string(n));
+  raw[xmaster_offset::kPeriod] = 'D';
+  PutU16(raw + xmaster_offset::kFileNumber, static_cast<uint32_t>(n));
+  raw[xmaster_offset::kFieldBits] = kDailyBits;
+  PutU32(raw + xmaster_offset::kFirstDate, Yyyymmdd(mwd.data() + kLength));
+  PutU32(raw + xmaster_offset::kLastDate, Yyyymmdd(mwd.data() + mwd.size() - kLength));
+}
+
 std::string Join(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
@@ -150,6 +205,19 @@ void WriteText(const std::string& path, const std::string& text) {
 const std::vector<const char*> kIntradayColumns = {"Date", "Time",  "Open",   "High",
                                                    "Low",  "Close", "Volume", "OI"};
 const std::vector<const char*> kDailyColumns = {"Date", "Open", "High", "Low", "Close", "Volume", "OI"};
+
+// The full directory's data and column files; its master records.
+std::vector<MasterRecord> WriteFullDirectoryData(const std::string& nativeDir) {
+  MakeDirectories(nativeDir);
+  std::vector<MasterRecord> records;
+  for (int n = 1; n <= kFullDirectory; ++n) {
+    const std::vector<uint8_t> dat = DailyFile(kFullDirectoryRecords, static_cast<uint32_t>(n));
+    WriteFile(Join(nativeDir, "F" + std::to_string(n) + ".DAT"), dat);
+    WriteText(Join(nativeDir, "F" + std::to_string(n) + ".DOP"), DopText(kDailyColumns));
+    records.push_back(Entry(n, 7, 'D', dat));
+  }
+  return records;
+}
 
 }  // namespace
 
@@ -217,16 +285,33 @@ void WriteLargestInstrument(const std::string& nativeDir) {
   WriteFile(Join(nativeDir, "master"), MasterBytes({Entry(1, kLargestFields, 'I', dat)}));
 }
 
+
 void WriteFullDirectory(const std::string& nativeDir) {
-  MakeDirectories(nativeDir);
-  std::vector<MasterRecord> records;
-  for (int n = 1; n <= kFullDirectory; ++n) {
-    const std::vector<uint8_t> dat = DailyFile(kFullDirectoryRecords, static_cast<uint32_t>(n));
-    WriteFile(Join(nativeDir, "F" + std::to_string(n) + ".DAT"), dat);
-    WriteText(Join(nativeDir, "F" + std::to_string(n) + ".DOP"), DopText(kDailyColumns));
-    records.push_back(Entry(n, 7, 'D', dat));
+  WriteFile(Join(nativeDir, "master"), MasterBytes(WriteFullDirectoryData(nativeDir)));
+}
+
+void WriteExtendedDirectory(const std::string& nativeDir) {
+  std::vector<MasterRecord> records = WriteFullDirectoryData(nativeDir);
+  // master holds the first 16 characters of each long name.
+  std::vector<std::string> longNames;
+  for (MasterRecord& record : records) {
+    longNames.push_back("BENCH " + std::to_string(record.FileNumber()) + " WITH A NAME LONGER THAN MASTER'S");
+    record.SetName(longNames.back().substr(0, 16).c_str());
   }
   WriteFile(Join(nativeDir, "master"), MasterBytes(records));
+  WriteFile(Join(nativeDir, "EMASTER"), EmasterBytes(records, longNames));
+
+  constexpr int kLast = kFirstXmasterFileNumber + kXmasterInstruments - 1;
+  std::vector<uint8_t> xmaster(kXmasterRecordSize, 0);
+  std::copy(std::begin(kXmasterMagic), std::end(kXmasterMagic), xmaster.begin());
+  PutU16(xmaster.data() + xmaster_header_offset::kInstrumentCount, kXmasterInstruments);
+  PutU16(xmaster.data() + xmaster_header_offset::kNextFileNumber, kLast + 1);
+  for (int n = kFirstXmasterFileNumber; n <= kLast; ++n) {
+    const std::vector<uint8_t> mwd = DailyFile(kMwdRecords, static_cast<uint32_t>(n));
+    WriteFile(Join(nativeDir, "F" + std::to_string(n) + ".MWD"), mwd);
+    AppendXmasterRecord(xmaster, n, mwd);
+  }
+  WriteFile(Join(nativeDir, "XMASTER"), xmaster);
 }
 
 void WriteTree(const std::string& root) {
@@ -258,9 +343,13 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Die("cannot read " + path);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+  in.seekg(0);
+  // In one read: the baselines read their files with it.
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    Die("cannot read " + path);
+  return bytes;
 }
 
 void MakeDirectories(const std::string& path) {

@@ -14,6 +14,8 @@ inline constexpr int kLargestRecords = 65535;  // data records of the largest fi
 inline constexpr int kLargestFields = 8;       // date, time, open, high, low, close, volume, OI
 inline constexpr int kFullDirectory = 255;     // instruments of the full directory
 inline constexpr int kFullDirectoryRecords = 250;
+inline constexpr int kXmasterInstruments = 2591;  // beyond master's, F256 ... F2846
+inline constexpr int kMwdRecords = 5;
 inline constexpr int kTreeDirectories = 10000;
 inline constexpr int kTreeDataDirectories = 200;
 
@@ -29,6 +31,11 @@ std::vector<uint8_t> DailyFile(int records, uint32_t seed);
 void WriteLargestInstrument(const std::string& nativeDir);
 // nativeDir gets kFullDirectory 7-field daily instruments F1 ... F255.
 void WriteFullDirectory(const std::string& nativeDir);
+// nativeDir gets the full directory, an EMASTER that agrees with its master
+// (each instrument with a long name), and an XMASTER of kXmasterInstruments
+// 7-field daily instruments F256 ... F2846, each with an F<n>.MWD of
+// kMwdRecords records.
+void WriteExtendedDirectory(const std::string& nativeDir);
 // Below root: 100 directories of 99 subdirectories each (10,000 directories);
 // two subdirectories of each are data directories (master and one small
 // instrument), 200 in all.
