@@ -285,7 +285,6 @@ void WriteLargestInstrument(const std::string& nativeDir) {
   WriteFile(Join(nativeDir, "master"), MasterBytes({Entry(1, kLargestFields, 'I', dat)}));
 }
 
-
 void WriteFullDirectory(const std::string& nativeDir) {
   WriteFile(Join(nativeDir, "master"), MasterBytes(WriteFullDirectoryData(nativeDir)));
 }

@@ -454,7 +454,8 @@ void BenchExtendedList(const std::string& work, int reps) {
 
   std::ofstream sink("/dev/null");
   std::streambuf* previous = std::cout.rdbuf(sink.rdbuf());
-  const Timing listing = Measure(reps, [] {}, list, plain);
+  const Timing listing = Measure(
+      reps, [] {}, list, plain);
   std::cout.rdbuf(previous);
   Report("qvx list, 255 + 2,591 instruments", "read master and XMASTER whole, access() each data file",
          listing, 2.0);
@@ -482,12 +483,9 @@ int main(int argc, char** argv) {
   bench::MakeDirectories(work);
 
   const std::vector<std::pair<std::string, void (*)(const std::string&, int)>> benches = {
-      {"dat", BenchDatTest},
-      {"master", BenchMasterTest},
-      {"tree", BenchDirectoryScan},
-      {"records", BenchRecordOps},
-      {"qvx", BenchQvx},
-      {"xlist", BenchExtendedList}};
+      {"dat", BenchDatTest},       {"master", BenchMasterTest}, {"tree", BenchDirectoryScan},
+      {"records", BenchRecordOps}, {"qvx", BenchQvx},           {"xlist", BenchExtendedList},
+  };
   std::printf("Quorvex benchmarks: best of %d runs of each side; ratio = ours / baseline\n", reps);
   for (const auto& [name, run] : benches) {
     if (names.empty() || std::find(names.begin(), names.end(), name) != names.end()) run(work, reps);
