@@ -97,7 +97,7 @@ int RunList(const std::string& dir, bool json) {
     return kExitSuccess;
   }
   PrintingListBox box;
-  ListInstruementsInDirectory(box, directory->c_str());
+  ListDirectoryInstruments(box, directory->c_str(), model);
   return kExitSuccess;
 }
 

@@ -89,12 +89,17 @@ std::optional<DirectoryInstrument> FindDirectoryInstrument(const char* directory
 }
 
 int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory) {
+  ListDirectoryInstruments(listBox, directory, ReadDirectoryInstruments(directory));
+  return 1;
+}
+
+void ListDirectoryInstruments(InstrumentListBox& listBox, const char* directory,
+                              const DirectoryInstruments& model) {
   listBox.ResetContent();
-  const std::vector<DirectoryInstrument> instruments = ReadDirectoryInstruments(directory).instruments;
   // A directory without an index file has nothing to select.
-  if (instruments.empty() && Exists(MasterFileName(directory).c_str()) == 0) return 1;
+  if (model.instruments.empty() && Exists(MasterFileName(directory).c_str()) == 0) return;
   char line[4096];
-  for (const DirectoryInstrument& listed : instruments) {
+  for (const DirectoryInstrument& listed : model.instruments) {
     std::snprintf(line, sizeof line, "%s\t%s\tF%d\t%s\t%s%s", listed.name.c_str(), listed.symbol.c_str(),
                   listed.fileNumber, FileTypeText(listed.period),
                   Exists(listed.dataFileName.c_str()) != 0 ? "File Exists" : "Non-Existant",
@@ -105,5 +110,4 @@ int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* director
   listBox.SetHorizontalExtent(kListBoxExtent);
   listBox.SelectRange(0, 0);
   listBox.SetFocus();
-  return 1;
 }

@@ -97,3 +97,6 @@ class InstrumentListBox {
 // selects item 0 and sets the focus. A directory without master and without
 // instruments is only emptied. Always 1.
 int ListInstruementsInDirectory(InstrumentListBox& listBox, const char* directory);
+// The same from a model already read.
+void ListDirectoryInstruments(InstrumentListBox& listBox, const char* directory,
+                              const DirectoryInstruments& model);
