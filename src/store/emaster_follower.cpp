@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
@@ -66,6 +67,11 @@ EmasterFollower::EmasterFollower(const char* directory) : directory_(directory) 
   emaster_ = *bytes;
 }
 
+void EmasterFollower::CarryLongName(int fileNumber, std::string longName) {
+  carriedNumber_ = fileNumber;
+  carriedName_ = std::move(longName);
+}
+
 bool EmasterFollower::Follow() {
   if (!following_) return true;
   const auto now = ReadWholeFile(MasterFileName(directory_.c_str()));
@@ -89,6 +95,10 @@ bool EmasterFollower::Follow() {
     EmasterRecord fresh = {};
     fresh.raw[0] = fresh.raw[1] = '6';
     if (emaster_.size() > kEmasterRecordSize) std::copy_n(emaster_.data() + kEmasterRecordSize, 2, fresh.raw);
+    if (added.FileNumber() == carriedNumber_) {
+      std::copy_n(carriedName_.begin(), std::min(carriedName_.size(), emaster_offset::kLongNameSpan - 1),
+                  fresh.raw + emaster_offset::kLongName);
+    }
     StoreMasterFields(added, &fresh);
     emaster.insert(emaster.end(), fresh.raw, fresh.raw + kEmasterRecordSize);
   }

@@ -15,7 +15,9 @@
 // the original writer's "66" when there is none), the record of each number
 // gone removed, the fields of each rewritten record stored again
 // (StoreMasterFields); the header's count becomes the number of records and
-// its highest file number master's last file number.
+// its highest file number master's last file number. An appended record has
+// no long name unless one was carried for its number (CarryLongName) and
+// begins with master's name, as StoreMasterFields keeps one.
 //
 // The protocol that keeps the two files agreeing after a failure at any
 // platform call: master's bytes of before are kept in memory; the new EMASTER
@@ -36,6 +38,9 @@ class EmasterFollower {
  public:
   explicit EmasterFollower(const char* directory);
   bool Ready() const { return ready_; }
+  // The long name the record appended for the number is to have: a copied or
+  // moved instrument keeps the one its source's EMASTER holds.
+  void CarryLongName(int fileNumber, std::string longName);
   // true when EMASTER now agrees with master, or is not followed.
   bool Follow();
 
@@ -47,4 +52,6 @@ class EmasterFollower {
   bool following_ = false;
   std::vector<uint8_t> master_;
   std::vector<uint8_t> emaster_;
+  int carriedNumber_ = -1;
+  std::string carriedName_;
 };

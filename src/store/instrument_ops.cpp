@@ -149,7 +149,8 @@ int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
   return number;
 }
 
-int16_t AddToMaster(const char* directory, MasterRecord* record) {
+// longName: the EMASTER long name the new record is to keep (EmasterFollower::CarryLongName).
+int16_t AddToMaster(const char* directory, MasterRecord* record, const std::string& longName) {
   FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenNotTemporary);
   if (!master.Valid()) {
     // Creating would empty a master that is merely held by someone else or
@@ -160,6 +161,7 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
   EmasterFollower emaster(directory);
   Addition plan;
   if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan)) return -1;
+  emaster.CarryLongName(plan.fileNumber, longName);
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
   // Header first: should the record then be lost, the count is one too high
@@ -177,6 +179,15 @@ int16_t AddToMaster(const char* directory, MasterRecord* record) {
   if (!emaster.Follow()) return -1;
   *record = entry;
   return plan.fileNumber;
+}
+
+// The long name the directory's EMASTER holds for the number; empty when it
+// holds none (or no EMASTER can be read).
+std::string LongNameIn(const char* directory, int fileNumber) {
+  for (const EmasterRecord& record : ReadEmaster(directory).records) {
+    if (record.FileNumber() == fileNumber) return record.LongName();
+  }
+  return {};
 }
 
 // The number CreateInstrument would give a new instrument now, without
@@ -262,7 +273,7 @@ bool PutBack(std::array<FileMove, 3>& moves) {
 }  // namespace
 
 int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles) {
-  const int16_t fileNumber = AddToMaster(directory, record);
+  const int16_t fileNumber = AddToMaster(directory, record, {});
   if (fileNumber != -1 && createFiles != 0) {
     CreateDATFile(directory, *record);
     CreateDOPFile(directory, *record);
@@ -273,7 +284,7 @@ int16_t CreateInstrument(const char* directory, MasterRecord* record, int create
 int CopyInstrument(const char* destination, const char* source, MasterRecord* record) {
   const int sourceNumber = record->FileNumber();
   MasterRecord entry = *record;
-  const int16_t destinationNumber = CreateInstrument(destination, &entry, 0);
+  const int16_t destinationNumber = AddToMaster(destination, &entry, LongNameIn(source, sourceNumber));
   if (destinationNumber == -1) return 0;
   std::array<std::string, 3> copied;
   size_t copies = 0;
@@ -318,7 +329,7 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
   if (!FileIsFree(MasterFileName(source), true)) return 0;
 
   MasterRecord entry = *record;
-  const int16_t created = CreateInstrument(destination, &entry, 0);
+  const int16_t created = AddToMaster(destination, &entry, LongNameIn(source, sourceNumber));
   if (created == -1) return 0;
   if (created != destinationNumber) {
     DeleteInstrument(destination, entry, 0);

@@ -9,7 +9,9 @@
 // Every change of a master (an entry added or removed, in either directory of
 // a move) brings an EMASTER that agreed with it in step (emaster_follower.h);
 // when EMASTER cannot follow, that master is put back and the step fails as a
-// failed write of master would.
+// failed write of master would. A copied or moved instrument's new EMASTER
+// record keeps the long name the source's EMASTER holds for it, when that
+// begins with master's name (else it names another instrument).
 #pragma once
 
 #include <cstdint>

@@ -68,7 +68,9 @@ const std::vector<Defect> kDefects = {
 };
 
 // Instrument n carries the nth defect; returns master as the test's repairs (byCorrect: Correct) leave it.
-Bytes Build(const TempDir& dir, const std::vector<Defect>& defects, bool byCorrect = false) {
+// withEmaster: beside master an EMASTER that agrees with it, for the repairs to keep in step.
+Bytes Build(const TempDir& dir, const std::vector<Defect>& defects, bool byCorrect = false,
+            bool withEmaster = false) {
   MasterBuilder master, repaired;
   for (int n = 1; n <= static_cast<int>(defects.size()); ++n) {
     const Defect& d = defects[static_cast<size_t>(n - 1)];
@@ -81,6 +83,7 @@ Bytes Build(const TempDir& dir, const std::vector<Defect>& defects, bool byCorre
     master.Add(entry), repaired.Add(fixed);
   }
   WriteMaster(dir, master.LastFileNumber(static_cast<uint16_t>(defects.size())));
+  if (withEmaster) testing_support::WriteBytes(dir.Path("EMASTER"), EmasterOf(master.Build()));
   return repaired.LastFileNumber(static_cast<uint16_t>(defects.size())).Build();
 }
 const auto kBuildDamaged = [](const TempDir& dir) { Build(dir, kDefects); };
@@ -89,6 +92,7 @@ const auto kBuildDamaged = [](const TempDir& dir) { Build(dir, kDefects); };
 Snapshot Repaired(Snapshot scene, const Bytes& master) {
   scene["master"] = master, scene["F1.DAT"] = DatBuilder(28).Build();
   scene["F2.DOP"] = Bytes(kDailyDop, kDailyDop + std::strlen(kDailyDop));
+  if (scene.contains("EMASTER")) scene["EMASTER"] = EmasterOf(master);
   return scene;
 }
 void RunTest(const TempDir& dir, Report& report, const std::vector<int32_t>& codes, int repair = 0,
@@ -158,13 +162,13 @@ INSTANTIATE_TEST_SUITE_P(Rules, MasterBorders, ::testing::ValuesIn(kBorders),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // Every defect at once: found in order; refused, nothing changes; Correct refuses what it cannot make; the
-// report marks a repair; repaired in place. Before master is there, it is named as not opened.
+// report marks a repair; repaired in place, EMASTER with it. A missing master is named as not opened.
 TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
   TempDir dir;
   Report missing;
   RunTest(dir, missing, kEvery);
   EXPECT_EQ(missing.events.at(0).rfind("File is read only or has been opened by another process", 0), 0u);
-  const Bytes repaired = Build(dir, kDefects);
+  const Bytes repaired = Build(dir, kDefects, false, true);
   const Snapshot before = TakeSnapshot(dir.Path(""));
   Findings found;  // the header first, then master order
   std::multiset<std::string> asked;
@@ -208,7 +212,7 @@ std::optional<Bytes> Part(const Snapshot& snapshot, int n, int code) {
 }
 
 // Each record, the header and each file a repair makes is as before or as repaired, and repaired exactly when
-// the findings say so; a record whose later repair failed keeps what the earlier ones wrote.
+// the findings say so; a record whose later repair failed keeps what the earlier ones wrote; EMASTER follows.
 TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
   Report last;  // the report of the latest run
   int unrepaired = 0;
@@ -231,9 +235,13 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
       if (code > 1) continue;  // a record, as above
       EXPECT_EQ(Part(o.now, n, code), Part(repaired ? o.after : o.before, n, code)) << "F" << n;
     }
+    EXPECT_TRUE(!o.now.contains("EMASTER") || o.now.at("EMASTER") == EmasterOf(o.now.at("master")));
   };
-  SweepEveryCall(
-      {.name = "master test", .build = kBuildDamaged, .run = run, .check = check, .allOrNothing = false});
+  for (const bool emaster : {false, true}) {
+    const auto build = [emaster](const TempDir& dir) { Build(dir, kDefects, false, emaster); };
+    const char* name = emaster ? "with EMASTER" : "master test";
+    SweepEveryCall({.name = name, .build = build, .run = run, .check = check, .allOrNothing = false});
+  }
   EXPECT_GT(unrepaired, 5);  // the faults did reach the repairs
 }
 

@@ -63,14 +63,13 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
       EXPECT_EQ(TakeSnapshot(dir.Path("")).size(), before.size()) << what << ": no files without createFiles";
     }
   }
-  TempDir dir;
-  WriteMaster(dir, MasterBuilder().Resize(20));
+  WriteMaster(dir_, MasterBuilder().Resize(20));
   MasterRecord record = NewRecord();
-  EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 1), -1) << "no whole header";
-  EXPECT_EQ(ReadBytes(dir.Path("master")).size(), 20u);
-  WriteMaster(dir, Numbered({1}, 1, 1).Resize(2 * 53 + 20));  // a partial last record is overwritten
-  EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &record, 0), 2);
-  EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path(""))).Numbers(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(CreateInstrument(dir_.Dir().c_str(), &record, 1), -1) << "no whole header";
+  EXPECT_EQ(ReadBytes(dir_.Path("master")).size(), 20u);
+  WriteMaster(dir_, Numbered({1}, 1, 1).Resize(2 * 53 + 20));  // a partial last record is overwritten
+  EXPECT_EQ(CreateInstrument(dir_.Dir().c_str(), &record, 0), 2);
+  EXPECT_EQ(ViewMaster(Now()).Numbers(), (std::vector<int>{1, 2}));
 }
 
 // Create, copy and move pass over numbers XMASTER names or MWD files have, leaving those files untouched:
@@ -108,27 +107,38 @@ TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
   }
 }
 
-// The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record, a
+// The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record and
+// goes with a copy or a move when it begins with master's name (src's third names another instrument), a
 // directory without EMASTER gets none, and an EMASTER that disagrees (a symbol) is left as it was.
 TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
+  const auto named = [](const std::string& master, const std::vector<std::pair<int, std::string>>& names) {
+    Bytes emaster = EmasterOf(ReadBytes(master));
+    for (const auto& [record, name] : names) std::ranges::copy(name, emaster.begin() + 192 * record + 139);
+    return emaster;
+  };
+  const std::string kOne = "INSTR1 ONE", kSeven = "INSTR7 SEVEN", kEight = "INSTR8 EIGHT",
+                    kNot = "NOT INSTR9";
   for (const char kind : {'a', 'n', 'd'}) {  // agreeing, none, disagreeing
     TempDir dir;
     WriteSoundDirectory(dir.Path(""), {1, 2});
-    const auto withLongName = [](Bytes emaster) {
-      std::ranges::copy(std::string("INSTR1 AT LENGTH"), emaster.begin() + 192 + 139);
-      return emaster;
-    };
-    Bytes emaster = withLongName(EmasterOf(ReadBytes(dir.Path("master"))));
+    WriteSoundDirectory(dir.Path("src"), {7, 8, 9});
+    WriteBytes(dir.Path("src/EMASTER"), named(dir.Path("src/master"), {{1, kSeven}, {2, kEight}, {3, kNot}}));
+    Bytes emaster = named(dir.Path("master"), {{1, kOne}});
     emaster[192 * 2 + 11] += kind == 'd';
     if (kind != 'n') WriteBytes(dir.Path("EMASTER"), emaster);
+    const std::string to = dir.Dir(), from = to + "src\\";
     MasterRecord created = NewRecord(), one = IdEntry(1).Record();
-    ASSERT_EQ(GetMetaStockMasterRecord(dir.Dir().c_str(), 1, &one), 1);
+    ASSERT_EQ(GetMetaStockMasterRecord(to.c_str(), 1, &one), 1);
     one.SetSymbol("NEWSYM");
-    EXPECT_EQ(CreateInstrument(dir.Dir().c_str(), &created, 0), 3);
-    EXPECT_EQ(UpdateMetaStockMasterRecord(dir.Dir().c_str(), 1, one), 1);
-    const Bytes agreeing = withLongName(EmasterOf(ReadBytes(dir.Path("master"))));
+    EXPECT_EQ(CreateInstrument(to.c_str(), &created, 0), 3);
+    EXPECT_EQ(UpdateMetaStockMasterRecord(to.c_str(), 1, one), 1);
+    for (MasterRecord copied : {IdEntry(7).Record(), IdEntry(8).Record(), IdEntry(9).Record()})  // F8 moved
+      EXPECT_EQ(
+          (copied.FileNumber() == 8 ? MoveInstrument : CopyInstrument)(to.c_str(), from.c_str(), &copied), 1);
+    const Bytes agreeing = named(dir.Path("master"), {{1, kOne}, {4, kSeven}, {5, kEight}});
     const auto expected = kind == 'n' ? std::nullopt : std::optional(kind == 'd' ? emaster : agreeing);
     EXPECT_EQ(StateOf(TakeSnapshot(dir.Path("")), "EMASTER"), expected) << kind;
+    EXPECT_EQ(ReadBytes(dir.Path("src/EMASTER")), named(dir.Path("src/master"), {{1, kSeven}, {2, kNot}}));
   }
 }
 
@@ -201,12 +211,8 @@ TEST_F(InstrumentsTest, CreateBuildsTheRecordFromTheEntriesOrSaysWhatIsMissing) 
     std::fill(std::begin(record.raw), std::end(record.raw), 0xAA);
     EXPECT_EQ(BuildCreateRecord(entries, ui, &record), message.empty()) << entries.name;
     EXPECT_EQ(ui.notices, message.empty() ? Texts{} : Texts{message}) << entries.name;
-    const MasterEntry expected{.fileNumber = 0,
-                               .fieldCount = uint8_t(entries.fieldCount),
-                               .name = name,
-                               .period = entries.period,
-                               .timeBase = uint16_t(timeBase),
-                               .symbol = symbol};
+    MasterEntry expected{.fileNumber = 0, .name = name, .period = entries.period, .symbol = symbol};
+    expected.fieldCount = uint8_t(entries.fieldCount), expected.timeBase = uint16_t(timeBase);
     EXPECT_TRUE(!message.empty() || Bytes(record.raw, record.raw + 53) == expected.Encode()) << entries.name;
   }
   for (char period : {'D', 'W', 'M', 'I'}) EXPECT_EQ(CreateTimeBaseEnabled(period), period == 'I');

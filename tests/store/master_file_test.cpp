@@ -6,22 +6,13 @@ namespace store_test {
 namespace {
 
 TEST(MasterRecordTest, FieldsAreReadAndWrittenAtTheirOffsets) {
-  const MasterEntry entry{.fileNumber = 201,
-                          .fileType = 0x1234,
-                          .fieldCount = 6,
-                          .recordLength = 28,
-                          .reserved = 0x0506,
-                          .name = "Acme Widgets",
-                          .firstDateWord = MbfWord(1100104),
-                          .lastDateWord = MbfWord(991231),
-                          .period = 'I',
-                          .timeBase = 0xBEEF,
-                          .symbol = "ACW.L"};
+  MasterEntry entry{.fileNumber = 201, .fileType = 0x1234, .fieldCount = 6, .recordLength = 28};
+  entry.reserved = 0x0506, entry.name = "Acme Widgets", entry.firstDateWord = MbfWord(1100104);
+  entry.lastDateWord = MbfWord(991231), entry.period = 'I', entry.timeBase = 0xBEEF, entry.symbol = "ACW.L";
   MasterRecord r = {};
-  r.SetFileNumber(201), r.SetFileType(0x1234), r.SetRecordLength(28), r.SetFieldCount(6),
-      r.SetReserved(0x0506);
-  r.SetName("Acme Widgets"), r.SetFirstDate(1100104), r.SetLastDate(991231), r.SetPeriod('I');
-  r.SetTimeBase(0xBEEF), r.SetSymbol("ACW.L"), r.raw[50] = r.raw[51] = ' ';
+  r.SetFileNumber(201), r.SetFileType(0x1234), r.SetRecordLength(28), r.SetFieldCount(6);
+  r.SetReserved(0x0506), r.SetName("Acme Widgets"), r.SetFirstDate(1100104), r.SetLastDate(991231);
+  r.SetPeriod('I'), r.SetTimeBase(0xBEEF), r.SetSymbol("ACW.L"), r.raw[50] = r.raw[51] = ' ';
   EXPECT_EQ(Bytes(r.raw, r.raw + 53), entry.Encode());
   r = entry.Record();
   EXPECT_EQ(
