@@ -38,8 +38,8 @@ class EmasterFollower {
  public:
   explicit EmasterFollower(const char* directory);
   bool Ready() const { return ready_; }
-  // The long name the record appended for the number is to have: a copied or
-  // moved instrument keeps the one its source's EMASTER holds.
+  // The long name the record appended for the number is to have: a copied,
+  // moved or split instrument keeps the one its source's EMASTER holds.
   void CarryLongName(int fileNumber, std::string longName);
   // true when EMASTER now agrees with master, or is not followed.
   bool Follow();

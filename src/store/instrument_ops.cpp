@@ -181,15 +181,6 @@ int16_t AddToMaster(const char* directory, MasterRecord* record, const std::stri
   return plan.fileNumber;
 }
 
-// The long name the directory's EMASTER holds for the number; empty when it
-// holds none (or no EMASTER can be read).
-std::string LongNameIn(const char* directory, int fileNumber) {
-  for (const EmasterRecord& record : ReadEmaster(directory).records) {
-    if (record.FileNumber() == fileNumber) return record.LongName();
-  }
-  return {};
-}
-
 // The number CreateInstrument would give a new instrument now, without
 // changing anything; -1 when it would fail.
 int16_t NextFileNumber(const char* directory) {
@@ -272,8 +263,16 @@ bool PutBack(std::array<FileMove, 3>& moves) {
 
 }  // namespace
 
-int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles) {
-  const int16_t fileNumber = AddToMaster(directory, record, {});
+std::string EmasterLongName(const char* directory, int fileNumber) {
+  for (const EmasterRecord& record : ReadEmaster(directory).records) {
+    if (record.FileNumber() == fileNumber) return record.LongName();
+  }
+  return {};
+}
+
+int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles,
+                         const std::string& longName) {
+  const int16_t fileNumber = AddToMaster(directory, record, longName);
   if (fileNumber != -1 && createFiles != 0) {
     CreateDATFile(directory, *record);
     CreateDOPFile(directory, *record);
@@ -284,7 +283,7 @@ int16_t CreateInstrument(const char* directory, MasterRecord* record, int create
 int CopyInstrument(const char* destination, const char* source, MasterRecord* record) {
   const int sourceNumber = record->FileNumber();
   MasterRecord entry = *record;
-  const int16_t destinationNumber = AddToMaster(destination, &entry, LongNameIn(source, sourceNumber));
+  const int16_t destinationNumber = AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber));
   if (destinationNumber == -1) return 0;
   std::array<std::string, 3> copied;
   size_t copies = 0;
@@ -329,7 +328,7 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
   if (!FileIsFree(MasterFileName(source), true)) return 0;
 
   MasterRecord entry = *record;
-  const int16_t created = AddToMaster(destination, &entry, LongNameIn(source, sourceNumber));
+  const int16_t created = AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber));
   if (created == -1) return 0;
   if (created != destinationNumber) {
     DeleteInstrument(destination, entry, 0);

@@ -40,7 +40,14 @@
 // On success record->raw[0] holds the number; on -1 the record is unchanged.
 // With createFiles non-zero, empty F<n>.DAT and F<n>.DOP files are then made
 // (CreateDATFile, CreateDOPFile); their results do not change the result.
-int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles);
+// longName: the EMASTER long name the new record keeps where EMASTER is
+// followed (EmasterFollower::CarryLongName); a split passes its source's.
+int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles,
+                         const std::string& longName = {});
+
+// The long name the directory's EMASTER holds for the number; empty when it
+// holds none (or no EMASTER can be read).
+std::string EmasterLongName(const char* directory, int fileNumber);
 
 // Adds the source instrument (its record) to the destination under a new
 // number and copies its .DAT, .DOP and .CHT files there (overwriting files of

@@ -278,8 +278,8 @@ bool BuildLastPortion(FileHandle source, const Shape& shape, int32_t first, File
 // went through.
 class AddedInstrument {
  public:
-  AddedInstrument(std::string directory, const MasterRecord& entry)
-      : directory_(std::move(directory)), entry_(entry) {}
+  AddedInstrument(std::string directory, const MasterRecord& entry, std::string longName)
+      : directory_(std::move(directory)), entry_(entry), longName_(std::move(longName)) {}
   ~AddedInstrument() {
     if (committed_ || entry_.FileNumber() == 0) return;
     // The data file goes only when master no longer lists it, so that every
@@ -293,7 +293,7 @@ class AddedInstrument {
 
   // Adds the entry to master; false when no number was handed out.
   bool Create() {
-    const int16_t number = CreateInstrument(directory_.c_str(), &entry_, 0);
+    const int16_t number = CreateInstrument(directory_.c_str(), &entry_, 0, longName_);
     if (number < 1) {
       entry_.SetFileNumber(0);
       return false;
@@ -317,6 +317,7 @@ class AddedInstrument {
  private:
   std::string directory_;
   MasterRecord entry_;
+  std::string longName_;
   bool placed_ = false;
   bool committed_ = false;
 };
@@ -326,7 +327,6 @@ class AddedInstrument {
 int SplitFile(FileHandle handle, const char* sourceDirectory, int sourceFileNumber, MasterRecord* record,
               const char* destinationDirectory, int32_t r, int firstIncludeCurrent, int lastIncludeCurrent,
               int leaveIntact) {
-  (void)sourceFileNumber;  // The source is reached through its open handle.
   Shape shape;
   if (record == nullptr || sourceDirectory == nullptr || destinationDirectory == nullptr) return 0;
   if (!ShapeOf(handle, *record, &shape) || r < 0 || r >= shape.dataRecords) return 0;
@@ -348,10 +348,12 @@ int SplitFile(FileHandle handle, const char* sourceDirectory, int sourceFileNumb
   MasterRecord lastEntry = *record;
   SetPortionDates(last.Get(), L, &lastEntry);
 
-  AddedInstrument firstInstrument(destination, firstEntry);
+  // The new instruments keep the source's EMASTER long name.
+  const std::string longName = EmasterLongName(sourceDirectory, sourceFileNumber);
+  AddedInstrument firstInstrument(destination, firstEntry, longName);
   if (!firstInstrument.Create() || !firstInstrument.Place(first)) return 0;
   if (leaveIntact) {
-    AddedInstrument lastInstrument(destination, lastEntry);
+    AddedInstrument lastInstrument(destination, lastEntry, longName);
     if (!lastInstrument.Create() || !lastInstrument.Place(last)) return 0;
     lastInstrument.Commit();
     firstInstrument.Commit();

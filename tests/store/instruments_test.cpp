@@ -10,6 +10,7 @@
 #include "store/instrument_ops.h"
 #include "store/master_file.h"
 #include "store/messages.h"
+#include "store/record_ops.h"
 #include "store_fixture.h"
 
 namespace store_test {
@@ -108,8 +109,9 @@ TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
 }
 
 // The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record and
-// goes with a copy or a move when it begins with master's name (src's third names another instrument), a
-// directory without EMASTER gets none, and an EMASTER that disagrees (a symbol) is left as it was.
+// goes with a copy, a move or a split when it begins with master's name (src's third names another
+// instrument), a directory without EMASTER gets none, and an EMASTER that disagrees (a symbol) is left as it
+// was.
 TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
   const auto named = [](const std::string& master, const std::vector<std::pair<int, std::string>>& names) {
     Bytes emaster = EmasterOf(ReadBytes(master));
@@ -135,7 +137,11 @@ TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
     for (MasterRecord copied : {IdEntry(7).Record(), IdEntry(8).Record(), IdEntry(9).Record()})  // F8 moved
       EXPECT_EQ(
           (copied.FileNumber() == 8 ? MoveInstrument : CopyInstrument)(to.c_str(), from.c_str(), &copied), 1);
-    const Bytes agreeing = named(dir.Path("master"), {{1, kOne}, {4, kSeven}, {5, kEight}});
+    MasterRecord split;  // its first 10 records become F7 here
+    ASSERT_EQ(GetMetaStockMasterRecord(from.c_str(), 7, &split), 1);
+    FileGuard seven(SOpenFile((from + "F7.DAT").c_str(), kOpenReadWrite, kOpenShared, 28, 0));
+    EXPECT_EQ(SplitFile(seven.Get(), from.c_str(), 7, &split, to.c_str(), 10, 0, 0, 0), 1);
+    const Bytes agreeing = named(dir.Path("master"), {{1, kOne}, {4, kSeven}, {5, kEight}, {7, kSeven}});
     const auto expected = kind == 'n' ? std::nullopt : std::optional(kind == 'd' ? emaster : agreeing);
     EXPECT_EQ(StateOf(TakeSnapshot(dir.Path("")), "EMASTER"), expected) << kind;
     EXPECT_EQ(ReadBytes(dir.Path("src/EMASTER")), named(dir.Path("src/master"), {{1, kSeven}, {2, kNot}}));
