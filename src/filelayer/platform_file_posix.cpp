@@ -17,27 +17,34 @@
 #include <string_view>
 #include <vector>
 
-#include "filelayer/platform_faults.h"
+#include "filelayer/platform_backend.h"
 #include "filelayer/platform_file.h"
 #include "primitives/text_fields.h"
 
 namespace platform {
 
-struct File {
-  int fd = -1;
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool canRead = false;
-  bool canWrite = false;
-  bool shareRead = false;
+namespace {
+
+// Every open reads; none shares writing.
+struct PosixFile final : File {
+  PosixFile(int descriptor, const struct stat& info, bool writes, bool sharesReading)
+      : fd(descriptor), device(info.st_dev), inode(info.st_ino), canWrite(writes), shareRead(sharesReading) {}
+  int fd;
+  dev_t device;
+  ino_t inode;
+  bool canRead = true;
+  bool canWrite;
+  bool shareRead;
   bool shareWrite = false;
 };
 
-namespace {
+PosixFile* Posix(FileRef file) {
+  return static_cast<PosixFile*>(file);
+}
 
 // Every platform file this process holds open, for the sharing rules.
-std::vector<File*>& OpenFiles() {
-  static std::vector<File*> files;
+std::vector<PosixFile*>& OpenFiles() {
+  static std::vector<PosixFile*> files;
   return files;
 }
 
@@ -48,14 +55,14 @@ struct Wanted {
   bool shareWrite = false;
 };
 
-bool SameFile(const File& file, const struct stat& info) {
+bool SameFile(const PosixFile& file, const struct stat& info) {
   return file.device == info.st_dev && file.inode == info.st_ino;
 }
 
 // CreateFileA's rule: every existing open must share what the new one wants to
 // do, and the new one must share what every existing open does.
 bool SharingAllows(const struct stat& target, const Wanted& wanted) {
-  for (const File* held : OpenFiles()) {
+  for (const PosixFile* held : OpenFiles()) {
     if (!SameFile(*held, target)) continue;
     if ((wanted.read && !held->shareRead) || (wanted.write && !held->shareWrite)) return false;
     if ((held->canRead && !wanted.shareRead) || (held->canWrite && !wanted.shareWrite)) return false;
@@ -65,7 +72,7 @@ bool SharingAllows(const struct stat& target, const Wanted& wanted) {
 
 bool HeldOpen(const struct stat& target) {
   return std::any_of(OpenFiles().begin(), OpenFiles().end(),
-                     [&](const File* held) { return SameFile(*held, target); });
+                     [&](const PosixFile* held) { return SameFile(*held, target); });
 }
 
 // Windows refuses to write, replace or delete a file whose read-only attribute
@@ -267,8 +274,9 @@ bool CopyResolved(const std::string& source, const std::string& destination, boo
 
 }  // namespace
 
+namespace os {
+
 FileRef Open(const std::string& name, const OpenRequest& request) {
-  if (detail::CallFails(Call::Open)) return nullptr;
   const bool write = request.access == Access::ReadWrite;
   const bool create = request.creation == Creation::CreateAlways;
   // Never O_TRUNC here: a create that the sharing rules refuse must leave the
@@ -290,22 +298,22 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
     close(fd);
     return nullptr;
   }
-  auto* file = new File{fd, info.st_dev, info.st_ino, true, write, request.shareRead, false};
+  auto* file = new PosixFile(fd, info, write, request.shareRead);
   OpenFiles().push_back(file);
   return file;
 }
 
-void Close(FileRef file) {
-  if (file == nullptr) return;
+void Close(FileRef handle) {
+  if (handle == nullptr) return;
+  PosixFile* file = Posix(handle);
   auto& files = OpenFiles();
   files.erase(std::remove(files.begin(), files.end(), file), files.end());
   close(file->fd);
   delete file;
 }
 
-int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
-  if (detail::CallFails(Call::Read)) return -1;
-  if (file == nullptr || offset < 0) return -1;
+int64_t ReadAt(FileRef handle, void* buffer, uint32_t count, int64_t offset) {
+  const PosixFile* file = Posix(handle);
   auto* bytes = static_cast<char*>(buffer);
   int64_t done = 0;
   while (done < count) {
@@ -318,13 +326,9 @@ int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
   return done;
 }
 
-int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
-  if (detail::CallFails(Call::Write)) return -1;
-  if (file == nullptr || offset < 0 || !file->canWrite) return -1;
-  count = detail::WriteAllowance(count, offset, [file] {
-    struct stat info;
-    return fstat(file->fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
-  });
+int64_t WriteAt(FileRef handle, const void* buffer, uint32_t count, int64_t offset) {
+  const PosixFile* file = Posix(handle);
+  if (!file->canWrite) return -1;
   const auto* bytes = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
@@ -336,21 +340,18 @@ int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset
   return done;
 }
 
-int64_t Size(FileRef file) {
-  if (detail::CallFails(Call::Size)) return -1;
+int64_t Size(FileRef handle) {
   struct stat info;
-  if (file == nullptr || fstat(file->fd, &info) != 0) return -1;
+  if (fstat(Posix(handle)->fd, &info) != 0) return -1;
   return info.st_size;
 }
 
-bool Truncate(FileRef file, int64_t length) {
-  if (detail::CallFails(Call::Truncate)) return false;
-  if (file == nullptr || length < 0 || !file->canWrite) return false;
-  return ftruncate(file->fd, length) == 0;
+bool Truncate(FileRef handle, int64_t length) {
+  const PosixFile* file = Posix(handle);
+  return file->canWrite && ftruncate(file->fd, length) == 0;
 }
 
 bool CanOpenForReading(const std::string& name) {
-  if (detail::CallFails(Call::Open)) return false;
   int fd = open(Spelt(name).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -362,7 +363,6 @@ bool CanOpenForReading(const std::string& name) {
 }
 
 bool RemoveFile(const std::string& name) {
-  if (detail::CallFails(Call::Delete)) return false;
   std::string path = Resolve(name).path;
   struct stat info;
   if (!Exists(path, &info) || S_ISDIR(info.st_mode) || HeldOpen(info) || ReadOnly(path, info)) return false;
@@ -370,7 +370,6 @@ bool RemoveFile(const std::string& name) {
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  if (detail::CallFails(Call::Rename)) return false;
   std::string source = Resolve(from).path;
   Resolved destination = Resolve(to);
   struct stat sourceInfo;
@@ -399,7 +398,6 @@ bool RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool ReplaceFileWith(const std::string& source, const std::string& destination) {
-  if (detail::CallFails(Call::Rename)) return false;
   std::string from = Resolve(source).path;
   std::string to = Resolve(destination).path;
   struct stat info;
@@ -412,7 +410,6 @@ bool ReplaceFileWith(const std::string& source, const std::string& destination) 
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
-  if (detail::CallFails(Call::Copy)) return false;
   std::string source = Resolve(from).path;
   Resolved destination = Resolve(to);
   struct stat sourceInfo;
@@ -430,14 +427,12 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExist
 }
 
 bool MakeDirectory(const std::string& path) {
-  if (detail::CallFails(Call::CreateDirectory)) return false;
   Resolved resolved = Resolve(path);
   if (Exists(resolved.path)) return false;
   return mkdir(resolved.literal.c_str(), 0777) == 0;
 }
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
-  if (detail::CallFails(Call::List)) return false;
   std::string path = Resolve(directory).path;
   if (path.empty()) path = ".";
   DIR* dir = opendir(path.c_str());
@@ -473,12 +468,13 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
 }
 
 std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
-  if (detail::CallFails(Call::List)) return std::nullopt;
   const std::string path = Resolve(directory).path;
   struct stat info;
   if (stat(path.empty() ? "." : path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
   return DirectoryId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
+
+}  // namespace os
 
 std::string NativePath(const std::string& name) {
   std::string native;
@@ -494,8 +490,9 @@ std::string NativePath(const std::string& name) {
   return native;
 }
 
+namespace os {
+
 NewFile CreateNewFile(const std::string& name) {
-  if (detail::CallFails(Call::Open)) return NewFile::Failed;
   const Resolved resolved = Resolve(name);
   // A name that differs from an existing one only in case would be the same
   // file on Windows.
@@ -505,5 +502,7 @@ NewFile CreateNewFile(const std::string& name) {
   close(fd);
   return NewFile::Created;
 }
+
+}  // namespace os
 
 }  // namespace platform

@@ -9,16 +9,21 @@
 #include <cstdint>
 #include <vector>
 
-#include "filelayer/platform_faults.h"
+#include "filelayer/platform_backend.h"
 #include "filelayer/platform_file.h"
 
 namespace platform {
 
-struct File {
+namespace {
+
+struct Win32File final : File {
+  explicit Win32File(HANDLE handle) : handle(handle) {}
   HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
-namespace {
+HANDLE HandleOf(FileRef file) {
+  return static_cast<Win32File*>(file)->handle;
+}
 
 bool MoveTo(HANDLE handle, int64_t offset) {
   LARGE_INTEGER distance;
@@ -43,8 +48,9 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+namespace os {
+
 FileRef Open(const std::string& name, const OpenRequest& request) {
-  if (detail::CallFails(Call::Open)) return nullptr;
   DWORD access = GENERIC_READ | (request.access == Access::ReadWrite ? GENERIC_WRITE : 0);
   DWORD share = request.shareRead ? FILE_SHARE_READ : 0;
   DWORD disposition = request.creation == Creation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
@@ -53,50 +59,41 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   if (((access & GENERIC_WRITE) != 0 || disposition == CREATE_ALWAYS) && ReadOnly(name)) return nullptr;
   HANDLE handle = CreateFileA(name.c_str(), access, share, nullptr, disposition, attributes, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return new File{handle};
+  return new Win32File(handle);
 }
 
 void Close(FileRef file) {
   if (file == nullptr) return;
-  CloseHandle(file->handle);
+  CloseHandle(HandleOf(file));
   delete file;
 }
 
 int64_t ReadAt(FileRef file, void* buffer, uint32_t count, int64_t offset) {
-  if (detail::CallFails(Call::Read)) return -1;
-  if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
+  if (!MoveTo(HandleOf(file), offset)) return -1;
   DWORD got = 0;
-  if (!ReadFile(file->handle, buffer, count, &got, nullptr)) return -1;
+  if (!ReadFile(HandleOf(file), buffer, count, &got, nullptr)) return -1;
   return got;
 }
 
 int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset) {
-  if (detail::CallFails(Call::Write)) return -1;
-  if (file == nullptr || !MoveTo(file->handle, offset)) return -1;
-  count = detail::WriteAllowance(count, offset, [file] {
-    LARGE_INTEGER size;
-    return GetFileSizeEx(file->handle, &size) ? static_cast<int64_t>(size.QuadPart) : 0;
-  });
+  if (!MoveTo(HandleOf(file), offset)) return -1;
   DWORD put = 0;
-  if (!WriteFile(file->handle, buffer, count, &put, nullptr) && put == 0) return -1;
+  if (!WriteFile(HandleOf(file), buffer, count, &put, nullptr) && put == 0) return -1;
   return static_cast<int64_t>(put);
 }
 
 int64_t Size(FileRef file) {
-  if (detail::CallFails(Call::Size)) return -1;
   LARGE_INTEGER size;
-  if (file == nullptr || !GetFileSizeEx(file->handle, &size)) return -1;
+  if (!GetFileSizeEx(HandleOf(file), &size)) return -1;
   return size.QuadPart;
 }
 
 bool Truncate(FileRef file, int64_t length) {
-  if (detail::CallFails(Call::Truncate)) return false;
-  if (file == nullptr || length < 0 || !MoveTo(file->handle, length)) return false;
-  return SetEndOfFile(file->handle) != 0;
+  if (!MoveTo(HandleOf(file), length)) return false;
+  return SetEndOfFile(HandleOf(file)) != 0;
 }
 
 bool CanOpenForReading(const std::string& name) {
-  if (detail::CallFails(Call::Open)) return false;
   HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -105,35 +102,29 @@ bool CanOpenForReading(const std::string& name) {
 }
 
 bool RemoveFile(const std::string& name) {
-  if (detail::CallFails(Call::Delete)) return false;
   return DeleteFileA(name.c_str()) != 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-  if (detail::CallFails(Call::Rename)) return false;
   return MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
 bool ReplaceFileWith(const std::string& source, const std::string& destination) {
-  if (detail::CallFails(Call::Rename)) return false;
   if (ReadOnly(destination)) return false;
   return MoveFileExA(source.c_str(), destination.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
-  if (detail::CallFails(Call::Copy)) return false;
   if (ReadOnly(to)) return false;
   return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 
 bool MakeDirectory(const std::string& path) {
-  if (detail::CallFails(Call::CreateDirectory)) return false;
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
-  if (detail::CallFails(Call::List)) return false;
   std::string pattern = directory + "*.*";
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -155,7 +146,6 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
 }
 
 std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
-  if (detail::CallFails(Call::List)) return std::nullopt;
   // "." names the directory itself whether the text is a drive's root, ends
   // in a separator or is empty (the current directory).
   const bool separated = directory.empty() || directory.back() == '\\' || directory.back() == '/';
@@ -173,12 +163,15 @@ std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
   return DirectoryId{info.dwVolumeSerialNumber, uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
 }
 
+}  // namespace os
+
 std::string NativePath(const std::string& name) {
   return name;
 }
 
+namespace os {
+
 NewFile CreateNewFile(const std::string& name) {
-  if (detail::CallFails(Call::Open)) return NewFile::Failed;
   HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -188,5 +181,7 @@ NewFile CreateNewFile(const std::string& name) {
   CloseHandle(handle);
   return NewFile::Created;
 }
+
+}  // namespace os
 
 }  // namespace platform

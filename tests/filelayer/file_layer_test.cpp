@@ -1,6 +1,8 @@
-// The platform backend (the same expectations for Win32 under Wine and the POSIX
-// emulation) with its injected faults, then the open-file table: who may open
-// what, positions, tracked lengths, released handles, copies and replacements.
+// The platform backends (the same expectations for Win32 under Wine, the POSIX
+// emulation and the memory file system) with their injected faults, then the
+// open-file table on each: who may open what, positions, tracked lengths,
+// released handles, copies and replacements. Last, the memory file system's
+// stops.
 #include "filelayer/file_layer.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +11,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "filelayer/memory_file_system.h"
 #include "filelayer/platform_file.h"
 #include "support/scenes.h"
 #include "support/temp_dir.h"
@@ -43,15 +48,51 @@ Bytes Join(Bytes bytes, const Bytes& more) {
   return bytes;
 }
 
-class FileLayerTest : public ::testing::Test {
+// Each test on the system's files (false) and on the memory file system (true).
+class FileLayerTest : public ::testing::TestWithParam<bool> {
  protected:
+  void SetUp() override {
+    if (!GetParam()) return;
+    memory_.MakeDirectories(dir_.Dir());
+    inUse_.emplace(memory_);
+  }
   void TearDown() override {
     for (FileHandle handle : open_) SCloseFile(handle);
     platform::ResetFaults();
+    inUse_.reset();
   }
   std::string Name(const std::string& leaf) const { return dir_.Name(leaf); }
-  void Make(const std::string& leaf, const Bytes& bytes) const { WriteBytes(dir_.Path(leaf), bytes); }
-  Bytes Content(const std::string& leaf) const { return ReadBytes(dir_.Path(leaf)); }
+  // The files themselves, past the platform calls.
+  void Make(const std::string& leaf, const Bytes& bytes) {
+    GetParam() ? memory_.WriteFile(Name(leaf), bytes) : WriteBytes(dir_.Path(leaf), bytes);
+  }
+  Bytes Content(const std::string& leaf) const {
+    return GetParam() ? memory_.ReadFile(Name(leaf)).value_or(Bytes{}) : ReadBytes(dir_.Path(leaf));
+  }
+  void MakeSubdir(const std::string& leaf) {
+    GetParam() ? memory_.MakeDirectories(Name(leaf)) : void(dir_.MakeSubdir(leaf));
+  }
+  bool ReadOnly(const std::string& leaf) const {
+    return GetParam() ? memory_.IsReadOnly(Name(leaf))
+                      : !int(std::filesystem::status(dir_.Path(leaf)).permissions() & kWrite);
+  }
+  void SetReadOnly(const std::string& leaf, bool readOnly) {
+    if (GetParam()) return memory_.SetReadOnly(Name(leaf), readOnly);
+    std::filesystem::permissions(
+        dir_.Path(leaf), kWrite,
+        readOnly ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
+  }
+  // Every entry below the directory with its bytes (none for a directory), past the platform calls.
+  std::map<std::string, Bytes> Disk() const {
+    if (GetParam()) return memory_.Below(dir_.Dir());
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.Path(""))) {
+      const std::string name = std::filesystem::relative(entry.path(), dir_.Path("")).generic_string();
+      files[entry.is_directory() ? name + "/" : name] =
+          entry.is_directory() ? Bytes{} : ReadBytes(entry.path().string());
+    }
+    return files;
+  }
   FileHandle Open(const std::string& name, int mode, int share = 1, uint32_t recordSize = kRecord) {
     const FileHandle handle = SOpenFile(name.c_str(), mode, share, recordSize, 0);
     if (handle >= 0) open_.push_back(handle);
@@ -75,12 +116,19 @@ class FileLayerTest : public ::testing::Test {
     return names;
   }
 
+  static constexpr auto kWrite = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                 std::filesystem::perms::others_write;
   TempDir dir_;
+  platform::MemoryFileSystem memory_;
+  std::optional<platform::MemoryFileSystemInUse> inUse_;
   std::vector<FileHandle> open_;
 };
 
+INSTANTIATE_TEST_SUITE_P(Backends, FileLayerTest, ::testing::Bool(),
+                         [](const auto& backend) { return backend.param ? "Memory" : "System"; });
+
 // Directories made and listed; names resolve whatever their case and separators.
-TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
+TEST_P(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   Make("b.dat", Pattern(1));
   const std::pair<const char*, bool> directories[] = {
       {"Sub", true}, {"SUB", false}, {"B.dat", false}, {"None\\Sub", false}, {"sub\\Data\\", true}};
@@ -108,6 +156,7 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   EXPECT_EQ(List(sub), (std::vector<std::string>{"F1.DAT", "new.tmp"}));
   EXPECT_EQ(Content("Sub/Data/F1.DAT"), Pattern(12)) << "an existing file is left as it was";
 #ifndef _WIN32
+  if (GetParam()) return;
   // Only a case-sensitive file system holds both; the exact name wins, then the capitals.
   Make("f2.dat", Pattern(4, 1));
   Make("F2.DAT", Pattern(4, 2));
@@ -122,15 +171,12 @@ TEST_F(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
 
 // A read-only file (no write permission, even for root) is not written, emptied, replaced, copied over
 // or deleted; it is still read, renamed, copied and put in another's place, and stays read-only.
-TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile) {
-  namespace fs = std::filesystem;
-  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  auto readOnly = [&](auto leaf) { return !int(fs::status(dir_.Path(leaf)).permissions() & kWrite); };
+TEST_P(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile) {
   auto opens = [](const std::string& name, platform::OpenRequest how) { return HeldFile(name, how).Holds(); };
   Make("A.DAT", Pattern(5, 1));
   Make("B.DAT", Pattern(70000, 2));
   Make("RO.DAT", Pattern(9));
-  fs::permissions(dir_.Path("RO.DAT"), kWrite, fs::perm_options::remove);
+  SetReadOnly("RO.DAT", true);
   const std::string ro = Name("RO.DAT");
   EXPECT_FALSE(platform::RenameFile(Name("A.DAT"), Name("b.dat"))) << "the destination exists";
   EXPECT_FALSE(platform::RenameFile(Name("NONE.DAT"), Name("E.DAT")));
@@ -149,7 +195,7 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
       opens(ro, {.access = Access::ReadWrite}), opens(Name("ro.dat"), kCreate),
       platform::ReplaceFileWith(Name("A.DAT"), ro), platform::CopyFileTo(Name("A.DAT"), ro, false),
       platform::RemoveFile(ro)};
-  EXPECT_EQ((std::tuple{writtenEmptiedReplacedCopiedOverDeleted, Content("RO.DAT"), readOnly("RO.DAT")}),
+  EXPECT_EQ((std::tuple{writtenEmptiedReplacedCopiedOverDeleted, Content("RO.DAT"), ReadOnly("RO.DAT")}),
             std::tuple(std::vector<bool>(5), Pattern(9), true));
   EXPECT_TRUE(opens(ro, {})) << "a read-only file is read";
   EXPECT_EQ(Content("A.DAT"), Pattern(5, 1));
@@ -168,10 +214,10 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
               platform::ReplaceFileWith(Name("COPY.DAT"), Name("b.dat")));
   EXPECT_EQ(List(dir_.Dir()).size(), 2u) << "RO.DAT moved, COPY.DAT put in b.dat's place";
   for (const char* leaf : {"b.dat", "MOVED.DAT"}) {
-    EXPECT_EQ((std::pair{Content(leaf), readOnly(leaf)}), std::pair(Pattern(9), true)) << leaf;
-    fs::permissions(dir_.Path(leaf), kWrite, fs::perm_options::add);  // or Windows could not delete it
+    EXPECT_EQ((std::pair{Content(leaf), ReadOnly(leaf)}), std::pair(Pattern(9), true)) << leaf;
+    SetReadOnly(leaf, false);  // or Windows could not delete it
   }
-  dir_.MakeSubdir("SUB");
+  MakeSubdir("SUB");
   EXPECT_FALSE(platform::RemoveFile(Name("SUB")));
   EXPECT_EQ(platform::Open(Name("SUB"), {}), nullptr);
 }
@@ -179,7 +225,7 @@ TEST_F(FileLayerTest, PlatformRenameReplaceCopyAndRemoveRefuseWhatWouldLoseAFile
 // Bytes move exactly; then for each kind the second call from now fails and
 // changes nothing on disk, the calls around it work and every call is counted;
 // a reset clears faults and counts.
-TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCallOfTheirKind) {
+TEST_P(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCallOfTheirKind) {
   Make("SRC.DAT", Pattern(16));
   HeldFile scratch(Name("SCRATCH.DAT"), kCreate);
   const platform::FileRef file = scratch.file;
@@ -192,13 +238,6 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
   EXPECT_EQ(platform::WriteAt(file, data.data(), 4, -1), -1);
   EXPECT_FALSE(platform::Truncate(file, -1));
   auto leaf = [](const char* stem, int r) { return std::string(stem) + std::to_string(r); };
-  auto disk = [&] {
-    std::map<std::string, Bytes> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path("")))
-      files[entry.path().filename().string()] =
-          entry.is_directory() ? Bytes{} : ReadBytes(entry.path().string());
-    return files;
-  };
   const std::pair<Call, std::function<bool(int)>> cases[] = {
       {Call::Open, [&](int r) { return HeldFile(Name(leaf("O", r)), kCreate).Holds(); }},
       {Call::Read, [&](int r) { return platform::ReadAt(file, back.data(), 4, r) == 4; }},
@@ -217,8 +256,8 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
     platform::ResetFaults();
     platform::FailNthCall(kind, 2);
     EXPECT_TRUE(call(1));
-    const auto before = disk();
-    EXPECT_EQ((std::tuple{call(2), disk() == before, call(3), platform::CallCount(kind)}),
+    const auto before = Disk();
+    EXPECT_EQ((std::tuple{call(2), Disk() == before, call(3), platform::CallCount(kind)}),
               std::tuple(false, true, true, 3));
   }
   platform::ShortenNthWrite(2, 1);  // a full disk, one byte free at the second write from now
@@ -233,7 +272,7 @@ TEST_F(FileLayerTest, PlatformReadsWritesAndInjectedFaultsThatFailOnlyTheNthCall
 // Opens of one name text share an entry when the first allows it and the later
 // ones only read; another text for the file meets the platform's rule (each open
 // shares what the other does); a create empties the file. Random steps, a model.
-TEST_F(FileLayerTest, OpensFollowTheModelOfEntriesAndSharing) {
+TEST_P(FileLayerTest, OpensFollowTheModelOfEntriesAndSharing) {
   struct Entry {
     int mode = 0, share = 0;
     std::vector<FileHandle> handles;
@@ -271,11 +310,11 @@ TEST_F(FileLayerTest, OpensFollowTheModelOfEntriesAndSharing) {
       own.handles.push_back(result);
     }
     for (int i = 0; i < 2; ++i) ASSERT_EQ(IsFileOpen(texts[i].c_str()), entries[i].handles.empty() ? 0 : 1);
-    ASSERT_EQ(std::filesystem::file_size(dir_.Path("F1.DAT")), size) << "a create empties the file";
+    ASSERT_EQ(Content("F1.DAT").size(), size) << "a create empties the file";
   }
 }
 
-TEST_F(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
+TEST_P(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
   const Bytes data = Pattern(3 * kRecord);
   Make("F1.DAT", data);
   const FileHandle first = Open(Name("F1.DAT"), 1), second = Open(Name("F1.DAT"), 0, 1, 4);
@@ -329,7 +368,7 @@ TEST_F(FileLayerTest, HandlesKeepTheirPositionsAndTheTrackedLengthGuardsReads) {
   EXPECT_EQ(STruncateFile(Open(Name("F1.DAT"), 0), 5), 0) << "read access only";
 }
 
-TEST_F(FileLayerTest, ReleasedHandlesReopenOnNextUseUnlessAnotherWriterHoldsTheFile) {
+TEST_P(FileLayerTest, ReleasedHandlesReopenOnNextUseUnlessAnotherWriterHoldsTheFile) {
   Make("F1.DAT", Pattern(2 * kRecord));
   const FileHandle mine = Open(Name("F1.DAT"), 1), sharing = Open(Name("F1.DAT"), 0);
   EXPECT_EQ((std::tuple{ReleaseHandle(mine), ReleaseHandle(sharing), IsFileOpen(Name("F1.DAT").c_str())}),
@@ -346,7 +385,7 @@ TEST_F(FileLayerTest, ReleasedHandlesReopenOnNextUseUnlessAnotherWriterHoldsTheF
   EXPECT_EQ(SSeek(mine, 0, 2), 30);
 }
 
-TEST_F(FileLayerTest, CopyFromRecordStartsAtTheRecordOrAfterIt) {
+TEST_P(FileLayerTest, CopyFromRecordStartsAtTheRecordOrAfterIt) {
   const Bytes source = Pattern(5 * kRecord);
   Make("F1.DAT", source);
   // Record, skip, the first byte copied.
@@ -381,7 +420,7 @@ TEST_F(FileLayerTest, CopyFromRecordStartsAtTheRecordOrAfterIt) {
 
 // A replacement is seen by every handle of the entry; whatever stops it, the
 // data file stays whole under its name and the handle keeps working on it.
-TEST_F(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
+TEST_P(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
   const Bytes old = Pattern(3 * kRecord), fresh = Pattern(7 * kRecord, 123);
   enum { kDone, kRenameFails, kOtherTextHoldsFile, kReplacementOpen };
   for (int obstacle : {kDone, kRenameFails, kOtherTextHoldsFile, kReplacementOpen}) {
@@ -389,7 +428,7 @@ TEST_F(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
     Make("F1.DAT", old);
     const FileHandle handle = Open(Name("F1.DAT"), 1), reader = Open(Name("F1.DAT"), 0);
     const std::string name = Name("UPD.TMP");
-    WriteBytes(dir_.Path("UPD.TMP"), fresh);
+    Make("UPD.TMP", fresh);
     if (obstacle == kRenameFails) platform::FailNthCall(Call::Rename, 1);
     if (obstacle == kOtherTextHoldsFile) ReleaseHandle(handle);
     const FileHandle blocker = obstacle == kOtherTextHoldsFile ? Open(Name(".\\F1.DAT"), 0)
@@ -408,11 +447,11 @@ TEST_F(FileLayerTest, ReplacementReachesEveryHandleOrLeavesTheOldFileWorking) {
 }
 
 // Opens refused by a platform failure or a full table; the queries answer from the platform.
-TEST_F(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) {
+TEST_P(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) {
   Make("F1.DAT", Pattern(10));
   Make("HELD.DAT", Pattern(10));
   const std::string f1 = Name("F1.DAT");
-  dir_.MakeSubdir("EMPTY");
+  MakeSubdir("EMPTY");
   const std::tuple<Call, int, FileHandle> failures[] = {{Call::Open, 0, kOpenRefused},
                                                         {Call::Open, 2, kPlatformOpenFailed},
                                                         {Call::Size, 0, kOpenRefused},
@@ -433,7 +472,8 @@ TEST_F(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) 
     EXPECT_EQ(ReleaseHandle(invalid), 0) << invalid;
   }
   EXPECT_EQ(Open(f1, 0), 123);
-  for (FileHandle handle : std::vector(open_)) Close(handle);
+  for (FileHandle handle : open_) EXPECT_EQ(SCloseFile(handle), kClosedHandle);
+  open_.clear();
   ASSERT_GE(Open(f1, 1), 0);
   ASSERT_GE(Open(Name("HELD.DAT"), 0, 0), 0);
   for (const auto& [name, exists] : std::vector<std::pair<std::string, int>>{
@@ -455,3 +495,47 @@ TEST_F(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) 
 }
 
 }  // namespace
+
+// A stop after the nth change leaves the files as the first n changes left them, fails every later call
+// (the run is over) and lets the next run see the files.
+TEST(MemoryFileSystemTest, AStopLeavesEveryChangeBeforeItAndNoneAfter) {
+  const std::string d = "C:\\DATA\\";
+  platform::FileRef file = nullptr;
+  const Bytes data = Pattern(10);
+  const std::vector<std::function<bool()>> changes = {
+      [&] { return (file = platform::Open(d + "F1.DAT", kCreate)) != nullptr; },
+      [&] { return platform::WriteAt(file, data.data(), 10, 0) == 10; },
+      [&] { return platform::WriteAt(file, data.data(), 5, 20) == 5; },
+      [&] { return platform::Truncate(file, 12); },
+      [&] {
+        platform::Close(std::exchange(file, nullptr));
+        return platform::CopyFileTo(d + "f1.dat", d + "F2.DAT", true);
+      },
+      [&] { return platform::RenameFile(d + "F2.DAT", d + "F3.DAT"); },
+      [&] { return platform::MakeDirectory(d + "SUB"); },
+      [&] { return platform::CreateNewFile(d + "SUB\\N") == NewFile::Created; },
+      [&] { return platform::ReplaceFileWith(d + "F3.DAT", d + "F1.DAT"); },
+      [&] { return platform::RemoveFile(d + "sub\\n"); },
+  };
+  const auto run = [&](size_t steps, int stop) {
+    platform::MemoryFileSystem memory;
+    memory.MakeDirectories(d);
+    platform::MemoryFileSystemInUse inUse(memory);
+    memory.StopAfterChanges(stop);
+    std::vector<bool> done;
+    for (size_t i = 0; i < steps; ++i) done.push_back(changes[i]());
+    platform::Close(std::exchange(file, nullptr));
+    EXPECT_EQ(memory.Stopped(), stop > 0) << stop;
+    memory.Restart();
+    EXPECT_TRUE(platform::ListDirectory(d, [](auto&) { return true; })) << "the next run";
+    return std::pair(memory.Below(d), done);
+  };
+  const auto whole = run(changes.size(), 0);
+  EXPECT_EQ(whole.second, std::vector<bool>(changes.size(), true));
+  EXPECT_EQ(whole.first, (std::map<std::string, Bytes>{{"F1.DAT", Join(data, Bytes(2, 0))}, {"SUB/", {}}}));
+  for (size_t n = 1; n < changes.size(); ++n) {
+    const auto [files, done] = run(changes.size(), int(n));
+    EXPECT_EQ(files, run(n, 0).first) << n;
+    EXPECT_EQ(std::count(done.begin(), done.end(), true), long(n)) << "only the changes before the stop work";
+  }
+}
