@@ -17,8 +17,8 @@ namespace platform {
 namespace {
 
 struct Win32File final : File {
-  explicit Win32File(HANDLE handle) : handle(handle) {}
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  explicit Win32File(HANDLE opened) : handle(opened) {}
+  HANDLE handle;
 };
 
 HANDLE HandleOf(FileRef file) {
