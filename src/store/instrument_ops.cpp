@@ -128,21 +128,24 @@ bool PlanAddition(FileHandle master, const TakenNumbers& taken, Addition* plan) 
   return true;
 }
 
-int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
+// A directory's first master, written whole as "msttmp" and then given its
+// name, so that a stop half-way leaves no master rather than a part of one.
+int16_t CreateMasterWith(const char* directory, MasterRecord* record, int16_t required) {
   const int16_t number = LowestFreeNumber(NumbersTakenBeyondMaster(directory));
-  if (number < 0) return -1;
-  const std::string name = MasterFileName(directory);
-  FileGuard master(SOpenFile(name.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenNotTemporary));
-  if (!master.Valid()) return -1;
+  if (number < 0 || (required >= 0 && number != required)) return -1;
+  const std::string tempName = MasterTempFileName(directory);
   MasterHeader header = {};
   header.SetInstrumentCount(1);
   header.SetLastFileNumber(static_cast<uint16_t>(number));
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(number));
-  if (!WriteRecord(master.Get(), header.raw, 1) || !WriteRecord(master.Get(), entry.raw, 1)) {
-    // The directory had no master before; a half-written one would not help.
-    master.Close();
-    platform::RemoveFile(name);
+  FileGuard temp(SOpenFile(tempName.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenTemporary));
+  const bool written =
+      temp.Valid() && WriteRecord(temp.Get(), header.raw, 1) && WriteRecord(temp.Get(), entry.raw, 1);
+  temp.Close();
+  // The rename refuses a master that appeared meanwhile.
+  if (!written || !platform::RenameFile(tempName, MasterFileName(directory))) {
+    platform::RemoveFile(tempName);
     return -1;
   }
   *record = entry;
@@ -150,17 +153,21 @@ int16_t CreateMasterWith(const char* directory, MasterRecord* record) {
 }
 
 // longName: the EMASTER long name the new record is to keep (EmasterFollower::CarryLongName).
-int16_t AddToMaster(const char* directory, MasterRecord* record, const std::string& longName) {
+// required: the number the entry must take (its files are in place under it), or -1.
+int16_t AddToMaster(const char* directory, MasterRecord* record, const std::string& longName,
+                    int16_t required = -1) {
   FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenNotTemporary);
   if (!master.Valid()) {
     // Creating would empty a master that is merely held by someone else or
     // read-only.
     if (FilePresent(MasterFileName(directory))) return -1;
-    return CreateMasterWith(directory, record);
+    return CreateMasterWith(directory, record, required);
   }
   EmasterFollower emaster(directory);
   Addition plan;
-  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan)) return -1;
+  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan) ||
+      (required >= 0 && plan.fileNumber != required))
+    return -1;
   emaster.CarryLongName(plan.fileNumber, longName);
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
@@ -179,16 +186,6 @@ int16_t AddToMaster(const char* directory, MasterRecord* record, const std::stri
   if (!emaster.Follow()) return -1;
   *record = entry;
   return plan.fileNumber;
-}
-
-// The number CreateInstrument would give a new instrument now, without
-// changing anything; -1 when it would fail.
-int16_t NextFileNumber(const char* directory) {
-  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
-  const TakenNumbers taken = NumbersTakenBeyondMaster(directory);
-  if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : LowestFreeNumber(taken);
-  Addition plan;
-  return PlanAddition(master.Get(), taken, &plan) ? plan.fileNumber : -1;
 }
 
 // Copies master's header and every record not of the file number into temp,
@@ -230,38 +227,15 @@ bool Relist(const char* directory, const std::vector<MasterRecord>& records) {
   return true;
 }
 
-// Moves one file: a rename, or where the rename is refused a copy that is
-// then deleted from the source. false (the source file in place, no copy
-// left) when neither works.
-bool MoveOneFile(const std::string& from, const std::string& to) {
-  if (platform::RenameFile(from, to)) return true;
-  if (!platform::CopyFileTo(from, to, true)) return false;
-  if (platform::RemoveFile(from)) return true;
-  platform::RemoveFile(to);
-  return false;
-}
-
-struct FileMove {
-  std::string from;
-  std::string to;
-  bool moved = false;
-};
-
-// Moves every file back; false when one of them stays at the destination.
-bool PutBack(std::array<FileMove, 3>& moves) {
-  bool all = true;
-  for (auto it = moves.rbegin(); it != moves.rend(); ++it) {
-    if (!it->moved) continue;
-    if (MoveOneFile(it->to, it->from)) {
-      it->moved = false;
-    } else {
-      all = false;
-    }
-  }
-  return all;
-}
-
 }  // namespace
+
+int16_t NextFileNumber(const char* directory) {
+  FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
+  const TakenNumbers taken = NumbersTakenBeyondMaster(directory);
+  if (!master.Valid()) return FilePresent(MasterFileName(directory)) ? -1 : LowestFreeNumber(taken);
+  Addition plan;
+  return PlanAddition(master.Get(), taken, &plan) ? plan.fileNumber : -1;
+}
 
 std::string EmasterLongName(const char* directory, int fileNumber) {
   for (const EmasterRecord& record : ReadEmaster(directory).records) {
@@ -271,36 +245,48 @@ std::string EmasterLongName(const char* directory, int fileNumber) {
 }
 
 int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles,
-                         const std::string& longName) {
-  const int16_t fileNumber = AddToMaster(directory, record, longName);
-  if (fileNumber != -1 && createFiles != 0) {
-    CreateDATFile(directory, *record);
-    CreateDOPFile(directory, *record);
+                         const std::string& longName, int16_t number) {
+  if (createFiles == 0) return AddToMaster(directory, record, longName, number);
+  // The files first, under the number the entry is to take: a stop between
+  // leaves them unlisted, never an instrument listed without its data.
+  const int16_t next = NextFileNumber(directory);
+  if (next == -1) return -1;
+  MasterRecord entry = *record;
+  entry.SetFileNumber(static_cast<uint8_t>(next));
+  CreateDATFile(directory, entry);
+  CreateDOPFile(directory, entry);
+  const int16_t fileNumber = AddToMaster(directory, record, longName, next);
+  if (fileNumber == -1) {
+    for (InstrumentFile file : {InstrumentFile::DAT, InstrumentFile::DOP})
+      platform::RemoveFile(InstrumentFileName(directory, next, file));
   }
   return fileNumber;
 }
 
 int CopyInstrument(const char* destination, const char* source, MasterRecord* record) {
   const int sourceNumber = record->FileNumber();
-  MasterRecord entry = *record;
-  const int16_t destinationNumber = AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber));
-  if (destinationNumber == -1) return 0;
+  const int16_t number = NextFileNumber(destination);
+  if (number == -1) return 0;
+  // The files first, under the number the entry is to take: a stop between
+  // leaves them unlisted, never an instrument listed without its data.
   std::array<std::string, 3> copied;
   size_t copies = 0;
+  const auto removeCopies = [&] {
+    for (size_t i = 0; i < copies; ++i) platform::RemoveFile(copied[i]);
+  };
   for (InstrumentFile file : kInstrumentFiles) {
     const std::string from = InstrumentFileName(source, sourceNumber, file);
-    const std::string to = InstrumentFileName(destination, destinationNumber, file);
+    const std::string to = InstrumentFileName(destination, number, file);
     if (platform::CopyFileTo(from, to, false)) {
       copied[copies++] = to;
-      continue;
+    } else if (FilePresent(from)) {
+      removeCopies();
+      return 0;
     }
-    if (!FilePresent(from)) continue;
-    // The instrument would be listed with its data missing, or with a stale
-    // file of the new number: take the new entry away again, unless a copy
-    // cannot be removed (it then stays listed).
-    bool removed = true;
-    for (size_t i = 0; i < copies; ++i) removed = platform::RemoveFile(copied[i]) && removed;
-    if (removed) DeleteInstrument(destination, entry, 0);
+  }
+  MasterRecord entry = *record;
+  if (AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber), number) == -1) {
+    removeCopies();
     return 0;
   }
   *record = entry;
@@ -308,44 +294,29 @@ int CopyInstrument(const char* destination, const char* source, MasterRecord* re
 }
 
 int MoveInstrument(const char* destination, const char* source, MasterRecord* record) {
-  const int sourceNumber = record->FileNumber();
-  const int16_t destinationNumber = NextFileNumber(destination);
-  if (destinationNumber == -1) return 0;
-
-  // Everything that could make a rename fail is checked before either master
-  // changes: the new names must be free and the files must not be held.
-  std::array<FileMove, 3> moves;
-  std::array<bool, 3> present{};
-  for (size_t i = 0; i < kInstrumentFiles.size(); ++i) {
-    moves[i].from = InstrumentFileName(source, sourceNumber, kInstrumentFiles[i]);
-    moves[i].to = InstrumentFileName(destination, destinationNumber, kInstrumentFiles[i]);
-    if (FilePresent(moves[i].to)) return 0;
-    present[i] = FilePresent(moves[i].from);
-    if (present[i] && !FileIsFree(moves[i].from, false)) return 0;
-  }
-  // And the source master must take the rewrite that removes the entry (it
-  // may be read-only), or the destination's header would keep the number.
+  // The source master must take the rewrite that removes the entry (it may
+  // be read-only), and its files must be free to go, before anything is made.
   if (!FileIsFree(MasterFileName(source), true)) return 0;
-
-  MasterRecord entry = *record;
-  const int16_t created = AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber));
-  if (created == -1) return 0;
-  if (created != destinationNumber) {
-    DeleteInstrument(destination, entry, 0);
-    return 0;
+  for (InstrumentFile file : kInstrumentFiles) {
+    const std::string name = InstrumentFileName(source, record->FileNumber(), file);
+    if (FilePresent(name) && !FileIsFree(name, true)) return 0;
   }
-
-  bool allMoved = true;
-  for (size_t i = 0; i < moves.size() && allMoved; ++i) {
-    if (!present[i]) continue;
-    moves[i].moved = MoveOneFile(moves[i].from, moves[i].to);
-    allMoved = moves[i].moved;
+  // A copy, whole and listed in the destination, before the source lets the
+  // instrument go: at every step each data file is listed somewhere, at
+  // worst twice, and its bytes are whole.
+  std::array<bool, 3> present{};
+  for (size_t i = 0; i < kInstrumentFiles.size(); ++i)
+    present[i] = FilePresent(InstrumentFileName(source, record->FileNumber(), kInstrumentFiles[i]));
+  MasterRecord moved = *record;
+  if (CopyInstrument(destination, source, &moved) == 0) return 0;
+  if (DeleteInstrument(source, *record, 1) == 1) return 1;
+  // The copy goes again where the source still has all it had; where the
+  // source lost a file on the way, the instrument stays listed in both.
+  for (size_t i = 0; i < kInstrumentFiles.size(); ++i) {
+    if (present[i] && !FilePresent(InstrumentFileName(source, record->FileNumber(), kInstrumentFiles[i])))
+      return 0;
   }
-  // The source entry goes only once every file has arrived.
-  if (allMoved && DeleteInstrument(source, *record, 0) == 1) return 1;
-
-  // Undo. A file that cannot be moved back stays listed by the new entry.
-  if (PutBack(moves)) DeleteInstrument(destination, entry, 0);
+  DeleteInstrument(destination, moved, 1);
   return 0;
 }
 

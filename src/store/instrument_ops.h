@@ -35,36 +35,47 @@
 // and splits take their numbers here.
 // The header is written first, then the record at the end of the file; when
 // the record cannot be written the old header is put back and any part of the
-// record that reached the file (a full disk) is cut away.
+// record that reached the file (a full disk) is cut away. A directory's first
+// master is written whole as "msttmp" and then renamed.
 //
 // On success record->raw[0] holds the number; on -1 the record is unchanged.
-// With createFiles non-zero, empty F<n>.DAT and F<n>.DOP files are then made
-// (CreateDATFile, CreateDOPFile); their results do not change the result.
+// With createFiles non-zero, empty F<n>.DAT and F<n>.DOP files of the number
+// are made first (CreateDATFile, CreateDOPFile; their results do not change
+// the result), and taken away again when the entry cannot be added.
 // longName: the EMASTER long name the new record keeps where EMASTER is
 // followed (EmasterFollower::CarryLongName); a split passes its source's.
+// number: the number the entry must take, its data file being in place under
+// it (NextFileNumber); -1 when the entry would take another.
 int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles,
-                         const std::string& longName = {});
+                         const std::string& longName = {}, int16_t number = -1);
+
+// The number CreateInstrument would give a new instrument now, without
+// changing anything; -1 when it would fail.
+int16_t NextFileNumber(const char* directory);
 
 // The long name the directory's EMASTER holds for the number; empty when it
 // holds none (or no EMASTER can be read).
 std::string EmasterLongName(const char* directory, int fileNumber);
 
-// Adds the source instrument (its record) to the destination under a new
-// number and copies its .DAT, .DOP and .CHT files there (overwriting files of
-// the new names). A source file that does not exist is passed over. 1 when
-// the instrument was added and every existing source file copied; afterwards
-// record->raw[0] holds the destination number. 0 when no number was free, or
-// when a copy failed: then the new entry and the files already copied are
-// taken away again and the record keeps the source number.
+// Copies the source instrument's .DAT, .DOP and .CHT files into the
+// destination under the number a new instrument takes there (overwriting files
+// of those names), then adds its record under that number. A source file that
+// does not exist is passed over. 1 when every existing source file was copied
+// and the instrument added; afterwards record->raw[0] holds the destination
+// number. 0 when no number was free, a copy failed or the entry could not be
+// added: then the copies made are taken away again and the record keeps the
+// source number.
 int CopyInstrument(const char* destination, const char* source, MasterRecord* record);
 
-// Moves the source instrument (its record) to the destination: a new entry
-// there, the files renamed to the new number, the source entry removed. 1 when
-// done; 0 when nothing was changed: the directory is full, a destination file
-// name that the move needs is taken, a source file is held open, the source
-// master cannot be written, or a step failed and was undone. Every data file stays listed in exactly one
-// master: the source entry is removed only after every file has arrived, and a file that cannot be renamed is
-// copied and then deleted instead. Afterwards record->raw[0] holds the source number again.
+// Moves the source instrument (its record) to the destination: copied there
+// whole and listed (CopyInstrument), then the source entry removed and its
+// files deleted (DeleteInstrument). 1 when done; 0 when the source is as it
+// was: the source master cannot be written, a source file is held, the copy
+// failed, or the source could not let the instrument go (the copy is then
+// taken away again, unless the source lost one of its files on the way: the
+// instrument then stays listed in both). Every data file is listed in a
+// master at every step, at worst in both. Afterwards record->raw[0] holds the
+// source number.
 int MoveInstrument(const char* destination, const char* source, MasterRecord* record);
 
 // Rewrites master without any record of the record's file number (all of

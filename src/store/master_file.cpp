@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "filelayer/file_guard.h"
+#include "filelayer/platform_file.h"
 #include "primitives/mbf.h"
 #include "primitives/text_fields.h"
 #include "store/emaster_follower.h"
@@ -80,10 +81,15 @@ void MasterRecord::SetSymbol(const char* text) {
 }
 
 int CreateEmptyMasterFile(const char* directory) {
-  FileGuard master = OpenMaster(directory, kOpenCreate, kOpenTemporary);
-  if (!master.Valid()) return 0;
+  // Written whole as "msttmp" first: a stop half-way leaves master as it was.
+  const std::string tempName = MasterTempFileName(directory);
+  FileGuard temp(SOpenFile(tempName.c_str(), kOpenCreate, kOpenShared, kMasterRecordSize, kOpenTemporary));
   MasterHeader header = {};
-  return WriteRecord(master.Get(), header.raw, 1);
+  const bool written = temp.Valid() && WriteRecord(temp.Get(), header.raw, 1);
+  temp.Close();
+  if (written && platform::ReplaceFileWith(tempName, MasterFileName(directory))) return 1;
+  platform::RemoveFile(tempName);
+  return 0;
 }
 
 uint16_t GetFreeInstrumentCount(const char* directory) {

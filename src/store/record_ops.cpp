@@ -281,34 +281,28 @@ class AddedInstrument {
   AddedInstrument(std::string directory, const MasterRecord& entry, std::string longName)
       : directory_(std::move(directory)), entry_(entry), longName_(std::move(longName)) {}
   ~AddedInstrument() {
-    if (committed_ || entry_.FileNumber() == 0) return;
+    if (committed_ || placed_ == 0) return;
     // The data file goes only when master no longer lists it, so that every
     // data file left behind stays listed.
-    if (DeleteInstrument(directory_.c_str(), entry_, 0) != 0 && placed_) {
-      platform::RemoveFile(DATFileName(directory_.c_str(), entry_.FileNumber()));
-    }
+    if (!listed_ || DeleteInstrument(directory_.c_str(), entry_, 0) != 0)
+      platform::RemoveFile(DATFileName(directory_.c_str(), placed_));
   }
   AddedInstrument(const AddedInstrument&) = delete;
   AddedInstrument& operator=(const AddedInstrument&) = delete;
 
-  // Adds the entry to master; false when no number was handed out.
-  bool Create() {
-    const int16_t number = CreateInstrument(directory_.c_str(), &entry_, 0, longName_);
-    if (number < 1) {
-      entry_.SetFileNumber(0);
-      return false;
-    }
-    entry_.SetFileNumber(static_cast<uint8_t>(number));
-    return true;
-  }
-  // Moves the portion into place as the instrument's data file. A file
-  // already there is stale (master did not list its number) and is replaced.
-  bool Place(TempFile& portion) {
+  // Moves the portion into place as the data file of the number a new
+  // instrument takes (a file already there is stale: master did not list its
+  // number), then lists it under that number: a stop between leaves a data
+  // file no master lists, never an instrument listed without its data.
+  bool Add(TempFile& portion) {
+    const int16_t number = NextFileNumber(directory_.c_str());
+    if (number < 1) return false;
     portion.Close();
-    if (!platform::ReplaceFileWith(portion.Name(), DATFileName(directory_.c_str(), entry_.FileNumber())))
-      return false;
+    if (!platform::ReplaceFileWith(portion.Name(), DATFileName(directory_.c_str(), number))) return false;
     portion.Keep();
-    placed_ = true;
+    placed_ = number;
+    if (CreateInstrument(directory_.c_str(), &entry_, 0, longName_, number) != number) return false;
+    listed_ = true;
     return true;
   }
   uint8_t FileNumber() const { return entry_.FileNumber(); }
@@ -318,7 +312,8 @@ class AddedInstrument {
   std::string directory_;
   MasterRecord entry_;
   std::string longName_;
-  bool placed_ = false;
+  int16_t placed_ = 0;
+  bool listed_ = false;
   bool committed_ = false;
 };
 
@@ -351,10 +346,10 @@ int SplitFile(FileHandle handle, const char* sourceDirectory, int sourceFileNumb
   // The new instruments keep the source's EMASTER long name.
   const std::string longName = EmasterLongName(sourceDirectory, sourceFileNumber);
   AddedInstrument firstInstrument(destination, firstEntry, longName);
-  if (!firstInstrument.Create() || !firstInstrument.Place(first)) return 0;
+  if (!firstInstrument.Add(first)) return 0;
   if (leaveIntact) {
     AddedInstrument lastInstrument(destination, lastEntry, longName);
-    if (!lastInstrument.Create() || !lastInstrument.Place(last)) return 0;
+    if (!lastInstrument.Add(last)) return 0;
     lastInstrument.Commit();
     firstInstrument.Commit();
     record->SetFileNumber(lastInstrument.FileNumber());

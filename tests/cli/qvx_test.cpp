@@ -283,12 +283,12 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
       {"mkdir $S/none C", 2, "", "Unable to create Directory (no such directory: $S/none)\n", "123456", "12"},
       {"move $A $B 4 5", 0, "", "", "1236", "1234"},
       {"copy $A $B 2 3", 2, "", copying + " No\n", "1236", "1234"},
-      {"copy $A $B 2 3 --keep-going", 2, "", copying + " Yes\n", "1236", "12347"},
-      {"delete $A 2 3", 2, "", deleting + " No\n", "1236", "12347"},
-      {"delete $A 2 3 --keep-going", 2, "", deleting + " Yes\n", "136", "12347"},
+      {"copy $A $B 2 3 --keep-going", 2, "", copying + " Yes\n", "1236", "12345"},
+      {"delete $A 2 3", 2, "", deleting + " No\n", "1236", "12345"},
+      {"delete $A 2 3 --keep-going", 2, "", deleting + " Yes\n", "136", "12345"},
       {"delete $A 3 9", 2, "",
-       Message(kSelectingInstrumentsMessage, "no instrument F9 in the master file of $A"), "136", "12347"},
-      {"delete $A 1 6", 0, "", "", "3", "12347"},
+       Message(kSelectingInstrumentsMessage, "no instrument F9 in the master file of $A"), "136", "12345"},
+      {"delete $A 1 6", 0, "", "", "3", "12345"},
   };
   TempDir scratch;
   const std::string a = scratch.Path("A"), b = scratch.Path("B");

@@ -148,15 +148,16 @@ TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
   }
 }
 
-// A rename refused falls back to copy and delete; a move that cannot finish
-// puts back what it can, and what it cannot put back stays listed where it is.
+// A move is a copy listed in the destination, then the source let go. One that cannot finish takes the copy
+// away again while the source has all it had; once the source has lost a file the instrument stays listed in
+// both.
 TEST_F(InstrumentsTest, AMoveThatCannotFinishPutsBackWhatItCan) {
   using C = platform::Call;
   // faults -> the result, the numbers a and b list afterwards
   const std::tuple<std::vector<std::pair<C, int>>, int, std::vector<int>, std::vector<int>> cases[] = {
-      {{{C::Rename, 1}}, 1, {9}, {1, 2, 3}},
-      {{{C::Rename, 2}, {C::Copy, 1}}, 0, {7, 9}, {1, 2}},  // the .DOP goes back
-      {{{C::Rename, 4}, {C::Rename, 5}, {C::Copy, 1}}, 0, {7, 9}, {1, 2, 3}}};
+      {{{C::Copy, 2}}, 0, {7, 9}, {1, 2}},        // the .DOP's copy
+      {{{C::Rename, 1}}, 0, {7, 9}, {1, 2}},      // the source master's replacement
+      {{{C::Delete, 3}}, 0, {9, 7}, {1, 2, 3}}};  // the source's .DAT, after its .DOP and .CHT
   for (const auto& [calls, result, a, b] : cases) {
     TempDir dir;
     WriteSoundDirectory(dir.Path("a"), {7, 9});
@@ -329,7 +330,7 @@ TEST_F(InstrumentsTest, TransfersAskAboutRoomAndFailuresAndGoOnOnlyOnYes) {
       {"too little room, Yes", Copy, "b", 253, false, 1, 1, 2, 1, {kFull}, {kCopyRoom}, Ids(1, 255)},
       {"too little room to move", Move, "b", 253, false, 0, 0, 0, 0, {}, {kMoveRoom}, Ids(1, 253)},
       {"a failure, No", Copy, "b", 0, true, 0, 1, 1, 1, {}, {kCopyFailed}, {1}},
-      {"a failure, Yes", Copy, "b", 0, true, 1, 1, 2, 1, {}, {kCopyFailed}, {1, 3}},
+      {"a failure, Yes", Copy, "b", 0, true, 1, 1, 2, 1, {}, {kCopyFailed}, {1, 2}},
       {"into the source", Copy, "a", 3, false, 0, 1, 3, 0, {}, {}, Ids(1, 6)},
       {"moved", Move, "b", 0, false, 0, 1, 3, 0, {}, {}, {1, 2, 3}},
       {"deleted", Delete, "", 0, false, 0, 1, 3, 0, {}, {}, {}},

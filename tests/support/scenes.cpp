@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "filelayer/file_layer.h"
+#include "filelayer/memory_file_system.h"
 
 namespace fixtures {
 namespace {
@@ -32,8 +33,40 @@ bool IsTemporary(const std::string& path) {
   return std::regex_match(Split(path).second, kTemporary);
 }
 
+std::string Lower(std::string text) {
+  std::ranges::transform(text, text.begin(),
+                         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
 std::string Under(const std::string& directory, const std::string& name) {
   return directory.empty() ? name : directory + "/" + name;
+}
+
+// The scene's files in a memory file system, under the core names of the
+// directory; read-only ones stay so.
+void LoadScene(const TempDir& dir, platform::MemoryFileSystem& memory) {
+  memory.MakeDirectories(dir.Dir());
+  for (const auto& [path, bytes] : TakeSnapshot(dir.Path(""))) {
+    std::string name = dir.Dir() + path;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    memory.WriteFile(name, bytes);
+    const auto permissions = std::filesystem::status(dir.Path(path)).permissions();
+    memory.SetReadOnly(name,
+                       (permissions & std::filesystem::perms::owner_write) == std::filesystem::perms::none);
+  }
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path(""))) {
+    if (!entry.is_directory()) continue;
+    std::string name = dir.Dir() + std::filesystem::relative(entry.path(), dir.Path("")).generic_string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    memory.MakeDirectories(name);
+  }
+}
+
+Snapshot FilesOf(const platform::MemoryFileSystem& memory, const TempDir& dir) {
+  Snapshot files = memory.Below(dir.Dir());
+  std::erase_if(files, [](const auto& entry) { return entry.first.ends_with('/'); });
+  return files;
 }
 
 }  // namespace
@@ -175,6 +208,85 @@ int SweepEveryCall(const SweepSpec& spec) {
               [call, n] { platform::FailNthCall(call, n); });
   }
   return failed;
+}
+
+std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory) {
+  for (const Bytes& record : ViewMaster(snapshot, directory).records) {
+    const std::string path = Under(directory, "F" + std::to_string(record[0]) + ".DAT");
+    const std::optional<Bytes> data = StateOf(snapshot, path);
+    const size_t length = record[3];
+    if (!data || length == 0 || data->size() < length) return path + " is missing or shorter than its header";
+    const size_t whole = data->size() / length, counted = testing_support::GetU16(*data, 2);
+    if (counted != (whole > 0xFFFF ? 0 : whole))
+      return path + "'s header counts " + std::to_string(counted) + " records; it holds " +
+             std::to_string(whole);
+  }
+  return "";
+}
+
+std::string LostInAStop(const Snapshot& before, const Snapshot& after, const Snapshot& now,
+                        const std::vector<std::string>& directories) {
+  // Each listed data file's bytes by where it is listed.
+  const auto listed = [&](const Snapshot& snapshot) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& directory : directories) {
+      for (int n : ViewMaster(snapshot, directory).Numbers()) {
+        const std::string path = Under(directory, "F" + std::to_string(n) + ".DAT");
+        if (const std::optional<Bytes> bytes = StateOf(snapshot, path)) files[Lower(path)] = *bytes;
+      }
+    }
+    return files;
+  };
+  const auto listedBefore = listed(before), listedAfter = listed(after), listedNow = listed(now);
+  const auto anywhere = [](const std::map<std::string, Bytes>& files, const Bytes& bytes) {
+    return std::ranges::any_of(files, [&](const auto& file) { return file.second == bytes; });
+  };
+  for (const std::string& directory : directories) {
+    const MasterView master = ViewMaster(now, directory);
+    if (master.present && !master.whole) return "master of '" + directory + "' is not whole";
+  }
+  for (const auto& [path, was] : listedBefore) {
+    const auto stays = listedAfter.find(path), there = listedNow.find(path);
+    if (stays != listedAfter.end()) {
+      if (there == listedNow.end() || (there->second != was && there->second != stays->second))
+        return path + " is not listed with its old bytes nor its new ones";
+    } else if (anywhere(listedAfter, was) && !anywhere(listedNow, was)) {
+      return path + "'s records are listed nowhere";
+    }
+  }
+  return "";
+}
+
+int SweepEveryStop(const SweepSpec& spec) {
+  FaultScope faults;
+  TempDir dir;
+  spec.build(dir);
+  const Snapshot before = TakeSnapshot(dir.Path(""));
+  const auto run = [&](int stop, platform::MemoryFileSystem& memory) {
+    LoadScene(dir, memory);
+    platform::MemoryFileSystemInUse inUse(memory);
+    memory.StopAfterChanges(stop);
+    const int result = spec.run(dir);
+    memory.Restart();
+    return result;
+  };
+  platform::MemoryFileSystem whole;
+  EXPECT_EQ(run(0, whole), spec.succeededResult) << spec.name << ": the run without a stop";
+  const Snapshot after = FilesOf(whole, dir);
+  for (int n = 1; n < whole.Changes(); ++n) {
+    platform::MemoryFileSystem memory;
+    run(n, memory);
+    const Snapshot now = FilesOf(memory, dir);
+    SCOPED_TRACE(spec.name + ": stopped after change " + std::to_string(n) + " of " +
+                 std::to_string(whole.Changes()));
+    Snapshot kept = now;
+    std::erase_if(kept, [](const auto& entry) { return IsTemporary(entry.first); });
+    EXPECT_EQ(LostInAStop(before, after, kept, spec.directories), "");
+    for (const std::string& directory : spec.directories)
+      EXPECT_EQ(ListedButUnreadable(kept, directory), "") << "directory '" << directory << "'";
+    if (spec.check) spec.check({platform::Call::Write, n, dir, before, after, kept});
+  }
+  return whole.Changes();
 }
 
 }  // namespace fixtures

@@ -89,6 +89,28 @@ struct SweepSpec {
 };
 int SweepEveryCall(const SweepSpec& spec);
 
+// Every instrument the directory's master lists has its F<n>.DAT, whose
+// header counts the whole records it holds; "" when all do, else the first
+// that does not.
+std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory = "");
+
+// What a stop may not leave, in the directories given: a data file listed
+// before and after in the same place, now holding neither its old bytes nor
+// its new ones or no longer listed there; the bytes of one listed before and
+// (moved) still listed somewhere after, now listed nowhere; a master that is
+// not whole. A data file that no master lists, or one listed twice, is what a
+// stop may leave half-done. "" when none is left, else the first.
+std::string LostInAStop(const Snapshot& before, const Snapshot& after, const Snapshot& now,
+                        const std::vector<std::string>& directories);
+
+// Builds the scene, loads it into a memory file system and runs the operation
+// there once to count the changes it makes, then once for every count N with
+// the program stopped after its Nth change (as a kill would). What each stop
+// leaves, temporary files aside, passes LostInAStop and, in every directory
+// of spec.directories, ListedButUnreadable; then spec.check, given the stop's
+// number as its result. Returns the number of stops.
+int SweepEveryStop(const SweepSpec& spec);
+
 // Holds a file open as another program would, by default for reading and
 // writing, sharing reading only (under Windows a second CreateFileA handle; the
 // POSIX backend applies the same sharing rules between its own opens).
