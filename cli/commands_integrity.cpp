@@ -26,6 +26,7 @@
 #include "store/directory_scan.h"
 #include "store/master_file.h"
 #include "store/messages.h"
+#include "store/temporary_files.h"
 #include "terminal_interaction.h"
 
 namespace qvx {
@@ -109,6 +110,40 @@ int64_t CountDefects(const List* errors) {
   return count;
 }
 
+std::string Plural(int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// "F3.DAT: header counts 120 records, the file holds 118".
+std::string MiscountText(const DATReadings& readings) {
+  std::string text = readings.fileName;
+  text.append(": header counts ").append(Plural(readings.headerCount, "record", "records"));
+  return text.append(", the file holds ").append(std::to_string(readings.fileRecords));
+}
+
+void WriteHeaderCount(Json& json, const DATReadings& readings) {
+  json.CountOrNull("header_count", readings.headerCount)
+      .Int("file_records", readings.fileRecords)
+      .Flag("miscounted", readings.HeaderDisagrees());
+}
+
+// "leftover temporary file QVX04591BAE.TMP (2,097,152 bytes)"; without the
+// size when the file could not be opened to tell.
+std::string LeftoverText(const TemporaryFile& file) {
+  std::string text = "leftover temporary file " + file.name;
+  if (file.bytes < 0) return text;
+  std::string digits = std::to_string(file.bytes);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return text.append(" (").append(digits).append(file.bytes == 1 ? " byte)" : " bytes)");
+}
+
+void WriteTemporaryFiles(Json& json, const std::vector<TemporaryFile>& files) {
+  json.BeginArray();
+  for (const TemporaryFile& file : files)
+    json.BeginObject().Text("file", file.name).CountOrNull("bytes", file.bytes).EndObject();
+  json.EndArray();
+}
+
 int ReportFileFailure(const std::string& name) {
   const size_t slash = name.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? "." : name.substr(0, std::max<size_t>(slash, 1));
@@ -158,10 +193,16 @@ int RunTestDat(const std::string& dir, int fileNumber, const std::vector<int32_t
         .Ints("tests", tests)
         .Key("findings");
     WriteDATFindings(out, report.Findings(), record);
+    WriteHeaderCount(out, readings);
     out.EndObject();
   }
-  return Conclude(report.Findings(), FormatDATErrorReport(directory.c_str(), report.Findings(), readings),
-                  reportFile, json ? &out : nullptr);
+  const int status =
+      Conclude(report.Findings(), FormatDATErrorReport(directory.c_str(), report.Findings(), readings),
+               reportFile, json ? &out : nullptr);
+  // The header's count in a line of its own, after the report of the ten tests.
+  if (!readings.HeaderDisagrees()) return status;
+  if (!json) std::cout << MiscountText(readings) << '\n';
+  return std::max(status, kExitFound);
 }
 
 struct MasterOptions {
@@ -197,6 +238,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
   // Named as master holds them after the repairs.
   const InstrumentNames names(directory.c_str());
   const std::vector<IndexCheckFinding> index = CheckIndexFiles(directory.c_str());
+  const std::vector<TemporaryFile> temporaries = ListTemporaryFiles(directory.c_str());
   Json out;
   if (json) {
     out.BeginObject()
@@ -208,15 +250,19 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
         .Key("findings");
     WriteMasterFindings(out, report.Findings(), names);
     WriteIndexFindings(out.Key("index_findings"), index);
+    WriteTemporaryFiles(out.Key("temporary_files"), temporaries);
     out.EndObject();
   }
   const int status =
       Conclude(report.Findings(), FormatMasterErrorReport(directory.c_str(), report.Findings(), names),
                reportFile, json ? &out : nullptr);
-  // The index files' findings in lines of their own, after the report of the twelve tests.
-  for (const IndexCheckFinding& finding : json ? std::vector<IndexCheckFinding>() : index)
-    std::cout << finding.file << ": " << finding.text << '\n';
-  return index.empty() ? status : std::max(status, kExitFound);
+  // The index files' findings and the temporary files in lines of their own, after the report of the
+  // twelve tests.
+  if (!json) {
+    for (const IndexCheckFinding& finding : index) std::cout << finding.file << ": " << finding.text << '\n';
+    for (const TemporaryFile& file : temporaries) std::cout << LeftoverText(file) << '\n';
+  }
+  return index.empty() && temporaries.empty() ? status : std::max(status, kExitFound);
 }
 
 int RunCorrect(const std::string& dir, int fileNumber, int code) {
@@ -236,7 +282,10 @@ struct DATCheck {
   std::string fileName;  // the data file's own name: F<n>.DAT, or F<n>.MWD for XMASTER's instruments
   std::string failure;   // why the data file was not tested; empty when it was
   ErrorListPtr findings;
-  bool uncounted = false;  // more records than its header can count: programs that trust it see none
+  DATReadings readings;  // the counts only, none of the report's previous records
+
+  // More records than its header can count: programs that trust it see none.
+  bool Uncounted() const { return readings.fileRecords > kHeaderCountLimit; }
 };
 
 // What check learned about one data directory.
@@ -246,6 +295,7 @@ struct DirectoryCheck {
   std::string failure;    // why master was not tested; empty when it was
   ErrorListPtr masterFindings;
   std::vector<IndexCheckFinding> indexFindings;
+  std::vector<TemporaryFile> temporaries;
   std::vector<DATCheck> instruments;
 
   template <typename Count>
@@ -265,13 +315,13 @@ struct DirectoryCheck {
   int64_t UntestedDataFiles() const {
     return Sum([](const DATCheck& d) { return d.failure.empty() ? 0 : 1; });
   }
-  int64_t UncountedDataFiles() const {
-    return Sum([](const DATCheck& d) { return d.uncounted ? 1 : 0; });
+  int64_t MiscountedOrUncountedDataFiles() const {
+    return Sum([](const DATCheck& d) { return d.Uncounted() || d.readings.HeaderDisagrees() ? 1 : 0; });
   }
   const char* Status() const {
     if (!failure.empty()) return "failed";
-    const int64_t found = MasterDefects() + DATDefects() + IndexFindings();
-    return found + UntestedDataFiles() + UncountedDataFiles() > 0 ? "defects" : "ok";
+    const int64_t found = MasterDefects() + DATDefects() + IndexFindings() + std::ssize(temporaries);
+    return found + UntestedDataFiles() + MiscountedOrUncountedDataFiles() > 0 ? "defects" : "ok";
   }
 };
 
@@ -298,6 +348,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
   }
   const DirectoryInstruments model = ReadDirectoryInstruments(path.c_str());
   check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
+  check.temporaries = ListTemporaryFiles(path.c_str());
   const auto add = [&](const MasterRecord& layout, int fileNumber, const std::string& name,
                        std::string file) {
     DATCheck& dat = check.instruments.emplace_back();
@@ -316,21 +367,16 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
       continue;
     }
     CollectingReport report(ui);
-    DATReadings readings;
     TestDataFile(path.c_str(), dat.fileName.c_str(), report, kDATDialogOrder, kDATTestCount, dat.record,
-                 &readings);
+                 &dat.readings);
+    dat.readings.previous = {};
     if (report.Failed()) {
       dat.failure = report.Notice();
       continue;
     }
     dat.findings = report.TakeFindings();
-    dat.uncounted = readings.fileRecords > kHeaderCountLimit;
   }
   return check;
-}
-
-std::string Plural(int64_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void PrintSummary(const std::vector<DirectoryCheck>& checks) {
@@ -360,7 +406,7 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
         if (check.IndexFindings() > 0)
           line += ", " + Plural(check.IndexFindings(), "index file finding", "index file findings");
         for (const DATCheck& dat : check.instruments) {
-          if (dat.uncounted) line += ", " + dat.fileName + " holds more records than its header can count";
+          if (dat.Uncounted()) line += ", " + dat.fileName + " holds more records than its header can count";
         }
       }
     }
@@ -368,8 +414,13 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
     datDefects += check.DATDefects();
     untested += check.UntestedDataFiles();
     std::cout << line << '\n';
+    const std::string indent(9, ' ');
     for (const IndexCheckFinding& finding : check.indexFindings)
-      std::cout << std::string(9, ' ') << finding.file << ": " << finding.text << '\n';
+      std::cout << indent << finding.file << ": " << finding.text << '\n';
+    for (const DATCheck& dat : check.instruments) {
+      if (dat.readings.HeaderDisagrees()) std::cout << indent << MiscountText(dat.readings) << '\n';
+    }
+    for (const TemporaryFile& file : check.temporaries) std::cout << indent << LeftoverText(file) << '\n';
   }
   std::cout << "Total: " << Plural(static_cast<int64_t>(checks.size()), "directory", "directories") << " ("
             << ok << " ok, " << withDefects << " with defects, " << failed << " failed), "
@@ -401,15 +452,16 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
         .Key("master_findings");
     WriteMasterFindings(out, check.masterFindings.get(), InstrumentNames(check.path.c_str()));
     WriteIndexFindings(out.Key("index_findings"), check.indexFindings);
+    WriteTemporaryFiles(out.Key("temporary_files"), check.temporaries);
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()
           .Int("file_number", dat.fileNumber)
           .Text("instrument", dat.name)
           .TextOrNull("failure", dat.failure)
-          .Flag("uncounted", dat.uncounted)
-          .Key("findings");
-      WriteDATFindings(out, dat.findings.get(), dat.record);
+          .Flag("uncounted", dat.Uncounted());
+      WriteHeaderCount(out, dat.readings);
+      WriteDATFindings(out.Key("findings"), dat.findings.get(), dat.record);
       out.EndObject();
     }
     out.EndArray().EndObject();

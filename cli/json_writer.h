@@ -53,6 +53,10 @@ class Json {
   Json& Text(const char* key, const std::string& value) { return Key(key).String(value); }
   Json& TextOrNull(const char* key, const std::string& value) { return Key(key).StringOrNull(value); }
   Json& Int(const char* key, int64_t value) { return Key(key).Number(value); }
+  // A count or size that may be unknown: null when negative.
+  Json& CountOrNull(const char* key, int64_t value) {
+    return value < 0 ? Key(key).StringOrNull("") : Int(key, value);
+  }
   Json& Ints(const char* key, const std::vector<int32_t>& values) { return Key(key).Numbers(values); }
   Json& Flag(const char* key, bool value) { return Key(key).Bool(value); }
   const std::string& Document() const { return text_; }

@@ -256,7 +256,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
 
 int TestDataFile(const char* directory, const char* fileName, ReportTarget& report, const int32_t* testCodes,
                  int testCount, const MasterRecord& record, DATReadings* readings) {
-  if (readings != nullptr) *readings = DATReadings{record, fileName, 0, {}};
+  if (readings != nullptr) *readings = DATReadings{record, fileName, 0, {}, -1};
   DATLayout layout{};
   const int recordLength = record.RecordLength();
   if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
@@ -310,6 +310,9 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
     (void)defects.release();
     std::memcpy(previous.get(), bytes, static_cast<size_t>(recordLength));
   }
+  DATHeader header;
+  if (readings != nullptr && ReadBlock(dat.Get(), header.raw, sizeof header.raw, 0, 0))
+    readings->headerCount = header.RecordCount();
   dat.Close();
   Deliver(report, std::move(errors));
   return 0;

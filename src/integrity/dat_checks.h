@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "integrity/report_target.h"
+#include "store/dat_file.h"
 #include "store/master_file.h"
 
 // A test and the defect it reports share the code.
@@ -52,6 +53,14 @@ struct DATReadings {
   std::string fileName;                  // the data file's own name: "F12.DAT", "F256.MWD"
   int64_t fileRecords = 0;               // whole records the file holds, header included
   std::vector<PreviousRecord> previous;  // ascending, one per faulty record after record 0
+  int32_t headerCount = -1;              // header bytes 2-3; -1 when they cannot be read
+
+  // Whether the header counts other than the records the file holds. Beyond
+  // 65,535 records it can hold only 0, which is no disagreement. Programs
+  // that trust the count see records that are not there, or miss some.
+  bool HeaderDisagrees() const {
+    return headerCount >= 0 && headerCount != (fileRecords > kHeaderCountLimit ? 0 : fileRecords);
+  }
 };
 
 // Tests "%sF%d.DAT" (directory ending in a backslash, the record's file

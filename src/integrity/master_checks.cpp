@@ -19,6 +19,7 @@
 #include "store/emaster_follower.h"
 #include "store/master_file.h"
 #include "store/messages.h"
+#include "store/temporary_files.h"
 
 using integrity_detail::CloseWithNotice;
 using integrity_detail::Deliver;
@@ -461,6 +462,8 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
 }
 
 int RepairMasterError(const char* directory, int32_t fileNumber, int32_t code) {
+  // Not every repair changes master through an EMASTER follower, which would do this.
+  RemoveLeftoverTemporaries(directory);
   if (fileNumber == 0) {
     // The header has only its count to correct.
     if (code != C(Code::TooManyFiles) && code != C(Code::TooFewFiles)) return 0;

@@ -13,6 +13,7 @@
 #include "primitives/path_list.h"
 #include "store/directory_instruments.h"
 #include "store/messages.h"
+#include "store/temporary_files.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ int OpenEditorSession(EditorSession* session, const char* directory, int fileNum
     ui.ShowNotice(GetError(located == 0 ? kFileAccessMessage : kUnknownFormatMessage));
     return 0;
   }
+  // The session writes the data file in place from now on.
+  if (!session->readOnly) RemoveLeftoverTemporaries(session->directory.c_str());
   FileGuard file(SOpenFile(session->fileName.c_str(), session->readOnly ? kOpenReadOnly : kOpenReadWrite,
                            kOpenShared, session->masterRecord.RecordLength(), kOpenNotTemporary));
   if (!file.Valid()) {

@@ -62,7 +62,10 @@ int LocateEditorInstrument(EditorSession* session, const char* directory, int fi
 // "File is read only or has been opened by another process, ..." (no master
 // entry, no data file, or the open refused) or "Unable to edit files of this
 // format." (GetDATFileType refused, or an XMASTER layout not known); nothing
-// stays open then. An XMASTER instrument's F<n>.MWD is opened for reading only.
+// stays open then. An XMASTER instrument's F<n>.MWD is opened for reading only;
+// for writing, the directory's leftover temporary files go first
+// (temporary_files.h). The layout counts the records the file holds whole,
+// whatever its header says; closing writes that count.
 int OpenEditorSession(EditorSession* session, const char* directory, int fileNumber, UserInteraction& ui);
 
 // Writes the instrument's first and last dates into master (UpdateMaster)

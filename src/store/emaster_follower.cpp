@@ -10,6 +10,7 @@
 #include "store/file_names.h"
 #include "store/index_files.h"
 #include "store/master_file.h"
+#include "store/temporary_files.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ bool ReplaceWhole(const std::string& temp, const std::string& file, const std::v
 }  // namespace
 
 EmasterFollower::EmasterFollower(const char* directory) : directory_(directory) {
+  RemoveLeftoverTemporaries(directory);
   const EmasterContents emaster = ReadEmaster(directory);
   const bool unreadable = std::ranges::any_of(
       emaster.findings, [](const IndexFinding& f) { return f.damage == IndexDamage::Unreadable; });

@@ -6,6 +6,9 @@
 //   ... change master as before ...
 //   if (!emaster.Follow()) return failure;   // master is as it was before
 //
+// Being where every change of master and EMASTER begins, the follower first
+// removes the directory's leftover temporary files (temporary_files.h).
+//
 // The follower follows only an EMASTER that is sound and agrees with master
 // beforehand (EmasterAgrees): a directory without EMASTER gets none, and one
 // that already disagrees is left alone, never mended, while master changes as

@@ -1,5 +1,6 @@
 #include "store/file_names.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "primitives/text_fields.h"
@@ -7,6 +8,8 @@
 namespace {
 
 constexpr char kMasterName[] = "master";
+constexpr char kMasterTempName[] = "msttmp";
+constexpr char kEmasterTempName[] = "emsttmp";
 
 }  // namespace
 
@@ -15,11 +18,11 @@ std::string MasterFileName(const char* directory) {
 }
 
 std::string MasterTempFileName(const char* directory) {
-  return std::string(directory) + "msttmp";
+  return std::string(directory) + kMasterTempName;
 }
 
 std::string EmasterTempFileName(const char* directory) {
-  return std::string(directory) + "emsttmp";
+  return std::string(directory) + kEmasterTempName;
 }
 
 std::string EmasterFileName(const char* directory) {
@@ -42,6 +45,25 @@ std::string RecordTempFileName(const char* directory, uint32_t tag) {
   char leaf[16];
   std::snprintf(leaf, sizeof leaf, "QVX%08X.TMP", static_cast<unsigned>(tag));
   return std::string(directory) + leaf;
+}
+
+std::optional<uint32_t> RecordTempTag(std::string_view name) {
+  constexpr size_t kDigits = 8;
+  constexpr std::string_view kPrefix = "QVX", kSuffix = ".TMP";
+  if (name.size() != kPrefix.size() + kDigits + kSuffix.size() ||
+      !EqualNoCase(name.substr(0, kPrefix.size()), kPrefix) ||
+      !EqualNoCase(name.substr(kPrefix.size() + kDigits), kSuffix)) {
+    return std::nullopt;
+  }
+  const std::string_view digits = name.substr(kPrefix.size(), kDigits);
+  uint32_t tag = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), tag, 16);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return tag;
+}
+
+bool IsTemporaryFileName(std::string_view name) {
+  return RecordTempTag(name) || EqualNoCase(name, kMasterTempName) || EqualNoCase(name, kEmasterTempName);
 }
 
 bool IsMasterFileName(std::string_view name) {

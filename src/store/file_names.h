@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,8 +46,15 @@ inline std::string MWDFileName(const char* directory, int fileNumber) {
   return InstrumentFileName(directory, fileNumber, InstrumentFile::MWD);
 }
 // "%sQVX%08X.TMP": a data file being rewritten by a record operation, for a
-// tag that makes the name unique in its directory.
+// tag that makes the name unique in its directory (temporary_files.h).
 std::string RecordTempFileName(const char* directory, uint32_t tag);
+// The tag of a name listed in a directory that has the form of
+// RecordTempFileName's, whatever its case ("QVX" and eight hex digits, then
+// ".TMP"); nothing for any other name.
+std::optional<uint32_t> RecordTempTag(std::string_view name);
+// Whether a name listed in a directory is one of the temporary files above
+// (msttmp, emsttmp or a record operation's), whatever its case.
+bool IsTemporaryFileName(std::string_view name);
 
 // Whether a name listed in a directory is master's, whatever its case.
 bool IsMasterFileName(std::string_view name);

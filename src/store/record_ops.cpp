@@ -14,6 +14,7 @@
 #include "store/dat_file.h"
 #include "store/file_names.h"
 #include "store/instrument_ops.h"
+#include "store/temporary_files.h"
 
 namespace {
 
@@ -48,14 +49,19 @@ bool ShapeOf(FileHandle handle, const MasterRecord& record, Shape* shape) {
 }
 
 // Creates a new empty file in the directory under a temporary name no file
-// there has yet, and returns the name; "" when none could be created.
+// there has yet, and returns the name; "" when none could be created. The
+// directory's leftover temporaries go first.
 std::string CreateTempFile(const std::string& directory) {
-  // Random tags, so that two programs writing into one directory seldom try
-  // the same name; the creation refuses a name that is taken either way.
+  RemoveLeftoverTemporaries(directory.c_str());
+  // Random serials, so that two programs writing into one directory within a
+  // minute seldom try the same name; the creation refuses a name that is
+  // taken either way.
   static std::mt19937 generator(static_cast<std::mt19937::result_type>(
       std::random_device{}() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+  const auto now = std::chrono::system_clock::now();
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    const std::string name = RecordTempFileName(directory.c_str(), static_cast<uint32_t>(generator()));
+    const std::string name =
+        RecordTempFileName(directory.c_str(), NewRecordTempTag(now, static_cast<uint32_t>(generator())));
     switch (platform::CreateNewFile(name)) {
       case platform::NewFile::Created:
         return name;

@@ -10,12 +10,13 @@
 // caller reports.
 //
 // Files are rewritten through a temporary file created with a unique name
-// beside the file it will replace (so the final replacement is one rename on
-// one volume), which then takes the data file's place in one step
-// (SUpdateFile). Until that step the data file is untouched; when anything
-// fails before it the temporary file is removed and the result is 0. After a
-// replacement the caller's FileHandle refers to the new file; the caller's
-// record count, cursor and selection are its own to adjust.
+// (temporary_files.h) beside the file it will replace (so the final
+// replacement is one rename on one volume), which then takes the data file's
+// place in one step (SUpdateFile). Until that step the data file is
+// untouched; when anything fails before it the temporary file is removed and
+// the result is 0. After a replacement the caller's FileHandle refers to the
+// new file; the caller's record count, cursor and selection are its own to
+// adjust.
 #pragma once
 
 #include <cstdint>

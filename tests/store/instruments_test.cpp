@@ -1,16 +1,20 @@
 // Whole instruments (an entry of master with its .DAT, .DOP and .CHT files)
 // created, copied, moved and deleted, and what the dialogs that do so decide.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <ranges>
 #include <utility>
 
 #include "primitives/path_list.h"
+#include "store/editor_session.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
 #include "store/master_file.h"
 #include "store/messages.h"
 #include "store/record_ops.h"
+#include "store/temporary_files.h"
 #include "store_fixture.h"
 
 namespace store_test {
@@ -189,6 +193,38 @@ TEST_F(InstrumentsTest, ADeletionThatCannotRemoveTheDataFileListsItsEntriesAgain
   EXPECT_TRUE(StateOf(Now(), "F2.DAT"));
   const MasterView master = ViewMaster(Now());
   EXPECT_EQ(std::pair(master.Numbers(), master.headerCount), std::pair(std::vector<int>{5, 2, 2}, 3));
+}
+
+// Before a directory changes (master, a data file rewritten, the editor's writes), record temporaries left
+// behind go (any case, made an hour ago or ahead). Those that may still be written (made this minute or
+// minutes ahead, or held here while the file layer gave its handle back) stay, as do msttmp and look-alikes.
+TEST_F(InstrumentsTest, EachChangeFirstRemovesTheRecordTemporariesLeftBehind) {
+  const auto now = std::chrono::system_clock::now();
+  const auto hour = std::chrono::hours(1);
+  const auto leaf = [](auto at, uint32_t n) { return RecordTempFileName("", NewRecordTempTag(at, n)); };
+  const Texts gone = {leaf(now - hour, 1).substr(0, 11) + ".tmp", leaf(now + hour, 2)};
+  const std::string held = leaf(now - hour, 3);
+  const Texts kept = {held,     leaf(now, 4), leaf(now + hour / 12, 5), "QVX1.TMP", "notes.tmp", "msttmp.bak",
+                      "msttmp", "emsttmp",    "QVX0000000G.TMP"};
+  for (int change = 0; change < 3; ++change) {
+    IdInstrument instrument({1, 2});
+    const std::string d = instrument.dir.Dir();
+    for (const Texts& names : {gone, kept})
+      for (const std::string& name : names) WriteBytes(instrument.dir.Path(name), {1});
+    FileGuard file(SOpenFile((d + held).c_str(), kOpenReadOnly, kOpenShared, 1, 0));
+    ReleaseHandle(file.Get());
+    ScriptedInteraction ui;
+    EditorSession session;
+    EXPECT_EQ(change == 0 ? UpdateMetaStockMasterRecord(d.c_str(), 1, IdEntry(1).Record())
+              : change == 1
+                  ? InsertRecord(OpenDat(d, 1, kL).Get(), (d + "F1.DAT").c_str(), 0, IdEntry(1).Record())
+                  : OpenEditorSession(&session, d.c_str(), 1, ui),
+              1);
+    file.Close();
+    Snapshot left = TakeSnapshot(instrument.dir.Path(""));
+    left.erase("master"), left.erase("F1.DAT");
+    EXPECT_TRUE(std::ranges::is_permutation(std::views::keys(left), kept)) << change;
+  }
 }
 
 // Create's entries as typed and selected: the record built, or the message.

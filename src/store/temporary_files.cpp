@@ -1,0 +1,62 @@
+#include "store/temporary_files.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "filelayer/file_layer.h"
+#include "filelayer/platform_file.h"
+#include "store/file_names.h"
+
+namespace {
+
+constexpr int kMinuteBits = 20;
+constexpr uint32_t kMinuteMask = (1u << kMinuteBits) - 1;
+constexpr int kSerialBits = 12;
+
+uint32_t MinuteOf(std::chrono::system_clock::time_point when) {
+  const auto minutes = std::chrono::floor<std::chrono::minutes>(when.time_since_epoch()).count();
+  return static_cast<uint32_t>(minutes) & kMinuteMask;
+}
+
+// Whether an operation may still be writing the temporary of the tag: its
+// minute lies within kLiveMinutes of now, counted round the 20-bit circle.
+bool MayBeWritten(uint32_t tag, std::chrono::system_clock::time_point now) {
+  const uint32_t distance = (MinuteOf(now) - (tag >> kSerialBits)) & kMinuteMask;
+  return distance <= kLiveMinutes || distance >= (1u << kMinuteBits) - kLiveMinutes;
+}
+
+}  // namespace
+
+uint32_t NewRecordTempTag(std::chrono::system_clock::time_point when, uint32_t serial) {
+  return MinuteOf(when) << kSerialBits | (serial & ((1u << kSerialBits) - 1));
+}
+
+std::vector<TemporaryFile> ListTemporaryFiles(const char* directory) {
+  std::vector<TemporaryFile> found;
+  platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    if (!entry.isDirectory && IsTemporaryFileName(entry.name)) found.push_back({entry.name});
+    return true;
+  });
+  std::ranges::sort(found, {}, &TemporaryFile::name);
+  for (TemporaryFile& file : found) {
+    if (platform::FileRef opened = platform::Open(directory + file.name, platform::OpenRequest{})) {
+      file.bytes = platform::Size(opened);
+      platform::Close(opened);
+    }
+  }
+  return found;
+}
+
+void RemoveLeftoverTemporaries(const char* directory) {
+  const auto now = std::chrono::system_clock::now();
+  std::vector<std::string> leftovers;
+  platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    const std::optional<uint32_t> tag = RecordTempTag(entry.name);
+    if (!entry.isDirectory && tag && !MayBeWritten(*tag, now)) leftovers.push_back(directory + entry.name);
+    return true;
+  });
+  for (const std::string& name : leftovers) {
+    // The file layer may have given the platform handle of a file it holds back for a while.
+    if (!IsFileOpen(name.c_str())) platform::RemoveFile(name);
+  }
+}
