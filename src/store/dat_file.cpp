@@ -6,15 +6,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "filelayer/file_guard.h"
 #include "primitives/dates.h"
 #include "primitives/mbf.h"
+#include "store/temporary_files.h"
 
 namespace {
 
 // Both created files are written as 4-byte records.
-constexpr uint32_t kCreateRecordSize = 4;
 
 using F = FieldType;
 
@@ -162,14 +163,21 @@ const char* EnumerateFieldType(int code) {
   return kFieldTypeTexts[code];
 }
 
+namespace {
+
+// Written whole under a temporary name first: a stop half-way leaves no file
+// of the name rather than an empty one.
+int CreateWhole(const char* directory, const std::string& name, const std::string& text) {
+  const std::string temp = CreateRecordTempFile(directory);
+  return !temp.empty() && ReplaceWholeFile(temp, name, std::vector<uint8_t>(text.begin(), text.end())) ? 1
+                                                                                                       : 0;
+}
+
+}  // namespace
+
 int CreateDATFile(const char* directory, const MasterRecord& record) {
-  FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenCreate, kOpenShared,
-                          kCreateRecordSize, kOpenNotTemporary));
-  if (!dat.Valid()) return 0;
-  const std::string header = NewHeader(record.RecordLength());
-  // Created is what counts; a failed header write shows up in the file.
-  WriteBlock(dat.Get(), header.data(), static_cast<uint32_t>(header.size()), 0, 0);
-  return 1;
+  return CreateWhole(directory, DATFileName(directory, record.FileNumber()),
+                     NewHeader(record.RecordLength()));
 }
 
 int CreateDOPFile(const char* directory, const MasterRecord& record) {
@@ -184,8 +192,5 @@ int CreateDOPFile(const char* directory, const MasterRecord& record) {
     text += line;
   }
   text += "\r\n";
-  FileGuard dop(SOpenFile(DOPFileName(directory, record.FileNumber()).c_str(), kOpenCreate, kOpenShared,
-                          kCreateRecordSize, kOpenNotTemporary));
-  if (!dop.Valid()) return 0;
-  return WriteBlock(dop.Get(), text.data(), static_cast<uint32_t>(text.size()), 0, 0) ? 1 : 0;
+  return CreateWhole(directory, DOPFileName(directory, record.FileNumber()), text);
 }

@@ -30,23 +30,6 @@ const MasterRecord* Find(const std::vector<MasterRecord>& records, int fileNumbe
   return found == records.end() ? nullptr : &*found;
 }
 
-// Writes the bytes whole as temp, then lets temp take the file's place; the
-// temporary is removed when that fails.
-bool ReplaceWhole(const std::string& temp, const std::string& file, const std::vector<uint8_t>& bytes) {
-  {
-    FileGuard out(SOpenFile(temp.c_str(), kOpenCreate, kOpenShared, 1, kOpenTemporary));
-    if (!out.Valid()) return false;
-    if (!WriteBlock(out.Get(), bytes.data(), static_cast<uint32_t>(bytes.size()), 0, 0)) {
-      out.Close();
-      platform::RemoveFile(temp);
-      return false;
-    }
-  }
-  if (platform::ReplaceFileWith(temp, file)) return true;
-  platform::RemoveFile(temp);
-  return false;
-}
-
 }  // namespace
 
 EmasterFollower::EmasterFollower(const char* directory) : directory_(directory) {
@@ -115,7 +98,7 @@ bool EmasterFollower::Follow() {
   put16(emaster_header_offset::kLastFileNumber, header.LastFileNumber());
 
   const char* directory = directory_.c_str();
-  if (ReplaceWhole(EmasterTempFileName(directory), EmasterFileName(directory), emaster)) {
+  if (ReplaceWholeFile(EmasterTempFileName(directory), EmasterFileName(directory), emaster)) {
     master_ = *now;
     emaster_ = emaster;
     return true;
@@ -125,6 +108,6 @@ bool EmasterFollower::Follow() {
 
 bool EmasterFollower::PutMasterBack() {
   const char* directory = directory_.c_str();
-  ReplaceWhole(MasterTempFileName(directory), MasterFileName(directory), master_);
+  ReplaceWholeFile(MasterTempFileName(directory), MasterFileName(directory), master_);
   return false;
 }

@@ -21,7 +21,6 @@ namespace {
 // Bytes moved at a time when records are copied one by one.
 constexpr int32_t kBlockBytes = 32768;
 // Names tried before giving up on a directory that seems to hold them all.
-constexpr int kTempNameAttempts = 1000;
 
 // The directory text of a full file name (up to and including its last
 // backslash); "" for a bare name, which lies in the current directory.
@@ -48,39 +47,13 @@ bool ShapeOf(FileHandle handle, const MasterRecord& record, Shape* shape) {
   return true;
 }
 
-// Creates a new empty file in the directory under a temporary name no file
-// there has yet, and returns the name; "" when none could be created. The
-// directory's leftover temporaries go first.
-std::string CreateTempFile(const std::string& directory) {
-  RemoveLeftoverTemporaries(directory.c_str());
-  // Random serials, so that two programs writing into one directory within a
-  // minute seldom try the same name; the creation refuses a name that is
-  // taken either way.
-  static std::mt19937 generator(static_cast<std::mt19937::result_type>(
-      std::random_device{}() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
-  const auto now = std::chrono::system_clock::now();
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    const std::string name =
-        RecordTempFileName(directory.c_str(), NewRecordTempTag(now, static_cast<uint32_t>(generator())));
-    switch (platform::CreateNewFile(name)) {
-      case platform::NewFile::Created:
-        return name;
-      case platform::NewFile::Exists:
-        continue;
-      case platform::NewFile::Failed:
-        return {};
-    }
-  }
-  return {};
-}
-
 // A new file with a unique name in a directory, open for writing through the
 // file layer. Removed again when the object goes, unless Keep() was called
 // after it took its final place.
 class TempFile {
  public:
   TempFile(const std::string& directory, int32_t recordLength)
-      : name_(CreateTempFile(directory)),
+      : name_(CreateRecordTempFile(directory.c_str())),
         file_(name_.empty()
                   ? kClosedHandle
                   : SOpenFile(name_.c_str(), kOpenCreate, kOpenShared, recordLength, kOpenTemporary)) {}
@@ -153,7 +126,7 @@ int InsertRecord(FileHandle handle, const char* fileName, int32_t r, const Maste
   if (!CopyRecordBytes(handle, 0, out, 0, (copied + 2) * L)) return 0;
   if (!CopyRecordBytes(handle, (copied + 1) * L, out, (copied + 2) * L, L)) return 0;
   if (!CopyTail(handle, shape, copied + 1, out)) return 0;
-  if (FileLength(out) != shape.length + L) return 0;
+  if (FileLength(out) != shape.length + L || !WriteOwnCount(out, L)) return 0;
   return ReplaceWith(handle, temp) ? 1 : 0;
 }
 
@@ -201,7 +174,7 @@ int DeleteSelectedDATRecords(FileHandle handle, const char* fileName, RecordSele
     if (!WriteBlock(out, kept.data(), static_cast<uint32_t>(kept.size()), written * L, 0)) return 0;
     written += static_cast<int32_t>(kept.size()) / L;
   }
-  if (FileLength(out) != written * L || !ReplaceWith(handle, temp)) return 0;
+  if (FileLength(out) != written * L || !WriteOwnCount(out, L) || !ReplaceWith(handle, temp)) return 0;
   // Only now that the file is replaced do the deleted numbers leave the selection.
   for (int32_t k : deleted) DeleteItem(selection, &k, sizeof k, EditRecordNumberCompare);
   return 1;
@@ -211,12 +184,16 @@ namespace {
 
 int TruncateInPlace(FileHandle handle, const Shape& shape, int32_t r, int includeCurrent) {
   const int32_t kept = includeCurrent ? r : r + 1;
-  // Read before the cut, so that a header that cannot be read leaves the file whole.
+  // The header first: a stop between leaves it counting fewer records than
+  // the file holds, never records that are gone.
   DATHeader header;
   if (!ReadBlock(handle, header.raw, sizeof header.raw, 0, 0)) return 0;
-  if (STruncateFile(handle, (kept + 1) * shape.recordLength) == 0) return 0;
+  const DATHeader old = header;
   header.SetRecordCount(kept + 1);
-  return WriteBlock(handle, header.raw, sizeof header.raw, 0, 0) != 0 ? 1 : 0;
+  if (WriteBlock(handle, header.raw, sizeof header.raw, 0, 0) == 0) return 0;
+  if (STruncateFile(handle, (kept + 1) * shape.recordLength) != 0) return 1;
+  WriteBlock(handle, old.raw, sizeof old.raw, 0, 0);
+  return 0;
 }
 
 int TruncateBefore(FileHandle handle, const char* fileName, const Shape& shape, int32_t r,

@@ -1,13 +1,18 @@
 #include "store/temporary_files.h"
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <optional>
 
+#include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
 #include "store/file_names.h"
 
 namespace {
+
+constexpr int kTempNameAttempts = 1000;
 
 constexpr int kMinuteBits = 20;
 constexpr uint32_t kMinuteMask = (1u << kMinuteBits) - 1;
@@ -59,4 +64,42 @@ void RemoveLeftoverTemporaries(const char* directory) {
     // The file layer may have given the platform handle of a file it holds back for a while.
     if (!IsFileOpen(name.c_str())) platform::RemoveFile(name);
   }
+}
+
+std::string CreateRecordTempFile(const char* directory) {
+  RemoveLeftoverTemporaries(directory);
+  // Random serials, so that two programs writing into one directory within a
+  // minute seldom try the same name; the creation refuses a name that is
+  // taken either way.
+  static std::mt19937 generator(static_cast<std::mt19937::result_type>(
+      std::random_device{}() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+  const auto now = std::chrono::system_clock::now();
+  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+    const std::string name =
+        RecordTempFileName(directory, NewRecordTempTag(now, static_cast<uint32_t>(generator())));
+    switch (platform::CreateNewFile(name)) {
+      case platform::NewFile::Created:
+        return name;
+      case platform::NewFile::Exists:
+        continue;
+      case platform::NewFile::Failed:
+        return {};
+    }
+  }
+  return {};
+}
+
+bool ReplaceWholeFile(const std::string& temp, const std::string& file, const std::vector<uint8_t>& bytes) {
+  {
+    FileGuard out(SOpenFile(temp.c_str(), kOpenCreate, kOpenShared, 1, kOpenTemporary));
+    if (!out.Valid() ||
+        (!bytes.empty() && !WriteBlock(out.Get(), bytes.data(), static_cast<uint32_t>(bytes.size()), 0, 0))) {
+      out.Close();
+      platform::RemoveFile(temp);
+      return false;
+    }
+  }
+  if (platform::ReplaceFileWith(temp, file)) return true;
+  platform::RemoveFile(temp);
+  return false;
 }

@@ -45,3 +45,13 @@ std::vector<TemporaryFile> ListTemporaryFiles(const char* directory);
 // EMASTER there calls it first; a temporary that cannot be removed, or a
 // directory that cannot be listed, is left as it is.
 void RemoveLeftoverTemporaries(const char* directory);
+
+// Creates a new empty record temporary in the directory (ending in a
+// backslash) under a name no file there has yet, the directory's leftover
+// temporaries removed first; its name, or "" when none could be created.
+std::string CreateRecordTempFile(const char* directory);
+
+// Writes the bytes whole as temp, then lets temp take the file's place in one
+// step; the temporary is removed when that fails. A stop half-way leaves the
+// file as it was.
+bool ReplaceWholeFile(const std::string& temp, const std::string& file, const std::vector<uint8_t>& bytes);

@@ -243,6 +243,25 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
     SweepEveryCall({.name = name, .build = build, .run = run, .check = check, .allOrNothing = false});
   }
   EXPECT_GT(unrepaired, 5);  // the faults did reach the repairs
+  // Stopped after any change (the report is lost with the program), each data and column file is as before
+  // or as made by the repair (a record may be repaired a field at a time), and a second run finishes it.
+  const auto build = [](const TempDir& dir) { Build(dir, kDefects, false); };
+  const auto eachAsBeforeOrAfter = [](const Outcome& o) {
+    for (int n = 1; n <= static_cast<int>(kDefects.size()); ++n) {
+      for (int code : {0, 1}) {
+        const auto now = Part(o.now, n, code);
+        EXPECT_TRUE(now == Part(o.before, n, code) || now == Part(o.after, n, code))
+            << "F" << n << ", " << code;
+      }
+    }
+  };
+  EXPECT_GT(SweepEveryStop({.name = "repair stopped",
+                            .build = build,
+                            .run = run,
+                            .check = eachAsBeforeOrAfter,
+                            .directories = {},
+                            .putRightByRunningAgain = true}),
+            10);
 }
 
 // Correct on each defect, also under a failure of each call: what the repair of that defect alone makes (and

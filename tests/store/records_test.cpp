@@ -57,6 +57,7 @@ class RecordModel {
       case 0:
         ASSERT_EQ(EditorInsertRecord(&session, r, ui), n > 0 ? 1 : 0) << what;
         if (n > 0) recs.insert(recs.begin() + std::min(r, n - 1) + 1, recs[size_t(std::min(r, n - 1))]);
+        counted = n > 0;
         break;
       case 1: {  // some numbers before or beyond the file
         std::set<int> rows;
@@ -65,6 +66,7 @@ class RecordModel {
         ASSERT_EQ(EditorDeleteSelection(&session, ui), 1) << what;
         for (auto row = rows.rbegin(); row != rows.rend(); ++row)
           if (*row >= 0 && *row < n) recs.erase(recs.begin() + *row);
+        counted = true;
         break;
       }
       case 2:  // after (a), including the row (b)

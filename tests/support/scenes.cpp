@@ -210,14 +210,14 @@ int SweepEveryCall(const SweepSpec& spec) {
   return failed;
 }
 
-std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory) {
+std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory, bool atMost) {
   for (const Bytes& record : ViewMaster(snapshot, directory).records) {
     const std::string path = Under(directory, "F" + std::to_string(record[0]) + ".DAT");
     const std::optional<Bytes> data = StateOf(snapshot, path);
     const size_t length = record[3];
     if (!data || length == 0 || data->size() < length) return path + " is missing or shorter than its header";
     const size_t whole = data->size() / length, counted = testing_support::GetU16(*data, 2);
-    if (counted != (whole > 0xFFFF ? 0 : whole))
+    if (counted != (whole > 0xFFFF ? 0 : whole) && !(atMost && counted < whole))
       return path + "'s header counts " + std::to_string(counted) + " records; it holds " +
              std::to_string(whole);
   }
@@ -273,7 +273,9 @@ int SweepEveryStop(const SweepSpec& spec) {
   platform::MemoryFileSystem whole;
   EXPECT_EQ(run(0, whole), spec.succeededResult) << spec.name << ": the run without a stop";
   const Snapshot after = FilesOf(whole, dir);
-  for (int n = 1; n < whole.Changes(); ++n) {
+  const std::vector<std::string> directories =
+      spec.directories.empty() ? std::vector<std::string>{""} : spec.directories;
+  for (int n = 1; n <= whole.Changes(); ++n) {
     platform::MemoryFileSystem memory;
     run(n, memory);
     const Snapshot now = FilesOf(memory, dir);
@@ -282,9 +284,25 @@ int SweepEveryStop(const SweepSpec& spec) {
     Snapshot kept = now;
     std::erase_if(kept, [](const auto& entry) { return IsTemporary(entry.first); });
     EXPECT_EQ(LostInAStop(before, after, kept, spec.directories), "");
-    for (const std::string& directory : spec.directories)
-      EXPECT_EQ(ListedButUnreadable(kept, directory), "") << "directory '" << directory << "'";
+    for (const std::string& directory : directories) {
+      // Exactly after the last change; a scene that began with a count that disagreed, at most; one that
+      // began with a listed data file missing (a master repair's), not at all.
+      const std::string began = ListedButUnreadable(before, directory, true);
+      const bool exact = n == whole.Changes() && ListedButUnreadable(before, directory).empty();
+      if (began.empty()) {
+        EXPECT_EQ(ListedButUnreadable(kept, directory, !exact), "") << "directory '" << directory << "'";
+      }
+    }
     if (spec.check) spec.check({platform::Call::Write, n, dir, before, after, kept});
+    if (!spec.putRightByRunningAgain) continue;
+    {
+      platform::MemoryFileSystemInUse inUse(memory);
+      spec.run(dir);
+    }
+    Snapshot again = FilesOf(memory, dir), done = after;
+    for (Snapshot* files : {&again, &done})
+      std::erase_if(*files, [](const auto& entry) { return IsTemporary(entry.first); });
+    EXPECT_TRUE(again == done) << "running the operation again does not put it right";
   }
   return whole.Changes();
 }

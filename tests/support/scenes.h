@@ -86,13 +86,17 @@ struct SweepSpec {
   bool shortWrites = false;
   bool allOrNothing = true;
   std::vector<std::string> directories = {""};
+  // SweepEveryStop: the operation, run again on what each stop left, leaves
+  // the files as the whole run did (temporary files aside).
+  bool putRightByRunningAgain = false;
 };
 int SweepEveryCall(const SweepSpec& spec);
 
 // Every instrument the directory's master lists has its F<n>.DAT, whose
-// header counts the whole records it holds; "" when all do, else the first
-// that does not.
-std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory = "");
+// header counts the whole records it holds (atMost: no more than it holds);
+// "" when all do, else the first that does not.
+std::string ListedButUnreadable(const Snapshot& snapshot, const std::string& directory = "",
+                                bool atMost = false);
 
 // What a stop may not leave, in the directories given: a data file listed
 // before and after in the same place, now holding neither its old bytes nor
@@ -107,8 +111,11 @@ std::string LostInAStop(const Snapshot& before, const Snapshot& after, const Sna
 // there once to count the changes it makes, then once for every count N with
 // the program stopped after its Nth change (as a kill would). What each stop
 // leaves, temporary files aside, passes LostInAStop and, in every directory
-// of spec.directories, ListedButUnreadable; then spec.check, given the stop's
-// number as its result. Returns the number of stops.
+// of spec.directories (or the scene's own when none is given),
+// ListedButUnreadable with headers counting at most what their files hold
+// (exactly after the last change, where they did so before); then
+// spec.check, given the stop's number as its result. Returns the number of
+// stops.
 int SweepEveryStop(const SweepSpec& spec);
 
 // Holds a file open as another program would, by default for reading and
