@@ -137,6 +137,10 @@ std::string LeftoverText(const TemporaryFile& file) {
   return text.append(" (").append(digits).append(file.bytes == 1 ? " byte)" : " bytes)");
 }
 
+std::string UnlistedText(const std::string& file) {
+  return "data file " + file + " is listed by no master";
+}
+
 void WriteTemporaryFiles(Json& json, const std::vector<TemporaryFile>& files) {
   json.BeginArray();
   for (const TemporaryFile& file : files)
@@ -239,6 +243,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
   const InstrumentNames names(directory.c_str());
   const std::vector<IndexCheckFinding> index = CheckIndexFiles(directory.c_str());
   const std::vector<TemporaryFile> temporaries = ListTemporaryFiles(directory.c_str());
+  const std::vector<std::string> unlisted = UnlistedDataFiles(directory.c_str());
   Json out;
   if (json) {
     out.BeginObject()
@@ -251,6 +256,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
     WriteMasterFindings(out, report.Findings(), names);
     WriteIndexFindings(out.Key("index_findings"), index);
     WriteTemporaryFiles(out.Key("temporary_files"), temporaries);
+    out.Key("unlisted_data_files").Strings(unlisted);
     out.EndObject();
   }
   const int status =
@@ -261,8 +267,9 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
   if (!json) {
     for (const IndexCheckFinding& finding : index) std::cout << finding.file << ": " << finding.text << '\n';
     for (const TemporaryFile& file : temporaries) std::cout << LeftoverText(file) << '\n';
+    for (const std::string& file : unlisted) std::cout << UnlistedText(file) << '\n';
   }
-  return index.empty() && temporaries.empty() ? status : std::max(status, kExitFound);
+  return index.empty() && temporaries.empty() && unlisted.empty() ? status : std::max(status, kExitFound);
 }
 
 int RunCorrect(const std::string& dir, int fileNumber, int code) {
@@ -296,6 +303,7 @@ struct DirectoryCheck {
   ErrorListPtr masterFindings;
   std::vector<IndexCheckFinding> indexFindings;
   std::vector<TemporaryFile> temporaries;
+  std::vector<std::string> unlisted;
   std::vector<DATCheck> instruments;
 
   template <typename Count>
@@ -320,7 +328,8 @@ struct DirectoryCheck {
   }
   const char* Status() const {
     if (!failure.empty()) return "failed";
-    const int64_t found = MasterDefects() + DATDefects() + IndexFindings() + std::ssize(temporaries);
+    const int64_t found =
+        MasterDefects() + DATDefects() + IndexFindings() + std::ssize(temporaries) + std::ssize(unlisted);
     return found + UntestedDataFiles() + MiscountedOrUncountedDataFiles() > 0 ? "defects" : "ok";
   }
 };
@@ -349,6 +358,7 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path) 
   const DirectoryInstruments model = ReadDirectoryInstruments(path.c_str());
   check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
   check.temporaries = ListTemporaryFiles(path.c_str());
+  check.unlisted = UnlistedDataFiles(path.c_str());
   const auto add = [&](const MasterRecord& layout, int fileNumber, const std::string& name,
                        std::string file) {
     DATCheck& dat = check.instruments.emplace_back();
@@ -421,6 +431,7 @@ void PrintSummary(const std::vector<DirectoryCheck>& checks) {
       if (dat.readings.HeaderDisagrees()) std::cout << indent << MiscountText(dat.readings) << '\n';
     }
     for (const TemporaryFile& file : check.temporaries) std::cout << indent << LeftoverText(file) << '\n';
+    for (const std::string& file : check.unlisted) std::cout << indent << UnlistedText(file) << '\n';
   }
   std::cout << "Total: " << Plural(static_cast<int64_t>(checks.size()), "directory", "directories") << " ("
             << ok << " ok, " << withDefects << " with defects, " << failed << " failed), "
@@ -453,6 +464,7 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
     WriteMasterFindings(out, check.masterFindings.get(), InstrumentNames(check.path.c_str()));
     WriteIndexFindings(out.Key("index_findings"), check.indexFindings);
     WriteTemporaryFiles(out.Key("temporary_files"), check.temporaries);
+    out.Key("unlisted_data_files").Strings(check.unlisted);
     out.Key("data_files").BeginArray();
     for (const DATCheck& dat : check.instruments) {
       out.BeginObject()

@@ -50,6 +50,11 @@ class Json {
     for (int32_t value : values) Number(value);
     return EndArray();
   }
+  Json& Strings(const std::vector<std::string>& values) {
+    BeginArray();
+    for (const std::string& value : values) String(value);
+    return EndArray();
+  }
   Json& Text(const char* key, const std::string& value) { return Key(key).String(value); }
   Json& TextOrNull(const char* key, const std::string& value) { return Key(key).StringOrNull(value); }
   Json& Int(const char* key, int64_t value) { return Key(key).Number(value); }

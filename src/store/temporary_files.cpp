@@ -1,6 +1,7 @@
 #include "store/temporary_files.h"
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <random>
 #include <optional>
@@ -8,7 +9,9 @@
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
+#include "primitives/text_fields.h"
 #include "store/file_names.h"
+#include "store/master_file.h"
 
 namespace {
 
@@ -102,4 +105,23 @@ bool ReplaceWholeFile(const std::string& temp, const std::string& file, const st
   if (platform::ReplaceFileWith(temp, file)) return true;
   platform::RemoveFile(temp);
   return false;
+}
+
+std::vector<std::string> UnlistedDataFiles(const char* directory) {
+  std::bitset<256> listed;
+  for (const MasterRecord& record : ReadMasterRecords(directory)) listed.set(record.FileNumber());
+  std::vector<std::string> unlisted;
+  platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    const std::string& name = entry.name;
+    const size_t dot = name.find('.');
+    if (entry.isDirectory || dot < 2 || dot > 4 || (name[0] != 'F' && name[0] != 'f') || name[1] == '0' ||
+        !EqualNoCase(std::string_view(name).substr(dot), ".DAT") ||
+        !std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(dot),
+                     [](char c) { return c >= '0' && c <= '9'; }))
+      return true;
+    const int number = std::stoi(name.substr(1, dot - 1));
+    if (number <= 255 && !listed.test(static_cast<size_t>(number))) unlisted.push_back(name);
+    return true;
+  });
+  return unlisted;
 }

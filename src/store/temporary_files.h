@@ -55,3 +55,9 @@ std::string CreateRecordTempFile(const char* directory);
 // step; the temporary is removed when that fails. A stop half-way leaves the
 // file as it was.
 bool ReplaceWholeFile(const std::string& temp, const std::string& file, const std::vector<uint8_t>& bytes);
+
+// The data files (F1.DAT ... F255.DAT, by name whatever its case) of the
+// directory that its master does not list, by name: what an operation
+// stopped between placing an instrument's files and listing them (create,
+// copy, move, split) or between unlisting and removing them (delete) leaves.
+std::vector<std::string> UnlistedDataFiles(const char* directory);

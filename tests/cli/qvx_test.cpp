@@ -262,6 +262,8 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
     PutU16(bytes, 2, uint16_t(count)), WriteBytes(m.Path(DATFileName("", n)), bytes);
   }
   WriteBytes(m.Path(q), Bytes(1234)), WriteBytes(m.Path("msttmp"), Bytes(5)), WriteBytes(m.Path("x.tmp"), {});
+  for (const char* data : {"f9.dat", "F09.DAT", "F256.DAT"})
+    WriteBytes(m.Path(data), Bytes(20));  // f9.dat unlisted
   const Dirs md = {{"$M", Bare(m)}};
   json checked = json::parse(Qvx("check $M --json", md).out)["directories"][0], counts = json::array();
   json files = checked["data_files"];  // and test-dat's
@@ -270,26 +272,30 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
   EXPECT_EQ(counts, json::parse("[[9, 4, true], [2, 4, true], [0, 4, true], [4, 4, false], [2, 4, true]]"));
   const json temporaries = {{{"file", q}, {"bytes", 1234}}, {{"file", "msttmp"}, {"bytes", 5}}};
   json master = json::parse(Qvx("test-master $M --json", md).out);
-  for (json* document : {&checked, &master}) EXPECT_EQ((*document)["temporary_files"], temporaries);
+  for (json* document : {&checked, &master}) {
+    EXPECT_EQ((*document)["temporary_files"], temporaries);
+    EXPECT_EQ((*document)["unlisted_data_files"], json::array({"f9.dat"}));
+  }
   const std::string f1 = "F1.DAT: header counts 9 records, the file holds 4\n", in = "         ",
                     qvx = "leftover temporary file " + q + " (1,234 bytes)\n",
                     msttmp = "leftover temporary file msttmp (5 bytes)\n",
+                    f9 = "data file f9.dat is listed by no master\n",
                     row = "DEFECTS  .  4 instruments, 0 master defects, 0 DAT defects\n";
   const std::string total =
       "Total: 1 directory (0 ok, 1 with defects, 0 failed), 0 master defects, 0 DAT "
       "defects, 0 data files not tested\n";
   const Call found[] = {
       {"test-dat $M 1", 1, "No Errors Found\n" + f1, ""},
-      {"test-master $M", 1, "No Errors Found\n" + qvx + msttmp, ""},
+      {"test-master $M", 1, "No Errors Found\n" + qvx + msttmp + f9, ""},
       {"check $M", 1,
        row + in + f1 + in + "F2.DAT: header counts 2 records, the file holds 4\n" + in +
-           "F3.DAT: header counts 0 records, the file holds 4\n" + in + qvx + in + msttmp + total,
+           "F3.DAT: header counts 0 records, the file holds 4\n" + in + qvx + in + msttmp + in + f9 + total,
        ""},
       {"correct $M 0 8", 0, "", ""}};
   for (const Call& c : found) c.Check(md);
   EXPECT_FALSE(fs::exists(m.Path(q)));
   for (std::string n : {"1", "2", "3", "4"}) Call{"set $M " + n + " 2 0 30/12/09", 0, "", ""}.Check(md);
-  Call{"check $M", 1, row + in + msttmp + total, ""}.Check(md);
+  Call{"check $M", 1, row + in + msttmp + in + f9 + total, ""}.Check(md);
 }
 
 std::string Listed(const std::string& nativeDir) {  // the master's file numbers; "-": no master
