@@ -113,11 +113,15 @@ bool MemoryFileSystem::ParentExists(const Name& name) const {
   return parent != entries_.end() && parent->second->directory;
 }
 
+std::string MemoryFileSystem::StoredPath(const Name& name) const {
+  const auto parent = entries_.find(name.ParentKey());
+  return parent != entries_.end() ? parent->second->path + "/" + name.parts.back()
+                                  : std::string(name.absolute ? "/" : "") + name.parts.back();
+}
+
 MemoryFileSystem::Entry& MemoryFileSystem::Add(const Name& name, bool directory) {
   auto entry = std::make_unique<Entry>();
-  const auto parent = entries_.find(name.ParentKey());
-  entry->path = parent != entries_.end() ? parent->second->path + "/" + name.parts.back()
-                                         : std::string(name.absolute ? "/" : "") + name.parts.back();
+  entry->path = StoredPath(name);
   entry->directory = directory;
   entry->id = nextId_++;
   Entry& added = *entry;
@@ -296,10 +300,7 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
   const std::string oldKey = source.Key(), newKey = destination.Key();
   auto moved = std::move(entries_[oldKey]);
   entries_.erase(oldKey);
-  const auto parent = entries_.find(destination.ParentKey());
-  const std::string newPath = parent != entries_.end()
-                                  ? parent->second->path + "/" + destination.parts.back()
-                                  : std::string(destination.absolute ? "/" : "") + destination.parts.back();
+  const std::string newPath = StoredPath(destination);
   // A directory takes what lies below it along.
   std::vector<std::pair<std::string, std::unique_ptr<Entry>>> below;
   for (auto it = entries_.begin(); it != entries_.end();) {

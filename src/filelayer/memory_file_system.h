@@ -85,6 +85,8 @@ class MemoryFileSystem {
   const Entry* Find(const Name& name) const;
   Entry* FindFile(const std::string& name);
   bool ParentExists(const Name& name) const;
+  // The path a new entry of the name takes: its parent's as stored, its own as given.
+  std::string StoredPath(const Name& name) const;
   Entry& Add(const Name& name, bool directory);
   bool SharingAllows(uint64_t id, bool read, bool write, bool shareRead, bool shareWrite) const;
   bool HeldOpen(uint64_t id) const;
