@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
-#include <random>
 #include <optional>
+#include <random>
 
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
