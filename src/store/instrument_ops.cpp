@@ -297,16 +297,15 @@ int MoveInstrument(const char* destination, const char* source, MasterRecord* re
   // The source master must take the rewrite that removes the entry (it may
   // be read-only), and its files must be free to go, before anything is made.
   if (!FileIsFree(MasterFileName(source), true)) return 0;
-  for (InstrumentFile file : kInstrumentFiles) {
-    const std::string name = InstrumentFileName(source, record->FileNumber(), file);
-    if (FilePresent(name) && !FileIsFree(name, true)) return 0;
+  std::array<bool, 3> present{};
+  for (size_t i = 0; i < kInstrumentFiles.size(); ++i) {
+    const std::string name = InstrumentFileName(source, record->FileNumber(), kInstrumentFiles[i]);
+    present[i] = FilePresent(name);
+    if (present[i] && !FileIsFree(name, true)) return 0;
   }
   // A copy, whole and listed in the destination, before the source lets the
   // instrument go: at every step each data file is listed somewhere, at
   // worst twice, and its bytes are whole.
-  std::array<bool, 3> present{};
-  for (size_t i = 0; i < kInstrumentFiles.size(); ++i)
-    present[i] = FilePresent(InstrumentFileName(source, record->FileNumber(), kInstrumentFiles[i]));
   MasterRecord moved = *record;
   if (CopyInstrument(destination, source, &moved) == 0) return 0;
   if (DeleteInstrument(source, *record, 1) == 1) return 1;
