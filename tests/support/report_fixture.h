@@ -2,6 +2,7 @@
 // questions it asked (answered from a script, then No) and its findings.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -32,9 +33,10 @@ struct Report : ReportTarget {
         const int key = master ? MasterEntryOf(node)->fileNumber : DATEntryOf(node)->recordNumber;
         const int code = master ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode;
         const int third = master ? MasterDefectOf(d)->repaired : DATDefectOf(d)->columnIndex;
-        found.insert(found.begin(), {key, code, third});
+        found.emplace_back(key, code, third);
       }
     }
+    std::reverse(found.begin(), found.end());
     return found;
   }
 
