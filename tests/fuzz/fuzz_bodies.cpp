@@ -40,14 +40,13 @@ struct Report : integrity_testing::Report {
   }
 };
 
-// A run's files, in memory and in use while it lives: no disk is touched, and a run costs what the code under
-// test costs.
+// A run's files, in memory and in use while it lives: a run touches no disk.
 struct Scene {
   static constexpr char kDir[] = "C:\\FUZZ\\";
-  Scene() { memory.MakeDirectories(kDir); }
-  void Write(const std::string& name, const Bytes& bytes) { memory.WriteFile(std::string(kDir) + name, bytes); }
-  std::optional<Bytes> Read(const std::string& name) const { return memory.ReadFile(std::string(kDir) + name); }
-
+  explicit Scene(const std::map<std::string, Bytes>& files) {
+    for (const auto& [name, bytes] : files) memory.WriteFile(kDir + name, bytes);
+  }
+  std::optional<Bytes> Read(const std::string& name) const { return memory.ReadFile(kDir + name); }
   platform::MemoryFileSystem memory;
   platform::MemoryFileSystemInUse inUse{memory};
 };
@@ -55,13 +54,10 @@ struct Scene {
 }  // namespace
 
 std::string MasterFile(const uint8_t* data, size_t size) {
-  Scene scene;
   const Bytes master(data, data + size), &daily = SampleFile("Stocks/F1.DAT"),
                                          &intraday = SampleFile("Intraday/F1.DAT");
-  scene.Write("master", master);
-  scene.Write("F1.DAT", daily);
-  scene.Write("F2.DAT", intraday);
-  scene.Write("F1.DOP", SampleFile("Stocks/F1.DOP"));
+  const Scene scene(
+      {{"master", master}, {"F1.DAT", daily}, {"F2.DAT", intraday}, {"F1.DOP", SampleFile("Stocks/F1.DOP")}});
   fixtures::RecordingListBox box;
   ListInstruementsInDirectory(box, Scene::kDir);
   if (box.items.size() > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
@@ -80,7 +76,6 @@ std::string MasterFile(const uint8_t* data, size_t size) {
 }
 
 std::string DataFile(const uint8_t* data, size_t size) {
-  Scene scene;
   MasterRecord record{};
   std::memcpy(record.raw, data, std::min<size_t>(size, kMasterRecordSize));
   const Bytes dat(data + std::min<size_t>(size, kMasterRecordSize), data + size);
@@ -88,10 +83,8 @@ std::string DataFile(const uint8_t* data, size_t size) {
   Bytes master(kMasterRecordSize, 0);
   master[0] = 1;
   master.insert(master.end(), std::begin(record.raw), std::end(record.raw));
-  scene.Write("master", master);
-  std::string datName = "F";
-  datName += std::to_string(n) + ".DAT";
-  scene.Write(datName, dat);
+  const std::string datName = "F" + std::to_string(n) + ".DAT";
+  const Scene scene({{"master", master}, {datName, dat}});
 
   Report report;
   TestDATFile(Scene::kDir, report, kDATDialogOrder, kDATTestCount, record);

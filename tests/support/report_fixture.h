@@ -2,7 +2,6 @@
 // questions it asked (answered from a script, then No) and its findings.
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -36,8 +35,7 @@ struct Report : ReportTarget {
         found.emplace_back(key, code, third);
       }
     }
-    std::reverse(found.begin(), found.end());
-    return found;
+    return Findings(found.rbegin(), found.rend());
   }
 
   std::vector<bool> answers;
