@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Short fuzzing passes over what comes from outside: master files, data files
-# with their master records, typed dates and times.
+# Fuzzing passes over what comes from outside: master files, data files with
+# their master records, typed dates and times. The master and data-file targets
+# run on the in-memory file backend, so a run touches no disk.
 # Builds the libFuzzer programs with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in a tree of their own (build/fuzz, or
 # $QUORVEX_FUZZ_BUILD), seeds them from the sample tree and the committed
-# seeds, and runs each for $QUORVEX_FUZZ_SECONDS seconds (60 by default).
+# seeds, and runs each for $QUORVEX_FUZZ_SECONDS seconds (60 by default), up to
+# $QUORVEX_FUZZ_JOBS targets at once (one per core by default).
+#
+#   scripts/fuzz.sh                           the one-minute passes of the test command
+#   scripts/fuzz.sh --long SECONDS [TARGET..] a campaign: each target (master, datafile,
+#                                             datetime; all by default) for SECONDS, one
+#                                             at a time, at the lowest priority
+#
+# Each target's corpus grows in <build>/fuzz-corpus/<target>/ from one run to
+# the next, and every run ends with libFuzzer's counts (executed units, runs a
+# second) in <build>/fuzz-artifacts/<target>/log.txt.
 # Exits non-zero when a fuzzer finds an input that breaks a rule or crashes;
 # the input is kept under <build>/fuzz-artifacts/<target>/ and belongs in
 # tests/fuzz/regressions/<target>/ once the fault is fixed (fuzz_tests then
@@ -14,6 +25,19 @@ cd "$(dirname "$0")/.."
 build=${QUORVEX_FUZZ_BUILD:-build/fuzz}
 seconds=${QUORVEX_FUZZ_SECONDS:-60}
 targets=(master datafile datetime)
+jobs=${QUORVEX_FUZZ_JOBS:-$(nproc)}
+run=()
+if [ "${1:-}" = --long ]; then
+  if ! [[ "${2:-}" =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: $0 [--long SECONDS [TARGET...]]" >&2
+    exit 2
+  fi
+  seconds=$2
+  shift 2
+  [ $# -eq 0 ] || targets=("$@")
+  jobs=1
+  run=(nice -n 19)
+fi
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_SANITIZE=ON \
   -DQUORVEX_FUZZ=ON -DQUORVEX_WERROR="${QUORVEX_WERROR:-OFF}" >/dev/null
@@ -24,12 +48,10 @@ rm -rf "$seeds"
 "$build/tests/fuzz/quorvex_fuzz_seeds" "$seeds"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
-# One fuzzer per core at a time.
-jobs=${QUORVEX_FUZZ_JOBS:-$(nproc)}
 fuzz_one() {
   local target=$1 corpus="$build/fuzz-corpus/$1" artifacts="$build/fuzz-artifacts/$1"
   mkdir -p "$corpus" "$artifacts"
-  if ! "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+  if ! "${run[@]}" "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/" \
       "$corpus" "$seeds/$target" "tests/fuzz/seeds/$target" "tests/fuzz/regressions/$target" \
       >"$artifacts/log.txt" 2>&1; then
@@ -37,7 +59,8 @@ fuzz_one() {
     grep -E "quorvex fuzz:|ERROR: |SUMMARY: |runtime error" "$artifacts/log.txt" | head -5 || true
     return 1
   fi
-  echo "fuzz_$target, ${seconds} s: $(grep -E "^stat::number_of_executed_units" "$artifacts/log.txt" | head -1)"
+  echo "fuzz_$target, ${seconds} s:" $(grep -E "^stat::(number_of_executed_units|average_exec_per_sec)" \
+    "$artifacts/log.txt")
 }
 status=0
 pids=()

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "editor/editor_model.h"
+#include "filelayer/memory_file_system.h"
 #include "integrity/dat_checks.h"
 #include "integrity/master_checks.h"
 #include "primitives/dates.h"
@@ -38,35 +40,42 @@ struct Report : integrity_testing::Report {
   }
 };
 
+// A run's files, in memory and in use while it lives: a run touches no disk.
+struct Scene {
+  static constexpr char kDir[] = "C:\\FUZZ\\";
+  explicit Scene(const std::map<std::string, Bytes>& files) {
+    for (const auto& [name, bytes] : files) memory.WriteFile(kDir + name, bytes);
+  }
+  std::optional<Bytes> Read(const std::string& name) const { return memory.ReadFile(kDir + name); }
+  platform::MemoryFileSystem memory;
+  platform::MemoryFileSystemInUse inUse{memory};
+};
+
 }  // namespace
 
 std::string MasterFile(const uint8_t* data, size_t size) {
-  const TempDir dir;
   const Bytes master(data, data + size), &daily = SampleFile("Stocks/F1.DAT"),
                                          &intraday = SampleFile("Intraday/F1.DAT");
-  WriteBytes(dir.Path("master"), master);
-  WriteBytes(dir.Path("F1.DAT"), daily);
-  WriteBytes(dir.Path("F2.DAT"), intraday);
-  WriteBytes(dir.Path("F1.DOP"), SampleFile("Stocks/F1.DOP"));
+  const Scene scene(
+      {{"master", master}, {"F1.DAT", daily}, {"F2.DAT", intraday}, {"F1.DOP", SampleFile("Stocks/F1.DOP")}});
   fixtures::RecordingListBox box;
-  ListInstruementsInDirectory(box, dir.Dir().c_str());
+  ListInstruementsInDirectory(box, Scene::kDir);
   if (box.items.size() > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
     return "the listing shows more lines than master has records";
   Report report;
-  TestMasterFile(dir.Dir().c_str(), report, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
+  TestMasterFile(Scene::kDir, report, kMasterDialogOrder, kMasterTestCount, 1, 0, 1);
   if (!report.EndedOnce()) return "the master test gave not one list, nor one notice with Close";
   if (const auto found = report.Found(true); !found.empty())
-    RepairMasterError(dir.Dir().c_str(), std::get<0>(found[0]), std::get<1>(found[0]));
-  if (ReadBytes(dir.Path("F1.DAT")) != daily || ReadBytes(dir.Path("F2.DAT")) != intraday)
+    RepairMasterError(Scene::kDir, std::get<0>(found[0]), std::get<1>(found[0]));
+  if (scene.Read("F1.DAT") != daily || scene.Read("F2.DAT") != intraday)
     return "a repair changed an existing data file";
-  const Bytes after = ReadBytes(dir.Path("master"));
-  if (after.size() != master.size()) return "the repairs changed master's length";
+  const std::optional<Bytes> after = scene.Read("master");
+  if (!after || after->size() != master.size()) return "the repairs changed master's length";
   if (size < kMasterRecordSize && after != master) return "a master too short for its header was written to";
   return "";
 }
 
 std::string DataFile(const uint8_t* data, size_t size) {
-  const TempDir dir;
   MasterRecord record{};
   std::memcpy(record.raw, data, std::min<size_t>(size, kMasterRecordSize));
   const Bytes dat(data + std::min<size_t>(size, kMasterRecordSize), data + size);
@@ -74,12 +83,11 @@ std::string DataFile(const uint8_t* data, size_t size) {
   Bytes master(kMasterRecordSize, 0);
   master[0] = 1;
   master.insert(master.end(), std::begin(record.raw), std::end(record.raw));
-  WriteBytes(dir.Path("master"), master);
-  const std::string datPath = dir.Path("F" + std::to_string(n) + ".DAT");
-  WriteBytes(datPath, dat);
+  const std::string datName = "F" + std::to_string(n) + ".DAT";
+  const Scene scene({{"master", master}, {datName, dat}});
 
   Report report;
-  TestDATFile(dir.Dir().c_str(), report, kDATDialogOrder, kDATTestCount, record);
+  TestDATFile(Scene::kDir, report, kDATDialogOrder, kDATTestCount, record);
   if (!report.EndedOnce()) return "the DAT test gave not one list, nor one notice with Close";
   const int32_t length = record.RecordLength();
   const int64_t wholeRecords = length > 0 ? static_cast<int64_t>(dat.size()) / length - 1 : 0;
@@ -88,11 +96,11 @@ std::string DataFile(const uint8_t* data, size_t size) {
     if (key < 0 || key >= wholeRecords) return "the DAT test reported a record the file does not hold";
     if (column >= fields) return "the DAT test reported a defect on a column the file does not have";
   }
-  if (AscertainRecordLength(dir.Dir().c_str(), n) != RecordLengthOfContents(dat))
+  if (AscertainRecordLength(Scene::kDir, n) != RecordLengthOfContents(dat))
     return "the record length of the file and of its bytes differ";
   {
     EditorState state;
-    if (OpenEditorSession(&state.session, dir.Dir().c_str(), n, report)) {
+    if (OpenEditorSession(&state.session, Scene::kDir, n, report)) {
       const int fieldCount = FieldCount(state);
       for (int cell = 0; cell < std::min<int32_t>(DataRecordCount(state.session), 300) * fieldCount; ++cell) {
         state.currentRecord = cell / fieldCount;
@@ -112,7 +120,7 @@ std::string DataFile(const uint8_t* data, size_t size) {
         return "the searches gave " + std::to_string(found) + " and " + std::to_string(timed);
     }
   }
-  if (ReadBytes(datPath) != dat || ReadBytes(dir.Path("master")) != master) return "reading changed a file";
+  if (scene.Read(datName) != dat || scene.Read("master") != master) return "reading changed a file";
   return "";
 }
 

@@ -32,10 +32,10 @@ struct Report : ReportTarget {
         const int key = master ? MasterEntryOf(node)->fileNumber : DATEntryOf(node)->recordNumber;
         const int code = master ? MasterDefectOf(d)->errorCode : DATDefectOf(d)->errorCode;
         const int third = master ? MasterDefectOf(d)->repaired : DATDefectOf(d)->columnIndex;
-        found.insert(found.begin(), {key, code, third});
+        found.emplace_back(key, code, third);
       }
     }
-    return found;
+    return Findings(found.rbegin(), found.rend());
   }
 
   std::vector<bool> answers;
