@@ -22,8 +22,9 @@
 #include "primitives/list.h"
 #include "store/dat_file.h"
 #include "store/directory_instruments.h"
-#include "store/file_names.h"
 #include "store/directory_scan.h"
+#include "store/file_names.h"
+#include "store/instrument_dialogs.h"
 #include "store/master_file.h"
 #include "store/messages.h"
 #include "store/temporary_files.h"
@@ -235,6 +236,9 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
   TerminalInteraction ui;
   ui.SetPrompt(options.prompt);
   CollectingReport report(ui);
+  // Data files no master lists are listed first, so that the tests and their repairs see them.
+  const std::vector<std::string> recovered =
+      options.repair ? ListUnlistedDataFiles(directory.c_str()) : std::vector<std::string>{};
   TestMasterFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()),
                  options.repair ? 1 : 0, options.prompt ? 1 : 0, options.create ? 1 : 0);
   if (report.Failed()) return Fail(report.Notice());
@@ -257,6 +261,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
     WriteIndexFindings(out.Key("index_findings"), index);
     WriteTemporaryFiles(out.Key("temporary_files"), temporaries);
     out.Key("unlisted_data_files").Strings(unlisted);
+    out.Key("recovered_data_files").Strings(recovered);
     out.EndObject();
   }
   const int status =
@@ -268,6 +273,8 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
     for (const IndexCheckFinding& finding : index) std::cout << finding.file << ": " << finding.text << '\n';
     for (const TemporaryFile& file : temporaries) std::cout << LeftoverText(file) << '\n';
     for (const std::string& file : unlisted) std::cout << UnlistedText(file) << '\n';
+    for (const std::string& file : recovered)
+      std::cout << "data file " << file << " was listed by no master: listed now, under its own number\n";
   }
   return index.empty() && temporaries.empty() && unlisted.empty() ? status : std::max(status, kExitFound);
 }

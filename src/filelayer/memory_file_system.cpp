@@ -1,6 +1,7 @@
 #include "filelayer/memory_file_system.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -30,7 +31,11 @@ struct MemoryFileSystem::Entry {
   bool directory = false;
   bool readOnly = false;
   uint64_t id = 0;
+  int64_t modified = 0;  // seconds since 1970
   Bytes bytes;
+
+  void Touch() { modified = std::chrono::duration_cast<std::chrono::seconds>(
+                     std::chrono::system_clock::now().time_since_epoch()).count(); }
 };
 
 struct MemoryFileSystem::OpenFile final : File {
@@ -124,6 +129,7 @@ MemoryFileSystem::Entry& MemoryFileSystem::Add(const Name& name, bool directory)
   entry->path = StoredPath(name);
   entry->directory = directory;
   entry->id = nextId_++;
+  entry->Touch();
   Entry& added = *entry;
   entries_[name.Key()] = std::move(entry);
   return added;
@@ -172,6 +178,7 @@ void MemoryFileSystem::WriteFile(const std::string& text, Bytes bytes) {
   Entry* entry = Find(name);
   if (entry == nullptr) entry = &Add(name, false);
   entry->bytes = std::move(bytes);
+  entry->Touch();
 }
 
 std::optional<MemoryFileSystem::Bytes> MemoryFileSystem::ReadFile(const std::string& name) const {
@@ -182,6 +189,10 @@ std::optional<MemoryFileSystem::Bytes> MemoryFileSystem::ReadFile(const std::str
 
 void MemoryFileSystem::SetReadOnly(const std::string& name, bool readOnly) {
   if (Entry* entry = FindFile(name)) entry->readOnly = readOnly;
+}
+
+void MemoryFileSystem::SetModifiedTime(const std::string& name, int64_t seconds) {
+  if (Entry* entry = FindFile(name)) entry->modified = seconds;
 }
 
 bool MemoryFileSystem::IsReadOnly(const std::string& name) const {
@@ -225,6 +236,7 @@ FileRef MemoryFileSystem::Open(const std::string& text, const OpenRequest& reque
   if (create) {
     if (entry == nullptr) entry = &Add(name, false);
     entry->bytes.clear();
+    entry->Touch();
     Changed();
   }
   auto* file = new OpenFile(entry, write, request.shareRead);
@@ -256,6 +268,7 @@ int64_t MemoryFileSystem::WriteAt(FileRef handle, const void* buffer, uint32_t c
   const size_t end = static_cast<size_t>(offset) + count;
   if (bytes.size() < end) bytes.resize(end);
   std::memcpy(bytes.data() + offset, buffer, count);
+  file->entry->Touch();
   Changed();
   return count;
 }
@@ -269,6 +282,7 @@ bool MemoryFileSystem::Truncate(FileRef handle, int64_t length) {
   const auto* file = static_cast<OpenFile*>(handle);
   if (stopped_ || !file->canWrite) return false;
   file->entry->bytes.resize(static_cast<size_t>(length));
+  file->entry->Touch();
   Changed();
   return true;
 }
@@ -276,6 +290,11 @@ bool MemoryFileSystem::Truncate(FileRef handle, int64_t length) {
 bool MemoryFileSystem::CanOpenForReading(const std::string& name) {
   const Entry* entry = stopped_ ? nullptr : FindFile(name);
   return entry != nullptr && SharingAllows(entry->id, true, false, true, true);
+}
+
+std::optional<int64_t> MemoryFileSystem::ModifiedTime(const std::string& name) {
+  const Entry* entry = stopped_ ? nullptr : FindFile(name);
+  return entry != nullptr ? std::optional(entry->modified) : std::nullopt;
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& name) {
@@ -332,6 +351,7 @@ bool MemoryFileSystem::ReplaceFileWith(const std::string& source, const std::str
   target.bytes = std::move(entry->bytes);
   target.readOnly = entry->readOnly;
   target.id = entry->id;
+  target.modified = entry->modified;
   entries_.erase(from.Key());
   Changed();
   return true;
@@ -353,6 +373,7 @@ bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to
   Entry& target = existing != nullptr ? *existing : Add(destination, false);
   if (existing == nullptr) target.readOnly = readOnly;
   target.bytes = std::move(bytes);
+  target.Touch();
   Changed();
   return true;
 }

@@ -43,6 +43,8 @@ class MemoryFileSystem {
   void WriteFile(const std::string& name, Bytes bytes);
   std::optional<Bytes> ReadFile(const std::string& name) const;
   void SetReadOnly(const std::string& name, bool readOnly);
+  // When a file was last written (set by every change, the clock's seconds).
+  void SetModifiedTime(const std::string& name, int64_t seconds);
   bool IsReadOnly(const std::string& name) const;
   // Every file and directory below the directory, by its path relative to it
   // ('/' between components, names as stored, a directory's ending in '/'
@@ -66,6 +68,7 @@ class MemoryFileSystem {
   int64_t Size(FileRef file);
   bool Truncate(FileRef file, int64_t length);
   bool CanOpenForReading(const std::string& name);
+  std::optional<int64_t> ModifiedTime(const std::string& name);
   bool RemoveFile(const std::string& name);
   bool RenameFile(const std::string& from, const std::string& to);
   bool ReplaceFileWith(const std::string& source, const std::string& destination);

@@ -31,6 +31,7 @@ int64_t WriteAt(FileRef file, const void* buffer, uint32_t count, int64_t offset
 int64_t Size(FileRef file);
 bool Truncate(FileRef file, int64_t length);
 bool CanOpenForReading(const std::string& name);
+std::optional<int64_t> ModifiedTime(const std::string& name);
 bool RemoveFile(const std::string& name);
 bool RenameFile(const std::string& from, const std::string& to);
 bool ReplaceFileWith(const std::string& source, const std::string& destination);

@@ -70,6 +70,11 @@ bool CanOpenForReading(const std::string& name) {
   return memoryInUse ? memoryInUse->CanOpenForReading(name) : os::CanOpenForReading(name);
 }
 
+std::optional<int64_t> ModifiedTime(const std::string& name) {
+  if (detail::CallFails(Call::Size)) return std::nullopt;
+  return memoryInUse ? memoryInUse->ModifiedTime(name) : os::ModifiedTime(name);
+}
+
 bool RemoveFile(const std::string& name) {
   if (detail::CallFails(Call::Delete)) return false;
   return memoryInUse ? memoryInUse->RemoveFile(name) : os::RemoveFile(name);

@@ -61,6 +61,9 @@ bool Truncate(FileRef file, int64_t length);
 // Opened for reading with read and write sharing, closed at once. False for a
 // directory.
 bool CanOpenForReading(const std::string& name);
+// When the file was last written, in seconds since 1970 (UTC); nothing for a
+// directory or a file that is not there.
+std::optional<int64_t> ModifiedTime(const std::string& name);
 // Fails for a directory, a file that is open and a read-only file.
 bool RemoveFile(const std::string& name);
 // Moves a file or directory (as MoveFileA). Fails when the destination exists,
@@ -123,7 +126,7 @@ NewFile CreateNewFile(const std::string& name);
 //   Open: Open, CanOpenForReading, CreateNewFile; Read: ReadAt;
 //   Write: WriteAt; Truncate: Truncate; Rename: RenameFile, ReplaceFileWith;
 //   Delete: RemoveFile; Copy: CopyFileTo; CreateDirectory: MakeDirectory;
-//   Size: Size; List: ListDirectory, IdentifyDirectory.
+//   Size: Size, ModifiedTime; List: ListDirectory, IdentifyDirectory.
 enum class Call { Open, Read, Write, Truncate, Rename, Delete, Copy, CreateDirectory, Size, List };
 void FailNthCall(Call kind, int nth);
 // The nth WriteAt call (counted with the Write calls, from this call) meets a

@@ -362,6 +362,12 @@ bool CanOpenForReading(const std::string& name) {
   return ok;
 }
 
+std::optional<int64_t> ModifiedTime(const std::string& name) {
+  struct stat info;
+  if (!Exists(Resolve(name).path, &info) || !S_ISREG(info.st_mode)) return std::nullopt;
+  return static_cast<int64_t>(info.st_mtime);
+}
+
 bool RemoveFile(const std::string& name) {
   std::string path = Resolve(name).path;
   struct stat info;

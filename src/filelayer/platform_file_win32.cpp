@@ -101,6 +101,18 @@ bool CanOpenForReading(const std::string& name) {
   return true;
 }
 
+std::optional<int64_t> ModifiedTime(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data) == 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return std::nullopt;
+  // 100-nanosecond ticks since 1601.
+  constexpr int64_t kTicksPerSecond = 10'000'000, kSecondsFrom1601To1970 = 11'644'473'600;
+  const auto ticks = static_cast<int64_t>(static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                                          data.ftLastWriteTime.dwLowDateTime);
+  return ticks / kTicksPerSecond - kSecondsFrom1601To1970;
+}
+
 bool RemoveFile(const std::string& name) {
   return DeleteFileA(name.c_str()) != 0;
 }

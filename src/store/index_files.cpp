@@ -337,8 +337,9 @@ std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory)
   platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
     const std::string& name = entry.name;
     const size_t dot = name.size() - std::min<size_t>(name.size(), 4);
+    const std::string_view extension = std::string_view(name).substr(dot);
     if (entry.isDirectory || name.size() < 6 || dot > 4 || std::toupper(name[0]) != 'F' ||
-        !EqualNoCase(std::string_view(name).substr(dot), ".MWD"))
+        (!EqualNoCase(extension, ".MWD") && !EqualNoCase(extension, ".DAT")))
       return true;
     const std::string digits = name.substr(1, dot - 1);
     if (digits[0] != '0' &&

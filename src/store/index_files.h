@@ -193,9 +193,11 @@ XmasterContents ReadXmaster(const char* directory);
 
 // The numbers 1 ... 255 that the directory's XMASTER names (any record of a
 // file with XMASTER's first four bytes, out of range or not) or that an
-// F<n>.MWD file has, whatever its case: a new master instrument must not take
-// one, lest it share a number and a data file name stem with an instrument
-// other programs list. None when the directory has neither.
+// F<n>.MWD or F<n>.DAT file has, whatever its case: a new master instrument
+// must not take one, lest it share a number and a data file name stem with an
+// instrument other programs list, or take the place of a data file that no
+// master lists (what a stopped operation leaves, or records nobody has looked
+// at since their master lost them). None when the directory has none.
 std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory);
 
 // The bytes of a whole file through the file layer; nothing when it cannot be

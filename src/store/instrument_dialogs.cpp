@@ -4,21 +4,28 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "filelayer/file_layer.h"
 #include "filelayer/platform_file.h"
 #include "primitives/list.h"
 #include "primitives/path_list.h"
 #include "primitives/text_fields.h"
+#include "store/dat_probe.h"
 #include "store/file_names.h"
+#include "store/index_files.h"
 #include "store/instrument_ops.h"
 #include "store/messages.h"
+#include "store/temporary_files.h"
 
 namespace {
 
 constexpr size_t kPaddedWidth = 16;  // the symbol is padded over the two bytes after it
 constexpr size_t kTimeBaseDigits = 3;
 constexpr uint8_t kBlank = ' ';
+// The record length a recovered data file is listed with when its contents
+// tell none: seven fields, the most common layout.
+constexpr uint16_t kUnknownLayoutLength = 28;
 
 constexpr PeriodChoice kPeriods[] = {{"Daily", 'D'}, {"Weekly", 'W'}, {"Monthly", 'M'}, {"IntraDay", 'I'}};
 constexpr FieldCountChoice kEndOfDayFieldCounts[] = {{"Five", 5}, {"Six", 6}, {"Seven", 7}};
@@ -51,6 +58,21 @@ uint16_t ReadTimeBase(const std::string& text) {
     value = static_cast<uint16_t>(value * 10 + (text[i] - '0'));
   }
   return value;
+}
+
+MasterRecord NewInstrumentRecord(const std::string& name, const std::string& symbol, char period, int fieldCount,
+                                 uint16_t timeBase) {
+  MasterRecord built = {};
+  PutPadded(built.raw + master_offset::kName, name, kNameKept, master_offset::kNameWidth);
+  PutPadded(built.raw + master_offset::kSymbol, symbol, master_offset::kSymbolWidth, kPaddedWidth);
+  built.raw[master_offset::kTrailer] = kBlank;
+  built.raw[master_offset::kTrailer + 1] = kBlank;
+  built.SetPeriod(period);
+  built.SetFieldCount(static_cast<uint8_t>(fieldCount));
+  built.SetRecordLength(static_cast<uint8_t>(4 * fieldCount));
+  built.SetFileType(kMasterFileType);
+  built.SetTimeBase(timeBase);
+  return built;
 }
 
 std::string WithBackslash(const char* text) {
@@ -124,18 +146,25 @@ int BuildCreateRecord(const CreateEntries& entries, UserInteraction& ui, MasterR
     return 0;
   }
 
-  MasterRecord built = {};
-  PutPadded(built.raw + master_offset::kName, name, kNameKept, master_offset::kNameWidth);
-  PutPadded(built.raw + master_offset::kSymbol, entries.symbol, master_offset::kSymbolWidth, kPaddedWidth);
-  built.raw[master_offset::kTrailer] = kBlank;
-  built.raw[master_offset::kTrailer + 1] = kBlank;
-  built.SetPeriod(entries.period);
-  built.SetFieldCount(static_cast<uint8_t>(entries.fieldCount));
-  built.SetRecordLength(static_cast<uint8_t>(4 * entries.fieldCount));
-  built.SetFileType(kMasterFileType);
-  built.SetTimeBase(intraday ? ReadTimeBase(entries.timeBase) : 0);
-  *record = built;
+  *record = NewInstrumentRecord(name, entries.symbol, entries.period, entries.fieldCount,
+                                intraday ? ReadTimeBase(entries.timeBase) : 0);
   return 1;
+}
+
+std::vector<std::string> ListUnlistedDataFiles(const char* directory) {
+  std::vector<std::string> listed;
+  for (const std::string& file : UnlistedDataFiles(directory)) {
+    const int number = std::atoi(file.c_str() + 1);
+    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(directory + file);
+    if (!bytes) continue;
+    uint16_t length = RecordLengthOfContents(*bytes);
+    if (length == kUnknownRecordLength) length = kUnknownLayoutLength;
+    const std::string symbol = "F" + std::to_string(number);
+    MasterRecord record = NewInstrumentRecord("RECOVERED " + symbol, symbol,
+                                              IntradayContents(*bytes, length) != 0 ? 'I' : 'D', length / 4, 0);
+    if (ListUnderNumber(directory, &record, number)) listed.push_back(file);
+  }
+  return listed;
 }
 
 int CreateApply(const char* directory, const CreateEntries& entries, UserInteraction& ui,

@@ -62,6 +62,17 @@ struct CreateEntries {
 // error occurred!" for a period and field count the dialog does not offer.
 int BuildCreateRecord(const CreateEntries& entries, UserInteraction& ui, MasterRecord* record);
 
+// What mends a data file that no master lists (UnlistedDataFiles: a create,
+// copy, move, split or delete stopped half-way, or a master that lost the
+// record): each is listed under its own number (ListUnderNumber) so that its
+// records are seen again, never lost nor taken over by a new instrument. Named
+// "RECOVERED F<n>", symbol "F<n>", the field count its record length gives,
+// IntraDay when its records carry times, else Daily (seven fields when its
+// contents tell no length); the master test's repairs then set its dates from
+// the file. The names of the files listed; one that cannot be (master full or
+// not writable) stays as it is.
+std::vector<std::string> ListUnlistedDataFiles(const char* directory);
+
 // Create's OK: builds the record and adds the instrument with its empty data
 // and column files (CreateInstrument). kDialogEnds once the record was built,
 // whether or not the instrument could be created ("Unable to create

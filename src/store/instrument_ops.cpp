@@ -97,6 +97,18 @@ int16_t LowestUnusedNumber(FileHandle master, int32_t records, TakenNumbers take
   return LowestFreeNumber(taken);
 }
 
+// Whether a record of master (or one that cannot be read) has the number.
+bool ListsNumber(FileHandle master, int number) {
+  MasterRecord record;
+  const int32_t records = WholeRecordsAfterHeader(master);
+  for (int32_t i = 1; i <= records; ++i) {
+    if (!ReadBlock(master, record.raw, kMasterRecordSize, i * kMasterRecordSize, 0) ||
+        record.FileNumber() == number)
+      return true;
+  }
+  return false;
+}
+
 // false when master's header cannot be read or no number is left. Numbers
 // XMASTER or MWD files use (taken) are passed over.
 bool PlanAddition(FileHandle master, const TakenNumbers& taken, Addition* plan) {
@@ -128,10 +140,18 @@ bool PlanAddition(FileHandle master, const TakenNumbers& taken, Addition* plan) 
   return true;
 }
 
+// The numbers a new entry may not take; the required one (its files were put
+// in place under it for this entry) is not among them.
+TakenNumbers NumbersTakenFor(const char* directory, int16_t required) {
+  TakenNumbers taken = NumbersTakenBeyondMaster(directory);
+  if (required >= 0) taken.reset(static_cast<size_t>(required));
+  return taken;
+}
+
 // A directory's first master, written whole as "msttmp" and then given its
 // name, so that a stop half-way leaves no master rather than a part of one.
 int16_t CreateMasterWith(const char* directory, MasterRecord* record, int16_t required) {
-  const int16_t number = LowestFreeNumber(NumbersTakenBeyondMaster(directory));
+  const int16_t number = LowestFreeNumber(NumbersTakenFor(directory, required));
   if (number < 0 || (required >= 0 && number != required)) return -1;
   const std::string tempName = MasterTempFileName(directory);
   MasterHeader header = {};
@@ -153,9 +173,10 @@ int16_t CreateMasterWith(const char* directory, MasterRecord* record, int16_t re
 }
 
 // longName: the EMASTER long name the new record is to keep (EmasterFollower::CarryLongName).
-// required: the number the entry must take (its files are in place under it), or -1.
+// required: the number the entry must take (its files are in place under it), or -1; the one a new
+// entry would take, unless anyNumber: then any number no record lists.
 int16_t AddToMaster(const char* directory, MasterRecord* record, const std::string& longName,
-                    int16_t required = -1) {
+                    int16_t required = -1, bool anyNumber = false) {
   FileGuard master = OpenMaster(directory, kOpenReadWrite, kOpenNotTemporary);
   if (!master.Valid()) {
     // Creating would empty a master that is merely held by someone else or
@@ -165,9 +186,14 @@ int16_t AddToMaster(const char* directory, MasterRecord* record, const std::stri
   }
   EmasterFollower emaster(directory);
   Addition plan;
-  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenBeyondMaster(directory), &plan) ||
-      (required >= 0 && plan.fileNumber != required))
-    return -1;
+  if (!emaster.Ready() || !PlanAddition(master.Get(), NumbersTakenFor(directory, required), &plan)) return -1;
+  if (required >= 0 && plan.fileNumber != required) {
+    if (!anyNumber || ListsNumber(master.Get(), required)) return -1;
+    plan.fileNumber = required;
+    plan.header = plan.original;
+    plan.header.SetInstrumentCount(static_cast<uint16_t>(plan.original.InstrumentCount() + 1));
+    if (plan.original.LastFileNumber() < required) plan.header.SetLastFileNumber(static_cast<uint16_t>(required));
+  }
   emaster.CarryLongName(plan.fileNumber, longName);
   MasterRecord entry = *record;
   entry.SetFileNumber(static_cast<uint8_t>(plan.fileNumber));
@@ -228,6 +254,11 @@ bool Relist(const char* directory, const std::vector<MasterRecord>& records) {
 }
 
 }  // namespace
+
+int ListUnderNumber(const char* directory, MasterRecord* record, int fileNumber) {
+  if (fileNumber < 1 || fileNumber > kTopFileNumber) return 0;
+  return AddToMaster(directory, record, {}, static_cast<int16_t>(fileNumber), true) == fileNumber ? 1 : 0;
+}
 
 int16_t NextFileNumber(const char* directory) {
   FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);

@@ -29,7 +29,7 @@
 // below). An existing master that cannot be opened for writing is left alone
 // (-1). While the header's last file number is below 255 the new number is
 // the next one; from 255 on it is the lowest number no record uses. A number
-// that XMASTER names or an F<n>.MWD file has (NumbersTakenBeyondMaster) is
+// that XMASTER names or an F<n>.MWD or F<n>.DAT file has (NumbersTakenBeyondMaster) is
 // never handed out: counting on passes over it (passing the top sets the last
 // file number to 255), and so does the search for the lowest. Copies, moves
 // and splits take their numbers here.
@@ -48,6 +48,15 @@
 // it (NextFileNumber); -1 when the entry would take another.
 int16_t CreateInstrument(const char* directory, MasterRecord* record, int createFiles,
                          const std::string& longName = {}, int16_t number = -1);
+
+// Lists the record (complete but for its number) under the number its data
+// file already has in the directory, whatever number a new instrument would
+// take: for a data file no master lists (UnlistedDataFiles). The header's
+// count rises by one and its last file number to the number when below it;
+// EMASTER follows. 1 when listed (record->raw[0] holds the number); 0 when a
+// record already lists the number, master is full, missing, or cannot be read
+// or written.
+int ListUnderNumber(const char* directory, MasterRecord* record, int fileNumber);
 
 // The number CreateInstrument would give a new instrument now, without
 // changing anything; -1 when it would fail.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <random>
 
@@ -57,15 +58,20 @@ std::vector<TemporaryFile> ListTemporaryFiles(const char* directory) {
 
 void RemoveLeftoverTemporaries(const char* directory) {
   const auto now = std::chrono::system_clock::now();
-  std::vector<std::string> leftovers;
+  const int64_t seconds = std::chrono::floor<std::chrono::seconds>(now.time_since_epoch()).count();
+  std::vector<std::string> temporaries;
   platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
-    const std::optional<uint32_t> tag = RecordTempTag(entry.name);
-    if (!entry.isDirectory && tag && !MayBeWritten(*tag, now)) leftovers.push_back(directory + entry.name);
+    if (!entry.isDirectory && IsTemporaryFileName(entry.name)) temporaries.push_back(entry.name);
     return true;
   });
-  for (const std::string& name : leftovers) {
+  for (const std::string& file : temporaries) {
+    const std::string name = directory + file;
+    const std::optional<uint32_t> tag = RecordTempTag(file);
+    const std::optional<int64_t> written = tag ? std::nullopt : platform::ModifiedTime(name);
+    const bool leftover = tag ? !MayBeWritten(*tag, now)
+                              : written && std::abs(seconds - *written) > kLiveMinutes * 60;
     // The file layer may have given the platform handle of a file it holds back for a while.
-    if (!IsFileOpen(name.c_str())) platform::RemoveFile(name);
+    if (leftover && !IsFileOpen(name.c_str())) platform::RemoveFile(name);
   }
 }
 

@@ -15,10 +15,10 @@
 // and the margin covers the clocks of machines that share a directory.
 // Nor is one removed that the file layer of this process holds open.
 // msttmp and emsttmp keep the fixed names other programs of the format know,
-// which can carry no time, and the platform layer tells no file's age, so no
-// rule can tell a leftover one from one being written: they are listed, never
-// removed here. Neither can pile up: the next operation that writes one
-// empties it and puts it in its file's place.
+// which can carry no time: one goes when it was last written more than
+// kLiveMinutes from now, either way (an operation writes it whole and puts it
+// in its file's place at once). Neither can pile up in between: the next
+// operation that writes one empties it first.
 #pragma once
 
 #include <chrono>
@@ -40,8 +40,8 @@ struct TemporaryFile {
 // The temporary files in the directory (ending in a backslash), by name.
 std::vector<TemporaryFile> ListTemporaryFiles(const char* directory);
 
-// Removes the directory's record temporaries that no operation can still be
-// writing (above). Every operation that changes master, a data file or
+// Removes the directory's temporaries that no operation can still be writing
+// (above). Every operation that changes master, a data file or
 // EMASTER there calls it first; a temporary that cannot be removed, or a
 // directory that cannot be listed, is left as it is.
 void RemoveLeftoverTemporaries(const char* directory);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -141,6 +142,10 @@ TEST_P(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
   for (const char* text : {"SUB\\data\\f1.dat", "sub/DATA/F1.dat", "Sub\\.\\DATA\\..\\data\\f1.DAT"})
     EXPECT_EQ(platform::Size(HeldFile(Name(text), {}).file), 12) << text;
   EXPECT_FALSE(platform::CanOpenForReading(Name("Sub\\None\\F1.DAT")));
+  // A file's last write, in seconds since 1970, and none for a directory or a missing name.
+  const int64_t written = *platform::ModifiedTime(Name("sub\\DATA\\f1.dat")), now = std::time(nullptr);
+  EXPECT_TRUE(written > now - 600 && written <= now + 1 && !platform::ModifiedTime(Name("Sub\\Data\\")) &&
+              !platform::ModifiedTime(Name("Sub\\F1.DAT")));
   // One directory under two texts has one identity; a file, a missing name or a failed call has none.
   const auto id = [&](const char* text) { return platform::IdentifyDirectory(Name(text)); };
   EXPECT_TRUE(id("sub\\DATA\\") && id("sub\\DATA\\") == id("Sub\\.\\Data") &&

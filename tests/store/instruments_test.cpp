@@ -77,13 +77,15 @@ TEST_F(InstrumentsTest, NewInstrumentsCountOnFromTheLastNumberThenFillGaps) {
   EXPECT_EQ(ViewMaster(Now()).Numbers(), (std::vector<int>{1, 2}));
 }
 
-// Create, copy and move pass over numbers XMASTER names or MWD files have, leaving those files untouched:
-// (master numbers, last number, XMASTER numbers, MWD files) -> the new number and the header's last number.
-TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
+// Create, copy and move pass over numbers XMASTER names or MWD files or unlisted data files have, leaving
+// those files untouched:
+// (master numbers, last number, XMASTER numbers, files) -> the new number and the header's last number.
+TEST_F(InstrumentsTest, NewNumbersPassOverThoseOtherFilesUse) {
   using X = std::vector<IndexEntry>;
   const std::tuple<std::vector<int>, int, X, std::vector<std::string>, int, int> cases[] = {
       {{1, 2}, 2, X{{.fileNumber = 3}, {.fileNumber = 256}}, {"F3.MWD", "F256.MWD"}, 4, 4},
       {{1, 2}, 2, {}, {"f3.mwd", "F4.Mwd", "F05.MWD", "F6.MWD.BAK"}, 5, 5},
+      {{1, 2}, 2, {}, {"F3.DAT", "f4.dat", "F5.DAT.BAK"}, 5, 5},
       {{1, 2, 5}, 255, X{{.fileNumber = 3}}, {}, 4, 255},
       {{1, 2}, 253, {}, {"F254.MWD", "F255.MWD"}, 3, 255},
       {{}, -1, {}, {"F1.MWD"}, 2, 2},  // no master yet
@@ -110,6 +112,27 @@ TEST_F(InstrumentsTest, NewNumbersPassOverThoseXmasterAndMwdFilesUse) {
         EXPECT_TRUE(name.find('/') != name.npos || name == "master" || StateOf(now, name) == bytes) << name;
     }
   }
+}
+
+// Data files no master lists are listed under their own numbers, laid out as their contents say (an empty one
+// by its length). A second pass finds none.
+TEST_F(InstrumentsTest, UnlistedDataFilesAreListedUnderTheirOwnNumbers) {
+  WriteSoundDirectory(dir_.Path(""), {1, 2});
+  WriteDat(dir_, 9, Series::Intraday(2, 20).Dat(8, 'I'));
+  WriteDat(dir_, 4, DatBuilder::ForFields(5));
+  EXPECT_EQ(ListUnlistedDataFiles(dir_.Dir().c_str()), (std::vector<std::string>{"F4.DAT", "F9.DAT"}));
+  const MasterView master = ViewMaster(Now());
+  EXPECT_EQ(std::tuple(master.Numbers(), master.headerCount, master.lastFileNumber),
+            std::tuple(std::vector<int>{1, 2, 4, 9}, 4, 9));
+  for (const auto& [at, name, period, fields] : {std::tuple(2, "RECOVERED F4    ", 'D', 5),
+                                                  std::tuple(3, "RECOVERED F9    ", 'I', 8)}) {
+    MasterRecord record;
+    std::ranges::copy(master.records[at], record.raw);
+    EXPECT_EQ(std::tuple(std::string(reinterpret_cast<char*>(record.raw) + master_offset::kName, 16), record.Period(),
+                         int(record.FieldCount()), int(record.RecordLength())),
+              std::tuple(std::string(name), period, fields, 4 * fields));
+  }
+  EXPECT_TRUE(ListUnlistedDataFiles(dir_.Dir().c_str()).empty());
 }
 
 // The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record and
@@ -195,22 +218,25 @@ TEST_F(InstrumentsTest, ADeletionThatCannotRemoveTheDataFileListsItsEntriesAgain
   EXPECT_EQ(std::pair(master.Numbers(), master.headerCount), std::pair(std::vector<int>{5, 2, 2}, 3));
 }
 
-// Before a directory changes (master, a data file rewritten, the editor's writes), record temporaries left
-// behind go (any case, made an hour ago or ahead). Those that may still be written (made this minute or
-// minutes ahead, or held here while the file layer gave its handle back) stay, as do msttmp and look-alikes.
-TEST_F(InstrumentsTest, EachChangeFirstRemovesTheRecordTemporariesLeftBehind) {
+// Before a directory changes (master, a data file rewritten, the editor's writes), temporaries left behind go
+// (any case; a record temporary made an hour ago or ahead, MSTTMP last written an hour ago). Those that may
+// still be written (made or written this minute or minutes ahead, or held here while the file layer gave its
+// handle back) stay, as do look-alikes.
+TEST_F(InstrumentsTest, EachChangeFirstRemovesTheTemporariesLeftBehind) {
   const auto now = std::chrono::system_clock::now();
   const auto hour = std::chrono::hours(1);
   const auto leaf = [](auto at, uint32_t n) { return RecordTempFileName("", NewRecordTempTag(at, n)); };
-  const Texts gone = {leaf(now - hour, 1).substr(0, 11) + ".tmp", leaf(now + hour, 2)};
+  const Texts gone = {leaf(now - hour, 1).substr(0, 11) + ".tmp", leaf(now + hour, 2), "MSTTMP"};
   const std::string held = leaf(now - hour, 3);
   const Texts kept = {held,     leaf(now, 4), leaf(now + hour / 12, 5), "QVX1.TMP", "notes.tmp", "msttmp.bak",
-                      "msttmp", "emsttmp",    "QVX0000000G.TMP"};
+                      "emsttmp",    "QVX0000000G.TMP"};
   for (int change = 0; change < 3; ++change) {
     IdInstrument instrument({1, 2});
     const std::string d = instrument.dir.Dir();
     for (const Texts& names : {gone, kept})
       for (const std::string& name : names) WriteBytes(instrument.dir.Path(name), {1});
+    std::filesystem::last_write_time(instrument.dir.Path("MSTTMP"),
+                                     std::filesystem::file_time_type::clock::now() - hour);
     FileGuard file(SOpenFile((d + held).c_str(), kOpenReadOnly, kOpenShared, 1, 0));
     ReleaseHandle(file.Get());
     ScriptedInteraction ui;

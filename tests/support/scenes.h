@@ -114,7 +114,9 @@ std::string LostInAStop(const Snapshot& before, const Snapshot& after, const Sna
 // of spec.directories (or the scene's own when none is given),
 // ListedButUnreadable with headers counting at most what their files hold
 // (exactly after the last change, where they did so before); then
-// spec.check, given the stop's number as its result. Returns the number of
+// spec.check, given the stop's number as its result; then, unless the run
+// again is to put it right, the master repair of unlisted data files, after
+// which none is unlisted and LostInAStop still holds. Returns the number of
 // stops.
 int SweepEveryStop(const SweepSpec& spec);
 
