@@ -23,6 +23,7 @@
 #include "store/dat_file.h"
 #include "store/directory_instruments.h"
 #include "store/directory_scan.h"
+#include "store/emaster_follower.h"
 #include "store/file_names.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
@@ -242,6 +243,8 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
   TestMasterFile(directory.c_str(), report, tests.data(), static_cast<int>(tests.size()),
                  options.repair ? 1 : 0, options.prompt ? 1 : 0, options.create ? 1 : 0);
   if (report.Failed()) return Fail(report.Notice());
+  // Last, as master now stands: what a stop between master and EMASTER left.
+  const bool emasterInStep = options.repair && BringEmasterInStep(directory.c_str());
 
   // Named as master holds them after the repairs.
   const InstrumentNames names(directory.c_str());
@@ -262,6 +265,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
     WriteTemporaryFiles(out.Key("temporary_files"), temporaries);
     out.Key("unlisted_data_files").Strings(unlisted);
     out.Key("recovered_data_files").Strings(recovered);
+    out.Flag("emaster_brought_in_step", emasterInStep);
     out.EndObject();
   }
   const int status =
@@ -275,6 +279,7 @@ int RunTestMaster(const std::string& dir, const std::vector<int32_t>& tests, con
     for (const std::string& file : unlisted) std::cout << UnlistedText(file) << '\n';
     for (const std::string& file : recovered)
       std::cout << "data file " << file << " was listed by no master: listed now, under its own number\n";
+    if (emasterInStep) std::cout << "EMASTER disagreed with master: brought in step with it\n";
   }
   return index.empty() && temporaries.empty() && unlisted.empty() ? status : std::max(status, kExitFound);
 }

@@ -54,14 +54,14 @@ struct MemoryFileSystem::Name {
 
   std::string Key(size_t count) const {
     std::string key = absolute ? "/" : "";
-    for (size_t i = 0; i < count; ++i) key += (i > 0 ? "/" : "") + Lower(parts[i]);
+    for (size_t i = 0; i < count; ++i) key.append(i > 0 ? "/" : "").append(Lower(parts[i]));
     return key;
   }
   std::string Key() const { return Key(parts.size()); }
   // The first count components as given.
   std::string Text(size_t count) const {
     std::string text = absolute ? "/" : "";
-    for (size_t i = 0; i < count; ++i) text += (i > 0 ? "/" : "") + parts[i];
+    for (size_t i = 0; i < count; ++i) text.append(i > 0 ? "/" : "").append(parts[i]);
     return text;
   }
   std::string ParentKey() const { return Key(parts.empty() ? 0 : parts.size() - 1); }
@@ -120,8 +120,8 @@ bool MemoryFileSystem::ParentExists(const Name& name) const {
 
 std::string MemoryFileSystem::StoredPath(const Name& name) const {
   const auto parent = entries_.find(name.ParentKey());
-  return parent != entries_.end() ? parent->second->path + "/" + name.parts.back()
-                                  : std::string(name.absolute ? "/" : "") + name.parts.back();
+  std::string path = parent != entries_.end() ? parent->second->path + "/" : name.absolute ? "/" : "";
+  return path.append(name.parts.back());
 }
 
 MemoryFileSystem::Entry& MemoryFileSystem::Add(const Name& name, bool directory) {
@@ -213,7 +213,7 @@ std::map<std::string, MemoryFileSystem::Bytes> MemoryFileSystem::Below(const std
     for (size_t at = name.absolute ? 1 : 0; at <= path.size(); ++component) {
       const size_t end = std::min(path.find('/', at), path.size());
       if (component >= name.parts.size())
-        relative += (relative.empty() ? "" : "/") + path.substr(at, end - at);
+        relative.append(relative.empty() ? "" : "/").append(path, at, end - at);
       at = end + 1;
     }
     below[entry->directory ? relative + "/" : relative] = entry->bytes;

@@ -30,6 +30,50 @@ const MasterRecord* Find(const std::vector<MasterRecord>& records, int fileNumbe
   return found == records.end() ? nullptr : &*found;
 }
 
+// EMASTER's bytes given master's records as they are now: the record of each
+// number master no longer lists removed, the fields of each that `rewritten`
+// names stored again, a record appended for each number EMASTER lacks (its
+// tag copied from EMASTER's first record, "66" when there is none; the
+// carried long name for its number); the header's count and last file number.
+template <typename Rewritten>
+std::vector<uint8_t> FollowingEmaster(const std::vector<uint8_t>& emaster, const std::vector<uint8_t>& master,
+                                      Rewritten rewritten, int carriedNumber, const std::string& carriedName) {
+  const std::vector<MasterRecord> after = RecordsOf(master);
+  std::vector<uint8_t> followed(emaster.begin(), emaster.begin() + kEmasterRecordSize);
+  std::vector<int> kept;
+  EmasterRecord record;
+  for (size_t at = kEmasterRecordSize; at + kEmasterRecordSize <= emaster.size(); at += kEmasterRecordSize) {
+    std::memcpy(record.raw, emaster.data() + at, kEmasterRecordSize);
+    const MasterRecord* updated = Find(after, record.FileNumber());
+    if (updated == nullptr) continue;
+    if (rewritten(*updated)) StoreMasterFields(*updated, &record);
+    followed.insert(followed.end(), record.raw, record.raw + kEmasterRecordSize);
+    kept.push_back(record.FileNumber());
+  }
+  for (const MasterRecord& added : after) {
+    if (std::ranges::find(kept, added.FileNumber()) != kept.end()) continue;
+    EmasterRecord fresh = {};
+    fresh.raw[0] = fresh.raw[1] = '6';
+    if (emaster.size() > kEmasterRecordSize) std::copy_n(emaster.data() + kEmasterRecordSize, 2, fresh.raw);
+    if (added.FileNumber() == carriedNumber) {
+      std::copy_n(carriedName.begin(), std::min(carriedName.size(), emaster_offset::kLongNameSpan - 1),
+                  fresh.raw + emaster_offset::kLongName);
+    }
+    StoreMasterFields(added, &fresh);
+    followed.insert(followed.end(), fresh.raw, fresh.raw + kEmasterRecordSize);
+  }
+  MasterHeader header = {};
+  std::memcpy(header.raw, master.data(), std::min<size_t>(master.size(), kMasterRecordSize));
+  const auto put16 = [&](size_t offset, uint16_t value) {
+    followed[offset] = static_cast<uint8_t>(value);
+    followed[offset + 1] = static_cast<uint8_t>(value >> 8);
+  };
+  put16(emaster_header_offset::kInstrumentCount,
+        static_cast<uint16_t>(followed.size() / kEmasterRecordSize - 1));
+  put16(emaster_header_offset::kLastFileNumber, header.LastFileNumber());
+  return followed;
+}
+
 }  // namespace
 
 EmasterFollower::EmasterFollower(const char* directory) : directory_(directory) {
@@ -62,40 +106,14 @@ bool EmasterFollower::Follow() {
   const auto now = ReadWholeFile(MasterFileName(directory_.c_str()));
   if (!now) return PutMasterBack();
   if (*now == master_) return true;
-  const std::vector<MasterRecord> before = RecordsOf(master_), after = RecordsOf(*now);
-
-  std::vector<uint8_t> emaster(emaster_.begin(), emaster_.begin() + kEmasterRecordSize);
-  EmasterRecord record;
-  for (size_t at = kEmasterRecordSize; at < emaster_.size(); at += kEmasterRecordSize) {
-    std::memcpy(record.raw, emaster_.data() + at, kEmasterRecordSize);
-    const MasterRecord* old = Find(before, record.FileNumber());
-    const MasterRecord* updated = Find(after, record.FileNumber());
-    if (updated == nullptr) continue;
-    if (old == nullptr || std::memcmp(old->raw, updated->raw, kMasterRecordSize) != 0)
-      StoreMasterFields(*updated, &record);
-    emaster.insert(emaster.end(), record.raw, record.raw + kEmasterRecordSize);
-  }
-  for (const MasterRecord& added : after) {
-    if (Find(before, added.FileNumber()) != nullptr) continue;
-    EmasterRecord fresh = {};
-    fresh.raw[0] = fresh.raw[1] = '6';
-    if (emaster_.size() > kEmasterRecordSize) std::copy_n(emaster_.data() + kEmasterRecordSize, 2, fresh.raw);
-    if (added.FileNumber() == carriedNumber_) {
-      std::copy_n(carriedName_.begin(), std::min(carriedName_.size(), emaster_offset::kLongNameSpan - 1),
-                  fresh.raw + emaster_offset::kLongName);
-    }
-    StoreMasterFields(added, &fresh);
-    emaster.insert(emaster.end(), fresh.raw, fresh.raw + kEmasterRecordSize);
-  }
-  MasterHeader header = {};
-  std::memcpy(header.raw, now->data(), std::min<size_t>(now->size(), kMasterRecordSize));
-  const auto put16 = [&](size_t offset, uint16_t value) {
-    emaster[offset] = static_cast<uint8_t>(value);
-    emaster[offset + 1] = static_cast<uint8_t>(value >> 8);
-  };
-  put16(emaster_header_offset::kInstrumentCount,
-        static_cast<uint16_t>(emaster.size() / kEmasterRecordSize - 1));
-  put16(emaster_header_offset::kLastFileNumber, header.LastFileNumber());
+  const std::vector<MasterRecord> before = RecordsOf(master_);
+  const std::vector<uint8_t> emaster = FollowingEmaster(
+      emaster_, *now,
+      [&](const MasterRecord& updated) {
+        const MasterRecord* old = Find(before, updated.FileNumber());
+        return old == nullptr || std::memcmp(old->raw, updated.raw, kMasterRecordSize) != 0;
+      },
+      carriedNumber_, carriedName_);
 
   const char* directory = directory_.c_str();
   if (ReplaceWholeFile(EmasterTempFileName(directory), EmasterFileName(directory), emaster)) {
@@ -104,6 +122,17 @@ bool EmasterFollower::Follow() {
     return true;
   }
   return PutMasterBack();
+}
+
+bool BringEmasterInStep(const char* directory) {
+  if (!ReadEmaster(directory).Sound()) return false;
+  const auto master = ReadWholeFile(MasterFileName(directory));
+  const auto emaster = ReadWholeFile(EmasterFileName(directory));
+  if (!master || !emaster || master->size() < kMasterRecordSize || emaster->size() < kEmasterRecordSize ||
+      EmasterAgrees(RecordsOf(*master), DecodeEmaster(*emaster)))
+    return false;
+  return ReplaceWholeFile(EmasterTempFileName(directory), EmasterFileName(directory),
+                          FollowingEmaster(*emaster, *master, [](const MasterRecord&) { return true; }, -1, {}));
 }
 
 bool EmasterFollower::PutMasterBack() {

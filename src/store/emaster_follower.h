@@ -58,3 +58,12 @@ class EmasterFollower {
   int carriedNumber_ = -1;
   std::string carriedName_;
 };
+
+// The master repair of what a stop between the two files leaves: a sound
+// EMASTER that disagrees with master is given master's instruments, as a
+// follower gives a change (records of numbers master no longer lists
+// removed, every other record's fields stored again, a record appended for
+// each number it lacks), through "emsttmp". true when EMASTER was replaced;
+// false when there is none, it is damaged, it agrees already, or it could not
+// be written (then it is as it was).
+bool BringEmasterInStep(const char* directory);

@@ -159,8 +159,10 @@ std::vector<std::string> ListUnlistedDataFiles(const char* directory) {
     if (!bytes) continue;
     uint16_t length = RecordLengthOfContents(*bytes);
     if (length == kUnknownRecordLength) length = kUnknownLayoutLength;
-    const std::string symbol = "F" + std::to_string(number);
-    MasterRecord record = NewInstrumentRecord("RECOVERED " + symbol, symbol,
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) of "F" + text in the optimised i686 build.
+    std::string symbol = "F";
+    symbol += std::to_string(number);
+    MasterRecord record = NewInstrumentRecord(std::string("RECOVERED ").append(symbol), symbol,
                                               IntradayContents(*bytes, length) != 0 ? 'I' : 'D', length / 4, 0);
     if (ListUnderNumber(directory, &record, number)) listed.push_back(file);
   }

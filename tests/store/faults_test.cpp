@@ -257,12 +257,14 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
         }));
   };
   for (const Row& row : rows) {
-    const SweepSpec stops{.name = std::string(row.name) + " stopped",
-                          .build = row.build,
-                          .run = row.run,
-                          .succeededResult = row.succeededResult,
-                          .directories = row.directories};
-    EXPECT_GT(SweepEveryStop(stops), 0) << stops.name << ": no change made";
+    for (const bool emaster : {false, true}) {
+      const SweepSpec stops{.name = std::string(row.name) + (emaster ? " stopped with EMASTER" : " stopped"),
+                            .build = emaster ? withEmaster(row).first : row.build,
+                            .run = row.run,
+                            .succeededResult = row.succeededResult,
+                            .directories = row.directories};
+      EXPECT_GT(SweepEveryStop(stops), 0) << stops.name << ": no change made";
+    }
     for (int variant = 0; variant < 3; ++variant) {
       const bool shortWrites = variant == 1, emaster = variant == 2;
       if (shortWrites && !row.onAFullDisk) continue;

@@ -9,6 +9,7 @@
 
 #include "primitives/path_list.h"
 #include "store/editor_session.h"
+#include "store/emaster_follower.h"
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
 #include "store/master_file.h"
@@ -138,7 +139,7 @@ TEST_F(InstrumentsTest, UnlistedDataFilesAreListedUnderTheirOwnNumbers) {
 // The fault sweep checks that EMASTER follows every operation; here: a long name stays with its record and
 // goes with a copy, a move or a split when it begins with master's name (src's third names another
 // instrument), a directory without EMASTER gets none, and an EMASTER that disagrees (a symbol) is left as it
-// was.
+// was until the master repair brings it in step.
 TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
   const auto named = [](const std::string& master, const std::vector<std::pair<int, std::string>>& names) {
     Bytes emaster = EmasterOf(ReadBytes(master));
@@ -172,6 +173,11 @@ TEST_F(InstrumentsTest, EmasterIsFollowedOnlyWhereItAgreedAndKeepsLongNames) {
     const auto expected = kind == 'n' ? std::nullopt : std::optional(kind == 'd' ? emaster : agreeing);
     EXPECT_EQ(StateOf(TakeSnapshot(dir.Path("")), "EMASTER"), expected) << kind;
     EXPECT_EQ(ReadBytes(dir.Path("src/EMASTER")), named(dir.Path("src/master"), {{1, kSeven}, {2, kNot}}));
+    // The master repair brings the one that disagreed in step, keeping the long name that begins with master's.
+    EXPECT_EQ(BringEmasterInStep(to.c_str()), kind == 'd') << kind;
+    if (kind == 'd') {
+      EXPECT_EQ(ReadBytes(dir.Path("EMASTER")), named(dir.Path("master"), {{1, kOne}}));
+    }
   }
 }
 

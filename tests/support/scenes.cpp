@@ -7,6 +7,8 @@
 
 #include "filelayer/file_layer.h"
 #include "filelayer/memory_file_system.h"
+#include "store/emaster_follower.h"
+#include "store/index_files.h"
 #include "store/instrument_dialogs.h"
 #include "store/temporary_files.h"
 
@@ -297,12 +299,16 @@ int SweepEveryStop(const SweepSpec& spec) {
     }
     if (spec.check) spec.check({platform::Call::Write, n, dir, before, after, kept});
     if (!spec.putRightByRunningAgain) {
-      // The master repair lists each data file the stop left unlisted, losing nothing and breaking nothing.
+      // The master repair lists each data file the stop left unlisted and brings EMASTER in step, losing
+      // nothing and breaking nothing.
       platform::MemoryFileSystemInUse inUse(memory);
       for (const std::string& directory : directories) {
         const std::string path = dir.Dir() + directory + (directory.empty() ? "" : "\\");
         ListUnlistedDataFiles(path.c_str());
+        BringEmasterInStep(path.c_str());
         EXPECT_EQ(UnlistedDataFiles(path.c_str()), std::vector<std::string>{}) << "directory '" << directory << "'";
+        const EmasterContents emaster = ReadEmaster(path.c_str());
+        EXPECT_TRUE(!emaster.present || EmasterAgrees(ReadMasterRecords(path.c_str()), emaster)) << directory;
       }
       Snapshot mended = FilesOf(memory, dir);
       std::erase_if(mended, [](const auto& entry) { return IsTemporary(entry.first); });
