@@ -51,6 +51,9 @@ void Compare(const MasterRecord& master, const EmasterRecord& emaster,
   differs("name", Trimmed(emaster.Name()), master.Name());
   differs("first date", DateText(emaster.FirstDate()), DateText(master.FirstDate()));
   differs("last date", DateText(emaster.LastDate()), DateText(master.LastDate()));
+  differs("field count", std::to_string(emaster.FieldCount()), std::to_string(master.FieldCount()));
+  differs("period", std::string(1, emaster.Period()), std::string(1, master.Period()));
+  differs("time base", std::to_string(emaster.TimeBase()), std::to_string(master.TimeBase()));
 }
 
 }  // namespace

@@ -219,6 +219,10 @@ std::string EmasterRecord::LongName() const {
   return TextAt(raw + emaster_offset::kLongName, emaster_offset::kLongNameSpan);
 }
 
+uint16_t EmasterRecord::TimeBase() const {
+  return LoadU16(raw + emaster_offset::kTimeBase);
+}
+
 int XmasterRecord::FileNumber() const {
   return LoadU16(raw + xmaster_offset::kFileNumber);
 }
@@ -404,6 +408,8 @@ bool EmasterAgrees(const std::vector<MasterRecord>& master, const EmasterContent
       return false;
     const EmasterRecord& e = *std::ranges::find_if(emaster.records, same);
     return TrimmedRight(e.Symbol()) == record.Symbol() && TrimmedRight(e.Name()) == record.Name() &&
-           e.FirstDate() == record.FirstDate() && e.LastDate() == record.LastDate();
+           e.FirstDate() == record.FirstDate() && e.LastDate() == record.LastDate() &&
+           e.FieldCount() == record.FieldCount() && e.Period() == record.Period() &&
+           e.TimeBase() == record.TimeBase();
   });
 }

@@ -105,6 +105,9 @@ struct EmasterRecord {
   uint8_t raw[kEmasterRecordSize];
 
   int FileNumber() const { return raw[emaster_offset::kFileNumber]; }
+  int FieldCount() const { return raw[emaster_offset::kFieldCount]; }
+  char Period() const { return static_cast<char>(raw[emaster_offset::kPeriod]); }
+  uint16_t TimeBase() const;
   float FirstDate() const;
   float LastDate() const;
   std::string Symbol() const;
@@ -213,5 +216,5 @@ void StoreMasterFields(const MasterRecord& record, EmasterRecord* into);
 
 // Whether EMASTER lists exactly master's instruments: as many records, each
 // file number of master once in each, with the same symbol, name (trailing
-// blanks aside) and dates.
+// blanks aside), dates, field count, period and time base.
 bool EmasterAgrees(const std::vector<MasterRecord>& master, const EmasterContents& emaster);

@@ -153,6 +153,7 @@ int BuildCreateRecord(const CreateEntries& entries, UserInteraction& ui, MasterR
 
 std::vector<std::string> ListUnlistedDataFiles(const char* directory) {
   std::vector<std::string> listed;
+  const EmasterContents emaster = ReadEmaster(directory);
   for (const std::string& file : UnlistedDataFiles(directory)) {
     const int number = std::atoi(file.c_str() + 1);
     const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(directory + file);
@@ -162,8 +163,13 @@ std::vector<std::string> ListUnlistedDataFiles(const char* directory) {
     // Built by appending: GCC 12 warns falsely (-Wrestrict) of "F" + text in the optimised i686 build.
     std::string symbol = "F";
     symbol += std::to_string(number);
-    MasterRecord record = NewInstrumentRecord(std::string("RECOVERED ").append(symbol), symbol,
-                                              IntradayContents(*bytes, length) != 0 ? 'I' : 'D', length / 4, 0);
+    std::string name = std::string("RECOVERED ").append(symbol);
+    // A sound EMASTER that still lists the number (a delete stopped between the two) names it.
+    for (const EmasterRecord& named : emaster.Sound() ? emaster.records : std::vector<EmasterRecord>{}) {
+      if (named.FileNumber() == number) symbol = named.Symbol(), name = named.Name();
+    }
+    MasterRecord record =
+        NewInstrumentRecord(name, symbol, IntradayContents(*bytes, length) != 0 ? 'I' : 'D', length / 4, 0);
     if (ListUnderNumber(directory, &record, number)) listed.push_back(file);
   }
   return listed;

@@ -66,7 +66,8 @@ int BuildCreateRecord(const CreateEntries& entries, UserInteraction& ui, MasterR
 // copy, move, split or delete stopped half-way, or a master that lost the
 // record): each is listed under its own number (ListUnderNumber) so that its
 // records are seen again, never lost nor taken over by a new instrument. Named
-// "RECOVERED F<n>", symbol "F<n>", the field count its record length gives,
+// as a sound EMASTER names the number, else "RECOVERED F<n>", symbol "F<n>";
+// the field count its record length gives,
 // IntraDay when its records carry times, else Daily (seven fields when its
 // contents tell no length); the master test's repairs then set its dates from
 // the file. The names of the files listed; one that cannot be (master full or

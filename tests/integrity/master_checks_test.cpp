@@ -11,6 +11,7 @@
 
 #include "integrity/index_checks.h"
 #include "sample_data.h"
+#include "store/emaster_follower.h"
 #include "store/index_files.h"
 #include "support/fixtures.h"
 #include "support/report_fixture.h"
@@ -244,8 +245,8 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
   }
   EXPECT_GT(unrepaired, 5);  // the faults did reach the repairs
   // Stopped after any change (the report is lost with the program), each data and column file is as before
-  // or as made by the repair (a record may be repaired a field at a time), and a second run finishes it.
-  const auto build = [](const TempDir& dir) { Build(dir, kDefects, false); };
+  // or as made by the repair (a record may be repaired a field at a time), and a second run finishes it, as
+  // test-master --repair runs it: then EMASTER is brought in step with what the master test left.
   const auto eachAsBeforeOrAfter = [](const Outcome& o) {
     for (int n = 1; n <= static_cast<int>(kDefects.size()); ++n) {
       for (int code : {0, 1}) {
@@ -255,13 +256,20 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
       }
     }
   };
-  EXPECT_GT(SweepEveryStop({.name = "repair stopped",
-                            .build = build,
-                            .run = run,
-                            .check = eachAsBeforeOrAfter,
-                            .directories = {},
-                            .putRightByRunningAgain = true}),
-            10);
+  const auto repair = [&](const TempDir& dir) {
+    const int result = run(dir);
+    BringEmasterInStep(dir.Dir().c_str());
+    return result;
+  };
+  for (const bool emaster : {false, true}) {
+    EXPECT_GT(SweepEveryStop({.name = emaster ? "repair stopped with EMASTER" : "repair stopped",
+                              .build = [emaster](const TempDir& dir) { Build(dir, kDefects, false, emaster); },
+                              .run = repair,
+                              .check = eachAsBeforeOrAfter,
+                              .directories = {},
+                              .putRightByRunningAgain = true}),
+              10);
+  }
 }
 
 // Correct on each defect, also under a failure of each call: what the repair of that defect alone makes (and

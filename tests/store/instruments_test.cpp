@@ -116,22 +116,25 @@ TEST_F(InstrumentsTest, NewNumbersPassOverThoseOtherFilesUse) {
 }
 
 // Data files no master lists are listed under their own numbers, laid out as their contents say (an empty one
-// by its length). A second pass finds none.
+// by its length) and named as EMASTER names them, if it does. A second pass finds none.
 TEST_F(InstrumentsTest, UnlistedDataFilesAreListedUnderTheirOwnNumbers) {
-  WriteSoundDirectory(dir_.Path(""), {1, 2});
+  WriteSoundDirectory(dir_.Path(""), {1, 2, 9});
+  const Bytes emaster = EmasterOf(ReadBytes(dir_.Path("master")));
+  ASSERT_EQ(DeleteInstrument(dir_.Dir().c_str(), IdEntry(9).Record(), 0), 1);
+  WriteBytes(dir_.Path("EMASTER"), emaster);  // still naming F9, as a delete stopped before EMASTER followed
   WriteDat(dir_, 9, Series::Intraday(2, 20).Dat(8, 'I'));
   WriteDat(dir_, 4, DatBuilder::ForFields(5));
   EXPECT_EQ(ListUnlistedDataFiles(dir_.Dir().c_str()), (std::vector<std::string>{"F4.DAT", "F9.DAT"}));
   const MasterView master = ViewMaster(Now());
   EXPECT_EQ(std::tuple(master.Numbers(), master.headerCount, master.lastFileNumber),
             std::tuple(std::vector<int>{1, 2, 4, 9}, 4, 9));
-  for (const auto& [at, name, period, fields] : {std::tuple(2, "RECOVERED F4    ", 'D', 5),
-                                                  std::tuple(3, "RECOVERED F9    ", 'I', 8)}) {
+  for (const auto& [at, symbol, name, period, fields] : {std::tuple(2, "F4", "RECOVERED F4", 'D', 5),
+                                                          std::tuple(3, "S9", "INSTR9", 'I', 8)}) {
     MasterRecord record;
     std::ranges::copy(master.records[at], record.raw);
-    EXPECT_EQ(std::tuple(std::string(reinterpret_cast<char*>(record.raw) + master_offset::kName, 16), record.Period(),
-                         int(record.FieldCount()), int(record.RecordLength())),
-              std::tuple(std::string(name), period, fields, 4 * fields));
+    EXPECT_EQ(std::tuple(record.Symbol(), record.Name(), record.Period(), int(record.FieldCount()),
+                         int(record.RecordLength())),
+              std::tuple(std::string(symbol), std::string(name), period, fields, 4 * fields));
   }
   EXPECT_TRUE(ListUnlistedDataFiles(dir_.Dir().c_str()).empty());
 }
