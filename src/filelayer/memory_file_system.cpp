@@ -24,6 +24,7 @@ bool IsSeparator(char c) {
 bool LessNoCase(std::string_view a, std::string_view b) {
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
+    if (a[i] == b[i]) continue;
     const char x = Fold(a[i]), y = Fold(b[i]);
     if (x != y) return x < y;
   }
@@ -401,17 +402,17 @@ bool MemoryFileSystem::ListDirectory(const std::string& directory,
   const std::string_view key = name.text;
   const std::string_view prefix = key.empty() || key == "/" ? key : scratch_[0].append("/");
   // The listing is taken before the first visit, which may change the directory. A visit that lists
-  // again gets a listing of its own.
+  // again gets a listing of its own. An entry's key and stored path end in the same name, so the map
+  // holds the directory's entries in the order of their names.
   std::vector<DirectoryEntry> entries = std::move(listing_);
   entries.clear();
-  for (auto it = entries_.lower_bound(prefix); it != entries_.end() && StartsNoCase(it->first, prefix); ++it) {
-    const std::string& entryKey = it->first;
-    if (entryKey.size() <= prefix.size() || entryKey.find('/', prefix.size()) != std::string::npos) continue;
-    const std::string& path = it->second.path;
-    entries.push_back({path.substr(path.rfind('/') + 1), it->second.directory});
+  for (auto it = entries_.lower_bound(prefix); it != entries_.end() && StartsNoCase(it->first, prefix);
+       ++it) {
+    const std::string_view entryKey = it->first, path = it->second.path;
+    if (entryKey.size() <= prefix.size() || entryKey.find('/', prefix.size()) != std::string_view::npos)
+      continue;
+    entries.push_back({std::string(path.substr(path.rfind('/') + 1)), it->second.directory});
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
   for (const DirectoryEntry& entry : entries) {
     if (!visit(entry)) break;
   }
