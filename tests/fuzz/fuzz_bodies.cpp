@@ -61,8 +61,10 @@ struct Scene {
 std::string MasterFile(const uint8_t* data, size_t size) {
   const Bytes master(data, data + size), &daily = SampleFile("Stocks/F1.DAT"),
                                          &intraday = SampleFile("Intraday/F1.DAT");
-  const Scene scene(
-      {{"master", &master}, {"F1.DAT", &daily}, {"F2.DAT", &intraday}, {"F1.DOP", &SampleFile("Stocks/F1.DOP")}});
+  const Scene scene({{"master", &master},
+                     {"F1.DAT", &daily},
+                     {"F2.DAT", &intraday},
+                     {"F1.DOP", &SampleFile("Stocks/F1.DOP")}});
   fixtures::RecordingListBox box;
   ListInstruementsInDirectory(box, Scene::kDir);
   if (box.items.size() > (size >= kMasterRecordSize ? size / kMasterRecordSize - 1 : 0))
