@@ -5,8 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "primitives/text_fields.h"
-
 namespace platform {
 
 namespace {
@@ -14,29 +12,43 @@ namespace {
 // The identity IdentifyDirectory gives: a volume no disk has.
 constexpr uint64_t kMemoryVolume = 0x4D454D4F5259;
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
-  return text;
+// LowerAscii, inline: names are compared a character at a time on every call.
+char Fold(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool LessNoCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// Whether a comes before b with ASCII letters taken in lower case.
+bool LessNoCase(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    if (a[i] == b[i]) continue;
+    const char x = Fold(a[i]), y = Fold(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+bool StartsNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (Fold(text[i]) != Fold(prefix[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-struct MemoryFileSystem::Entry {
-  std::string path;  // as stored: each component in the case it was made with
-  bool directory = false;
-  bool readOnly = false;
-  uint64_t id = 0;
-  int64_t modified = 0;  // seconds since 1970
-  Bytes bytes;
+void MemoryFileSystem::Entry::Touch() {
+  modified = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
 
-  void Touch() { modified = std::chrono::duration_cast<std::chrono::seconds>(
-                     std::chrono::system_clock::now().time_since_epoch()).count(); }
-};
+bool MemoryFileSystem::KeyLess::operator()(std::string_view a, std::string_view b) const {
+  return LessNoCase(a, b);
+}
 
 struct MemoryFileSystem::OpenFile final : File {
   OpenFile(Entry* opened, bool writes, bool sharesReading)
@@ -47,24 +59,20 @@ struct MemoryFileSystem::OpenFile final : File {
 };
 
 // A core name taken apart: '\' and '/' separate, "." is dropped and ".."
-// takes the component before it away.
+// takes the component before it away. What is left is text: '/' first when
+// the name is absolute, then the components as given, '/' between them; an
+// entry's key.
 struct MemoryFileSystem::Name {
-  std::vector<std::string> parts;
+  std::string_view text;
+  size_t parts = 0;
+  size_t last = 0;  // where the last component begins in text
   bool absolute = false;
 
-  std::string Key(size_t count) const {
-    std::string key = absolute ? "/" : "";
-    for (size_t i = 0; i < count; ++i) key.append(i > 0 ? "/" : "").append(Lower(parts[i]));
-    return key;
+  std::string_view Leaf() const { return text.substr(last); }
+  // The text of all components but the last.
+  std::string_view Parent() const {
+    return parts <= 1 ? text.substr(0, absolute ? 1 : 0) : text.substr(0, last - 1);
   }
-  std::string Key() const { return Key(parts.size()); }
-  // The first count components as given.
-  std::string Text(size_t count) const {
-    std::string text = absolute ? "/" : "";
-    for (size_t i = 0; i < count; ++i) text.append(i > 0 ? "/" : "").append(parts[i]);
-    return text;
-  }
-  std::string ParentKey() const { return Key(parts.empty() ? 0 : parts.size() - 1); }
 };
 
 MemoryFileSystem::MemoryFileSystem() = default;
@@ -73,66 +81,80 @@ MemoryFileSystem::~MemoryFileSystem() {
   for (OpenFile* file : open_) delete file;
 }
 
-MemoryFileSystem::Name MemoryFileSystem::Parse(const std::string& text) const {
+MemoryFileSystem::Name MemoryFileSystem::Parse(std::string_view text, std::string& scratch) const {
   Name name;
-  name.absolute = !text.empty() && (text[0] == '/' || text[0] == '\\');
-  std::string part;
-  const auto take = [&] {
-    if (part == "..") {
-      if (!name.parts.empty()) name.parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      name.parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (char c : text) {
-    if (c == '/' || c == '\\') {
-      take();
-    } else {
-      part += c;
+  name.absolute = !text.empty() && IsSeparator(text[0]);
+  scratch.clear();
+  if (name.absolute) scratch.push_back('/');
+  const size_t base = scratch.size();
+  for (size_t begin = 0; begin <= text.size();) {
+    size_t end = begin;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    const std::string_view part = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (part.size() == 2 && part[0] == '.' && part[1] == '.') {
+      if (name.parts == 0) continue;
+      // Back to the end of the component before, and its beginning.
+      scratch.resize(name.last > base ? name.last - 1 : base);
+      const size_t slash = scratch.rfind('/');
+      name.last = --name.parts == 0 ? base : (slash == std::string::npos ? 0 : slash + 1);
+    } else if (!part.empty() && !(part.size() == 1 && part[0] == '.')) {
+      if (name.parts++ > 0) scratch += '/';
+      name.last = scratch.size();
+      scratch.append(part);
     }
   }
-  take();
+  name.text = scratch;
   return name;
 }
 
 MemoryFileSystem::Entry* MemoryFileSystem::Find(const Name& name) {
-  const auto found = entries_.find(name.Key());
-  return found == entries_.end() ? nullptr : found->second.get();
+  const auto found = entries_.find(name.text);
+  return found == entries_.end() ? nullptr : &found->second;
 }
 
 const MemoryFileSystem::Entry* MemoryFileSystem::Find(const Name& name) const {
-  const auto found = entries_.find(name.Key());
-  return found == entries_.end() ? nullptr : found->second.get();
+  const auto found = entries_.find(name.text);
+  return found == entries_.end() ? nullptr : &found->second;
 }
 
 MemoryFileSystem::Entry* MemoryFileSystem::FindFile(const std::string& text) {
-  Entry* entry = Find(Parse(text));
+  Entry* entry = Find(Parse(text, scratch_[0]));
   return entry != nullptr && !entry->directory ? entry : nullptr;
 }
 
 bool MemoryFileSystem::ParentExists(const Name& name) const {
-  if (name.parts.empty()) return false;
-  if (name.parts.size() == 1) return true;  // the root, or the current directory
-  const auto parent = entries_.find(name.ParentKey());
-  return parent != entries_.end() && parent->second->directory;
+  if (name.parts == 0) return false;
+  if (name.parts == 1) return true;  // the root, or the current directory
+  const auto parent = entries_.find(name.Parent());
+  return parent != entries_.end() && parent->second.directory;
 }
 
 std::string MemoryFileSystem::StoredPath(const Name& name) const {
-  const auto parent = entries_.find(name.ParentKey());
-  std::string path = parent != entries_.end() ? parent->second->path + "/" : name.absolute ? "/" : "";
-  return path.append(name.parts.back());
+  const auto parent = entries_.find(name.Parent());
+  std::string path = parent != entries_.end() ? parent->second.path + "/" : (name.absolute ? "/" : "");
+  path.append(name.Leaf());
+  return path;
 }
 
 MemoryFileSystem::Entry& MemoryFileSystem::Add(const Name& name, bool directory) {
-  auto entry = std::make_unique<Entry>();
-  entry->path = StoredPath(name);
-  entry->directory = directory;
-  entry->id = nextId_++;
-  entry->Touch();
-  Entry& added = *entry;
-  entries_[name.Key()] = std::move(entry);
+  std::string path = StoredPath(name);
+  Entry& added = entries_.try_emplace(std::string(name.text)).first->second;
+  added.path = std::move(path);
+  added.directory = directory;
+  added.id = nextId_++;
+  added.Touch();
   return added;
+}
+
+void MemoryFileSystem::AddDirectories(const Name& name, size_t count) {
+  size_t begin = name.absolute ? 1 : 0;
+  for (size_t parts = 1; parts <= count; ++parts) {
+    const size_t end = name.text.find('/', begin);
+    const Name prefix{name.text.substr(0, end), parts, begin, name.absolute};
+    if (Find(prefix) == nullptr) Add(prefix, true);
+    begin = end + 1;
+  }
 }
 
 bool MemoryFileSystem::SharingAllows(uint64_t id, bool read, bool write, bool shareRead,
@@ -163,18 +185,14 @@ void MemoryFileSystem::StopAfterChanges(int nth) {
 }
 
 void MemoryFileSystem::MakeDirectories(const std::string& directory) {
-  const Name name = Parse(directory);
-  Name prefix{{}, name.absolute};
-  for (const std::string& part : name.parts) {
-    prefix.parts.push_back(part);
-    if (Find(prefix) == nullptr) Add(prefix, true);
-  }
+  const Name name = Parse(directory, scratch_[0]);
+  AddDirectories(name, name.parts);
 }
 
 void MemoryFileSystem::WriteFile(const std::string& text, Bytes bytes) {
-  const Name name = Parse(text);
-  if (name.parts.empty()) return;
-  MakeDirectories(name.Text(name.parts.size() - 1));
+  const Name name = Parse(text, scratch_[0]);
+  if (name.parts == 0) return;
+  AddDirectories(name, name.parts - 1);
   Entry* entry = Find(name);
   if (entry == nullptr) entry = &Add(name, false);
   entry->bytes = std::move(bytes);
@@ -182,9 +200,14 @@ void MemoryFileSystem::WriteFile(const std::string& text, Bytes bytes) {
 }
 
 std::optional<MemoryFileSystem::Bytes> MemoryFileSystem::ReadFile(const std::string& name) const {
-  const Entry* entry = Find(Parse(name));
+  const Entry* entry = Find(Parse(name, scratch_[0]));
   if (entry == nullptr || entry->directory) return std::nullopt;
   return entry->bytes;
+}
+
+const MemoryFileSystem::Bytes* MemoryFileSystem::FileBytes(const std::string& name) const {
+  const Entry* entry = Find(Parse(name, scratch_[0]));
+  return entry == nullptr || entry->directory ? nullptr : &entry->bytes;
 }
 
 void MemoryFileSystem::SetReadOnly(const std::string& name, bool readOnly) {
@@ -196,27 +219,27 @@ void MemoryFileSystem::SetModifiedTime(const std::string& name, int64_t seconds)
 }
 
 bool MemoryFileSystem::IsReadOnly(const std::string& name) const {
-  const Entry* entry = Find(Parse(name));
+  const Entry* entry = Find(Parse(name, scratch_[0]));
   return entry != nullptr && entry->readOnly;
 }
 
 std::map<std::string, MemoryFileSystem::Bytes> MemoryFileSystem::Below(const std::string& directory) const {
-  const Name name = Parse(directory);
-  const std::string key = name.Key() + "/";
+  const Name name = Parse(directory, scratch_[0]);
+  const std::string key = std::string(name.text) + "/";
   std::map<std::string, Bytes> below;
   for (const auto& [entryKey, entry] : entries_) {
-    if (entryKey.compare(0, key.size(), key) != 0) continue;
+    if (!StartsNoCase(entryKey, key)) continue;
     // The stored path's components after the directory's own.
-    const std::string& path = entry->path;
+    const std::string& path = entry.path;
     std::string relative;
     size_t component = 0;
     for (size_t at = name.absolute ? 1 : 0; at <= path.size(); ++component) {
       const size_t end = std::min(path.find('/', at), path.size());
-      if (component >= name.parts.size())
-        relative.append(relative.empty() ? "" : "/").append(path, at, end - at);
+      // Appended, not added up: GCC 12 warns falsely (-Wrestrict) of "text" + string in the i686 build.
+      if (component >= name.parts) relative.append(relative.empty() ? "" : "/").append(path, at, end - at);
       at = end + 1;
     }
-    below[entry->directory ? relative + "/" : relative] = entry->bytes;
+    below[entry.directory ? relative + "/" : relative] = entry.bytes;
   }
   return below;
 }
@@ -225,7 +248,7 @@ FileRef MemoryFileSystem::Open(const std::string& text, const OpenRequest& reque
   if (stopped_) return nullptr;
   const bool write = request.access == Access::ReadWrite;
   const bool create = request.creation == Creation::CreateAlways;
-  const Name name = Parse(text);
+  const Name name = Parse(text, scratch_[0]);
   Entry* entry = Find(name);
   if (entry == nullptr) {
     if (!create || !ParentExists(name)) return nullptr;
@@ -298,51 +321,59 @@ std::optional<int64_t> MemoryFileSystem::ModifiedTime(const std::string& name) {
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& name) {
-  const Name parsed = Parse(name);
-  const Entry* entry = stopped_ ? nullptr : Find(parsed);
-  if (entry == nullptr || entry->directory || entry->readOnly || HeldOpen(entry->id)) return false;
-  entries_.erase(parsed.Key());
+  const Name parsed = Parse(name, scratch_[0]);
+  const auto found = stopped_ ? entries_.end() : entries_.find(parsed.text);
+  if (found == entries_.end()) return false;
+  const Entry& entry = found->second;
+  if (entry.directory || entry.readOnly || HeldOpen(entry.id)) return false;
+  entries_.erase(found);
   Changed();
   return true;
 }
 
 bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to) {
-  const Name source = Parse(from);
-  const Name destination = Parse(to);
-  Entry* entry = stopped_ ? nullptr : Find(source);
-  if (entry == nullptr || (!entry->directory && HeldOpen(entry->id)) || !ParentExists(destination))
-    return false;
+  const Name source = Parse(from, scratch_[0]);
+  const Name destination = Parse(to, scratch_[1]);
+  const auto found = stopped_ ? entries_.end() : entries_.find(source.text);
+  if (found == entries_.end()) return false;
+  Entry* entry = &found->second;
+  if ((!entry->directory && HeldOpen(entry->id)) || !ParentExists(destination)) return false;
   const Entry* existing = Find(destination);
   // Only a rename that changes the letter case may name an existing entry:
   // the entry itself.
   if (existing != nullptr && existing != entry) return false;
-  const std::string oldKey = source.Key(), newKey = destination.Key();
-  auto moved = std::move(entries_[oldKey]);
-  entries_.erase(oldKey);
-  const std::string newPath = StoredPath(destination);
+  // The entries are moved in their map nodes: open files keep them.
+  auto moved = entries_.extract(found);
+  const std::string oldKey = std::move(moved.key());
+  const std::string oldPath = entry->path, newPath = StoredPath(destination);
   // A directory takes what lies below it along.
-  std::vector<std::pair<std::string, std::unique_ptr<Entry>>> below;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    if (it->first.compare(0, oldKey.size() + 1, oldKey + "/") == 0) {
-      it->second->path = newPath + it->second->path.substr(moved->path.size());
-      below.emplace_back(newKey + it->first.substr(oldKey.size()), std::move(it->second));
-      it = entries_.erase(it);
+  std::vector<decltype(entries_)::node_type> below;
+  for (auto it = entries_.lower_bound(oldKey); it != entries_.end() && StartsNoCase(it->first, oldKey);) {
+    if (it->first.size() > oldKey.size() && it->first[oldKey.size()] == '/') {
+      const std::string suffix = it->first.substr(oldKey.size());
+      Entry& child = it->second;
+      child.path = newPath + child.path.substr(oldPath.size());
+      below.push_back(entries_.extract(it++));
+      below.back().key() = std::string(destination.text) + suffix;
     } else {
       ++it;
     }
   }
-  moved->path = newPath;
-  entries_[newKey] = std::move(moved);
-  for (auto& [key, child] : below) entries_[key] = std::move(child);
+  entry->path = newPath;
+  moved.key() = std::string(destination.text);
+  entries_.insert(std::move(moved));
+  for (auto& child : below) entries_.insert(std::move(child));
   Changed();
   return true;
 }
 
 bool MemoryFileSystem::ReplaceFileWith(const std::string& source, const std::string& destination) {
-  const Name from = Parse(source);
-  const Name to = Parse(destination);
-  Entry* entry = stopped_ ? nullptr : Find(from);
-  if (entry == nullptr || entry->directory || HeldOpen(entry->id) || !ParentExists(to)) return false;
+  const Name from = Parse(source, scratch_[0]);
+  const Name to = Parse(destination, scratch_[1]);
+  const auto found = stopped_ ? entries_.end() : entries_.find(from.text);
+  if (found == entries_.end()) return false;
+  Entry* entry = &found->second;
+  if (entry->directory || HeldOpen(entry->id) || !ParentExists(to)) return false;
   Entry* old = Find(to);
   if (old == entry) return false;
   if (old != nullptr && (old->directory || HeldOpen(old->id) || old->readOnly)) return false;
@@ -352,13 +383,13 @@ bool MemoryFileSystem::ReplaceFileWith(const std::string& source, const std::str
   target.readOnly = entry->readOnly;
   target.id = entry->id;
   target.modified = entry->modified;
-  entries_.erase(from.Key());
+  entries_.erase(found);
   Changed();
   return true;
 }
 
 bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
-  const Name destination = Parse(to);
+  const Name destination = Parse(to, scratch_[1]);
   const Entry* source = stopped_ ? nullptr : FindFile(from);
   // The source is read sharing reading and writing.
   if (source == nullptr || !SharingAllows(source->id, true, false, true, true) || !ParentExists(destination))
@@ -379,7 +410,7 @@ bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
-  const Name name = Parse(path);
+  const Name name = Parse(path, scratch_[0]);
   if (stopped_ || Find(name) != nullptr || !ParentExists(name)) return false;
   Add(name, true);
   Changed();
@@ -388,37 +419,41 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 
 bool MemoryFileSystem::ListDirectory(const std::string& directory,
                                      const std::function<bool(const DirectoryEntry&)>& visit) {
-  const Name name = Parse(directory);
+  const Name name = Parse(directory, scratch_[0]);
   const Entry* listed = Find(name);
-  if (stopped_ || (!name.parts.empty() && (listed == nullptr || !listed->directory))) return false;
-  const std::string key = name.Key();
-  const std::string prefix = key.empty() || key == "/" ? key : key + "/";
-  std::vector<DirectoryEntry> entries;
-  for (const auto& [entryKey, entry] : entries_) {
-    if (entryKey.size() <= prefix.size() || entryKey.compare(0, prefix.size(), prefix) != 0 ||
-        entryKey.find('/', prefix.size()) != std::string::npos)
+  if (stopped_ || (name.parts > 0 && (listed == nullptr || !listed->directory))) return false;
+  const std::string_view key = name.text;
+  const std::string_view prefix = key.empty() || key == "/" ? key : scratch_[0].append("/");
+  // The listing is taken before the first visit, which may change the directory. A visit that lists
+  // again gets a listing of its own. An entry's key and stored path end in the same name, so the map
+  // holds the directory's entries in the order of their names.
+  std::vector<DirectoryEntry> entries = std::move(listing_);
+  entries.clear();
+  for (auto it = entries_.lower_bound(prefix); it != entries_.end() && StartsNoCase(it->first, prefix);
+       ++it) {
+    const std::string_view entryKey = it->first, path = it->second.path;
+    if (entryKey.size() <= prefix.size() || entryKey.find('/', prefix.size()) != std::string_view::npos)
       continue;
-    entries.push_back({entry->path.substr(entry->path.rfind('/') + 1), entry->directory});
+    entries.push_back({std::string(path.substr(path.rfind('/') + 1)), it->second.directory});
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
   for (const DirectoryEntry& entry : entries) {
     if (!visit(entry)) break;
   }
+  listing_ = std::move(entries);
   return true;
 }
 
 std::optional<DirectoryId> MemoryFileSystem::IdentifyDirectory(const std::string& directory) {
-  const Name name = Parse(directory);
+  const Name name = Parse(directory, scratch_[0]);
   if (stopped_) return std::nullopt;
-  if (name.parts.empty()) return DirectoryId{kMemoryVolume, 0};
+  if (name.parts == 0) return DirectoryId{kMemoryVolume, 0};
   const Entry* entry = Find(name);
   if (entry == nullptr || !entry->directory) return std::nullopt;
   return DirectoryId{kMemoryVolume, entry->id};
 }
 
 NewFile MemoryFileSystem::CreateNewFile(const std::string& text) {
-  const Name name = Parse(text);
+  const Name name = Parse(text, scratch_[0]);
   if (stopped_) return NewFile::Failed;
   if (Find(name) != nullptr) return NewFile::Exists;
   if (!ParentExists(name)) return NewFile::Failed;

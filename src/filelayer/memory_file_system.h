@@ -18,9 +18,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "filelayer/platform_backend.h"
@@ -42,6 +42,9 @@ class MemoryFileSystem {
   void MakeDirectories(const std::string& directory);
   void WriteFile(const std::string& name, Bytes bytes);
   std::optional<Bytes> ReadFile(const std::string& name) const;
+  // The file's bytes as held, without a copy: valid until the next call; null
+  // when there is no such file.
+  const Bytes* FileBytes(const std::string& name) const;
   void SetReadOnly(const std::string& name, bool readOnly);
   // When a file was last written (set by every change, the clock's seconds).
   void SetModifiedTime(const std::string& name, int64_t seconds);
@@ -79,25 +82,50 @@ class MemoryFileSystem {
   NewFile CreateNewFile(const std::string& name);
 
  private:
-  struct Entry;
+  struct Entry {
+    std::string path;  // as stored: each component in the case it was made with
+    bool directory = false;
+    bool readOnly = false;
+    uint64_t id = 0;
+    int64_t modified = 0;  // seconds since 1970
+    Bytes bytes;
+
+    void Touch();
+  };
+  // Orders names as their lower-case forms: a name finds its entry in any
+  // case, without a lower-case copy being made.
+  struct KeyLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
   struct OpenFile;
   struct Name;
 
-  Name Parse(const std::string& name) const;
+  // Takes the name apart into scratch, which the result refers to.
+  Name Parse(std::string_view text, std::string& scratch) const;
   Entry* Find(const Name& name);
   const Entry* Find(const Name& name) const;
   Entry* FindFile(const std::string& name);
   bool ParentExists(const Name& name) const;
   // The path a new entry of the name takes: its parent's as stored, its own as given.
   std::string StoredPath(const Name& name) const;
+  // The name must be free.
   Entry& Add(const Name& name, bool directory);
+  // Makes those of the name's first count components' directories that are missing.
+  void AddDirectories(const Name& name, size_t count);
   bool SharingAllows(uint64_t id, bool read, bool write, bool shareRead, bool shareWrite) const;
   bool HeldOpen(uint64_t id) const;
   // Counts a change that was made; the run stops with the nth.
   void Changed();
 
-  std::map<std::string, std::unique_ptr<Entry>> entries_;  // by the path in lower case
+  // By the name each was made with, matched without regard to case; a map
+  // node keeps its entry in place while the entry is open or renamed.
+  std::map<std::string, Entry, KeyLess> entries_;
   std::vector<OpenFile*> open_;
+  // Where the names of a call are taken apart (one call at a time: no
+  // thread shares a memory file system), and the listing ListDirectory lends.
+  mutable std::string scratch_[2];
+  std::vector<DirectoryEntry> listing_;
   uint64_t nextId_ = 1;
   int changes_ = 0;
   int stopAt_ = 0;

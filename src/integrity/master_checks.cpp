@@ -106,13 +106,6 @@ bool Present(const char* directory, const std::string& name) {
   return found || !listed;
 }
 
-// CreateDATFile reports a file it created even when its header could not be
-// written: the file must hold the whole header.
-bool HeaderWritten(const std::string& name, const MasterRecord& record) {
-  FileGuard dat(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, 1, 0));
-  return dat.Valid() && FileLength(dat.Get()) == std::max<int32_t>(record.RecordLength(), 4);
-}
-
 // Whether F<n>.DAT holds intraday records, as IsIntra judges it; nothing when
 // the file cannot be read, so that the code 7 correction does not take
 // unread data for daily data.
@@ -127,17 +120,16 @@ std::optional<bool> IntradayData(const char* directory, int fileNumber) {
   return recordLength != kUnknownRecordLength && IntradayContents(bytes, recordLength) != 0;
 }
 
-// Makes the missing F<n>.DAT (dop: F<n>.DOP) of the record. When it cannot be
-// made whole (a header or text that could not be written), what was made is
-// taken away again, so that the directory is as it was and the defect counts
-// as not repaired.
+// Makes the missing F<n>.DAT (dop: F<n>.DOP) of the record. The file is
+// written whole under a temporary name that then takes its place, and counts
+// as made only then: its header or text is all there. When it cannot be made
+// whole, what was made is taken away again, so that the directory is as it
+// was and the defect counts as not repaired.
 bool CreateMissingFile(const char* directory, const MasterRecord& record, bool dop) {
   const std::string name =
       dop ? DOPFileName(directory, record.FileNumber()) : DATFileName(directory, record.FileNumber());
   if (Present(directory, name.substr(std::strlen(directory)))) return false;
-  if (dop ? CreateDOPFile(directory, record) != 0
-          : CreateDATFile(directory, record) != 0 && HeaderWritten(name, record))
-    return true;
+  if ((dop ? CreateDOPFile(directory, record) : CreateDATFile(directory, record)) != 0) return true;
   platform::RemoveFile(name);
   return false;
 }

@@ -2,6 +2,7 @@
 // questions it asked (answered from a script, then No) and its findings.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,7 +36,8 @@ struct Report : ReportTarget {
         found.emplace_back(key, code, third);
       }
     }
-    return Findings(found.rbegin(), found.rend());
+    std::ranges::reverse(found);
+    return found;
   }
 
   std::vector<bool> answers;
