@@ -37,6 +37,13 @@ void AddDamage(const std::vector<IndexFinding>& found, std::vector<IndexCheckFin
     findings->push_back({kFileNames[static_cast<int>(finding.file)], 0, finding.text});
 }
 
+// A period letter as it is, any other byte by its value ("byte 0").
+std::string PeriodText(char period) {
+  if (period >= ' ' && period <= '~') return std::string(1, period);
+  std::string text = "byte ";
+  return text.append(std::to_string(static_cast<unsigned char>(period)));
+}
+
 // Each way the EMASTER record of an instrument differs from its master record.
 void Compare(const MasterRecord& master, const EmasterRecord& emaster,
              std::vector<IndexCheckFinding>* findings) {
@@ -52,7 +59,7 @@ void Compare(const MasterRecord& master, const EmasterRecord& emaster,
   differs("first date", DateText(emaster.FirstDate()), DateText(master.FirstDate()));
   differs("last date", DateText(emaster.LastDate()), DateText(master.LastDate()));
   differs("field count", std::to_string(emaster.FieldCount()), std::to_string(master.FieldCount()));
-  differs("period", std::string(1, emaster.Period()), std::string(1, master.Period()));
+  differs("period", PeriodText(emaster.Period()), PeriodText(master.Period()));
   differs("time base", std::to_string(emaster.TimeBase()), std::to_string(master.TimeBase()));
 }
 

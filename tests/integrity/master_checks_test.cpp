@@ -333,7 +333,7 @@ TEST(MasterChecks, IndexFilesAreComparedWithMasterAndLeftAsTheyAre) {
                        .Add({.fileNumber = 3, .lastDateWord = MbfWord(StoredDate(2014, 6, 27))})
                        .Add({.fileNumber = 4}));
   testing_support::WriteBytes(dir.Path("Emaster"),
-                              EmasterFile({{.fileNumber = 1},
+                              EmasterFile({{.fileNumber = 1, .period = 'I', .timeBase = 5, .fieldBits = 0x3F},
                                            {.fileNumber = 2, .symbol = "THEIRS"},
                                            {.fileNumber = 3, .lastDate = StoredDate(2014, 2, 12)},
                                            {.fileNumber = 9}}));
@@ -344,6 +344,9 @@ TEST(MasterChecks, IndexFilesAreComparedWithMasterAndLeftAsTheyAre) {
   for (const IndexCheckFinding& f : CheckIndexFiles(dir.Dir().c_str()))
     found.push_back(f.file + " " + std::to_string(f.fileNumber) + " " + f.text);
   EXPECT_EQ(found, (std::vector<std::string>{
+                       "EMASTER 1 F1: EMASTER's field count \"6\" is not master's \"7\"",
+                       "EMASTER 1 F1: EMASTER's period \"I\" is not master's \"D\"",
+                       "EMASTER 1 F1: EMASTER's time base \"5\" is not master's \"0\"",
                        "EMASTER 2 F2: EMASTER's symbol \"THEIRS\" is not master's \"OURS\"",
                        "EMASTER 3 F3: EMASTER's last date \"1140212\" is not master's \"1140627\"",
                        "EMASTER 4 F4 is in master but not in EMASTER",
