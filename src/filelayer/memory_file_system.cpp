@@ -403,8 +403,13 @@ bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to
   const bool readOnly = source->readOnly;
   Entry& target = existing != nullptr ? *existing : Add(destination, false);
   if (existing == nullptr) target.readOnly = readOnly;
-  target.bytes = std::move(bytes);
+  // No single step, as on a disk: a stop between the two changes leaves the
+  // first half of the bytes under the destination's name.
+  target.bytes.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2));
   target.Touch();
+  Changed();
+  if (stopped_) return false;
+  target.bytes = std::move(bytes);
   Changed();
   return true;
 }

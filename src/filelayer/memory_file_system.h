@@ -11,8 +11,9 @@
 // see what the stop left.
 //
 // Changing calls: an open that creates or empties a file, a write, a
-// truncation, a removal, a rename, a replacement, a copy, a new directory and
-// a new file; counted when they change something.
+// truncation, a removal, a rename, a replacement, a copy (two changes: the
+// destination made holding the first half of the bytes, then the rest), a new
+// directory and a new file; counted when they change something.
 #pragma once
 
 #include <cstdint>

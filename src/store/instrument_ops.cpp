@@ -13,6 +13,7 @@
 #include "store/emaster_follower.h"
 #include "store/file_names.h"
 #include "store/index_files.h"
+#include "store/temporary_files.h"
 
 namespace {
 
@@ -146,6 +147,19 @@ TakenNumbers NumbersTakenFor(const char* directory, int16_t required) {
   TakenNumbers taken = NumbersTakenBeyondMaster(directory);
   if (required >= 0) taken.reset(static_cast<size_t>(required));
   return taken;
+}
+
+// Copies the file whole over a new temporary of the directory, which then
+// takes the destination's name in one step: a copy is no single step on a
+// disk, and a stop half-way must leave a temporary, never part of a file
+// under its name. False when it could not be copied or put in place (the
+// temporary is then removed).
+bool CopyWhole(const char* directory, const std::string& from, const std::string& to) {
+  const std::string temp = CreateRecordTempFile(directory);
+  if (temp.empty()) return false;
+  if (platform::CopyFileTo(from, temp, false) && platform::ReplaceFileWith(temp, to)) return true;
+  platform::RemoveFile(temp);
+  return false;
 }
 
 // A directory's first master, written whole as "msttmp" and then given its
@@ -308,12 +322,12 @@ int CopyInstrument(const char* destination, const char* source, MasterRecord* re
   for (InstrumentFile file : kInstrumentFiles) {
     const std::string from = InstrumentFileName(source, sourceNumber, file);
     const std::string to = InstrumentFileName(destination, number, file);
-    if (platform::CopyFileTo(from, to, false)) {
-      copied[copies++] = to;
-    } else if (FilePresent(from)) {
+    if (!FilePresent(from)) continue;
+    if (!CopyWhole(destination, from, to)) {
       removeCopies();
       return 0;
     }
+    copied[copies++] = to;
   }
   MasterRecord entry = *record;
   if (AddToMaster(destination, &entry, EmasterLongName(source, sourceNumber), number) == -1) {

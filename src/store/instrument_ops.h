@@ -68,7 +68,9 @@ std::string EmasterLongName(const char* directory, int fileNumber);
 
 // Copies the source instrument's .DAT, .DOP and .CHT files into the
 // destination under the number a new instrument takes there (overwriting files
-// of those names), then adds its record under that number. A source file that
+// of those names), each copied whole under a temporary name that then takes
+// its name, so that a stop never leaves part of a file; then adds its record
+// under that number. A source file that
 // does not exist is passed over. 1 when every existing source file was copied
 // and the instrument added; afterwards record->raw[0] holds the destination
 // number. 0 when no number was free, a copy failed or the entry could not be

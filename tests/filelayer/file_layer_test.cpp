@@ -504,7 +504,8 @@ TEST_P(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) 
 }  // namespace
 
 // A stop after the nth change leaves the files as the first n changes left them, fails every later call
-// (the run is over) and lets the next run see the files.
+// (the run is over) and lets the next run see the files. A copy is two changes, as on a disk: a stop between
+// leaves the first half of the bytes under the new name.
 TEST(MemoryFileSystemTest, AStopLeavesEveryChangeBeforeItAndNoneAfter) {
   const std::string d = "C:\\DATA\\";
   platform::FileRef file = nullptr;
@@ -540,9 +541,14 @@ TEST(MemoryFileSystemTest, AStopLeavesEveryChangeBeforeItAndNoneAfter) {
   const auto whole = run(changes.size(), 0);
   EXPECT_EQ(whole.second, std::vector<bool>(changes.size(), true));
   EXPECT_EQ(whole.first, (std::map<std::string, Bytes>{{"F1.DAT", Join(data, Bytes(2, 0))}, {"SUB/", {}}}));
-  for (size_t n = 1; n < changes.size(); ++n) {
-    const auto [files, done] = run(changes.size(), int(n));
-    EXPECT_EQ(files, run(n, 0).first) << n;
-    EXPECT_EQ(std::count(done.begin(), done.end(), true), long(n)) << "only the changes before the stop work";
+  for (int step = 0, n = 1; step < int(changes.size()); ++step) {
+    for (int within = 1; within <= (step == 4 ? 2 : 1); ++within, ++n) {
+      const long complete = within == 2 || step != 4 ? step + 1 : step;
+      const auto [files, done] = run(changes.size(), n);
+      auto expected = run(size_t(complete), 0).first;
+      if (complete == step) expected["F2.DAT"] = Bytes(data.begin(), data.begin() + 6);
+      EXPECT_EQ(files, expected) << n;
+      EXPECT_EQ(std::count(done.begin(), done.end(), true), complete) << "only the changes before the stop work";
+    }
   }
 }

@@ -307,6 +307,7 @@ int SweepEveryStop(const SweepSpec& spec) {
         ListUnlistedDataFiles(path.c_str());
         BringEmasterInStep(path.c_str());
         EXPECT_EQ(UnlistedDataFiles(path.c_str()), std::vector<std::string>{}) << "directory '" << directory << "'";
+        EXPECT_EQ(ListedButUnreadable(FilesOf(memory, dir), directory, true), "") << "after the repair";
         const EmasterContents emaster = ReadEmaster(path.c_str());
         EXPECT_TRUE(!emaster.present || EmasterAgrees(ReadMasterRecords(path.c_str()), emaster)) << directory;
       }
