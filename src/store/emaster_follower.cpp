@@ -125,12 +125,11 @@ bool EmasterFollower::Follow() {
 }
 
 bool BringEmasterInStep(const char* directory) {
-  if (!ReadEmaster(directory).Sound()) return false;
   const auto master = ReadWholeFile(MasterFileName(directory));
   const auto emaster = ReadWholeFile(EmasterFileName(directory));
-  if (!master || !emaster || master->size() < kMasterRecordSize || emaster->size() < kEmasterRecordSize ||
-      EmasterAgrees(RecordsOf(*master), DecodeEmaster(*emaster)))
-    return false;
+  if (!master || !emaster || master->size() < kMasterRecordSize) return false;
+  const EmasterContents contents = DecodeEmaster(*emaster);
+  if (!contents.Sound() || EmasterAgrees(RecordsOf(*master), contents)) return false;
   return ReplaceWholeFile(EmasterTempFileName(directory), EmasterFileName(directory),
                           FollowingEmaster(*emaster, *master, [](const MasterRecord&) { return true; }, -1, {}));
 }

@@ -66,6 +66,17 @@ bool IsTemporaryFileName(std::string_view name) {
   return RecordTempTag(name) || EqualNoCase(name, kMasterTempName) || EqualNoCase(name, kEmasterTempName);
 }
 
+std::optional<int> NumberedFileNumber(std::string_view name, std::string_view extension) {
+  if (name.size() <= extension.size() + 1 || name.size() > extension.size() + 5 ||
+      (name[0] != 'F' && name[0] != 'f') || !EqualNoCase(name.substr(name.size() - extension.size()), extension))
+    return std::nullopt;
+  const std::string_view digits = name.substr(1, name.size() - extension.size() - 1);
+  int number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits[0] == '0' || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return number;
+}
+
 bool IsMasterFileName(std::string_view name) {
   return EqualNoCase(name, kMasterName);
 }

@@ -56,5 +56,10 @@ std::optional<uint32_t> RecordTempTag(std::string_view name);
 // (msttmp, emsttmp or a record operation's), whatever its case.
 bool IsTemporaryFileName(std::string_view name);
 
+// The number n of a name listed in a directory that reads "F<n>" and then the
+// extension (".DAT", ".MWD"), whatever its case: n of one to four digits
+// without a leading zero; nothing for any other name.
+std::optional<int> NumberedFileNumber(std::string_view name, std::string_view extension);
+
 // Whether a name listed in a directory is master's, whatever its case.
 bool IsMasterFileName(std::string_view name);

@@ -339,16 +339,10 @@ std::bitset<kMaxInstruments + 1> NumbersTakenBeyondMaster(const char* directory)
       mark(LoadU16(xmaster->data() + at + xmaster_offset::kFileNumber));
   }
   platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
-    const std::string& name = entry.name;
-    const size_t dot = name.size() - std::min<size_t>(name.size(), 4);
-    const std::string_view extension = std::string_view(name).substr(dot);
-    if (entry.isDirectory || name.size() < 6 || dot > 4 || std::toupper(name[0]) != 'F' ||
-        (!EqualNoCase(extension, ".MWD") && !EqualNoCase(extension, ".DAT")))
-      return true;
-    const std::string digits = name.substr(1, dot - 1);
-    if (digits[0] != '0' &&
-        std::ranges::all_of(digits, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-      mark(std::stoi(digits));
+    if (entry.isDirectory) return true;
+    for (const char* extension : {".MWD", ".DAT"}) {
+      if (const std::optional<int> number = NumberedFileNumber(entry.name, extension)) mark(*number);
+    }
     return true;
   });
   return taken;

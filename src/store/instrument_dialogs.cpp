@@ -165,9 +165,8 @@ std::vector<std::string> ListUnlistedDataFiles(const char* directory) {
     symbol += std::to_string(number);
     std::string name = std::string("RECOVERED ").append(symbol);
     // A sound EMASTER that still lists the number (a delete stopped between the two) names it.
-    for (const EmasterRecord& named : emaster.Sound() ? emaster.records : std::vector<EmasterRecord>{}) {
-      if (named.FileNumber() == number) symbol = named.Symbol(), name = named.Name();
-    }
+    const auto named = std::ranges::find(emaster.records, number, &EmasterRecord::FileNumber);
+    if (emaster.Sound() && named != emaster.records.end()) symbol = named->Symbol(), name = named->Name();
     MasterRecord record =
         NewInstrumentRecord(name, symbol, IntradayContents(*bytes, length) != 0 ? 'I' : 'D', length / 4, 0);
     if (ListUnderNumber(directory, &record, number)) listed.push_back(file);

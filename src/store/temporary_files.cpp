@@ -118,15 +118,8 @@ std::vector<std::string> UnlistedDataFiles(const char* directory) {
   for (const MasterRecord& record : ReadMasterRecords(directory)) listed.set(record.FileNumber());
   std::vector<std::string> unlisted;
   platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
-    const std::string& name = entry.name;
-    const size_t dot = name.find('.');
-    if (entry.isDirectory || dot < 2 || dot > 4 || (name[0] != 'F' && name[0] != 'f') || name[1] == '0' ||
-        !EqualNoCase(std::string_view(name).substr(dot), ".DAT") ||
-        !std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(dot),
-                     [](char c) { return c >= '0' && c <= '9'; }))
-      return true;
-    const int number = std::stoi(name.substr(1, dot - 1));
-    if (number <= 255 && !listed.test(static_cast<size_t>(number))) unlisted.push_back(name);
+    const std::optional<int> number = entry.isDirectory ? std::nullopt : NumberedFileNumber(entry.name, ".DAT");
+    if (number && *number <= 255 && !listed.test(static_cast<size_t>(*number))) unlisted.push_back(entry.name);
     return true;
   });
   return unlisted;
