@@ -1,6 +1,7 @@
 #include "primitives/dates.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -107,6 +108,21 @@ SplitNumber SplitSixDigits(uint32_t sixDigits) {
   return parts;
 }
 
+// The three parts as "%02d<sep>%02d<sep>%02d" prints them, written directly:
+// the editor and the reports show every date and time of a file.
+const char* ThreePartText(char (&text)[kResultTextSize], int16_t first, int16_t second, int16_t third,
+                          char separator) {
+  char* out = text;
+  char* const end = text + sizeof text - 1;
+  for (const int16_t part : {first, second, third}) {
+    if (out != text) *out++ = separator;
+    if (part >= 0 && part < 10) *out++ = '0';
+    out = std::to_chars(out, end, part).ptr;
+  }
+  *out = '\0';
+  return text;
+}
+
 SplitNumber SplitDate(float date) {
   if (const std::optional<uint32_t> whole = WholeValue(date)) {
     if (*whole < 1000000) return SplitSixDigits(*whole);
@@ -206,8 +222,7 @@ int IsValidFloatDate(float date) {
 const char* StrDate(float date) {
   static char text[kResultTextSize];
   const SplitNumber parts = SplitDate(date);
-  std::snprintf(text, sizeof text, "%02d/%02d/%02d", parts.third, parts.second, parts.yearOfCentury);
-  return text;
+  return ThreePartText(text, parts.third, parts.second, parts.yearOfCentury, '/');
 }
 
 float MakeDateFromString(const char* text) {
@@ -266,8 +281,7 @@ int IsValidFloatTime(float time) {
 const char* StrTime(float time) {
   static char text[kResultTextSize];
   const SplitNumber parts = SplitTime(time);
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d", parts.first, parts.second, parts.third);
-  return text;
+  return ThreePartText(text, parts.first, parts.second, parts.third, ':');
 }
 
 float MakeTimeFromString(const char* text) {

@@ -1,30 +1,32 @@
 #include "primitives/list.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "primitives/memory.h"
 
 namespace {
 
-// A node holding its own copy of the item, not yet linked; null when memory
-// ran out or the size is negative.
+// Where a node's copy of its item begins: right after the node, in the same
+// block, aligned for any item.
+constexpr size_t kItemOffset =
+    (sizeof(ListNode) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+
+// A node holding its own copy of the item, in one block with it, not yet
+// linked; null when memory ran out or the size is negative.
 ListNode* NewNode(const void* item, int16_t size) {
   if (size < 0 || (size > 0 && item == nullptr)) return nullptr;
-  auto* node = static_cast<ListNode*>(MemAllocate(sizeof(ListNode)));
-  if (node == nullptr) return nullptr;
-  node->item = MemAllocate(static_cast<size_t>(size));
-  if (node->item == nullptr) {
-    MemDeAllocate(node);
-    return nullptr;
-  }
+  auto* block = static_cast<unsigned char*>(MemAllocate(kItemOffset + static_cast<size_t>(size)));
+  if (block == nullptr) return nullptr;
+  auto* node = reinterpret_cast<ListNode*>(block);
+  node->item = block + kItemOffset;
   if (size > 0) std::memcpy(node->item, item, static_cast<size_t>(size));
   node->itemSize = size;
   return node;
 }
 
 void FreeNode(ListNode* node) {
-  MemDeAllocate(node->item);
   MemDeAllocate(node);
 }
 

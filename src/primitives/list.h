@@ -6,7 +6,7 @@
 #include <memory>
 
 struct ListNode {
-  void* item;  // the node's own heap copy of the item's bytes
+  void* item;  // the node's own copy of the item's bytes, in the node's block
   int16_t itemSize;
   ListNode* previous;  // null at the front
   ListNode* next;      // null at the back

@@ -4,8 +4,8 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "filelayer/file_guard.h"
@@ -49,16 +49,10 @@ const LayoutRow* FindLayout(const MasterRecord& record) {
   return nullptr;
 }
 
-struct DopRow {
-  const char* name;
-  int16_t first;
-  int16_t second;
-};
-
-// Indexed by FieldType code.
-constexpr DopRow kDopRows[] = {
-    {"Error", 0, 0}, {"Date", 0, 0},  {"Time", 0, 0},   {"Open", 3, 0}, {"Low", 3, 0},
-    {"High", 3, 0},  {"Close", 3, 0}, {"Volume", 0, 0}, {"OI", 0, 0},
+// A column file's line for each FieldType code: the column's name, the decimals it shows and a 0.
+constexpr std::string_view kDopLines[] = {
+    "Error, 0, 0,\r\n", "Date, 0, 0,\r\n",  "Time, 0, 0,\r\n",   "Open, 3, 0,\r\n", "Low, 3, 0,\r\n",
+    "High, 3, 0,\r\n",  "Close, 3, 0,\r\n", "Volume, 0, 0,\r\n", "OI, 0, 0,\r\n",
 };
 
 constexpr const char* kFieldTypeTexts[] = {"Unknown", "Date",  "Time",   "Open", "Low",
@@ -183,13 +177,10 @@ int CreateDATFile(const char* directory, const MasterRecord& record) {
 int CreateDOPFile(const char* directory, const MasterRecord& record) {
   const LayoutRow* row = FindLayout(record);
   std::string text;
-  char line[64];
   for (int column = 0; column < record.FieldCount(); ++column) {
     // A field count and period without a layout name every column "Error".
     const int code = row && column < kMaxFields ? static_cast<int>(row->columns[column]) : 0;
-    const DopRow& dop = kDopRows[code];
-    std::snprintf(line, sizeof line, "%s, %d, %d,\r\n", dop.name, dop.first, dop.second);
-    text += line;
+    text += kDopLines[code];
   }
   text += "\r\n";
   return CreateWhole(directory, DOPFileName(directory, record.FileNumber()), text);
