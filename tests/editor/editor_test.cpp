@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -176,6 +179,14 @@ TEST_F(EditorTest, CellsLoadAsShownAndTypedTextsAreStoredOrAppendedOnceARecordIs
       << "a partly typed record waits";
   Put(3, 2);
   EXPECT_EQ(state_.editText, "22.50");
+  // A price shows as "%.2f" prints it, whatever bits it holds (halfway cases round as their binary value).
+  std::mt19937 bits(7);
+  for (int i = 0; i < 30000; ++i) {
+    const float value = i < 5 ? std::array{0.125f, 0.375f, 2.675f, -0.005f, 1e-3f}[i] : std::bit_cast<float>(static_cast<uint32_t>(bits()));
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.2f", static_cast<double>(value));
+    ASSERT_EQ(FormatCellText(FieldType::Close, value), printed) << value;
+  }
   Put(3, 3);
   for (const char* text : {"19", "21", "20", "7"}) Type(text), Press(K::Next);
   EXPECT_EQ(std::tuple(At(), DataRecordCount(state_.session), Word(3, 0), Word(3, 2), Word(3, 6)),
