@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "primitives/code_page.h"
 #include "primitives/list.h"
 #include "primitives/memory.h"
 #include "primitives/path_list.h"
@@ -167,3 +168,22 @@ TEST(TextFields, TrimPadAndCount) {
 }
 
 }  // namespace
+
+TEST(CodePages, EveryByteComesBackAndWhatAPageCannotHoldIsRefused) {
+  for (const CodePage page : {CodePage::Windows1252, CodePage::Latin1}) {
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
+    EXPECT_EQ(FromUtf8(ToUtf8(all, page), page), all);
+  }
+  EXPECT_EQ(ToUtf8("\x80 \xE9\x8D", CodePage::Windows1252), "\u20AC \u00E9\u008D");
+  EXPECT_EQ(ToUtf8("\x80", CodePage::Latin1), "\u0080");
+  EXPECT_EQ(FromUtf8("Soci\u00E9t\u00E9 \u2122", CodePage::Windows1252), "Soci\xE9t\xE9 \x99");
+  const std::pair<const char*, CodePage> refused[] = {
+      {"\u20AC", CodePage::Latin1},       {"\u0416", CodePage::Windows1252}, {"\u0080", CodePage::Windows1252},
+      {"\x80", CodePage::Windows1252},    {"\xC0\xAF", CodePage::Latin1},    {"\xED\xA0\x80", CodePage::Latin1},
+      {"\xE2\x82", CodePage::Windows1252}, {"\xF4\x90\x80\x80", CodePage::Latin1}};
+  for (const auto& [text, page] : refused) EXPECT_EQ(FromUtf8(text, page), std::nullopt) << text;
+  EXPECT_EQ(CodePageNamed("CP1252"), CodePage::Windows1252);
+  EXPECT_EQ(CodePageNamed("Latin1"), CodePage::Latin1);
+  EXPECT_EQ(CodePageNamed("utf-16"), std::nullopt);
+}
