@@ -148,7 +148,7 @@ class Reader {
     while (char* line = lines.next_line()) {
       line_ = static_cast<int32_t>(lines.get_file_line());
       if (std::strlen(line) > kMaxTextLine) return Fail(TooLong());
-      if (IsBlankOnly(line)) continue;
+      if (line[std::strspn(line, " \t")] == '\0') continue;  // a blank line
       if (!Split(line)) return false;
       if (header ? !Header() : !Row()) return false;
       header = false;

@@ -58,13 +58,12 @@ std::string PeriodName(char period) {
 struct Layout {
   int fields = 0;
   TextColumn columns[kMaxFields] = {};
+  int at[kValueColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};  // by value column: its place, -1 where none
   bool intraday = false;
-  int open = -1, high = -1, low = -1, close = -1;  // the column of each, -1 where it has none
-  std::string described;                           // "date, high, low, close, volume"
+  std::string described;  // "date, high, low, close, volume"
 
-  bool Has(TextColumn column) const {
-    return std::find(columns, columns + fields, column) != columns + fields;
-  }
+  int Place(TextColumn column) const { return at[static_cast<size_t>(column)]; }
+  bool Has(TextColumn column) const { return Place(column) >= 0; }
 };
 
 bool LayoutOf(const MasterRecord& record, Layout* layout) {
@@ -76,22 +75,7 @@ bool LayoutOf(const MasterRecord& record, Layout* layout) {
   for (int c = 0; c < layout->fields; ++c) {
     const TextColumn column = kTextColumnOfType[static_cast<size_t>(types.fieldTypes[c])];
     layout->columns[c] = column;
-    switch (column) {
-      case TextColumn::Open:
-        layout->open = c;
-        break;
-      case TextColumn::High:
-        layout->high = c;
-        break;
-      case TextColumn::Low:
-        layout->low = c;
-        break;
-      case TextColumn::Close:
-        layout->close = c;
-        break;
-      default:
-        break;
-    }
+    layout->at[static_cast<size_t>(column)] = c;
     layout->described.append(c == 0 ? "" : ", ").append(TextColumnName(column));
   }
   return true;
@@ -144,9 +128,13 @@ class RowChecker {
 
   // Codes 1-5, in the order of their codes.
   bool Prices(int32_t line, const float* values) {
-    const auto value = [&](int c) { return c < 0 ? kCorruptNumber : values[c]; };
-    const float open = value(layout_.open), high = value(layout_.high), low = value(layout_.low),
-                close = value(layout_.close);
+    const auto value = [&](TextColumn column) {
+      const int c = layout_.Place(column);
+      return c < 0 ? kCorruptNumber : values[c];
+    };
+    const float open = value(TextColumn::Open), high = value(TextColumn::High), low = value(TextColumn::Low),
+                close = value(TextColumn::Close);
+    const bool hasOpen = layout_.Has(TextColumn::Open);
     struct Rule {
       bool broken;
       const char* a;
@@ -160,9 +148,9 @@ class RowChecker {
         {ValueExceeds(low, high), "low", low, "above", "high", high, DATErrorCode::HighBelowLow},
         {ValueExceeds(close, high), "close", close, "above", "high", high, DATErrorCode::CloseAboveHigh},
         {ValueExceeds(low, close), "close", close, "below", "low", low, DATErrorCode::CloseBelowLow},
-        {layout_.open >= 0 && OpenExceeds(open, low, open), "open", open, "below", "low", low,
+        {hasOpen && OpenExceeds(open, low, open), "open", open, "below", "low", low,
          DATErrorCode::OpenBelowLow},
-        {layout_.open >= 0 && OpenExceeds(open, open, high), "open", open, "above", "high", high,
+        {hasOpen && OpenExceeds(open, open, high), "open", open, "above", "high", high,
          DATErrorCode::OpenAboveHigh},
     };
     for (const Rule& rule : rules) {
@@ -398,7 +386,8 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
   const int32_t recordLength = record.RecordLength();
   const std::string dataFile = DATFileName(directory, fileNumber);
   std::optional<std::vector<uint8_t>> old;
-  if (Exists(dataFile.c_str())) {
+  // A file that cannot be opened is not taken for a missing one: its records would go.
+  if (FilePresent(dataFile)) {
     old = ReadWholeFile(dataFile);
     if (!old) {
       *fault = JoinParts({Shown(dataFile), " cannot be read"});
@@ -417,6 +406,11 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
     *fault =
         JoinParts({instrument, " holds ", std::to_string(held),
                    " records: give --append to add the file's after them, or --replace to replace them"});
+    return false;
+  }
+  if (mode == ImportMode::IntoEmpty && hasHeader && old->size() > static_cast<size_t>(recordLength)) {
+    *fault = JoinParts({Shown(dataFile), " holds ", std::to_string(old->size() - recordLength),
+                        " bytes after its header, less than a record: give --replace to replace them"});
     return false;
   }
   if (mode == ImportMode::Append && held > 0) {

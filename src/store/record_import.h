@@ -98,11 +98,11 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
 // What create --from is told beside the file; empty or 0 where the file is
 // to tell.
 struct CreateFromText {
-  std::string name;      // else the file's name column, else its symbol
-  std::string symbol;    // else the file's symbol column
-  char period = 0;       // 'D', 'W', 'M', 'I'; else the file's period, else intraday when it gives times
-  int fieldCount = 0;    // else the number of value columns the file fills
-  std::string timeBase;  // intraday, as typed in the Create dialog; else the file's minutes
+  std::string name{};      // else the file's name column, else its symbol
+  std::string symbol{};    // else the file's symbol column
+  char period = 0;         // 'D', 'W', 'M', 'I'; else the file's period, else intraday when it gives times
+  int fieldCount = 0;      // else the number of value columns the file fills
+  std::string timeBase{};  // intraday, as typed in the Create dialog; else the file's minutes
   CodePage page = CodePage::Windows1252;
 };
 
