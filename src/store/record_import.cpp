@@ -241,22 +241,45 @@ std::string InstrumentName(int fileNumber) {
   return JoinParts({"F", std::to_string(fileNumber)});
 }
 
-// The data file's bytes: the header (the old one's bytes, or a new one), the
-// records kept, the new ones; the count in the header.
-std::vector<uint8_t> DataFileBytes(const std::vector<uint8_t>& header, const uint8_t* kept, size_t keptBytes,
-                                   const CheckedRecords& checked, int32_t recordLength) {
-  std::vector<uint8_t> bytes(header);
-  bytes.insert(bytes.end(), kept, kept + keptBytes);
-  bytes.insert(bytes.end(), checked.bytes.begin(), checked.bytes.end());
-  DATHeader count;
-  std::copy_n(bytes.begin(), sizeof count.raw, count.raw);
-  count.SetRecordCount(static_cast<int32_t>(bytes.size()) / recordLength);
-  std::copy_n(count.raw, sizeof count.raw, bytes.begin());
-  return bytes;
-}
-
+// A data file's header of R bytes, all zero but the count.
 std::vector<uint8_t> NewHeader(int32_t recordLength) {
   return std::vector<uint8_t>(static_cast<size_t>(recordLength), 0);
+}
+
+// The count of whole records, header included, into the header that begins the bytes.
+void CountRecords(std::vector<uint8_t>* bytes, int32_t recordLength) {
+  DATHeader header;
+  std::copy_n(bytes->begin(), sizeof header.raw, header.raw);
+  header.SetRecordCount(static_cast<int32_t>(bytes->size() / static_cast<size_t>(recordLength)));
+  std::copy_n(header.raw, sizeof header.raw, bytes->begin());
+}
+
+// What an import keeps of the instrument's data file: its header (a new one
+// where the file is missing or shorter than one) and, for an append, its
+// records.
+struct KeptDataFile {
+  std::vector<uint8_t> bytes;
+  int32_t held = 0;   // whole records after the header
+  int32_t after = 0;  // bytes after the header
+};
+
+bool ReadKept(const std::string& name, int32_t recordLength, bool whole, KeptDataFile* kept,
+              std::string* fault) {
+  kept->bytes = NewHeader(recordLength);
+  // A file that cannot be opened is not taken for a missing one: its records would go.
+  if (!FilePresent(name)) return true;
+  FileGuard file(SOpenFile(name.c_str(), kOpenReadOnly, kOpenShared, 1, kOpenNotTemporary));
+  const int32_t length = file.Valid() ? FileLength(file.Get()) : -1;
+  if (length >= 0 && length < recordLength) return true;
+  if (length >= 0) {
+    kept->after = length - recordLength;
+    kept->held = kept->after / recordLength;
+    kept->bytes.resize(static_cast<size_t>(whole ? length : recordLength));
+    if (ReadBlock(file.Get(), kept->bytes.data(), static_cast<uint32_t>(kept->bytes.size()), 0, 0))
+      return true;
+  }
+  *fault = JoinParts({Shown(name), " cannot be read"});
+  return false;
 }
 
 // Writes the bytes whole as a new record temporary of the directory, which
@@ -334,16 +357,18 @@ bool NameFor(const std::string& given, const std::string& stored, const char* wh
 
 bool CheckRows(const PriceText& text, const MasterRecord& record, const std::string& instrument,
                const unsigned char* previous, int32_t kept, CheckedRecords* checked, std::string* fault) {
-  *checked = CheckedRecords{};
+  checked->count = 0;
+  checked->warnings.clear();
   Layout layout;
   if (!LayoutOf(record, &layout)) {
     *fault = JoinParts({instrument, ": ", GetError(kUnknownFormatMessage)});
     return false;
   }
   if (!CheckColumns(text, layout, record, instrument, fault)) return false;
-  checked->bytes.reserve(text.rows.size() * static_cast<size_t>(kColumnBytes * layout.fields));
   RowChecker rows(layout, instrument, checked, fault);
   if (previous != nullptr) rows.Follow(previous);
+  checked->bytes.reserve(checked->bytes.size() +
+                         text.rows.size() * static_cast<size_t>(kColumnBytes * layout.fields));
   for (const PriceRow& row : text.rows) {
     if (kept + checked->count == kMaxImportedRecords) {
       *fault = JoinParts(
@@ -384,54 +409,42 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
     return false;
   }
   const int32_t recordLength = record.RecordLength();
-  const std::string dataFile = DATFileName(directory, fileNumber);
-  std::optional<std::vector<uint8_t>> old;
-  // A file that cannot be opened is not taken for a missing one: its records would go.
-  if (FilePresent(dataFile)) {
-    old = ReadWholeFile(dataFile);
-    if (!old) {
-      *fault = JoinParts({Shown(dataFile), " cannot be read"});
-      return false;
-    }
+  if (recordLength == 0) {
+    *fault = JoinParts({instrument, ": ", GetError(kUnknownFormatMessage)});
+    return false;
   }
+  const std::string dataFile = DATFileName(directory, fileNumber);
+  KeptDataFile old;
+  if (!ReadKept(dataFile, recordLength, mode == ImportMode::Append, &old, fault)) return false;
   PriceText text;
   std::string symbol, name;
   if (!ReadPriceText(textFile, &text, fault) || !StoredNames(text, page, &symbol, &name, fault)) return false;
 
-  const bool hasHeader = old && recordLength > 0 && old->size() >= static_cast<size_t>(recordLength);
-  const int32_t held = hasHeader ? static_cast<int32_t>(old->size() / recordLength) - 1 : 0;
-  const uint8_t* keptBytes = nullptr;
-  int32_t kept = 0;
-  if (mode == ImportMode::IntoEmpty && held > 0) {
+  if (mode == ImportMode::IntoEmpty && old.held > 0) {
     *fault =
-        JoinParts({instrument, " holds ", std::to_string(held),
+        JoinParts({instrument, " holds ", std::to_string(old.held),
                    " records: give --append to add the file's after them, or --replace to replace them"});
     return false;
   }
-  if (mode == ImportMode::IntoEmpty && hasHeader && old->size() > static_cast<size_t>(recordLength)) {
-    *fault = JoinParts({Shown(dataFile), " holds ", std::to_string(old->size() - recordLength),
+  if (mode == ImportMode::IntoEmpty && old.after > 0) {
+    *fault = JoinParts({Shown(dataFile), " holds ", std::to_string(old.after),
                         " bytes after its header, less than a record: give --replace to replace them"});
     return false;
   }
-  if (mode == ImportMode::Append && held > 0) {
-    if (old->size() % static_cast<size_t>(recordLength) != 0) {
-      *fault = JoinParts({Shown(dataFile),
-                          " ends in a partial record, which an append would lose (see qvx "
-                          "test-dat)"});
-      return false;
-    }
-    keptBytes = old->data() + recordLength;
-    kept = held;
+  if (mode == ImportMode::Append && old.after % recordLength != 0) {
+    *fault = JoinParts(
+        {Shown(dataFile), " ends in a partial record, which an append would lose (see qvx test-dat)"});
+    return false;
   }
+  // The record the first row follows, apart: the records go on behind it.
+  const int32_t kept = mode == ImportMode::Append ? old.held : 0;
+  const std::vector<uint8_t> last(old.bytes.end() - (kept > 0 ? recordLength : 0), old.bytes.end());
   CheckedRecords checked;
-  const unsigned char* last = kept > 0 ? keptBytes + static_cast<size_t>(kept - 1) * recordLength : nullptr;
-  if (!CheckRows(text, record, instrument, last, kept, &checked, fault)) return false;
-
-  const std::vector<uint8_t> header =
-      hasHeader ? std::vector<uint8_t>(old->begin(), old->begin() + recordLength) : NewHeader(recordLength);
-  const std::vector<uint8_t> bytes =
-      DataFileBytes(header, keptBytes, static_cast<size_t>(kept) * recordLength, checked, recordLength);
-  if (!WriteWhole(directory, dataFile, bytes)) {
+  checked.bytes = std::move(old.bytes);
+  if (!CheckRows(text, record, instrument, kept > 0 ? last.data() : nullptr, kept, &checked, fault))
+    return false;
+  CountRecords(&checked.bytes, recordLength);
+  if (!WriteWhole(directory, dataFile, checked.bytes)) {
     *fault = JoinParts({Shown(dataFile), " could not be replaced: ", GetError(kFileAccessMessage)});
     return false;
   }
@@ -473,7 +486,9 @@ int16_t CreateInstrumentFromText(const char* directory, const char* textFile, co
     return -1;
   }
   CheckedRecords checked;
+  checked.bytes = NewHeader(record.RecordLength());
   if (!CheckRows(text, record, "the new instrument", nullptr, 0, &checked, fault)) return -1;
+  CountRecords(&checked.bytes, record.RecordLength());
   record.SetFirstDate(checked.firstDate);
   record.SetLastDate(checked.lastDate);
 
@@ -485,9 +500,7 @@ int16_t CreateInstrumentFromText(const char* directory, const char* textFile, co
   MasterRecord entry = record;
   entry.SetFileNumber(static_cast<uint8_t>(number));
   const std::string dataFile = DATFileName(directory, number);
-  const int32_t recordLength = record.RecordLength();
-  if (!WriteWhole(directory, dataFile,
-                  DataFileBytes(NewHeader(recordLength), nullptr, 0, checked, recordLength))) {
+  if (!WriteWhole(directory, dataFile, checked.bytes)) {
     *fault = JoinParts({Shown(dataFile), " could not be written"});
     return -1;
   }

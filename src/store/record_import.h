@@ -54,7 +54,9 @@ inline constexpr int32_t kMaxImportedRecords = 65534;
 // readers do not know is refused) and the rules of its records. instrument
 // names it in messages ("F7"). previous: the stored record the first row must
 // follow (an append), else null; kept: the records that stay before the rows.
-// True and *checked; false and *fault, the first fault: a column of the
+// The records go on behind what checked->bytes holds already (the header,
+// and the records an append keeps). True and *checked; false and *fault, the
+// first fault: a column of the
 // layout the file does not name, a value in a column the layout lacks,
 // another period (another time base where the instrument has one), a row
 // without a date or (intraday) a time, prices that break a rule (codes 1-5),
