@@ -223,6 +223,8 @@ class Reader {
       return Fail(
           JoinParts({std::to_string(fields_.size()), " fields, but the header (line ",
                      std::to_string(text_->headerLine), ") names ", std::to_string(columns_.size())}));
+    if (text_->rows.size() == kMaxTextRows)
+      return Fail(JoinParts({"a data file holds at most ", std::to_string(kMaxTextRows), " records"}));
     PriceRow row;
     row.line = line_;
     const bool first = text_->rows.empty();
@@ -309,7 +311,7 @@ bool ReadPriceText(const char* fileName, PriceText* text, std::string* fault) {
     return false;
   }
   // Room for the rows of a file of short lines, so that they are not moved as they come.
-  text->rows.reserve(static_cast<size_t>(FileLength(file.Get())) / 24 + 1);
+  text->rows.reserve(std::min<size_t>(static_cast<size_t>(FileLength(file.Get())) / 24 + 1, kMaxTextRows));
   Reader reader(text, fault);
   try {
     io::LineReader lines(fileName, std::make_unique<FileLayerSource>(file.Get()));

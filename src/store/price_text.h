@@ -62,6 +62,10 @@ inline constexpr const char* kMetastockLayoutHeader[] = {"<TICKER>", "<PER>",   
 // The column's name in messages: its table layout name ("open_interest").
 const char* TextColumnName(TextColumn column);
 
+// A data file's header counts its records and itself in 16 bits: no more
+// rows than this are read from one text.
+inline constexpr int32_t kMaxTextRows = 65534;
+
 // The longest line read, in bytes without its line end; a longer one is a
 // fault (no line of either layout comes near it).
 inline constexpr size_t kMaxTextLine = 8192;
@@ -100,7 +104,7 @@ struct PriceText {
 // an empty file, a header that names an unknown column or a column twice or
 // no date, a line too long, a quote not closed, a row with another number of
 // fields than the header, a field that is not what its column holds, a row
-// of another instrument, no row at all).
+// of another instrument, no row at all, more than kMaxTextRows rows).
 bool ReadPriceText(const char* fileName, PriceText* text, std::string* fault);
 
 // A stored date as YYYY-MM-DD, and HHMMSS as HH:MM:SS, for messages.

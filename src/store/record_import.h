@@ -45,9 +45,8 @@ struct CheckedRecords {
   std::vector<std::string> warnings;  // "line 7: no close: stored as the corrupt-number marker, ..."
 };
 
-// A data file's header counts its records and the header in 16 bits: no
-// more data records than this go into one.
-inline constexpr int32_t kMaxImportedRecords = 65534;
+// No more data records go into one data file (price_text.h).
+inline constexpr int32_t kMaxImportedRecords = kMaxTextRows;
 
 // Checks the rows against the record's layout (field count, period, time
 // base, record length 4 x field count; an instrument whose layout the DAT

@@ -166,6 +166,17 @@ TEST(ImportTest, ModesKeepTheHeaderAndEmptyFieldsBecomeTheMarker) {
                     "test reports (Corrupt Numbers)"});
     EXPECT_EQ(ReadBytes(scene.dir.Path("EMASTER")), EmasterOf(ReadBytes(scene.dir.Path("master"))));
   }
+  // No more records than a header counts, 65,534, whether the file or the data file holds them.
+  Scene full;
+  DatBuilder many = IdRecords({1});
+  for (int r = 1; r < kMaxImportedRecords - 1; ++r) many.Values({IdDate(1), 1, 1, 1, 100});
+  WriteDat(full.dir, 1, many);
+  EXPECT_FALSE(full.Import(1, kFive + Row(2) + Row(3), ImportMode::Append));
+  EXPECT_EQ(full.fault, "line 3: a data file holds at most 65534 records (F1 holds 65533)");
+  std::string rows = kFive;
+  for (int r = 0; r <= kMaxImportedRecords; ++r) rows += Row(1);
+  EXPECT_FALSE(full.Import(1, rows, ImportMode::Replace));
+  EXPECT_EQ(full.fault, "line 65536: a data file holds at most 65534 records");
   Scene missing;  // no data file at all: a new header
   ASSERT_TRUE(
       missing.Import(2, "<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>\n20100104,100500,0,2,1,2,9\n"));
