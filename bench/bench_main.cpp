@@ -4,14 +4,20 @@
 // prints the ratio of the two times next to its target. Run them with
 // `bash scripts/bench.sh`; the figures are kept in bench/README.md.
 //
-//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx xlist
+//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx xlist import
 #include <CLI/CLI.hpp>
+// As in store/price_text.cpp: GCC 12's false -Wstringop-truncation inside the library.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wstringop-truncation"
+#include <libfccp/csv.h>
+#pragma GCC diagnostic pop
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +41,7 @@
 #include "store/directory_scan.h"
 #include "store/index_files.h"
 #include "store/master_file.h"
+#include "store/record_import.h"
 #include "store/record_ops.h"
 
 namespace {
@@ -251,6 +258,15 @@ void BenchDirectoryScan(const std::string& work, int reps) {
 
 // --- the record operations --------------------------------------------------
 
+// The directory made anew, holding F1.DAT and master.
+void FreshInstrument(const std::string& dir, const std::vector<uint8_t>& dat,
+                     const std::vector<uint8_t>& master) {
+  bench::RemoveTree(dir);
+  bench::MakeDirectories(dir);
+  bench::WriteFile(dir + "/F1.DAT", dat);
+  bench::WriteFile(dir + "/master", master);
+}
+
 void BenchRecordOps(const std::string& work, int reps) {
   const std::string source = work + "/ops-source";
   bench::WriteLargestInstrument(source);
@@ -262,12 +278,7 @@ void BenchRecordOps(const std::string& work, int reps) {
   const MasterRecord record = RecordOf(bench::CoreDir(source), 1);
   const int32_t L = record.RecordLength();
 
-  auto fresh = [&] {
-    bench::RemoveTree(dir);
-    bench::MakeDirectories(dir);
-    bench::WriteFile(dir + "/F1.DAT", dat);
-    bench::WriteFile(dir + "/master", master);
-  };
+  auto fresh = [&] { FreshInstrument(dir, dat, master); };
   auto copy = [&] { CopyInBlocks(source + "/F1.DAT", dir + "/copy.DAT"); };
   // Runs op on the file held open as the editor holds it, and checks the length it leaves.
   auto onOpenFile = [&](const std::function<int(FileHandle)>& op, int32_t expectedRecords, const char* what) {
@@ -332,6 +343,90 @@ void BenchRecordOps(const std::string& work, int reps) {
   Report("  delete, against a durable copy", durableName, {deletion.ours, durable.baseline}, 3.0, true);
   Report("  insert, against a durable copy", durableName, {insertion.ours, durable.baseline}, 3.0, true);
   Report("  split, against a durable copy", durableName, {split.ours, durable.baseline}, 3.0, true);
+}
+
+// --- import -----------------------------------------------------------------
+
+inline constexpr int kImportedRows = 65000;
+
+// The first rows of the largest file as export's metastock layout writes
+// them: YYYYMMDD, HHMMSS, each value's shortest text.
+std::string ExportedText(const std::vector<uint8_t>& dat, int rows) {
+  constexpr size_t kLength = 4 * bench::kLargestFields;
+  std::string text = "<TICKER>,<PER>,<DTYYYYMMDD>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n";
+  for (int r = 0; r < rows; ++r) {
+    const uint8_t* record = dat.data() + kLength * (static_cast<size_t>(r) + 1);
+    const auto date = static_cast<long>(MBF_IEEE(LoadMbfWord(record)));
+    const auto time = static_cast<long>(MBF_IEEE(LoadMbfWord(record + 4)));
+    char line[256];
+    char* at = line + std::snprintf(line, sizeof line, "BENCH,5,%04ld%02ld%02ld,%06ld", date / 10000 + 1900,
+                                    date / 100 % 100, date % 100, time);
+    for (size_t c = 2; c < bench::kLargestFields; ++c) {
+      *at++ = ',';
+      at = std::to_chars(at, line + sizeof line, MBF_IEEE(LoadMbfWord(record + 4 * c))).ptr;
+    }
+    *at++ = '\n';
+    text.append(line, at);
+  }
+  return text;
+}
+
+// What no import through the CSV library can do without: its line reader over
+// the text, and every price, volume and open interest converted with from_chars.
+void ReadAndConvert(const std::string& path) {
+  io::LineReader lines(path);
+  lines.next_line();
+  double sum = 0;
+  while (char* line = lines.next_line()) {
+    const char* const end = line + std::strlen(line);
+    const char* at = line;
+    for (int field = 0; at < end; ++field) {
+      const char* stop = std::find(at, end, ',');
+      float value = 0;
+      if (field >= 4) std::from_chars(at, stop, value);
+      sum += value;
+      at = stop + 1;
+    }
+  }
+  gSink = sum;
+}
+
+void BenchImport(const std::string& work, int reps) {
+  const std::string source = work + "/import-source";
+  bench::WriteLargestInstrument(source);
+  const std::vector<uint8_t> dat = bench::ReadFile(source + "/F1.DAT");
+  const std::vector<uint8_t> master = bench::ReadFile(source + "/master");
+  const std::string text = work + "/import.csv";
+  const std::string exported = ExportedText(dat, kImportedRows);
+  bench::WriteFile(text, std::vector<uint8_t>(exported.begin(), exported.end()));
+  const std::string dir = work + "/import";
+  const std::string core = bench::CoreDir(dir);
+  auto fresh = [&] { FreshInstrument(dir, dat, master); };
+  const auto import = [&] {
+    ImportResult result;
+    std::string fault;
+    if (!ImportRecords(core.c_str(), 1, text.c_str(), ImportMode::Replace, CodePage::Windows1252, &result,
+                       &fault))
+      Die("the import failed: " + fault);
+  };
+  const Timing timing = Measure(reps, fresh, import, [&] { CopyInBlocks(text, dir + "/copy.csv"); });
+  fresh();
+  import();
+  // The file imported is the first rows of the one exported, byte for byte, the count aside.
+  std::vector<uint8_t> expected(dat.begin(), dat.begin() + 4 * bench::kLargestFields * (kImportedRows + 1));
+  expected[2] = static_cast<uint8_t>((kImportedRows + 1) & 0xFF), expected[3] = (kImportedRows + 1) >> 8;
+  if (bench::ReadFile(dir + "/F1.DAT") != expected) Die("the imported data file is not the exported one");
+  const std::string rows = std::to_string(kImportedRows);
+  Report("import " + rows + " rows x 8 fields (" + std::to_string(exported.size() >> 20) + " MiB of text)",
+         "copy the text file in 32 KiB blocks", timing, 3.0);
+  const Timing durable = Measure(
+      reps, fresh, [] {}, [&] { CopyInBlocks(text, dir + "/copy.csv", true); });
+  Report("  import, against a durable copy", "copy in 32 KiB blocks, fsync, rename, fsync the directory",
+         {timing.ours, durable.baseline}, 3.0, true);
+  const Timing floor = Measure(
+      reps, fresh, [] {}, [&] { ReadAndConvert(text); });
+  Report("  import, against reading and converting",
+         "the CSV library's line reader, from_chars on each value", {timing.ours, floor.baseline}, 3.0, true);
 }
 
 // --- qvx list and show ------------------------------------------------------
@@ -479,7 +574,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   app.add_option("--reps", reps, "Runs of each side; the best is taken")->check(CLI::PositiveNumber);
   app.add_option("--keep", keep, "Generate the data in this directory and keep it");
-  app.add_option("NAME", names, "dat, master, tree, records, qvx, xlist (default: all)");
+  app.add_option("NAME", names, "dat, master, tree, records, qvx, xlist, import (default: all)");
   CLI11_PARSE(app, argc, argv);
 
   std::string work = keep;
@@ -494,6 +589,7 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<std::string, void (*)(const std::string&, int)>> benches = {
       {"dat", BenchDatTest},       {"master", BenchMasterTest}, {"tree", BenchDirectoryScan},
       {"records", BenchRecordOps}, {"qvx", BenchQvx},           {"xlist", BenchExtendedList},
+      {"import", BenchImport},
   };
   std::printf("Quorvex benchmarks: best of %d runs of each side; ratio = ours / baseline\n", reps);
   for (const auto& [name, run] : benches) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace qvx {
 
@@ -25,6 +26,8 @@ void RegisterIntegrityCommands(CLI::App& app, int* status);
 void RegisterRecordCommands(CLI::App& app, int* status);
 // create, mkdir, symbol, copy, move, delete.
 void RegisterInstrumentCommands(CLI::App& app, int* status);
+// import.
+void RegisterImportCommands(CLI::App& app, int* status);
 
 // Record numbers and counts: 0 or more, named plainly in the refusal.
 inline CLI::Range NonNegative() {
@@ -55,5 +58,10 @@ inline CLI::Validator MaxLength(size_t limit) {
       },
       "at most " + std::to_string(limit) + " characters");
 }
+
+// A code page as CodePageNamed takes its name (import, create --from).
+CLI::Validator CodePageName();
+// An import's warnings on stderr (the first twenty, then how many more).
+void ReportWarnings(const std::vector<std::string>& warnings);
 
 }  // namespace qvx

@@ -13,9 +13,11 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
+#include "primitives/code_page.h"
 #include "store/instrument_dialogs.h"
 #include "store/master_file.h"
 #include "store/messages.h"
+#include "store/record_import.h"
 #include "terminal_interaction.h"
 
 namespace qvx {
@@ -44,19 +46,44 @@ struct CreateOptions {
   std::string dir;
   std::string name;
   std::string symbol;
-  std::string period = "daily";
-  int fields = 0;  // 0: the first count offered
+  std::string period;  // empty: daily, or what the --from file says
+  int fields = 0;      // 0: the first count offered, or what the --from file fills
   std::string timeBase;
+  std::string from;
+  std::string encoding = "windows-1252";
 };
+
+// create --from: the instrument and its records from the file in one step.
+int RunCreateFrom(const std::string& directory, const CreateOptions& options) {
+  CreateFromText given;
+  given.name = options.name;
+  given.symbol = options.symbol;
+  given.period = options.period.empty() ? 0 : kPeriodNames.at(options.period);
+  given.fieldCount = options.fields;
+  given.timeBase = options.timeBase;
+  given.page = *CodePageNamed(options.encoding);
+  ImportResult result;
+  std::string fault;
+  const int16_t fileNumber =
+      CreateInstrumentFromText(directory.c_str(), options.from.c_str(), given, &result, &fault);
+  ReportWarnings(result.warnings);
+  if (fileNumber == -1) return Fail("qvx create: " + fault);
+  std::cout << fileNumber << '\n';
+  return kExitSuccess;
+}
 
 int RunCreate(const CreateOptions& options) {
   const std::string directory = CoreDirectory(options.dir);
   if (directory.empty() || IsValidPath(directory.c_str()) == 0)
     return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(options.dir));
+  if (!options.from.empty()) return RunCreateFrom(directory, options);
+  if (options.name.empty())
+    return Fail("qvx create: --name is required (or --from FILE, whose names it takes)");
+  const std::string period = options.period.empty() ? "daily" : options.period;
   CreateEntries entries;
   entries.name = options.name;
   entries.symbol = options.symbol;
-  entries.period = kPeriodNames.at(options.period);
+  entries.period = kPeriodNames.at(period);
   entries.timeBase = options.timeBase;
   const auto offered = CreateFieldCountChoices(entries.period);
   entries.fieldCount = options.fields == 0 ? offered.front().fieldCount : options.fields;
@@ -67,7 +94,7 @@ int RunCreate(const CreateOptions& options) {
     counts += (i == 0 ? "" : i + 1 == offered.size() ? " or " : ", ") + std::to_string(offered[i].fieldCount);
   }
   if (!known)
-    return Fail("qvx create: " + std::string(entries.period == 'I' ? "an " : "a ") + options.period +
+    return Fail("qvx create: " + std::string(entries.period == 'I' ? "an " : "a ") + period +
                 " instrument has " + counts + " fields");
 
   TranscribedInteraction ui;
@@ -173,10 +200,11 @@ CLI::App* AddTransfer(CLI::App& app, const char* name, const char* description,
 
 void RegisterInstrumentCommands(CLI::App& app, int* status) {
   auto create = std::make_shared<CreateOptions>();
-  CLI::App* createCommand = app.add_subcommand("create", "A new instrument, as the Create dialog makes it");
+  CLI::App* createCommand = app.add_subcommand(
+      "create",
+      "A new instrument, as the Create dialog makes it; with --from, holding a text file's records");
   createCommand->add_option("DIR", create->dir, "Data directory")->required();
-  createCommand->add_option("--name", create->name, "Instrument name")
-      ->required()
+  createCommand->add_option("--name", create->name, "Instrument name (with --from: else the file's)")
       ->check(MaxLength(kNameKept));
   createCommand->add_option("--symbol", create->symbol, "Symbol")
       ->check(MaxLength(master_offset::kSymbolWidth));
@@ -184,6 +212,11 @@ void RegisterInstrumentCommands(CLI::App& app, int* status) {
       ->check(CLI::IsMember({"daily", "weekly", "monthly", "intraday"}));
   createCommand->add_option("--fields", create->fields, "Field count (default: the first offered)");
   createCommand->add_option("--timebase", create->timeBase, "Intraday time base in minutes, as typed");
+  createCommand->add_option("--from", create->from,
+                            "A text file of records, as import reads it; the layout from its columns "
+                            "where --fields and --period are not given");
+  createCommand->add_option("--encoding", create->encoding, "The code page the file's names are stored in")
+      ->check(CodePageName());
   createCommand->callback([=] { *status = RunCreate(*create); });
 
   auto parent = std::make_shared<std::string>();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quorvex needs on Debian 12 (only what is missing).
 set -euo pipefail
-packages=(cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev nlohmann-json3-dev
+packages=(cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev nlohmann-json3-dev libfccp-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine wine64 fonts-wine fonts-liberation xvfb imagemagick file)
 missing=()

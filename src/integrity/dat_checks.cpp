@@ -20,13 +20,6 @@ using integrity_detail::Deliver;
 
 namespace {
 
-constexpr const char* kDATErrorNames[] = {
-    "Corrupt Numbers", "High < Low",    "Close > High",  "Close < Low",        "Open < Low",
-    "Open > High",     "Invalid Dates", "Invalid Times", "Dates out of order", "Date/Times out of order",
-    "Not an Error!",
-};
-constexpr int kDATErrorNameCount = sizeof kDATErrorNames / sizeof kDATErrorNames[0];
-
 constexpr int kColumnBytes = 4;
 // Bytes read from the data file at a time.
 constexpr int kReadAhead = 32768;
@@ -124,34 +117,26 @@ class RecordTests {
     return true;
   }
 
-  // A defect when a > b; corrupt values are left to code 0.
   bool Relation(int aColumn, int bColumn, int recordedColumn, int32_t code) {
     if (aColumn < 0 || bColumn < 0) return true;
-    const float a = Value(aColumn);
-    const float b = Value(bColumn);
-    if (a < 0.0f || b < 0.0f) return true;
-    return a > b ? Add(recordedColumn, code) : true;
+    return ValueExceeds(Value(aColumn), Value(bColumn)) ? Add(recordedColumn, code) : true;
   }
 
-  // The previous record's date as GetDate reads it, made again from its
-  // parts; false when there is none or it is not a valid date. Worked out
-  // once for both order tests.
+  // The previous record's date; false when there is none or it is not a
+  // valid date. Worked out once for both order tests.
   bool PreviousDate(float* date) {
     if (!previousDateKnown_) {
-      int16_t day = 0, month = 0, year = 0;
-      previousDateValid_ = previous_ != nullptr && ExtractDate(ColumnValue(previous_), &day, &month, &year) &&
-                           MakeDate(&previousDate_, day, month, year);
+      previousDateValid_ = previous_ != nullptr && StoredDateOf(previous_, &previousDate_);
       previousDateKnown_ = true;
     }
     *date = previousDate_;
     return previousDateValid_;
   }
 
-  // An open of 0 is no open price, as data from before opens were recorded
-  // carries it: there is nothing to compare.
   bool OpenRelation(int aColumn, int bColumn, int32_t code) {
-    if (columns_.open >= 0 && Value(columns_.open) == 0.0f) return true;
-    return Relation(aColumn, bColumn, columns_.open, code);
+    if (columns_.open < 0 || aColumn < 0 || bColumn < 0) return true;
+    return OpenExceeds(Value(columns_.open), Value(aColumn), Value(bColumn)) ? Add(columns_.open, code)
+                                                                             : true;
   }
 
   bool InvalidValue(int column, int (*isValid)(float), int32_t code) {
@@ -167,25 +152,20 @@ class RecordTests {
     if (current < 0.0f) return true;
     float previous = 0.0f;
     if (!PreviousDate(&previous)) return true;
-    // Several records of one day are normal in an intraday file.
-    const bool outOfOrder = Intraday() ? previous > current : previous >= current;
-    return outOfOrder ? Add(0, 8) : true;
+    return ::DatesOutOfOrder(previous, current, Intraday()) ? Add(0, 8) : true;
   }
 
   bool DateTimesOutOfOrder() {
     if (!Intraday() || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return true;
-    int16_t hour = 0, minute = 0, second = 0;
     float previousDate = 0.0f;
     if (!PreviousDate(&previousDate)) return true;
-    ExtractTime(ColumnValue(previous_ + kColumnBytes), &hour, &minute, &second);
-    const float currentDate = Value(columns_.date);
-    if (previousDate > currentDate) return Add(0, 9);
-    if (previousDate < currentDate) return true;
-    // A previous time that is not a time cannot order the pair; code 7 reports
-    // it on that record.
+    // A previous time that is not a time is reported on its record by code 7.
     float previousTime = 0.0f;
-    if (!MakeTime(&previousTime, hour, minute, second)) return true;
-    return previousTime > Value(columns_.time) ? Add(0, 9) : true;
+    const bool previousTimeValid = StoredTimeOf(previous_ + kColumnBytes, &previousTime);
+    return ::DateTimesOutOfOrder(previousDate, previousTimeValid, previousTime, Value(columns_.date),
+                                 Value(columns_.time))
+               ? Add(0, 9)
+               : true;
   }
 
   const unsigned char* previous_;
@@ -242,11 +222,6 @@ bool KeepPreviousRecord(DATReadings* readings, int32_t r, const unsigned char* p
 }
 
 }  // namespace
-
-const char* GetDATError(int32_t code) {
-  return code >= 0 && code < kDATErrorNameCount ? kDATErrorNames[code]
-                                                : kDATErrorNames[kDATErrorNameCount - 1];
-}
 
 int TestDATFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
                 const MasterRecord& record, DATReadings* readings) {

@@ -1,6 +1,7 @@
 // The DAT test: one instrument's data file checked record by record against a
-// chosen set of defect tests. It never writes to the file; what it finds goes
-// to the report as an ErrorList of DATErrorEntry items.
+// chosen set of defect tests, the rules of store/record_rules.h (which also
+// holds the codes and their names). It never writes to the file; what it
+// finds goes to the report as an ErrorList of DATErrorEntry items.
 #pragma once
 
 #include <array>
@@ -10,30 +11,11 @@
 #include "integrity/report_target.h"
 #include "store/dat_file.h"
 #include "store/master_file.h"
+#include "store/record_rules.h"
 
-// A test and the defect it reports share the code.
-enum class DATErrorCode : int32_t {
-  CorruptNumbers = 0,       // recorded on the corrupt column
-  HighBelowLow = 1,         // on the Low column
-  CloseAboveHigh = 2,       // on the Close column
-  CloseBelowLow = 3,        // on the Low column
-  OpenBelowLow = 4,         // on the Open column; an open of 0 (none) passes
-  OpenAboveHigh = 5,        // on the Open column; an open of 0 (none) passes
-  InvalidDates = 6,         // on the Date column
-  InvalidTimes = 7,         // on the Time column
-  DatesOutOfOrder = 8,      // on column 0
-  DateTimesOutOfOrder = 9,  // on column 0
-  NotAnError = 10,          // never produced
-};
-
-inline constexpr int kDATTestCount = 10;
 // The tests in the order the test dialog lists them (by name, without regard
 // to case); qvx runs them in this order by default.
 inline constexpr int32_t kDATDialogOrder[kDATTestCount] = {3, 2, 0, 9, 8, 1, 6, 7, 4, 5};
-
-// The name of a code ("Corrupt Numbers" ... "Not an Error!"); codes outside
-// 0 ... 10 give the name of 10.
-const char* GetDATError(int32_t code);
 
 // The text shown when the master record's field count and period match no
 // layout this program knows, or its record length cannot hold a single column.

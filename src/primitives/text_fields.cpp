@@ -46,3 +46,12 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+std::string JoinParts(std::initializer_list<std::string_view> parts) {
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string joined;
+  joined.reserve(size);
+  for (std::string_view part : parts) joined.append(part);
+  return joined;
+}

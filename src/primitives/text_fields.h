@@ -2,6 +2,8 @@
 // and texts compared without regard to the case of ASCII letters.
 #pragma once
 
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 // field holds width characters followed by at least one more byte; trailing
@@ -17,3 +19,6 @@ char LowerAscii(char c);
 // Whether the texts are equal with ASCII letters taken without regard to
 // case; other bytes must be equal.
 bool EqualNoCase(std::string_view a, std::string_view b);
+// The parts one after the other: a message built from texts and numbers
+// without operator+ on string literals (GCC 12 warns falsely there).
+std::string JoinParts(std::initializer_list<std::string_view> parts);

@@ -36,22 +36,6 @@ int32_t WholeRecordsAfterHeader(FileHandle master) {
   return length < kMasterRecordSize ? 0 : (length - kMasterRecordSize) / kMasterRecordSize;
 }
 
-// Whether anything of that name is in its directory, whatever its case and
-// whoever holds it open (a file that cannot be opened still counts). When the
-// directory cannot be listed the answer is yes, so that callers leave things
-// alone rather than act on a guess.
-bool FilePresent(const std::string& name) {
-  if (Exists(name.c_str())) return true;
-  const size_t cut = name.find_last_of("\\/");
-  const std::string directory = cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
-  const std::string leaf = cut == std::string::npos ? name : name.substr(cut + 1);
-  bool found = false;
-  const bool listed = platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
-    found = EqualNoCase(entry.name, leaf);
-    return !found;
-  });
-  return !listed || found;
-}
 
 // Whether nobody else holds the file: not in this process's file table (an
 // editor may have given back its platform handle for a while) and openable
@@ -268,6 +252,19 @@ bool Relist(const char* directory, const std::vector<MasterRecord>& records) {
 }
 
 }  // namespace
+
+bool FilePresent(const std::string& name) {
+  if (Exists(name.c_str())) return true;
+  const size_t cut = name.find_last_of("\\/");
+  const std::string directory = cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
+  const std::string leaf = cut == std::string::npos ? name : name.substr(cut + 1);
+  bool found = false;
+  const bool listed = platform::ListDirectory(directory, [&](const platform::DirectoryEntry& entry) {
+    found = EqualNoCase(entry.name, leaf);
+    return !found;
+  });
+  return !listed || found;
+}
 
 int ListUnderNumber(const char* directory, MasterRecord* record, int fileNumber) {
   if (fileNumber < 1 || fileNumber > kTopFileNumber) return 0;

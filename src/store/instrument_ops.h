@@ -58,6 +58,12 @@ int16_t CreateInstrument(const char* directory, MasterRecord* record, int create
 // or written.
 int ListUnderNumber(const char* directory, MasterRecord* record, int fileNumber);
 
+// Whether anything of that name is in its directory, whatever its case and
+// whoever holds it open (a file that cannot be opened still counts). When the
+// directory cannot be listed the answer is yes, so that callers leave things
+// alone rather than act on a guess.
+bool FilePresent(const std::string& name);
+
 // The number CreateInstrument would give a new instrument now, without
 // changing anything; -1 when it would fail.
 int16_t NextFileNumber(const char* directory);

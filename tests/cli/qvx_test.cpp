@@ -367,6 +367,48 @@ TEST(QvxTest, InstrumentCommandsAnswerEachQuestionByItsOption) {
   fs::permissions(c + "/master", writable, fs::perm_options::add);
 }
 
+// import and create --from through the program: what each prints; a refused call changes no file.
+TEST(QvxTest, ImportAndCreateFromTakeATextFileOrChangeNothing) {
+  TempDir dir;
+  WriteSoundDirectory(dir.Path("d"), {1}, 3);
+  const std::string rows =
+      "<TICKER>,<PER>,<DTYYYYMMDD>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n"
+      "NEW,D,20200106,1,2,1,2,9,0\nNEW,D,20200107,2,3,1,2.5,8,1\n";
+  WriteText(dir.Path("t.csv"), rows);
+  WriteText(dir.Path("bad.csv"), rows + "NEW,D,20200231,1,1,1,1,1,1\n");
+  const std::string holds =
+      "qvx import: F1 holds 3 records: give --append to add the file's after them, or --replace to replace "
+      "them\n";
+  const Call calls[] = {
+      {"import $D/d 1 $D/t.csv", 2, "", holds},
+      {"import $D/d 1 $D/t.csv --append --replace", 2, "",
+       "--append excludes --replace\nRun with --help for more information.\n"},
+      {"import $D/d 1 $D/t.csv --encoding ebcdic", 2, "",
+       Refusal("--encoding", "\"ebcdic\" is no code page (windows-1252 or iso-8859-1)")},
+      {"import $D/d 256 $D/t.csv", 2, "",
+       Refusal("N", "F256 is an XMASTER instrument, which qvx reads but does not change")},
+      {"import $D/d 9 $D/t.csv", 2, "",
+       Message(kInvalidInstrumentMessage, "no instrument F9 in the master file of $D/d")},
+      {"import $D/d 1 $D/bad.csv --replace", 2, "", "qvx import: line 4: 20200231 is not a date\n"},
+      {"create $D/d --from $D/bad.csv", 2, "", "qvx create: line 4: 20200231 is not a date\n"},
+      {"create $D/d", 2, "", "qvx create: --name is required (or --from FILE, whose names it takes)\n"},
+      {"import $D/d 1 $D/t.csv --append", 0, "2 records imported, F1 holds 5\n", ""},
+      {"create $D/d --from $D/t.csv --period daily", 0, "2\n", ""},
+      {"show $D/d 2", 0,
+       "Date\tOpen\tHigh\tLow\tClose\tVolume\tO I\n0\t06/01/20\t1.00\t2.00\t1.00\t2.00\t9.00\t0.00\n"
+       "1\t07/01/20\t2.00\t3.00\t1.00\t2.50\t8.00\t1.00\n",
+       ""},
+      {"test-master $D/d", 0, "No Errors Found\n", ""},
+      {"test-dat $D/d 1", 0, "No Errors Found\n", ""},
+  };
+  for (const Call& c : calls) {
+    const Snapshot before = TakeSnapshot(dir.Path(""));
+    c.Check({{"$D", Bare(dir)}});
+    EXPECT_TRUE(c.status == 0 || TakeSnapshot(dir.Path("")) == before) << c.line;
+  }
+  EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path("d"))).records.at(1).at(7), 'N');
+}
+
 // Without --prompt a question no option answers is No and nothing is read; with it, y or yes in any case.
 TEST(QvxTest, APromptTakesYOrYesInAnyLetterCase) {
   const std::vector<std::tuple<const char*, bool, bool>> cases{

@@ -9,6 +9,7 @@
 #include "store/instrument_dialogs.h"
 #include "store/instrument_ops.h"
 #include "store/messages.h"
+#include "store/record_import.h"
 #include "store/record_ops.h"
 #include "store_fixture.h"
 
@@ -194,6 +195,26 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       return TruncateFile(f, (d + "F1.DAT").c_str(), 10, fromCurrent, !fromCurrent, nullptr, r);
     });
   };
+  // F1's records replaced by a text's, or a new instrument made of them.
+  const auto withText = [](const TempDir& d) {
+    WriteSoundDirectory(d.Path(""), {1});
+    WriteText(d.Path("in.csv"),
+              "date,open,high,low,close,volume,oi\n2020-01-06,1,2,1,2,9,0\n2020-01-07,2,3,1,2,8,1\n");
+  };
+  const Operation import = [](const TempDir& d) {
+    ImportResult result;
+    std::string fault;
+    return ImportRecords(d.Dir().c_str(), 1, d.Name("in.csv").c_str(), ImportMode::Replace,
+                         CodePage::Windows1252, &result, &fault)
+               ? 1
+               : 0;
+  };
+  const Operation createFrom = [](const TempDir& d) {
+    ImportResult result;
+    std::string fault;
+    return static_cast<int>(CreateInstrumentFromText(d.Dir().c_str(), d.Name("in.csv").c_str(),
+                                                     {.name = "IMPORTED"}, &result, &fault));
+  };
   const auto editAppend = [](bool close) -> Operation {
     return [=](const TempDir& d) { return EditAndAppend(d, close); };
   };
@@ -229,6 +250,8 @@ TEST(FaultsTest, EveryFailingCallLeavesNoDataLostOrUnlisted) {
       {"split intact", withDest, Split("dest\\", 3, 0, 1, 1), eitherOfASplit, false, false, two},
       {"edit and append", BuildStale, editAppend(true), WholeRecords, false, false, noDirectory},
       {"append", BuildStale, editAppend(false), WholeRecords, false, true},
+      {"import", withText, import, WholeRecords, false, true},
+      {"create from text", withText, createFrom, Created, false, true, {""}, 2},
   };
   // With an EMASTER beside each master, it is the one that agrees with master after every run.
   const auto in = [](const std::string& sub, const std::string& name) {
