@@ -80,6 +80,8 @@
 #define IDM_GOTO_RECORD_COLUMN 528
 #define IDM_CHANGE_SYMBOL 529
 #define IDM_CREATE_DIRECTORY 530
+#define IDM_EXPORT 531
+#define IDM_IMPORT 532
 
 /* The frame's own commands run from IDM_FIRST_FRAME_COMMAND to
    IDM_LAST_FRAME_COMMAND; every other command goes to the active child. */

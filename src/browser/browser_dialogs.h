@@ -30,6 +30,15 @@ int Copy(HWND parent, const char* directory, const int16_t* fileNumbers, int cou
 int Move(HWND parent, const char* directory, const int16_t* fileNumbers, int count);
 int Delete(HWND parent, const char* directory, const int16_t* fileNumbers, int count);
 
+// Export (the common Save dialog: a file, and the layout by its type) of the
+// count instruments, in that order, master's and XMASTER's alike; Import (the
+// common Open dialog) of a text file's records into the instrument
+// fileNumber, which asks before it replaces records the instrument holds and
+// names the line and the rule of a file it refuses. 1 when files may have
+// changed, 0 when cancelled or refused.
+int ExportInstruments(HWND parent, const char* directory, const int16_t* fileNumbers, int count);
+int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber);
+
 INT_PTR CALLBACK CreateDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK MakeDirDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ChangeSymbolDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -281,6 +281,18 @@ void ChangeSymbolOfSelected(HWND window, FilerState& state) {
   if (ChangeSymbol(window, state.currentPath, fileNumber) != 0) ListCurrentPath(state);
 }
 
+void ExportSelected(HWND window, const FilerState& state) {
+  std::vector<int16_t> fileNumbers;
+  if (SelectedFileNumbers(window, state, &fileNumbers))
+    ExportInstruments(window, state.currentPath, fileNumbers.data(), static_cast<int>(fileNumbers.size()));
+}
+
+void ImportIntoSelected(HWND window, FilerState& state) {
+  int16_t fileNumber = 0;
+  if (!SingleSelectedFileNumber(window, state, &fileNumber) || RefusedAsXmaster(window, {fileNumber})) return;
+  if (ImportInstrument(window, state.currentPath, fileNumber) != 0) ListCurrentPath(state);
+}
+
 void CreateDirectoryCommand(HWND window, const FilerState& state) {
   if (MakeDir(window, state.currentPath) == 0) return;
   if (MessageBoxA(window, kRescanQuestion, AppName, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
@@ -325,6 +337,12 @@ LRESULT OnCommand(HWND window, FilerState& state, WPARAM wParam) {
       break;
     case IDM_CREATE_DIRECTORY:
       CreateDirectoryCommand(window, state);
+      break;
+    case IDM_EXPORT:
+      ExportSelected(window, state);
+      break;
+    case IDM_IMPORT:
+      ImportIntoSelected(window, state);
       break;
     default:
       break;

@@ -443,6 +443,10 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
   checked.bytes = std::move(old.bytes);
   if (!CheckRows(text, record, instrument, kept > 0 ? last.data() : nullptr, kept, &checked, fault))
     return false;
+  if (mode == ImportMode::Check) {
+    *result = {checked.count, old.held, std::move(checked.warnings)};
+    return true;
+  }
   CountRecords(&checked.bytes, recordLength);
   if (!WriteWhole(directory, dataFile, checked.bytes)) {
     *fault = JoinParts({Shown(dataFile), " could not be replaced: ", GetError(kFileAccessMessage)});

@@ -34,6 +34,7 @@ enum class ImportMode {
   IntoEmpty,  // the default: only into a data file that holds no record, or none at all
   Append,     // after the records the file holds; the first row must follow the last record in order
   Replace,    // in place of every record the file holds
+  Check,      // every check of Replace, and nothing written: what the browser asks about first
 };
 
 // Rows checked against an instrument's layout: its data file's records.
@@ -93,6 +94,7 @@ struct ImportResult {
 //
 // True and *result. False and *fault: nothing changed, except when only the
 // dates could not be written (the fault says so: the records are in place).
+// Check writes nothing; its result's held is what the data file holds now.
 bool ImportRecords(const char* directory, int fileNumber, const char* textFile, ImportMode mode,
                    CodePage page, ImportResult* result, std::string* fault);
 

@@ -426,6 +426,36 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
   EXPECT_TRUE(FileExistsNative(sample.Path("Stocks/Copied/F1.DAT")) &&
               FileExistsNative(sample.Path("Stocks/Copied/F3.DAT")))
       << "copied, and moved (F4, there F3)";
+  // Export of two instruments as a table; F1's lines alone imported back over its records after the question,
+  // giving the same bytes; a file with a wrong date refused by its line.
+  const auto records = [&](int n) {
+    MasterRecord r{};
+    EXPECT_TRUE(GetMetaStockMasterRecord(stocks.c_str(), n, &r));
+    return ReadBytes(sample.Path("Stocks/F" + std::to_string(n) + ".DAT")).size() / r.RecordLength() - 1;
+  };
+  const std::string table = sample.Path("quotes.csv"), one = sample.Path("one.csv"), bad = sample.Path("bad.csv");
+  const Bytes acme = ReadBytes(sample.Path("Stocks/F1.DAT"));
+  frame.Dialog("Export", {}, {{0x47c, table}, {0x480, table}}, IDOK, [](HWND) { Shot("browser-export"); })
+      .Box("Exported " + std::to_string(records(1) + records(2)) + " records of 2 instruments to " + table + ".",
+           IDOK, {}, 0, IDI_ASTERISK);
+  on(browser, {0, 1}, IDM_EXPORT);
+  const Bytes exported = ReadBytes(table);
+  std::string lines, text(exported.begin(), exported.end());
+  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    if (at == 0 || text.find(",F1.DAT,", at) < end) lines += text.substr(at, end + 1 - at);
+  EXPECT_TRUE(text.starts_with("directory,file,symbol,name,period,date,time,open,high,low,close,volume,"));
+  WriteText(one, lines);
+  WriteText(bad, "date,close\n2023-02-31,1\n");
+  const std::string count = std::to_string(records(1));
+  frame.Dialog("Import", {}, {{0x47c, one}, {0x480, one}}, IDOK, [](HWND) { Shot("browser-import"); })
+      .Box("F1 holds " + count + " records. Replace them with the " + count + " records of " + one + " ?", IDYES)
+      .Box("Imported " + count + " records into F1.", IDOK, {}, 0, IDI_ASTERISK)
+      .Dialog("Import", {}, {{0x47c, bad}, {0x480, bad}}, IDOK)
+      .Box("line 2: 2023-02-31 is not a date", IDOK);
+  on(browser, {0}, IDM_IMPORT);
+  on(browser, {0}, IDM_IMPORT);
+  EXPECT_EQ(std::tuple(std::ranges::count(lines, '\n'), ReadBytes(sample.Path("Stocks/F1.DAT"))),
+            std::tuple(records(1) + 1, acme));
   // A double-click opens the line under the caret.
   SendDlgItemMessageA(browser, IDC_FILER_LIST, LB_SETCARETINDEX, 3, FALSE);
   Notify(browser, IDC_FILER_LIST, LBN_DBLCLK);
