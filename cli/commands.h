@@ -25,6 +25,8 @@ void RegisterIntegrityCommands(CLI::App& app, int* status);
 void RegisterRecordCommands(CLI::App& app, int* status);
 // create, mkdir, symbol, copy, move, delete.
 void RegisterInstrumentCommands(CLI::App& app, int* status);
+// export.
+void RegisterExportCommands(CLI::App& app, int* status);
 
 // Record numbers and counts: 0 or more, named plainly in the refusal.
 inline CLI::Range NonNegative() {
