@@ -87,7 +87,8 @@ int RunExport(const ExportRequest& request) {
     const DirectoryInstruments model = ReadDirectoryInstruments(directory.c_str());
     for (const IndexFinding& finding : model.xmaster.findings) {
       ++warnings;
-      std::cerr << "qvx export: " << ExportDirectoryText(directory.c_str(), options.codePage) << ": " << finding.text << '\n';
+      std::cerr << "qvx export: " << ExportDirectoryText(directory.c_str(), options.codePage) << ": "
+                << finding.text << '\n';
     }
     for (const DirectoryInstrument& instrument : model.instruments) {
       if (request.instruments.empty() ||
@@ -107,7 +108,9 @@ void RegisterExportCommands(CLI::App& app, int* status) {
   CLI::App* command = app.add_subcommand(
       "export", "The records of every instrument of each data directory in and below PATH, as text");
   command->add_option("PATH", request->paths, "Data directory or tree root")->required();
-  command->add_option("--instrument", request->instruments, "Only instrument N (F<N>); repeat or list with commas")
+  command
+      ->add_option("--instrument", request->instruments,
+                   "Only instrument N (F<N>); repeat or list with commas")
       ->allow_extra_args(false)
       ->delimiter(',')
       ->check(CLI::Range(1, 65535));
@@ -121,9 +124,7 @@ void RegisterExportCommands(CLI::App& app, int* status) {
       ->add_option("--encoding", request->encoding,
                    "The code page names are stored in: windows-1252 (default) or iso-8859-1")
       ->check(CLI::Validator(
-          [](std::string& text) {
-            return CodePageNamed(text) ? std::string() : "unknown code page " + text;
-          },
+          [](std::string& text) { return CodePageNamed(text) ? std::string() : "unknown code page " + text; },
           "CODEPAGE"));
   command->add_option("--output", request->output, "Write to FILE (whole or not at all) instead of stdout");
   command->footer(

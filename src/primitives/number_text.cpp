@@ -12,18 +12,16 @@ struct BinaryParts {
   int exponent;
   bool negative;
   bool finite;
-  bool powerOfTwo;  // the gap to the float below is half the gap to the one above
 };
 
 BinaryParts Decompose(float value) {
   const uint32_t bits = std::bit_cast<uint32_t>(value);
   const uint32_t biased = bits >> 23 & 0xFF;
   const uint32_t fraction = bits & 0x7FFFFF;
-  BinaryParts parts{fraction, -149, (bits >> 31) != 0, biased != 0xFF, false};
+  BinaryParts parts{fraction, -149, (bits >> 31) != 0, biased != 0xFF};
   if (biased != 0) {
     parts.mantissa = fraction | 0x800000;
     parts.exponent = static_cast<int>(biased) - 150;
-    parts.powerOfTwo = fraction == 0 && biased > 1;
   }
   return parts;
 }
@@ -70,22 +68,21 @@ char* WriteDecimal(char* out, uint64_t n, int d) {
 // value = mantissa / 2^shift with shift 0 ... 40; null for any other value.
 // For d decimals the candidates are the integers either side of value x 10^d
 // = mantissa x 10^d / 2^shift (below 2^48: exact). One reads back as value
-// when it lies within half the gap to the neighbouring float, on that bound
-// only when the mantissa is even (a tie goes to the even one). Distances and
-// bounds are compared in units of 2^-(shift + 2), as integers.
-char* ShortestFixed(char* out, const BinaryParts& parts, int shift) {
-  const bool evenMantissa = parts.mantissa % 2 == 0;
+// when it lies within half the gap to the neighbouring floats; distances and
+// bound are compared as integers, in units of 2^-(shift + 1). No candidate
+// lies on the bound itself (which a tie would send to the even mantissa): a
+// bound, an odd multiple of 2^-(shift + 1), needs shift + 1 decimals, and the
+// value itself is found with shift. The gap below a power of two is half the
+// gap above; no power of two from 2^-17 to 2^23 has its text in the part of
+// the bound that this takes too (the tests compare each with the library's).
+char* ShortestFixed(char* out, uint32_t mantissa, int shift) {
   const uint64_t mask = (uint64_t{1} << shift) - 1;
-  uint64_t scaled = parts.mantissa;
+  uint64_t scaled = mantissa;
   for (int d = 0; d < 8; ++d, scaled *= 10) {
     const uint64_t low = scaled >> shift, rest = scaled & mask;
     if (rest == 0) return WriteDecimal(out, low, d);
-    const uint64_t above = 2 * kPowersOfTen[d], below = parts.powerOfTwo ? above / 2 : above;
-    const uint64_t toLow = 4 * rest, toHigh = 4 * ((mask + 1) - rest);
-    const auto fits = [&](uint64_t distance, uint64_t bound) {
-      return distance < bound || (evenMantissa && distance == bound);
-    };
-    const bool lowFits = fits(toLow, below), highFits = fits(toHigh, above);
+    const uint64_t halfGap = kPowersOfTen[d], toLow = 2 * rest, toHigh = 2 * (mask + 1 - rest);
+    const bool lowFits = toLow < halfGap, highFits = toHigh < halfGap;
     if (!lowFits && !highFits) continue;
     // Two as near: std::to_chars settles it.
     if (lowFits && highFits && toLow == toHigh) return nullptr;
@@ -105,15 +102,13 @@ char* WriteShortestFloat(char* out, float value) {
     }
     if (parts.exponent <= 0) {
       if (parts.exponent >= -40)
-        if (char* end = ShortestFixed(out, parts, -parts.exponent)) return end;
-    } else if (parts.exponent <= 16) {
-      // A whole value: the fixed text is the exact integer. The scientific
-      // text is shorter only when the shortest digits are at least six
-      // fewer, which takes a multiple of 10^6 within half a gap of it.
+        if (char* end = ShortestFixed(out, parts.mantissa, -parts.exponent)) return end;
+    } else if (parts.exponent <= 6) {
+      // A whole value below 2^30: the fixed text is the exact integer. The
+      // scientific one is shorter only for six trailing zeros or more, and
+      // every multiple of 10^6 there is a float of its own.
       const uint64_t n = uint64_t{parts.mantissa} << parts.exponent;
-      const uint64_t halfGap = uint64_t{1} << (parts.exponent - 1);
-      const uint64_t past = n % 1000000;
-      if (past > halfGap && 1000000 - past > halfGap) return WriteWhole(out, n);
+      if (n % 1000000 != 0) return WriteWhole(out, n);
     }
   }
   return std::to_chars(out, out + kNumberTextRoom, value).ptr;

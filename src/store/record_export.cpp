@@ -14,8 +14,8 @@
 namespace {
 
 // The values of a row, in the layouts' order, by the column type that holds each.
-constexpr FieldType kValueTypes[8] = {FieldType::Date,  FieldType::Time,  FieldType::Open,
-                                      FieldType::High,  FieldType::Low,   FieldType::Close,
+constexpr FieldType kValueTypes[8] = {FieldType::Date,   FieldType::Time,        FieldType::Open,
+                                      FieldType::High,   FieldType::Low,         FieldType::Close,
                                       FieldType::Volume, FieldType::OpenInterest};
 constexpr size_t kFirstValueColumn = 5;  // kTableColumns[5 + i] names value i
 constexpr size_t kDate = 0, kTime = 1;
@@ -199,8 +199,9 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
 
   const std::string symbol = ToUtf8(instrument.symbol, options_.codePage);
   const std::string period = PeriodText(instrument.period);
-  const std::string file = instrument.source == InstrumentSource::Xmaster ? MWDFileName("", instrument.fileNumber)
-                                                                          : DATFileName("", instrument.fileNumber);
+  const std::string file = instrument.source == InstrumentSource::Xmaster
+                               ? MWDFileName("", instrument.fileNumber)
+                               : DATFileName("", instrument.fileNumber);
   std::string& prefix = plan.prefix;
   if (options_.format == ExportFormat::JsonLines) {
     const auto key = [&](std::string_view name) {
@@ -252,7 +253,8 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
   int64_t exported = 0;
   for (int32_t first = 0; first < records && !out_.Failed(); first += blockRecords) {
     const int32_t count = std::min(blockRecords, records - first);
-    if (!ReadBlock(data.Get(), block.data(), static_cast<uint32_t>(count * length), (first + 1) * length, 0)) {
+    if (!ReadBlock(data.Get(), block.data(), static_cast<uint32_t>(count * length), (first + 1) * length,
+                   0)) {
       warn_(plan.path + " record " + std::to_string(first) + " on: cannot be read; not exported");
       break;
     }

@@ -42,8 +42,8 @@ struct ExportOptions {
   // Stored dates (CYYMMDD), both included. With either set, a record is
   // exported only when its date is valid and within them; one whose date is
   // not valid is reported.
-  std::optional<float> from;
-  std::optional<float> to;
+  std::optional<float> from = std::nullopt;
+  std::optional<float> to = std::nullopt;
 };
 
 // The directory column's text for a core directory text (see above).

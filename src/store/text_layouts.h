@@ -23,7 +23,8 @@ inline constexpr char kTableDateSeparator = '-';
 inline constexpr char kTableTimeSeparator = ':';
 
 inline constexpr std::array<std::string_view, 10> kMetaStockColumns = {
-    "<TICKER>", "<PER>", "<DTYYYYMMDD>", "<TIME>", "<OPEN>", "<HIGH>", "<LOW>", "<CLOSE>", "<VOL>", "<OPENINT>"};
+    "<TICKER>", "<PER>", "<DTYYYYMMDD>", "<TIME>", "<OPEN>",
+    "<HIGH>",   "<LOW>", "<CLOSE>",      "<VOL>",  "<OPENINT>"};
 
 // Daily, weekly, monthly, intraday.
 inline constexpr std::string_view kPeriodLetters = "DWMI";
