@@ -1,5 +1,6 @@
 #include "primitives/number_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -26,41 +27,87 @@ BinaryParts Decompose(float value) {
   return parts;
 }
 
-char* WriteWhole(char* out, uint64_t n) {
-  return std::to_chars(out, out + 20, n).ptr;
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The two digits of 0 <= pair < 100 at `at`.
+void PutPair(char* at, uint64_t pair) {
+  at[0] = kDigitPairs[2 * pair];
+  at[1] = kDigitPairs[2 * pair + 1];
 }
+
+// The digits of n written leftwards from `end`, two at a time; the first.
+char* DigitsBefore(char* end, uint64_t n) {
+  for (; n >= 100; n /= 100) PutPair(end -= 2, n % 100);
+  if (n < 10) {
+    *--end = static_cast<char>('0' + n);
+  } else {
+    PutPair(end -= 2, n);
+  }
+  return end;
+}
+
+constexpr uint64_t kPowersOfTen[] = {1,
+                                     10,
+                                     100,
+                                     1000,
+                                     10000,
+                                     100000,
+                                     1000000,
+                                     10000000,
+                                     100000000,
+                                     1000000000,
+                                     10000000000,
+                                     100000000000,
+                                     1000000000000,
+                                     10000000000000,
+                                     100000000000000,
+                                     1000000000000000,
+                                     10000000000000000,
+                                     100000000000000000,
+                                     1000000000000000000,
+                                     10000000000000000000u};
 
 int DigitCount(uint64_t n) {
   int count = 1;
-  for (; n >= 10; n /= 10) ++count;
+  while (count < 20 && n >= kPowersOfTen[count]) ++count;
   return count;
 }
 
-// The length of "d.ddde+XX" for the digits of n without its trailing zeros
-// (the exponents met below all have two digits).
-int ScientificLength(uint64_t n) {
-  while (n >= 10 && n % 10 == 0) n /= 10;
-  const int digits = DigitCount(n);
-  return digits + (digits > 1 ? 1 : 0) + 4;
+char* WriteWhole(char* out, uint64_t n) {
+  char* const end = out + DigitCount(n);
+  DigitsBefore(end, n);
+  return end;
 }
 
-constexpr uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-
 // n / 10^d in fixed notation with d decimals; null when the scientific text
-// of the same digits is shorter (std::to_chars writes that).
+// of the same digits ("d.ddde+XX", every exponent met here having two
+// digits) is shorter, as std::to_chars then writes that.
 char* WriteDecimal(char* out, uint64_t n, int d) {
-  const uint64_t unit = kPowersOfTen[d];
-  // Only a whole number ending in five zeros or more ("1e+06") and a number
-  // below 1 ("1e-04") can be shorter in scientific notation.
-  if ((d == 0 && n % 100000 == 0) || (d > 0 && n < unit)) {
-    if (ScientificLength(n) < (d == 0 ? DigitCount(n) : d + 2)) return nullptr;
+  const int count = DigitCount(n);
+  const auto scientific = [](int significant) { return significant + (significant > 1 ? 1 : 0) + 4; };
+  if (d == 0) {
+    // Shorter only with five trailing zeros or more ("1e+06").
+    char* const end = WriteWhole(out, n);
+    int significant = count;
+    while (significant > 1 && out[significant - 1] == '0') --significant;
+    return scientific(significant) < count ? nullptr : end;
   }
-  out = WriteWhole(out, n / unit);
-  if (d == 0) return out;
-  *out++ = '.';
-  char* const end = out + d;
-  uint64_t rest = n % unit;
-  for (char* at = end; at != out; rest /= 10) *--at = static_cast<char>('0' + rest % 10);
+  if (count <= d) {
+    // Below 1 ("1e-04"); d decimals take away every trailing zero.
+    if (scientific(count) < d + 2) return nullptr;
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, d - count, '0');
+    return WriteWhole(out, n);
+  }
+  char* const end = out + count + 1;
+  char* at = end;
+  for (int i = 0; i < d; ++i, n /= 10) *--at = static_cast<char>('0' + n % 10);
+  *--at = '.';
+  DigitsBefore(at, n);
   return end;
 }
 
@@ -133,7 +180,6 @@ char* WriteFixed2(char* out, float value) {
   if (parts.negative) *out++ = '-';
   out = WriteWhole(out, hundredths / 100);
   *out++ = '.';
-  *out++ = static_cast<char>('0' + hundredths / 10 % 10);
-  *out++ = static_cast<char>('0' + hundredths % 10);
-  return out;
+  PutPair(out, hundredths % 100);
+  return out + 2;
 }

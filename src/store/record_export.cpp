@@ -23,8 +23,9 @@ constexpr size_t kDate = 0, kTime = 1;
 constexpr int32_t kBlockBytes = 1 << 16;
 // Reported values a data file: beyond them one line counts the rest.
 constexpr int kReportsPerFile = 10;
-// A row's values: eight leads, eight numbers (or quoted dates), the line end.
-constexpr size_t kValuesRoom = 8 * (24 + kNumberTextRoom) + 8;
+// A row's values: eight leads, eight numbers (or quoted dates), the line end,
+// each short text copied whole.
+constexpr size_t kValuesRoom = 8 * (24 + kNumberTextRoom) + 24;
 
 void AppendCsvField(std::string& line, std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -120,19 +121,24 @@ std::string ExportDirectoryText(const char* directory, CodePage page) {
 }
 
 char* TextOutput::Reserve(size_t size) {
-  if (used_ + size > buffer_.size()) {
+  if (used_ + size > capacity_) {
     Flush();
-    if (size > buffer_.size()) buffer_.resize(size);
+    if (size > capacity_) buffer_.reset(new char[capacity_ = size]);
   }
-  return buffer_.data() + used_;
+  return buffer_.get() + used_;
 }
 
 void TextOutput::Append(std::string_view text) {
   Commit(Copy(Reserve(text.size()), text));
 }
 
+char* RecordExporter::ShortText::Put(char* out) const {
+  std::memcpy(out, text, sizeof text);
+  return out + size;
+}
+
 bool TextOutput::Flush() {
-  if (used_ > 0 && !failed_) failed_ = !sink_.Write(buffer_.data(), used_);
+  if (used_ > 0 && !failed_) failed_ = !sink_.Write(buffer_.get(), used_);
   used_ = 0;
   return !failed_;
 }
@@ -149,16 +155,16 @@ RecordExporter::RecordExporter(TextOutput& out, const ExportOptions& options, Wa
     : out_(out), options_(options), warn_(std::move(warn)) {
   const bool json = options_.format == ExportFormat::JsonLines;
   for (size_t i = 1; i < 8; ++i) {
+    std::string lead = ",";
     if (json) {
-      leads_[i] = ",\"";
-      leads_[i] += kTableColumns[kFirstValueColumn + i];
-      leads_[i] += "\":";
-    } else {
-      leads_[i] = ",";
+      lead += '"';
+      lead += kTableColumns[kFirstValueColumn + i];
+      lead += "\":";
     }
+    leads_[i].Set(lead);
   }
-  absent_ = json ? "null" : "";
-  lineEnd_ = json ? "}\n" : "\n";
+  absent_.Set(json ? "null" : "");
+  lineEnd_.Set(json ? "}\n" : "\n");
 }
 
 void RecordExporter::WriteHeader() {
@@ -249,16 +255,16 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
           " bytes after the last whole record; not exported");
   }
   const int32_t blockRecords = std::max(kBlockBytes / length, 1);
-  std::vector<unsigned char> block(static_cast<size_t>(blockRecords) * static_cast<size_t>(length));
+  block_.resize(std::max(block_.size(), static_cast<size_t>(blockRecords) * static_cast<size_t>(length)));
   int64_t exported = 0;
   for (int32_t first = 0; first < records && !out_.Failed(); first += blockRecords) {
     const int32_t count = std::min(blockRecords, records - first);
-    if (!ReadBlock(data.Get(), block.data(), static_cast<uint32_t>(count * length), (first + 1) * length,
+    if (!ReadBlock(data.Get(), block_.data(), static_cast<uint32_t>(count * length), (first + 1) * length,
                    0)) {
       warn_(plan.path + " record " + std::to_string(first) + " on: cannot be read; not exported");
       break;
     }
-    for (int32_t r = 0; r < count; ++r) ExportRecord(plan, block.data() + r * length, first + r);
+    for (int32_t r = 0; r < count; ++r) ExportRecord(plan, block_.data() + r * length, first + r);
     exported += count;
   }
   if (plan.reports > kReportsPerFile) {
@@ -271,47 +277,45 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
 void RecordExporter::ExportRecord(Plan& plan, const unsigned char* record, int32_t number) {
   const bool json = options_.format == ExportFormat::JsonLines;
   const bool table = json || options_.layout == TextLayout::Table;
-  const auto valueAt = [&](size_t value) {
-    return plan.columns[value] < 0 ? 0.0f : MBF_IEEE(LoadMbfWord(record + 4 * plan.columns[value]));
-  };
+  float stored[8] = {};
+  for (size_t value = 0; value < 8; ++value) {
+    if (plan.columns[value] >= 0) stored[value] = MBF_IEEE(LoadMbfWord(record + 4 * plan.columns[value]));
+  }
   int16_t day = 0, month = 0, year = 0;
-  const bool dated = plan.columns[kDate] >= 0 && ValidDate(valueAt(kDate), &day, &month, &year);
+  const bool dated = plan.columns[kDate] >= 0 && ValidDate(stored[kDate], &day, &month, &year);
   if (options_.from || options_.to) {
     if (!dated) {
-      Report(plan, number, Unreadable(kDate, valueAt(kDate)) + "; record left out");
+      Report(plan, number, Unreadable(kDate, stored[kDate]) + "; record left out");
       return;
     }
-    const float date = valueAt(kDate);
-    if ((options_.from && date < *options_.from) || (options_.to && date > *options_.to)) return;
+    if ((options_.from && stored[kDate] < *options_.from) || (options_.to && stored[kDate] > *options_.to))
+      return;
   }
 
   char* out = Copy(out_.Reserve(plan.prefix.size() + kValuesRoom), plan.prefix);
   for (size_t value = 0; value < 8; ++value) {
-    out = Copy(out, leads_[value]);
-    if (plan.columns[value] < 0) {
-      out = Copy(out, absent_);
-      continue;
-    }
-    const float stored = valueAt(value);
+    out = leads_[value].Put(out);
     int16_t hour = 0, minute = 0, second = 0;
-    if (value == kDate && dated) {
+    if (plan.columns[value] < 0) {
+      out = absent_.Put(out);
+    } else if (value > kTime && stored[value] != kCorruptNumber) {
+      out = WriteShortestFloat(out, stored[value]);
+    } else if (value == kDate && dated) {
       if (json) *out++ = '"';
       out = WriteParts(out, static_cast<unsigned>(1900 + year), 4, static_cast<unsigned>(month),
                        static_cast<unsigned>(day), table ? kTableDateSeparator : 0);
       if (json) *out++ = '"';
-    } else if (value == kTime && ValidTime(stored, &hour, &minute, &second)) {
+    } else if (value == kTime && ValidTime(stored[value], &hour, &minute, &second)) {
       if (json) *out++ = '"';
       out = WriteParts(out, static_cast<unsigned>(hour), 2, static_cast<unsigned>(minute),
                        static_cast<unsigned>(second), table ? kTableTimeSeparator : 0);
       if (json) *out++ = '"';
-    } else if (value > kTime && stored != kCorruptNumber) {
-      out = WriteShortestFloat(out, stored);
     } else {
-      out = Copy(out, absent_);
-      Report(plan, number, Unreadable(value, stored) + "; left empty");
+      out = absent_.Put(out);
+      Report(plan, number, Unreadable(value, stored[value]) + "; left empty");
     }
   }
-  out_.Commit(Copy(out, lineEnd_));
+  out_.Commit(lineEnd_.Put(out));
 }
 
 bool ReplacingFileSink::Open(const std::string& fileName) {

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,13 +63,13 @@ class ExportSink {
 class TextOutput {
  public:
   static constexpr size_t kCapacity = size_t{1} << 20;
-  explicit TextOutput(ExportSink& sink) : sink_(sink), buffer_(kCapacity) {}
+  explicit TextOutput(ExportSink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
 
   // Room for `size` bytes at the pointer returned (handing what is gathered
   // to the sink first when they would not fit); Commit takes the bytes
   // written there up to `end`.
   char* Reserve(size_t size);
-  void Commit(const char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
+  void Commit(const char* end) { used_ = static_cast<size_t>(end - buffer_.get()); }
   void Append(std::string_view text);
   // Hands what is gathered to the sink. false once the sink has refused
   // anything; later text is dropped.
@@ -77,7 +78,8 @@ class TextOutput {
 
  private:
   ExportSink& sink_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = kCapacity;
   size_t used_ = 0;
   bool failed_ = false;
 };
@@ -103,12 +105,21 @@ class RecordExporter {
   // A value not exported as stored: the first few of a file each in a line.
   void Report(Plan& plan, int32_t number, const std::string& what);
 
+  // A separator or marker of a row, copied whole (fixed size: no call).
+  struct ShortText {
+    char text[24] = {};
+    size_t size = 0;
+    void Set(std::string_view from) { size = from.copy(text, sizeof text); }
+    char* Put(char* out) const;
+  };
+
   TextOutput& out_;
   ExportOptions options_;
   Warn warn_;
-  std::string leads_[8];  // the text before each value but the first
-  std::string absent_;
-  std::string lineEnd_;
+  ShortText leads_[8];  // the text before each value but the first
+  ShortText absent_;
+  ShortText lineEnd_;
+  std::vector<unsigned char> block_;  // records read, reused from file to file
 };
 
 // A file written through a new temporary beside it ("<name>.part", or
