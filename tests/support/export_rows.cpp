@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -24,7 +25,7 @@ class StringSink : public ExportSink {
   std::string text;
 };
 
-// One CSV line's fields (RFC 4180 quoting).
+// One CSV line's fields (RFC 4180 quoting: a doubled quote inside quotes is one).
 std::vector<std::string> CsvFields(const std::string& line) {
   std::vector<std::string> fields(1);
   bool quoted = false;
@@ -44,15 +45,9 @@ std::vector<std::string> CsvFields(const std::string& line) {
 
 // The float a field reads back as: a number, YYYY-MM-DD as CYYMMDD, HH:MM:SS as HHMMSS.
 float ReadBack(const std::string& text) {
-  int parts[3] = {};
-  const char separator = text.find('-') != std::string::npos ? '-' : ':';
-  if (text.find(separator) != std::string::npos) {
-    std::istringstream in(text);
-    char skip;
-    in >> parts[0] >> skip >> parts[1] >> skip >> parts[2];
-    return static_cast<float>((separator == '-' ? parts[0] - 1900 : parts[0]) * 10000 + parts[1] * 100 +
-                              parts[2]);
-  }
+  int a = 0, b = 0, c = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d", &a, &b, &c) == 3) return float((a - 1900) * 10000 + b * 100 + c);
+  if (std::sscanf(text.c_str(), "%d:%d:%d", &a, &b, &c) == 3) return float(a * 10000 + b * 100 + c);
   float value = -1;
   std::from_chars(text.data(), text.data() + text.size(), value);
   return value;
@@ -61,7 +56,7 @@ float ReadBack(const std::string& text) {
 struct ExportedFile {
   Bytes bytes;
   DirectoryInstrument instrument;
-  int64_t nextRecord = 0;
+  size_t nextRecord = 0;
 };
 
 }  // namespace
@@ -92,38 +87,32 @@ int64_t ExpectRowsAsStored(const std::string& csv) {
   int64_t rows = 0;
   for (; std::getline(lines, line); ++rows) {
     const std::vector<std::string> fields = CsvFields(line);
-    if (fields.size() != 13) return ADD_FAILURE() << line, rows;
     const std::string directory = fields[0] + "\\";
-    ExportedFile& file = files[directory + fields[1]];
+    ExportedFile& file = files[directory + fields.at(1)];
+    const DirectoryInstrument& instrument = file.instrument;
     if (file.bytes.empty()) {
       for (const DirectoryInstrument& i : ReadDirectoryInstruments(directory.c_str()).instruments)
         if (i.dataFileName == directory + fields[1]) file.instrument = i;
-      const FileGuard data(SOpenFile(file.instrument.dataFileName.c_str(), kOpenReadOnly, kOpenShared, 1, 0));
+      const FileGuard data(SOpenFile(instrument.dataFileName.c_str(), kOpenReadOnly, kOpenShared, 1, 0));
       file.bytes.resize(static_cast<size_t>(std::max(FileLength(data.Get()), 0)));
       EXPECT_TRUE(ReadBlock(data.Get(), file.bytes.data(), uint32_t(file.bytes.size()), 0, 0)) << line;
     }
-    const size_t length = file.instrument.layout.RecordLength();
-    const size_t record = (++file.nextRecord) * length;
+    const size_t length = instrument.layout.RecordLength(), record = ++file.nextRecord * length;
+    if (fields.size() != 13 || record + length > file.bytes.size()) return ADD_FAILURE() << line, rows;
+    const auto columns = instrument.fieldTypes.begin(), end = columns + instrument.fieldCount;
     for (size_t v = 0; v < 8; ++v) {
-      const auto* at = std::find(file.instrument.fieldTypes.begin(),
-                                 file.instrument.fieldTypes.begin() + file.instrument.fieldCount, kValues[v]);
       const std::string& text = fields[5 + v];
-      if (at == file.instrument.fieldTypes.begin() + file.instrument.fieldCount ||
-          record + length > file.bytes.size()) {
-        EXPECT_EQ(text, "") << line;
-        continue;
-      }
-      const float stored =
-          MBF_IEEE(GetU32(file.bytes, record + 4 * size_t(at - file.instrument.fieldTypes.begin())));
-      if (!text.empty()) {
-        EXPECT_EQ(std::bit_cast<uint32_t>(ReadBack(text)), std::bit_cast<uint32_t>(stored))
+      const auto at = std::find(columns, end, kValues[v]);
+      const float stored = at == end ? 0 : MBF_IEEE(GetU32(file.bytes, record + 4 * size_t(at - columns)));
+      const bool whole = stored >= 0 && stored == std::floor(stored);
+      const bool time = stored < 240000 && IsValidFloatTime(stored) && std::fmod(stored, 100.0f) < 60;
+      if (at == end || !text.empty()) {
+        EXPECT_TRUE(at == end ? text.empty()
+                              : std::bit_cast<uint32_t>(ReadBack(text)) == std::bit_cast<uint32_t>(stored))
             << line << " [" << v << "]";
-      } else if (v > 1) {
-        EXPECT_EQ(stored, kCorruptNumber) << line << " [" << v << "]";
-      } else {
-        const bool whole = stored >= 0 && stored == std::floor(stored);
-        const bool time = stored < 240000 && IsValidFloatTime(stored) && std::fmod(stored, 100.0f) < 60;
-        EXPECT_FALSE(whole && (v == 0 ? IsValidFloatDate(stored) : time)) << line;
+      } else {  // empty: a corrupt number, or a date or time that is not one
+        EXPECT_TRUE(v > 1 ? stored == kCorruptNumber : !(whole && (v == 0 ? IsValidFloatDate(stored) : time)))
+            << line;
       }
     }
   }
