@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -501,8 +502,7 @@ TEST(QvxTest, ExportWritesEveryValueAsStoredAndRefusesWithoutLeavingAFile) {
   const Dirs dirs = {{"$S", dir.Path("sample")}, {"$O", dir.Path("out")}};
   Call{"sample $S", 0, "", ""}.Check(dirs);
   fs::create_directory(dir.Path("out"));
-  // The whole tree: its damaged values written empty and reported (exit 1); JSON Lines, one valid object a
-  // row.
+  // The whole tree: its damaged values written empty and reported (exit 1); JSON Lines, a valid object a row.
   const ProgramRun table = Qvx("export $S", dirs), lines = Qvx("export $S --format jsonl", dirs);
   EXPECT_EQ(std::tuple(table.status, lines.status, table.err), std::tuple(1, 1, lines.err));
   const int64_t rows = ExpectRowsAsStored(table.out);
@@ -513,14 +513,9 @@ TEST(QvxTest, ExportWritesEveryValueAsStoredAndRefusesWithoutLeavingAFile) {
   // Two instruments over half a year: their rows only, the same with --output, whole under the name.
   const std::string year = "export $S/Stocks --instrument 1 --instrument 2 --from 1998-06-01 --to 31/12/98";
   const ProgramRun kept = Qvx(year, dirs);
-  std::istringstream keptRows(kept.out);
-  std::set<std::string> seen;
-  for (std::string line; std::getline(keptRows, line);) {
-    const size_t file = line.find(",F"), date = line.find(",1998-");
-    const bool within = date != line.npos && line.substr(date + 6, 5) >= "06-01";
-    if (file != line.npos) seen.insert(line.substr(file + 1, 6) + (within ? " within" : " outside"));
-  }
-  EXPECT_EQ(seen, (std::set<std::string>{"F1.DAT within", "F2.DAT within"}));
+  const std::regex within("[^\n]*,F[12]\\.DAT,[^\n]*,1998-(0[6-9]|1[0-2])-[^\n]*\n");
+  EXPECT_EQ(std::regex_replace(kept.out, within, ""), table.out.substr(0, table.out.find('\n') + 1));
+  EXPECT_TRUE(kept.out.find(",F1.DAT,") != kept.out.npos && kept.out.find(",F2.DAT,") != kept.out.npos);
   Call{year + " --output $O/out.csv", 0, "", ""}.Check(dirs);
   EXPECT_EQ(ReadBytes(dir.Path("out/out.csv")), Bytes(kept.out.begin(), kept.out.end()));
   // Refused: a message, exit 2, and no file made or changed.

@@ -10,8 +10,8 @@
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
-#include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace {
 
@@ -20,14 +20,11 @@ struct Comparison {
   uint64_t differ = 0;
   uint32_t first = 0;
   void Check(float value) {
-    char ours[kNumberTextRoom], library[64];
-    char* end = WriteShortestFloat(ours, value);
-    char* expected = std::to_chars(library, library + sizeof library, value).ptr;
-    bool same = end - ours == expected - library && std::memcmp(ours, library, size_t(end - ours)) == 0;
-    end = WriteFixed2(ours, value);
-    expected =
-        std::to_chars(library, library + sizeof library, double{value}, std::chars_format::fixed, 2).ptr;
-    same = same && end - ours == expected - library && std::memcmp(ours, library, size_t(end - ours)) == 0;
+    char a[kNumberTextRoom], b[kNumberTextRoom], c[64], d[64];
+    using Text = std::string_view;
+    const bool same = Text(a, WriteShortestFloat(a, value)) == Text(c, std::to_chars(c, c + 64, value).ptr) &&
+                      Text(b, WriteFixed2(b, value)) ==
+                          Text(d, std::to_chars(d, d + 64, double{value}, std::chars_format::fixed, 2).ptr);
     if (!same && differ++ == 0) first = std::bit_cast<uint32_t>(value);
   }
 };

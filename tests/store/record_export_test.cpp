@@ -9,12 +9,6 @@
 namespace store_test {
 namespace {
 
-#ifdef _WIN32
-const std::string kSep = "\\";
-#else
-const std::string kSep = "/";
-#endif
-
 class RecordExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,18 +30,19 @@ class RecordExportTest : public ::testing::Test {
                                          .Values({0, 1, 1, 1, 1, 1, 1})
                                          .Build());
   }
-  // The export with the directory written $D, in the text and in the warnings.
+  // The export with the directory written $D (and $D/ before a file), in the text and in the warnings.
   std::string Export(const ExportOptions& options) {
     warnings.clear();
     std::string text = ExportedText({dir.Dir()}, options, &warnings);
-    std::string shown = NativePath(dir.Dir().c_str()), escaped;
-    shown.pop_back();
-    for (char c : shown) (c == '\\' ? escaped += "\\\\" : escaped += c);
+    const std::string native = NativePath(dir.Dir().c_str()), shown = native.substr(0, native.size() - 1);
+    std::string escaped;  // as JSON writes it
+    for (char c : shown) escaped += c == '\\' ? "\\\\" : std::string(1, c);
     std::vector<std::string*> texts = {&text};
     for (std::string& warning : warnings) texts.push_back(&warning);
     for (std::string* t : texts) {
-      for (const std::string& form : {escaped, shown})
-        for (size_t at; (at = t->find(form)) != std::string::npos;) t->replace(at, form.size(), "$D");
+      for (const auto& [form, mark] :
+           {std::pair(native, "$D/"), std::pair(escaped, "$D"), std::pair(shown, "$D")})
+        for (size_t at; (at = t->find(form)) != std::string::npos;) t->replace(at, form.size(), mark);
     }
     return text;
   }
@@ -64,9 +59,9 @@ TEST_F(RecordExportTest, TablesMetaStockAndJsonLinesCarryTheStoredValues) {
             "$D,F2.DAT,M,MINUTES,I,2013-11-15,,1,2,0.5,1.75,0.1,\n"
             "$D,F256.MWD,X,WIDE,D,1949-03-20,,1,3,1,2,9,4\n"
             "$D,F256.MWD,X,WIDE,D,,,1,1,1,1,1,1\n");
-  EXPECT_EQ(warnings, (Texts{"$D" + kSep + "F1.DAT record 1: open is corrupt; left empty",
-                             "$D" + kSep + "F2.DAT record 1: time 256000 is not a valid time; left empty",
-                             "$D" + kSep + "F256.MWD record 1: date 0 is not a valid date; left empty"}));
+  EXPECT_EQ(warnings, (Texts{"$D/F1.DAT record 1: open is corrupt; left empty",
+                             "$D/F2.DAT record 1: time 256000 is not a valid time; left empty",
+                             "$D/F256.MWD record 1: date 0 is not a valid date; left empty"}));
   EXPECT_EQ(ExpectRowsAsStored(ExportedText({dir.Dir()}, {}, &warnings)), 6);
   EXPECT_EQ(Export({.layout = TextLayout::MetaStock}),
             "<TICKER>,<PER>,<DTYYYYMMDD>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n"
@@ -96,7 +91,7 @@ TEST_F(RecordExportTest, DateBoundsKeepTheRecordsWithinThemAndReportTheUndated) 
   EXPECT_EQ(rows.substr(rows.find('\n') + 1),
             "$D,F1.DAT,\"C,1\",\"CAF\u00E9, \"\"BAR\"\" \u20AC\",D,1996-01-15,,,1.5,1,1.25,1e+09,0\n"
             "$D,F2.DAT,M,MINUTES,I,2013-11-14,09:35:00,1,2,0.5,1.75,700,\n");
-  EXPECT_EQ(warnings.back(), "$D" + kSep + "F256.MWD record 1: date 0 is not a valid date; record left out");
+  EXPECT_EQ(warnings.back(), "$D/F256.MWD record 1: date 0 is not a valid date; record left out");
   // A file full of corrupt values is reported a few values at a time.
   const std::vector<uint32_t> corrupt(7, kStoredMinusOne);
   WriteDat(dir, 2, DatBuilder::ForFields(7).Words(corrupt).Words(corrupt).Words(corrupt));
@@ -104,8 +99,7 @@ TEST_F(RecordExportTest, DateBoundsKeepTheRecordsWithinThemAndReportTheUndated) 
   EXPECT_EQ(
       std::count_if(warnings.begin(), warnings.end(), [](auto& w) { return w.find("F2.DAT") != w.npos; }),
       11);
-  EXPECT_NE(std::find(warnings.begin(), warnings.end(),
-                      "$D" + kSep + "F2.DAT: 11 more values not exported as stored"),
+  EXPECT_NE(std::find(warnings.begin(), warnings.end(), "$D/F2.DAT: 11 more values not exported as stored"),
             warnings.end());
 }
 
