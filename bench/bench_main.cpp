@@ -4,7 +4,7 @@
 // prints the ratio of the two times next to its target. Run them with
 // `bash scripts/bench.sh`; the figures are kept in bench/README.md.
 //
-//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx xlist import
+//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx xlist export import
 #include <CLI/CLI.hpp>
 // As in store/price_text.cpp: GCC 12's false -Wstringop-truncation inside the library.
 #pragma GCC diagnostic push
@@ -436,6 +436,7 @@ int RunQvx(std::vector<std::string> args) {
   app.require_subcommand(1, 1);
   int status = 0;
   qvx::RegisterReadCommands(app, &status);
+  qvx::RegisterExportCommands(app, &status);
   args.insert(args.begin(), "qvx");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -443,13 +444,62 @@ int RunQvx(std::vector<std::string> args) {
   return status;
 }
 
-// What std::cout receives while run runs.
-std::string Captured(const std::function<void()>& run) {
-  std::ostringstream text;
-  std::streambuf* previous = std::cout.rdbuf(text.rdbuf());
+// Runs run with what it prints through std::cout and through stdout's file
+// descriptor (qvx's large buffer) sent elsewhere: std::cout to the given
+// buffer, the descriptor to the file named.
+void Redirected(std::streambuf* to, const char* file, const std::function<void()>& run) {
+  std::cout.flush(), std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO), target = open(file, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (saved < 0 || target < 0 || dup2(target, STDOUT_FILENO) < 0)
+    Die(std::string("cannot send stdout to ") + file);
+  close(target);
+  std::streambuf* previous = std::cout.rdbuf(to);
   run();
   std::cout.rdbuf(previous);
-  return text.str();
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO), close(saved);
+}
+
+// What run prints.
+std::string Captured(const std::function<void()>& run) {
+  std::ostringstream text;
+  char name[] = "/tmp/quorvex-bench-stdout-XXXXXX";
+  const int file = mkstemp(name);
+  if (file < 0) Die("cannot make a file for stdout");
+  close(file);
+  Redirected(text.rdbuf(), name, run);
+  const std::vector<uint8_t> written = bench::ReadFile(name);
+  unlink(name);
+  return text.str() + std::string(written.begin(), written.end());
+}
+
+// Times ours and the baseline with everything they print thrown away.
+Timing MeasureQuietly(int reps, const std::function<void()>& ours, const std::function<void()>& baseline) {
+  std::ofstream sink("/dev/null");
+  Timing timing;
+  Redirected(sink.rdbuf(), "/dev/null", [&] {
+    timing = Measure(
+        reps, [] {}, ours, baseline);
+  });
+  return timing;
+}
+
+// Writes size bytes to the file in 1 MiB pieces, as the least an output of
+// that size costs; durable: forced to disk and renamed into place, as the
+// export's replacement of a file does.
+void WriteBytes(const std::string& path, size_t size, bool durable = false) {
+  static const std::vector<char> piece(size_t{1} << 20, 'x');
+  const std::string target = durable ? path + ".new" : path;
+  const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  for (size_t left = size; out >= 0 && left > 0;) {
+    const ssize_t wrote = write(out, piece.data(), std::min(left, piece.size()));
+    if (wrote <= 0) Die("cannot write " + target);
+    left -= static_cast<size_t>(wrote);
+  }
+  if (out < 0) Die("cannot create " + target);
+  if (durable) fsync(out);
+  close(out);
+  if (durable && rename(target.c_str(), path.c_str()) != 0) Die("cannot rename " + target);
 }
 
 std::string Trimmed(const uint8_t* field, size_t width) {
@@ -535,15 +585,59 @@ void BenchQvx(const std::string& work, int reps) {
   if (Captured(list) != Captured([&] { PlainList(full); })) Die("qvx list and the plain listing differ");
   if (Captured(show) != Captured([&] { PlainShow(largest); })) Die("qvx show and the plain reader differ");
 
-  std::ofstream sink("/dev/null");
-  std::streambuf* previous = std::cout.rdbuf(sink.rdbuf());
-  const Timing listing = Measure(
-      reps, [] {}, list, [&] { PlainList(full); });
-  const Timing showing = Measure(
-      reps, [] {}, show, [&] { PlainShow(largest); });
-  std::cout.rdbuf(previous);
+  const Timing listing = MeasureQuietly(reps, list, [&] { PlainList(full); });
+  const Timing showing = MeasureQuietly(reps, show, [&] { PlainShow(largest); });
+  // The least that printing the same number of bytes from the same file costs.
+  const size_t shownBytes = Captured(show).size();
+  const Timing reading = MeasureQuietly(reps, show, [&] {
+    size_t read = 0;
+    ReadInBlocks(largest + "/F1.DAT", [&](const uint8_t*, size_t size, size_t) { read += size; });
+    WriteBytes("/dev/null", shownBytes);
+    gSink = static_cast<double>(read);
+  });
   Report("qvx list, 255 instruments", "read master whole, access() each data file", listing, 2.0);
   Report("qvx show, every record of 65,535 x 8 fields", "read in 32 KiB blocks, same texts", showing, 2.0);
+  Report("qvx show, the same", "read in 32 KiB blocks, write as many bytes", reading, 1.2);
+}
+
+// --- qvx export -------------------------------------------------------------
+
+void BenchExport(const std::string& work, int reps) {
+  const std::string full = work + "/export-full", out = work + "/export.csv", plain = work + "/plain.csv";
+  bench::WriteFullDirectory(full);
+  const auto exported = [&](std::vector<std::string> args) {
+    if (RunQvx(std::move(args)) != 0) Die("qvx export reported something in sound data");
+  };
+  exported({"export", full, "--output", out});
+  const std::vector<uint8_t> text = bench::ReadFile(out);
+  if (std::count(text.begin(), text.end(), '\n') != 1 + bench::kFullDirectory * bench::kFullDirectoryRecords)
+    Die("qvx export did not write a line for every record");
+  if (Captured([&] { exported({"export", full}); }) != std::string(text.begin(), text.end()))
+    Die("qvx export wrote other text to stdout than to its file");
+  const auto readEveryFile = [&] {
+    size_t read = 0;
+    for (int n = 1; n <= bench::kFullDirectory; ++n)
+      ReadInBlocks(full + "/F" + std::to_string(n) + ".DAT",
+                   [&](const uint8_t*, size_t size, size_t) { read += size; });
+    gSink = static_cast<double>(read);
+  };
+  const auto toFile = [&] { exported({"export", full, "--output", out}); };
+  const Timing file = Measure(
+      reps, [] {}, toFile, [&] { readEveryFile(), WriteBytes(plain, text.size()); });
+  const Timing durable = Measure(
+      reps, [] {}, toFile, [&] { readEveryFile(), WriteBytes(plain, text.size(), true); });
+  const Timing quiet = MeasureQuietly(
+      reps,
+      [&] {
+        exported({"export", full});
+      },
+      [&] { readEveryFile(), WriteBytes("/dev/null", text.size()); });
+  Report("qvx export, 255 x 250 records, to a file", "read every data file, write as many bytes to a file",
+         file, 1.5);
+  Report("  to a file, against a durable write", "the same, the file forced to disk and renamed into place",
+         durable, 1.5, true);
+  Report("  to stdout (/dev/null)", "read every data file, write as many bytes to /dev/null", quiet, 1.5,
+         true);
 }
 
 void BenchExtendedList(const std::string& work, int reps) {
@@ -556,11 +650,7 @@ void BenchExtendedList(const std::string& work, int reps) {
   if (std::count(listed.begin(), listed.end(), '\n') != bench::kFullDirectory + bench::kXmasterInstruments)
     Die("qvx list does not list every instrument of the extended directory");
 
-  std::ofstream sink("/dev/null");
-  std::streambuf* previous = std::cout.rdbuf(sink.rdbuf());
-  const Timing listing = Measure(
-      reps, [] {}, list, plain);
-  std::cout.rdbuf(previous);
+  const Timing listing = MeasureQuietly(reps, list, plain);
   Report("qvx list, 255 + 2,591 instruments", "read the three index files whole, access() each data file",
          listing, 2.0);
 }
@@ -574,7 +664,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   app.add_option("--reps", reps, "Runs of each side; the best is taken")->check(CLI::PositiveNumber);
   app.add_option("--keep", keep, "Generate the data in this directory and keep it");
-  app.add_option("NAME", names, "dat, master, tree, records, qvx, xlist, import (default: all)");
+  app.add_option("NAME", names, "dat, master, tree, records, qvx, xlist, export import (default: all)");
   CLI11_PARSE(app, argc, argv);
 
   std::string work = keep;
@@ -589,7 +679,7 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<std::string, void (*)(const std::string&, int)>> benches = {
       {"dat", BenchDatTest},       {"master", BenchMasterTest}, {"tree", BenchDirectoryScan},
       {"records", BenchRecordOps}, {"qvx", BenchQvx},           {"xlist", BenchExtendedList},
-      {"import", BenchImport},
+      {"export", BenchExport},       {"import", BenchImport},
   };
   std::printf("Quorvex benchmarks: best of %d runs of each side; ratio = ours / baseline\n", reps);
   for (const auto& [name, run] : benches) {

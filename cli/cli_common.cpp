@@ -6,6 +6,7 @@
 #include "filelayer/file_layer.h"
 #include "primitives/dates.h"
 #include "store/directory_instruments.h"
+#include "store/directory_scan.h"
 #include "store/file_names.h"
 #include "store/master_file.h"
 
@@ -52,6 +53,10 @@ void UseBinaryOutput() {
 #endif
 }
 
+bool StdoutSink::Write(const char* bytes, size_t size) {
+  return std::fwrite(bytes, 1, size, stdout) == size && std::fflush(stdout) == 0;
+}
+
 int Fail(const std::string& message) {
   std::cerr << message << '\n';
   return kExitFailure;
@@ -59,6 +64,22 @@ int Fail(const std::string& message) {
 
 int Fail(const std::string& message, const std::string& cause) {
   return Fail(cause.empty() ? message : message + " (" + cause + ")");
+}
+
+std::optional<std::string> SearchableDirectory(const std::string& dir) {
+  std::string core = CoreDirectory(dir);
+  if (core.empty() || core == "\\" || IsValidPath(core.c_str()) == 0) return std::nullopt;
+  return core;
+}
+
+bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories) {
+  NodeListPtr nodes(CreateList());
+  if (!nodes || ScanRootDirectory(nodes.get(), root.c_str()) == 0) return false;
+  PruneDirTree(nodes.get());
+  WalkDirTree(nodes.get(), [&](const DirNode& node, int) {
+    if (node.hasMaster) directories->push_back(GetPathFromTree(&node));
+  });
+  return true;
 }
 
 std::string MissingDirectoryCause(const std::string& dir) {

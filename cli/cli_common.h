@@ -2,7 +2,11 @@
 // expects, and where results and failures are printed.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "store/record_export.h"
 
 namespace qvx {
 
@@ -26,10 +30,23 @@ float DateArgument(const std::string& text);
 // Results go to stdout with plain "\n" line ends on every platform.
 void UseBinaryOutput();
 
+// Results written through one large buffer (TextOutput) onto stdout.
+class StdoutSink : public ExportSink {
+ public:
+  bool Write(const char* bytes, size_t size) override;
+};
+
 // Prints the message (the program's own text) on stderr; returns kExitFailure.
 int Fail(const std::string& message);
 // The same, followed by what went wrong: "message (cause)".
 int Fail(const std::string& message, const std::string& cause);
+
+// The core's directory text of a data directory or tree root as the Select
+// Path dialog accepts it: one that can be listed; nothing otherwise.
+std::optional<std::string> SearchableDirectory(const std::string& dir);
+// The data directories in and below the root (a core directory text) as the
+// browser's tree shows them, in its order; false when memory ran out.
+bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories);
 
 // What keeps DIR from being read as a data directory, named as the user gave
 // it: "no such directory: DIR"; empty when it can be listed.

@@ -26,6 +26,8 @@ void RegisterIntegrityCommands(CLI::App& app, int* status);
 void RegisterRecordCommands(CLI::App& app, int* status);
 // create, mkdir, symbol, copy, move, delete.
 void RegisterInstrumentCommands(CLI::App& app, int* status);
+// export.
+void RegisterExportCommands(CLI::App& app, int* status);
 // import.
 void RegisterImportCommands(CLI::App& app, int* status);
 

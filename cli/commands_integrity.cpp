@@ -22,7 +22,6 @@
 #include "primitives/list.h"
 #include "store/dat_file.h"
 #include "store/directory_instruments.h"
-#include "store/directory_scan.h"
 #include "store/emaster_follower.h"
 #include "store/file_names.h"
 #include "store/instrument_dialogs.h"
@@ -506,16 +505,13 @@ void PrintJson(const std::string& root, const std::vector<DirectoryCheck>& check
 }
 
 int RunCheck(const std::string& rootArgument, bool json) {
-  const std::string root = CoreDirectory(rootArgument);
-  if (root.empty() || root == "\\" || !IsValidPath(root.c_str()))
-    return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(rootArgument));
-  NodeListPtr nodes(CreateList());
-  if (!nodes || !ScanRootDirectory(nodes.get(), root.c_str())) return Fail(GetError(kOutOfMemoryMessage));
-  PruneDirTree(nodes.get());
+  const std::optional<std::string> searchable = SearchableDirectory(rootArgument);
+  if (!searchable) return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(rootArgument));
+  const std::string& root = *searchable;
+  std::vector<std::string> directories;
+  if (!DataDirectoriesBelow(root, &directories)) return Fail(GetError(kOutOfMemoryMessage));
   std::vector<DirectoryCheck> checks;
-  WalkDirTree(nodes.get(), [&](const DirNode& node, int) {
-    if (node.hasMaster) checks.push_back(CheckDirectory(root, GetPathFromTree(&node)));
-  });
+  for (const std::string& path : directories) checks.push_back(CheckDirectory(root, path));
   if (json) {
     PrintJson(root, checks);
   } else {

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -31,13 +32,6 @@
 
 namespace qvx {
 namespace {
-
-// A data directory or tree root as the Select Path dialog accepts it.
-std::optional<std::string> SearchableDirectory(const std::string& dir) {
-  std::string core = CoreDirectory(dir);
-  if (core.empty() || core == "\\" || IsValidPath(core.c_str()) == 0) return std::nullopt;
-  return core;
-}
 
 class PrintingListBox : public InstrumentListBox {
  public:
@@ -194,24 +188,31 @@ int RunShow(const std::string& dir, int fileNumber, int32_t from, std::optional<
   if (int failure = OpenForReading(dir, fileNumber, &instrument); failure != kExitSuccess) return failure;
   const int fields = instrument.record.FieldCount();
   const int length = instrument.record.RecordLength();
-  for (int c = 0; c < fields; ++c)
-    std::cout << (c > 0 ? "\t" : "") << EnumerateFieldType(instrument.layout.fieldTypes[c]);
-  std::cout << '\n';
+  StdoutSink sink;
+  TextOutput out(sink);
+  for (int c = 0; c < fields; ++c) {
+    if (c > 0) out.Append("\t");
+    out.Append(EnumerateFieldType(instrument.layout.fieldTypes[c]));
+  }
+  out.Append("\n");
   // Rows run, as in the editor, until a record cannot be read whole.
   ShowRows rows(instrument.file.Get(), length, fields);
+  const size_t rowRoom = 12 + static_cast<size_t>(fields) * (1 + kCellTextRoom) + 1;
   for (int32_t r = from; !count || r - from < *count; ++r) {
     const unsigned char* bytes = rows.Row(r);
-    if (bytes == nullptr) return kExitSuccess;
-    std::string line = std::to_string(r);
+    if (bytes == nullptr) break;
+    char* line = out.Reserve(rowRoom);
+    line = std::to_chars(line, line + 12, r).ptr;
     for (int c = 0; c < fields; ++c) {
+      *line++ = '\t';
       // As ReadField gives it: the corrupt-number marker shows as 0.
       const float value = std::max(MBF_IEEE(LoadMbfWord(bytes + 4 * c)), 0.0f);
-      line += '\t';
-      line += FormatCellText(instrument.layout.fieldTypes[c], value);
+      line = WriteCellText(line, instrument.layout.fieldTypes[c], value);
     }
-    std::cout << line << '\n';
+    *line++ = '\n';
+    out.Commit(line);
   }
-  return kExitSuccess;
+  return out.Flush() ? kExitSuccess : Fail("qvx show: the records could not be written");
 }
 
 int RunFind(const std::string& dir, int fileNumber, const std::string& dateText,

@@ -17,6 +17,7 @@ constexpr qvx::CommandGroup kCommandGroups[] = {
     qvx::RegisterIntegrityCommands,
     qvx::RegisterRecordCommands,
     qvx::RegisterInstrumentCommands,
+    qvx::RegisterExportCommands,
     qvx::RegisterImportCommands,
 };
 

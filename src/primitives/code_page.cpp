@@ -88,3 +88,10 @@ std::optional<std::string> FromUtf8(std::string_view utf8, CodePage page) {
   }
   return out;
 }
+
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    if (!NextUtf8(text, at)) return false;
+  }
+  return true;
+}

@@ -23,3 +23,7 @@ std::string ToUtf8(std::string_view stored, CodePage page);
 // The UTF-8 text in the code page; nothing when the text is not valid UTF-8 or
 // holds a character the code page has no byte for.
 std::optional<std::string> FromUtf8(std::string_view utf8, CodePage page);
+
+// Whether the text is valid UTF-8 (no malformed, overlong or surrogate
+// sequence): a name the system gave, which needs no conversion.
+bool IsUtf8(std::string_view text);

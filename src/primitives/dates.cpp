@@ -18,9 +18,8 @@ namespace {
 // Room for "%06.0f" of any float: the largest has 39 digits, plus sign and
 // terminator. Values read from files never exceed ten digits.
 constexpr size_t kNumberTextSize = 48;
-// Result buffers of StrDate and StrTime: room for three 16-bit parts, although
-// a split never yields more than two characters for a shown part.
-constexpr size_t kResultTextSize = 24;
+// Result buffers of StrDate and StrTime: the text and its terminator.
+constexpr size_t kResultTextSize = kDateTextRoom + 1;
 // The text conversions copy each part into a work area of this size, so a
 // part holds at most 11 characters.
 constexpr size_t kPartWorkSize = 12;
@@ -110,17 +109,14 @@ SplitNumber SplitSixDigits(uint32_t sixDigits) {
 
 // The three parts as "%02d<sep>%02d<sep>%02d" prints them, written directly:
 // the editor and the reports show every date and time of a file.
-const char* ThreePartText(char (&text)[kResultTextSize], int16_t first, int16_t second, int16_t third,
-                          char separator) {
-  char* out = text;
-  char* const end = text + sizeof text - 1;
+char* WriteThreeParts(char* out, int16_t first, int16_t second, int16_t third, char separator) {
+  char* const start = out;
   for (const int16_t part : {first, second, third}) {
-    if (out != text) *out++ = separator;
+    if (out != start) *out++ = separator;
     if (part >= 0 && part < 10) *out++ = '0';
-    out = std::to_chars(out, end, part).ptr;
+    out = std::to_chars(out, start + kDateTextRoom, part).ptr;
   }
-  *out = '\0';
-  return text;
+  return out;
 }
 
 SplitNumber SplitDate(float date) {
@@ -219,10 +215,15 @@ int IsValidFloatDate(float date) {
   return IsValidDate(parts.third, parts.second, parts.first);
 }
 
+char* WriteDateText(char* out, float date) {
+  const SplitNumber parts = SplitDate(date);
+  return WriteThreeParts(out, parts.third, parts.second, parts.yearOfCentury, '/');
+}
+
 const char* StrDate(float date) {
   static char text[kResultTextSize];
-  const SplitNumber parts = SplitDate(date);
-  return ThreePartText(text, parts.third, parts.second, parts.yearOfCentury, '/');
+  *WriteDateText(text, date) = '\0';
+  return text;
 }
 
 float MakeDateFromString(const char* text) {
@@ -278,10 +279,15 @@ int IsValidFloatTime(float time) {
   return IsValidTime(parts.first, parts.second, parts.third);
 }
 
+char* WriteTimeText(char* out, float time) {
+  const SplitNumber parts = SplitTime(time);
+  return WriteThreeParts(out, parts.first, parts.second, parts.third, ':');
+}
+
 const char* StrTime(float time) {
   static char text[kResultTextSize];
-  const SplitNumber parts = SplitTime(time);
-  return ThreePartText(text, parts.first, parts.second, parts.third, ':');
+  *WriteTimeText(text, time) = '\0';
+  return text;
 }
 
 float MakeTimeFromString(const char* text) {

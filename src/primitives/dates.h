@@ -20,6 +20,7 @@
 // the 16-bit range, gives -1.0.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr int16_t kMaxYearSince1900 = 199;
@@ -33,6 +34,10 @@ int IsValidFloatDate(float date);
 // DD/MM/YY without validation. The buffer is owned by the function, lives for
 // the whole run and is overwritten by the next call.
 const char* StrDate(float date);
+// The same text written at out, without a terminator; the end of the text.
+// Three 16-bit parts and two separators: kDateTextRoom bytes at most.
+inline constexpr size_t kDateTextRoom = 20;
+char* WriteDateText(char* out, float date);
 // D/M/Y as typed by a person: a two-digit year 00-49 means 2000-2049, 50-99
 // means 1950-1999. Returns the stored date, or -1.0 when the text is not a
 // valid date.
@@ -48,6 +53,8 @@ int ExtractTime(float time, int16_t* hour, int16_t* minute, int16_t* second);
 int IsValidFloatTime(float time);
 // HH:MM:SS without validation; buffer as for StrDate.
 const char* StrTime(float time);
+// The same written at out as WriteDateText writes (kDateTextRoom at most).
+char* WriteTimeText(char* out, float time);
 // H:M:S; the time, or -1.0 when the text is not a valid time. -1.0 splits into
 // a valid time, so callers compare the result with -1.0.
 float MakeTimeFromString(const char* text);

@@ -1,7 +1,6 @@
 #include "store/editor_session.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,20 +93,22 @@ void RereadRecordCount(EditorSession* session) {
     session->layout.recordCount = FileLength(session->file.Get()) / length;
 }
 
-std::string FormatCellText(FieldType type, float value) {
+static_assert(kCellTextRoom >= kDateTextRoom);
+
+char* WriteCellText(char* out, FieldType type, float value) {
   switch (type) {
     case FieldType::Date:
-      return StrDate(value);
+      return WriteDateText(out, value);
     case FieldType::Time:
-      return StrTime(value);
-    default: {
-      // As "%.2f" prints it (the largest float takes 42 characters), without printf's cost: a file's every
-      // cell is shown this way.
-      char text[64];
-      return std::string(text, std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                              std::chars_format::fixed, 2).ptr);
-    }
+      return WriteTimeText(out, value);
+    default:
+      return WriteFixed2(out, value);
   }
+}
+
+std::string FormatCellText(FieldType type, float value) {
+  char text[kCellTextRoom];
+  return std::string(text, WriteCellText(text, type, value));
 }
 
 TypedChar ClassifyTypedChar(FieldType type, std::string_view text, char ch) {

@@ -19,6 +19,7 @@
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "primitives/list.h"
+#include "primitives/number_text.h"
 #include "store/dat_file.h"
 #include "store/master_file.h"
 #include "store/record_ops.h"
@@ -87,6 +88,10 @@ void RereadRecordCount(EditorSession* session);
 
 // The cell text of a value: DD/MM/YY, HH:MM:SS or "%.2f".
 std::string FormatCellText(FieldType type, float value);
+// The same written at out (kCellTextRoom bytes at most), without a
+// terminator; the end of the text.
+inline constexpr size_t kCellTextRoom = kNumberTextRoom;
+char* WriteCellText(char* out, FieldType type, float value);
 
 // What typing one character into a cell with the given text does: the cell
 // takes ".", "/", "0"-"9" and ":", except that a date refuses ":" and "." and

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -18,6 +19,7 @@
 #include "store/file_names.h"
 #include "store/messages.h"
 #include "store/temporary_files.h"
+#include "support/export_rows.h"
 #include "support/fixtures.h"
 #include "support/program_runner.h"
 #include "support/scenes.h"
@@ -536,3 +538,47 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
 }
 
 }  // namespace
+
+TEST(QvxTest, ExportWritesEveryValueAsStoredAndRefusesWithoutLeavingAFile) {
+  TempDir dir;
+  const Dirs dirs = {{"$S", dir.Path("sample")}, {"$O", dir.Path("out")}};
+  Call{"sample $S", 0, "", ""}.Check(dirs);
+  fs::create_directory(dir.Path("out"));
+  // The whole tree: its damaged values written empty and reported (exit 1); JSON Lines, a valid object a row.
+  const ProgramRun table = Qvx("export $S", dirs), lines = Qvx("export $S --format jsonl", dirs);
+  EXPECT_EQ(std::tuple(table.status, lines.status, table.err), std::tuple(1, 1, lines.err));
+  const int64_t rows = ExpectRowsAsStored(table.out);
+  std::istringstream objects(lines.out);
+  int64_t parsed = 0;
+  for (std::string line; std::getline(objects, line); ++parsed) EXPECT_TRUE(json::parse(line).is_object());
+  EXPECT_EQ(std::tuple(rows > 4000, parsed), std::tuple(true, rows));
+  // Two instruments over half a year: their rows only, the same with --output, whole under the name.
+  const std::string year = "export $S/Stocks --instrument 1 --instrument 2 --from 1998-06-01 --to 31/12/98";
+  const ProgramRun kept = Qvx(year, dirs);
+  const std::regex within("[^\n]*,F[12]\\.DAT,[^\n]*,1998-(0[6-9]|1[0-2])-[^\n]*\n");
+  EXPECT_EQ(std::regex_replace(kept.out, within, ""), table.out.substr(0, table.out.find('\n') + 1));
+  EXPECT_TRUE(kept.out.find(",F1.DAT,") != kept.out.npos && kept.out.find(",F2.DAT,") != kept.out.npos);
+  Call{year + " --output $O/out.csv", 0, "", ""}.Check(dirs);
+  EXPECT_EQ(ReadBytes(dir.Path("out/out.csv")), Bytes(kept.out.begin(), kept.out.end()));
+  // Refused: a message, exit 2, and no file made or changed.
+  fs::permissions(dir.Path("out/out.csv"), fs::perms::all, fs::perm_options::remove);
+  fs::permissions(dir.Path("out/out.csv"), fs::perms::owner_read, fs::perm_options::add);
+  const std::string to = " --output $O/new.csv";
+  const Call refusals[] = {
+      {"export $S/none" + to, 2, "", Message(kInvalidPathMessage, "no such directory: $S/none")},
+      {"export $S/Stocks --instrument 99" + to, 2, "", "qvx export: no instrument F99 in $S/Stocks\n"},
+      {"export $S --instrument 300" + to, 2, "",
+       "qvx export: no instrument F300 in any of the 8 data directories\n"},
+      {"export $S --from 2023-02-30" + to, 2, "", Message(kInvalidDateMessage, "--from 2023-02-30")},
+      {"export $S --layout wide" + to, 2, "", Refusal("--layout", "wide not in {table,metastock}")},
+      {"export $S --format xml" + to, 2, "", Refusal("--format", "xml not in {csv,jsonl}")},
+      {"export $S --encoding koi8" + to, 2, "", Refusal("--encoding", "unknown code page koi8")},
+      {"export $S --format jsonl --layout metastock" + to, 2, "",
+       "qvx export: JSON Lines carry the table layout's fields; --layout metastock is for CSV\n"},
+      {"export $S --output $O/none/new.csv", 2, "", "qvx export: cannot write $O/none/new.csv\n"},
+      {"export $S --output $O", 2, "", "qvx export: cannot write $O\n"},
+      {"export $S --output $O/out.csv", 2, "", "qvx export: cannot write $O/out.csv\n"}};
+  for (const Call& c : refusals) c.Check(dirs);
+  EXPECT_EQ(ReadBytes(dir.Path("out/out.csv")), Bytes(kept.out.begin(), kept.out.end()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("out")), fs::directory_iterator()), 1);
+}

@@ -183,6 +183,8 @@ TEST(CodePages, EveryByteComesBackAndWhatAPageCannotHoldIsRefused) {
       {"\x80", CodePage::Windows1252},    {"\xC0\xAF", CodePage::Latin1},    {"\xED\xA0\x80", CodePage::Latin1},
       {"\xE2\x82", CodePage::Windows1252}, {"\xF4\x90\x80\x80", CodePage::Latin1}};
   for (const auto& [text, page] : refused) EXPECT_EQ(FromUtf8(text, page), std::nullopt) << text;
+  // The first three are UTF-8 that their page cannot hold; the others are not UTF-8 at all.
+  for (size_t i = 0; i < std::size(refused); ++i) EXPECT_EQ(IsUtf8(refused[i].first), i < 3) << i;
   EXPECT_EQ(CodePageNamed("CP1252"), CodePage::Windows1252);
   EXPECT_EQ(CodePageNamed("Latin1"), CodePage::Latin1);
   EXPECT_EQ(CodePageNamed("utf-16"), std::nullopt);

@@ -1,7 +1,8 @@
 // Data directories written by other programs (below QUORVEX_REALDATA, else the
 // build's default), each copied to a scratch directory as the originals may be
 // read-only: probed and tested report-only, the master test finding exactly
-// the defects the bytes show, and no byte changed; every instrument listed.
+// the defects the bytes show, and no byte changed; every instrument listed;
+// every value exported as stored.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "primitives/mbf.h"
 #include "store/dat_file.h"
 #include "store/directory_instruments.h"
+#include "support/export_rows.h"
 #include "support/fixtures.h"
 #include "support/program_runner.h"
 #include "support/report_fixture.h"
@@ -84,6 +86,22 @@ TEST_P(RealDirectory, IsProbedShownAndTestedAsItsBytesSay) {
   for (const auto& [n, code, repaired] : masterTest.Found(true)) found.insert({n, code});
   EXPECT_EQ(found, shown);
   EXPECT_EQ(TakeSnapshot(copy.Path("")), before);
+}
+
+// Every record of every instrument exported, each value reading back as the float stored, nothing reported.
+TEST_P(RealDirectory, ExportsEveryValueAsStored) {
+  TempDir copy;
+  CopyDirectory(GetParam(), copy);
+  const Snapshot files = TakeSnapshot(copy.Path(""));
+  int64_t records = 0;
+  for (const DirectoryInstrument& i : ReadDirectoryInstruments(copy.Dir().c_str()).instruments) {
+    const std::optional<Bytes> data = StateOf(files, i.dataFileName.substr(copy.Dir().size()));
+    records += data ? int64_t(data->size()) / i.layout.RecordLength() - 1 : 0;
+  }
+  std::vector<std::string> warnings;
+  EXPECT_EQ(testing_support::ExpectRowsAsStored(testing_support::ExportedText({copy.Dir()}, {}, &warnings)),
+            records);
+  EXPECT_EQ(warnings, std::vector<std::string>());
 }
 
 INSTANTIATE_TEST_SUITE_P(Directories, RealDirectory, ::testing::ValuesIn(Directories()),
