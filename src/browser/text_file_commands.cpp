@@ -1,5 +1,6 @@
 // Export and Import of the browser's Instrument menu: records to and from
 // text files chosen in the common Save and Open dialogs.
+#include <windows.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -22,7 +23,7 @@ constexpr char kExportFilter[] =
     "JSON Lines (*.jsonl)\0*.jsonl\0";
 constexpr ExportOptions kExportTypes[] = {
     {.layout = TextLayout::Table},
-    {.layout = TextLayout::Metastock},
+    {.layout = TextLayout::MetaStock},
     {.format = ExportFormat::JsonLines},
 };
 constexpr char kImportFilter[] = "Text files (*.csv;*.txt)\0*.csv;*.txt\0All files (*.*)\0*.*\0";

@@ -421,11 +421,6 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
   on(browser, {0, 1}, IDM_COPY);
   on(browser, {3}, IDM_MOVE);
   on(browser, {4}, IDM_DELETE);
-  on(browser, {0, 1}, IDM_EDIT);  // every selected instrument
-  EXPECT_EQ(std::ranges::count(Item(browser, IDC_FILER_LIST), '\n'), 4) << "moved and deleted";
-  EXPECT_TRUE(FileExistsNative(sample.Path("Stocks/Copied/F1.DAT")) &&
-              FileExistsNative(sample.Path("Stocks/Copied/F3.DAT")))
-      << "copied, and moved (F4, there F3)";
   // Export of two instruments as a table; F1's lines alone imported back over its records after the question,
   // giving the same bytes; a file with a wrong date refused by its line.
   const auto records = [&](int n) {
@@ -440,10 +435,10 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
            IDOK, {}, 0, IDI_ASTERISK);
   on(browser, {0, 1}, IDM_EXPORT);
   const Bytes exported = ReadBytes(table);
-  std::string lines, text(exported.begin(), exported.end());
-  for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-    if (at == 0 || text.find(",F1.DAT,", at) < end) lines += text.substr(at, end + 1 - at);
-  EXPECT_TRUE(text.starts_with("directory,file,symbol,name,period,date,time,open,high,low,close,volume,"));
+  std::string lines, csv(exported.begin(), exported.end());
+  for (size_t at = 0, end; (end = csv.find('\n', at)) != std::string::npos; at = end + 1)
+    if (at == 0 || csv.find(",F1.DAT,", at) < end) lines += csv.substr(at, end + 1 - at);
+  EXPECT_TRUE(csv.starts_with("directory,file,symbol,name,period,date,time,open,high,low,close,volume,"));
   WriteText(one, lines);
   WriteText(bad, "date,close\n2023-02-31,1\n");
   const std::string count = std::to_string(records(1));
@@ -456,6 +451,11 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
   on(browser, {0}, IDM_IMPORT);
   EXPECT_EQ(std::tuple(std::ranges::count(lines, '\n'), ReadBytes(sample.Path("Stocks/F1.DAT"))),
             std::tuple(records(1) + 1, acme));
+  on(browser, {0, 1}, IDM_EDIT);  // every selected instrument
+  EXPECT_EQ(std::ranges::count(Item(browser, IDC_FILER_LIST), '\n'), 4) << "moved and deleted";
+  EXPECT_TRUE(FileExistsNative(sample.Path("Stocks/Copied/F1.DAT")) &&
+              FileExistsNative(sample.Path("Stocks/Copied/F3.DAT")))
+      << "copied, and moved (F4, there F3)";
   // A double-click opens the line under the caret.
   SendDlgItemMessageA(browser, IDC_FILER_LIST, LB_SETCARETINDEX, 3, FALSE);
   Notify(browser, IDC_FILER_LIST, LBN_DBLCLK);
