@@ -51,14 +51,6 @@ enum class TextColumn : uint8_t {
 inline constexpr int kValueColumns = 8;
 inline constexpr int kTextColumns = 13;
 
-// The header names of the two layouts export writes, in its column order.
-inline constexpr const char* kTableLayoutHeader[] = {"directory", "file",   "symbol",       "name", "period",
-                                                     "date",      "time",   "open",         "high", "low",
-                                                     "close",     "volume", "open_interest"};
-inline constexpr const char* kMetastockLayoutHeader[] = {"<TICKER>", "<PER>",    "<DTYYYYMMDD>", "<TIME>",
-                                                         "<OPEN>",   "<HIGH>",   "<LOW>",        "<CLOSE>",
-                                                         "<VOL>",    "<OPENINT>"};
-
 // The column's name in messages: its table layout name ("open_interest").
 const char* TextColumnName(TextColumn column);
 
