@@ -62,14 +62,14 @@ struct ExportedFile {
 }  // namespace
 
 std::string ExportedText(const std::vector<std::string>& directories, const ExportOptions& options,
-                         std::vector<std::string>* warnings) {
+                         std::vector<std::string>* warnings, int only) {
   StringSink sink;
   TextOutput out(sink);
   RecordExporter exporter(out, options, [&](const std::string& text) { warnings->push_back(text); });
   exporter.WriteHeader();
   for (const std::string& directory : directories) {
     for (const DirectoryInstrument& instrument : ReadDirectoryInstruments(directory.c_str()).instruments)
-      exporter.ExportInstrument(directory.c_str(), instrument);
+      if (only == 0 || instrument.fileNumber == only) exporter.ExportInstrument(directory.c_str(), instrument);
   }
   EXPECT_TRUE(out.Flush());
   return sink.text;

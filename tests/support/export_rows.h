@@ -9,10 +9,10 @@
 
 namespace testing_support {
 
-// Every instrument of the data directories (core texts), exported in process;
-// the warnings given are added to *warnings.
+// Every instrument of the data directories (core texts), or only the one
+// numbered only, exported in process; the warnings given are added to *warnings.
 std::string ExportedText(const std::vector<std::string>& directories, const ExportOptions& options,
-                         std::vector<std::string>* warnings);
+                         std::vector<std::string>* warnings, int only = 0);
 
 // Checks each row of table-layout CSV against the data file it names, as
 // the store reads it: a file's k-th row is its record k, a value read back
