@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,12 +65,14 @@ int RunExport(const ExportRequest& request) {
     if (!DataDirectoriesBelow(*root, &directories)) return Fail(GetError(kOutOfMemoryMessage));
     if (directories.size() == before) return Fail("qvx export: no data directory in or below " + path);
   }
-  for (const int fileNumber : request.instruments) {
-    const bool listed = std::ranges::any_of(directories, [&](const std::string& directory) {
-      return std::ranges::any_of(ReadDirectoryInstruments(directory.c_str()).instruments,
-                                 [&](const DirectoryInstrument& i) { return i.fileNumber == fileNumber; });
-    });
-    if (!listed) return Unlisted(directories, fileNumber, options.codePage);
+  if (!request.instruments.empty()) {
+    std::set<int> listed;
+    for (const std::string& directory : directories) {
+      for (const DirectoryInstrument& instrument : ReadDirectoryInstruments(directory.c_str()).instruments)
+        listed.insert(instrument.fileNumber);
+    }
+    for (const int fileNumber : request.instruments)
+      if (!listed.contains(fileNumber)) return Unlisted(directories, fileNumber, options.codePage);
   }
 
   ReplacingFileSink file;
@@ -84,6 +87,7 @@ int RunExport(const ExportRequest& request) {
   });
   exporter.WriteHeader();
   for (const std::string& directory : directories) {
+    if (out.Failed()) break;
     const DirectoryInstruments model = ReadDirectoryInstruments(directory.c_str());
     for (const IndexFinding& finding : model.xmaster.findings) {
       ++warnings;

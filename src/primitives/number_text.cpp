@@ -120,7 +120,7 @@ char* WriteDecimal(char* out, uint64_t n, int d) {
 // lies on the bound itself (which a tie would send to the even mantissa): a
 // bound, an odd multiple of 2^-(shift + 1), needs shift + 1 decimals, and the
 // value itself is found with shift. The gap below a power of two is half the
-// gap above; no power of two from 2^-17 to 2^23 has its text in the part of
+// gap above; no power of two from 2^-17 to 2^23 has its text in the share of
 // the bound that this takes too (the tests compare each with the library's).
 char* ShortestFixed(char* out, uint32_t mantissa, int shift) {
   const uint64_t mask = (uint64_t{1} << shift) - 1;

@@ -330,7 +330,7 @@ bool ReplacingFileSink::Open(const std::string& fileName) {
     platform::Close(existing);
   }
   for (int attempt = 1; attempt <= 100 && file_ == nullptr; ++attempt) {
-    std::string temp = fileName + ".part";
+    std::string temp = fileName + ".tmp";
     if (attempt > 1) temp += std::to_string(attempt);
     const platform::NewFile made = platform::CreateNewFile(temp);
     if (made == platform::NewFile::Failed) return false;

@@ -122,9 +122,9 @@ class RecordExporter {
   std::vector<unsigned char> block_;  // records read, reused from file to file
 };
 
-// A file written through a new temporary beside it ("<name>.part", or
-// ".part2" and so on when that exists), which takes the file's name at Commit:
-// an export that is stopped never leaves part of its text under the name, and
+// A file written through a new temporary beside it ("<name>.tmp", or
+// ".tmp2" and so on when that exists), which takes the file's name at Commit:
+// an export that is stopped never leaves a piece of its text under the name, and
 // one that fails leaves the file that was there as it was. Written through
 // the platform calls, which take 64-bit offsets: an export may pass 2 GiB.
 class ReplacingFileSink : public ExportSink {
