@@ -87,11 +87,14 @@ int ExportInstruments(HWND parent, const char* directory, const int16_t* fileNum
   const DirectoryInstruments model = ReadDirectoryInstruments(directory);
   for (int i = 0; i < count; ++i) {
     for (const DirectoryInstrument& instrument : model.instruments) {
-      if (instrument.fileNumber == fileNumbers[i]) records += exporter.ExportInstrument(directory, instrument);
+      if (instrument.fileNumber == fileNumbers[i])
+        records += exporter.ExportInstrument(directory, instrument);
     }
   }
   if (!out.Flush() || !sink.Commit()) {
-    ShowStopMessage(parent, (std::string("The records could not all be written to ") + file + ": nothing was exported.").c_str());
+    ShowStopMessage(
+        parent,
+        (std::string("The records could not all be written to ") + file + ": nothing was exported.").c_str());
     return 0;
   }
   ShowResult(parent, "Exported " + Plural(records, "record", "records") + " of " +
@@ -109,7 +112,8 @@ int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber) {
   std::string fault;
   {
     WaitCursor wait;
-    if (!ImportRecords(directory, fileNumber, file, ImportMode::Check, CodePage::Windows1252, &checked, &fault)) {
+    if (!ImportRecords(directory, fileNumber, file, ImportMode::Check, CodePage::Windows1252, &checked,
+                       &fault)) {
       ShowStopMessage(parent, fault.c_str());
       return 0;
     }
@@ -130,7 +134,7 @@ int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber) {
       return 1;  // the dates alone may have failed: the list shows what is there
     }
   }
-  ShowResult(parent, "Imported " + Plural(result.imported, "record", "records") + " into " + instrument + "." +
-                         NotAsStored(result.warnings.size()));
+  ShowResult(parent, "Imported " + Plural(result.imported, "record", "records") + " into " + instrument +
+                         "." + NotAsStored(result.warnings.size()));
   return 1;
 }

@@ -428,10 +428,12 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
     EXPECT_TRUE(GetMetaStockMasterRecord(stocks.c_str(), n, &r));
     return ReadBytes(sample.Path("Stocks/F" + std::to_string(n) + ".DAT")).size() / r.RecordLength() - 1;
   };
-  const std::string table = sample.Path("quotes.csv"), one = sample.Path("one.csv"), bad = sample.Path("bad.csv");
+  const std::string table = sample.Path("quotes.csv"), one = sample.Path("one.csv"),
+                    bad = sample.Path("bad.csv");
   const Bytes acme = ReadBytes(sample.Path("Stocks/F1.DAT"));
   frame.Dialog("Export", {}, {{0x47c, table}, {0x480, table}}, IDOK, [](HWND) { Shot("browser-export"); })
-      .Box("Exported " + std::to_string(records(1) + records(2)) + " records of 2 instruments to " + table + ".",
+      .Box("Exported " + std::to_string(records(1) + records(2)) + " records of 2 instruments to " + table +
+               ".",
            IDOK, {}, 0, IDI_ASTERISK);
   on(browser, {0, 1}, IDM_EXPORT);
   const Bytes exported = ReadBytes(table);
@@ -443,7 +445,8 @@ TEST(Windows, EveryBrowserCommandWithItsDialogThenTheReportsAndAnEditorReachTheF
   WriteText(bad, "date,close\n2023-02-31,1\n");
   const std::string count = std::to_string(records(1));
   frame.Dialog("Import", {}, {{0x47c, one}, {0x480, one}}, IDOK, [](HWND) { Shot("browser-import"); })
-      .Box("F1 holds " + count + " records. Replace them with the " + count + " records of " + one + " ?", IDYES)
+      .Box("F1 holds " + count + " records. Replace them with the " + count + " records of " + one + " ?",
+           IDYES)
       .Box("Imported " + count + " records into F1.", IDOK, {}, 0, IDI_ASTERISK)
       .Dialog("Import", {}, {{0x47c, bad}, {0x480, bad}}, IDOK)
       .Box("line 2: 2023-02-31 is not a date", IDOK);

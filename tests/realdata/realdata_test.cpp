@@ -113,7 +113,8 @@ TEST_P(RealDirectory, ExportsEveryValueAsStored) {
     const int n = record.FileNumber();
     const std::optional<Bytes> data = StateOf(files, "F" + std::to_string(n) + ".DAT");
     if (!data) continue;
-    testing_support::WriteBytes(again.Path("F" + std::to_string(n) + ".DAT"), Bytes(data->begin(), data->begin() + record.RecordLength()));
+    testing_support::WriteBytes(again.Path("F" + std::to_string(n) + ".DAT"),
+                                Bytes(data->begin(), data->begin() + record.RecordLength()));
     const ExportOptions options{.layout = imported++ % 2 ? TextLayout::MetaStock : TextLayout::Table};
     WriteText(copy.Path("out.csv"), testing_support::ExportedText({copy.Dir()}, options, &warnings, n));
     ImportResult result;
