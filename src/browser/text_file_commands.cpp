@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browser/browser_dialogs.h"
+#include "primitives/text_fields.h"
 #include "store/directory_instruments.h"
 #include "store/record_export.h"
 #include "store/record_import.h"
@@ -76,7 +77,7 @@ int ExportInstruments(HWND parent, const char* directory, const int16_t* fileNum
   const ExportOptions& options = kExportTypes[std::clamp<DWORD>(type, 1, std::size(kExportTypes)) - 1];
   ReplacingFileSink sink;
   if (!sink.Open(file)) {
-    ShowStopMessage(parent, (std::string(file) + " cannot be written.").c_str());
+    ShowStopMessage(parent, JoinParts({file, " cannot be written."}).c_str());
     return 0;
   }
   std::vector<std::string> warnings;
@@ -94,12 +95,12 @@ int ExportInstruments(HWND parent, const char* directory, const int16_t* fileNum
   if (!out.Flush() || !sink.Commit()) {
     ShowStopMessage(
         parent,
-        (std::string("The records could not all be written to ") + file + ": nothing was exported.").c_str());
+        JoinParts({"The records could not all be written to ", file, ": nothing was exported."}).c_str());
     return 0;
   }
-  ShowResult(parent, "Exported " + Plural(records, "record", "records") + " of " +
-                         Plural(count, "instrument", "instruments") + " to " + file + "." +
-                         NotAsStored(warnings.size()));
+  ShowResult(parent, JoinParts({"Exported ", Plural(records, "record", "records"), " of ",
+                                Plural(count, "instrument", "instruments"), " to ", file, ".",
+                                NotAsStored(warnings.size())}));
   return 1;
 }
 
@@ -107,7 +108,7 @@ int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber) {
   char file[MAX_PATH] = "";
   DWORD type = 1;
   if (!ChooseFile(parent, false, "Import", kImportFilter, file, &type)) return 0;
-  const std::string instrument = "F" + std::to_string(fileNumber);
+  const std::string instrument = JoinParts({"F", std::to_string(fileNumber)});
   ImportResult checked;
   std::string fault;
   {
@@ -120,9 +121,9 @@ int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber) {
   }
   ImportMode mode = ImportMode::IntoEmpty;
   if (checked.held > 0) {
-    const std::string question = instrument + " holds " + Plural(checked.held, "record", "records") +
-                                 ". Replace them with the " + Plural(checked.imported, "record", "records") +
-                                 " of " + file + " ?";
+    const std::string question = JoinParts(
+        {instrument, " holds ", Plural(checked.held, "record", "records"), ". Replace them with the ",
+         Plural(checked.imported, "record", "records"), " of ", file, " ?"});
     if (!MessageBoxInteraction(parent).AskYesNo(question.c_str())) return 0;
     mode = ImportMode::Replace;
   }
@@ -134,7 +135,7 @@ int ImportInstrument(HWND parent, const char* directory, int16_t fileNumber) {
       return 1;  // the dates alone may have failed: the list shows what is there
     }
   }
-  ShowResult(parent, "Imported " + Plural(result.imported, "record", "records") + " into " + instrument +
-                         "." + NotAsStored(result.warnings.size()));
+  ShowResult(parent, JoinParts({"Imported ", Plural(result.imported, "record", "records"), " into ",
+                                instrument, ".", NotAsStored(result.warnings.size())}));
   return 1;
 }
