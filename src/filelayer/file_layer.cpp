@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -43,6 +44,16 @@ struct HandleEntry {
 FileEntry gFiles[kMaxOpenHandles];
 HandleEntry gHandles[kMaxOpenHandles];
 bool gTablesCleared = false;
+
+// Threads share the tables. gTables guards which entries are in use, their
+// names, reference counts and the handles' links to them: every open, close
+// and look-up. gFileLocks[i] guards what the operations on entry i change (its
+// platform handle, length and marks) and the positions of its handles, so
+// that two threads read two files at once. A handle is used by one thread at
+// a time, and keeps its entry in use while an operation runs: the entry's
+// lock is taken after gTables is let go, never both the other way round.
+std::mutex gTables;
+std::mutex gFileLocks[kMaxOpenHandles];
 // No free entry lies below these indexes, and no file entry in use at or
 // above gFilesEnd: they keep opening a long run of handles from scanning the
 // tables quadratically.
@@ -156,20 +167,41 @@ void ReleasePlatformHandle(FileEntry& entry) {
   entry.platformHandleOpen = false;
 }
 
-HandleEntry& HandleOf(FileHandle handle) {
-  return gHandles[handle];
-}
-FileEntry& FileOf(FileHandle handle) {
-  return gFiles[gHandles[handle].fileIndex];
-}
-
 void RaiseLength(FileEntry& entry, int64_t end) {
   if (end > entry.length) entry.length = static_cast<int32_t>(end);
 }
 
+// With gTables held.
+bool ValidLocked(FileHandle handle) {
+  if (handle < 0 || handle >= kMaxOpenHandles || !gHandles[handle].inUse) return false;
+  const int32_t fileIndex = gHandles[handle].fileIndex;
+  return fileIndex >= 0 && fileIndex < kMaxOpenHandles && gFiles[fileIndex].inUse;
+}
+
+// The entry of a handle found valid, locked for one operation.
+class Locked {
+ public:
+  explicit Locked(FileHandle handle) : handle_(handle) {
+    {
+      std::lock_guard tables(gTables);
+      if (ValidLocked(handle)) index_ = gHandles[handle].fileIndex;
+    }
+    if (index_ >= 0) lock_ = std::unique_lock(gFileLocks[index_]);
+  }
+  explicit operator bool() const { return index_ >= 0; }
+  FileEntry& File() const { return gFiles[index_]; }
+  HandleEntry& Slot() const { return gHandles[handle_]; }
+
+ private:
+  FileHandle handle_;
+  int index_ = -1;
+  std::unique_lock<std::mutex> lock_;
+};
+
 }  // namespace
 
 FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize, int temporary) {
+  std::lock_guard tables(gTables);
   if (!gTablesCleared) ClearTables();
   const int handle = LowestFreeHandle();
   if (handle < 0) return kNoFreeHandle;
@@ -203,25 +235,27 @@ FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize,
 }
 
 FileHandle SCloseFile(FileHandle handle) {
-  if (!ValidFile(handle)) return kClosedHandle;
-  HandleEntry& entry = HandleOf(handle);
+  std::lock_guard tables(gTables);
+  if (!ValidLocked(handle)) return kClosedHandle;
+  HandleEntry& entry = gHandles[handle];
   const int fileIndex = entry.fileIndex;
   entry = HandleEntry{};
   gFirstFreeHandle = std::min(gFirstFreeHandle, static_cast<int>(handle));
+  // No other handle is left to use the entry.
   if (--gFiles[fileIndex].referenceCount == 0) FreeFileEntry(fileIndex);
   return kClosedHandle;
 }
 
 int ValidFile(FileHandle handle) {
-  if (handle < 0 || handle >= kMaxOpenHandles || !gHandles[handle].inUse) return 0;
-  const int32_t fileIndex = gHandles[handle].fileIndex;
-  return fileIndex >= 0 && fileIndex < kMaxOpenHandles && gFiles[fileIndex].inUse ? 1 : 0;
+  std::lock_guard tables(gTables);
+  return ValidLocked(handle) ? 1 : 0;
 }
 
 int ReadRecord(FileHandle handle, void* buffer, int advance) {
-  if (!ValidFile(handle)) return 0;
-  HandleEntry& slot = HandleOf(handle);
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  HandleEntry& slot = locked.Slot();
+  FileEntry& file = locked.File();
   if (int64_t{slot.position} + file.recordSize > file.length) return 0;
   if (!EnsurePlatformHandle(file)) return 0;
   file.accessed = true;
@@ -232,9 +266,10 @@ int ReadRecord(FileHandle handle, void* buffer, int advance) {
 }
 
 int WriteRecord(FileHandle handle, const void* buffer, int advance) {
-  if (!ValidFile(handle)) return 0;
-  HandleEntry& slot = HandleOf(handle);
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  HandleEntry& slot = locked.Slot();
+  FileEntry& file = locked.File();
   const int64_t end = int64_t{slot.position} + file.recordSize;
   if (end > kMaxTrackedLength) return 0;
   if (!EnsurePlatformHandle(file)) return 0;
@@ -247,19 +282,21 @@ int WriteRecord(FileHandle handle, const void* buffer, int advance) {
 }
 
 int ReadBlock(FileHandle handle, void* buffer, uint32_t count, int32_t offset, int advance) {
-  if (!ValidFile(handle)) return 0;
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  FileEntry& file = locked.File();
   if (int64_t{offset} + count > file.length) return 0;
   if (!EnsurePlatformHandle(file)) return 0;
   file.accessed = true;
   if (platform::ReadAt(file.platformHandle, buffer, count, offset) != count) return 0;
-  if (advance) HandleOf(handle).position = static_cast<int32_t>(int64_t{offset} + count);
+  if (advance) locked.Slot().position = static_cast<int32_t>(int64_t{offset} + count);
   return 1;
 }
 
 int WriteBlock(FileHandle handle, const void* buffer, uint32_t count, int32_t offset, int advance) {
-  if (!ValidFile(handle)) return 0;
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  FileEntry& file = locked.File();
   const int64_t end = int64_t{offset} + count;
   if (end > kMaxTrackedLength) return 0;
   if (!EnsurePlatformHandle(file)) return 0;
@@ -267,14 +304,15 @@ int WriteBlock(FileHandle handle, const void* buffer, uint32_t count, int32_t of
   const int64_t put = platform::WriteAt(file.platformHandle, buffer, count, offset);
   if (put > 0) RaiseLength(file, offset + put);
   if (put != count) return 0;
-  if (advance) HandleOf(handle).position = static_cast<int32_t>(end);
+  if (advance) locked.Slot().position = static_cast<int32_t>(end);
   return 1;
 }
 
 int32_t SSeek(FileHandle handle, int32_t distance, int origin) {
-  if (!ValidFile(handle)) return -1;
-  HandleEntry& slot = HandleOf(handle);
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return -1;
+  HandleEntry& slot = locked.Slot();
+  FileEntry& file = locked.File();
   if (!EnsurePlatformHandle(file)) return -1;
   file.accessed = true;
   int64_t base = -1;
@@ -303,12 +341,14 @@ int32_t SSeek(FileHandle handle, int32_t distance, int origin) {
 }
 
 int32_t FileLength(FileHandle handle) {
-  return ValidFile(handle) ? FileOf(handle).length : 0;
+  const Locked locked(handle);
+  return locked ? locked.File().length : 0;
 }
 
 int STruncateFile(FileHandle handle, int32_t length) {
-  if (!ValidFile(handle)) return 0;
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  FileEntry& file = locked.File();
   if (!EnsurePlatformHandle(file)) return 0;
   file.accessed = true;
   if (!platform::Truncate(file.platformHandle, length)) return 0;
@@ -318,9 +358,20 @@ int STruncateFile(FileHandle handle, int32_t length) {
 }
 
 void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, int skip, int advance) {
-  if (!ValidFile(source) || !ValidFile(destination)) return;
-  FileEntry& from = FileOf(source);
-  FileEntry& to = FileOf(destination);
+  int fromIndex = -1, toIndex = -1;
+  {
+    std::lock_guard tables(gTables);
+    if (!ValidLocked(source) || !ValidLocked(destination)) return;
+    fromIndex = gHandles[source].fileIndex;
+    toIndex = gHandles[destination].fileIndex;
+  }
+  // Both entries' locks at once (one when the handles share an entry), in an
+  // order that two copies the other way round cannot deadlock on.
+  std::unique_lock<std::mutex> first(gFileLocks[std::min(fromIndex, toIndex)]);
+  std::unique_lock<std::mutex> second;
+  if (fromIndex != toIndex) second = std::unique_lock(gFileLocks[std::max(fromIndex, toIndex)]);
+  FileEntry& from = gFiles[fromIndex];
+  FileEntry& to = gFiles[toIndex];
   if (!EnsurePlatformHandle(from) || !EnsurePlatformHandle(to)) return;
   from.accessed = true;
   to.accessed = true;
@@ -328,7 +379,7 @@ void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, i
   if (!buffer) return;
 
   const int64_t start = (int64_t{record} + (skip ? 1 : 0)) * from.recordSize;
-  const int64_t at = HandleOf(destination).position;
+  const int64_t at = gHandles[destination].position;
   // Copying a file into itself would read its own output for ever; stop at
   // the end it had when the copy began.
   int64_t limit = -1;
@@ -352,15 +403,17 @@ void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, i
   if (copied > 0) RaiseLength(to, at + copied);
   if (advance) {
     for (FileHandle handle : {source, destination}) {
-      HandleEntry& slot = HandleOf(handle);
+      HandleEntry& slot = gHandles[handle];
       slot.position = static_cast<int32_t>(std::min(slot.position + copied, kMaxTrackedLength));
     }
   }
 }
 
 int SUpdateFile(FileHandle handle, const char* replacementName) {
-  if (!ValidFile(handle) || replacementName == nullptr) return 0;
-  FileEntry& file = FileOf(handle);
+  if (replacementName == nullptr) return 0;
+  const Locked locked(handle);
+  if (!locked) return 0;
+  FileEntry& file = locked.File();
   // Windows will not replace a file that is open, not even by this process.
   if (file.platformHandleOpen) ReleasePlatformHandle(file);
   if (!platform::ReplaceFileWith(replacementName, file.name)) {
@@ -374,19 +427,22 @@ int SUpdateFile(FileHandle handle, const char* replacementName) {
 }
 
 int ReleaseHandle(FileHandle handle) {
-  if (!ValidFile(handle)) return 0;
-  FileEntry& file = FileOf(handle);
+  const Locked locked(handle);
+  if (!locked) return 0;
+  FileEntry& file = locked.File();
   if (!file.platformHandleOpen) return 0;
   ReleasePlatformHandle(file);
   return 1;
 }
 
 int FileAccessed(FileHandle handle) {
-  return ValidFile(handle) && FileOf(handle).accessed ? 1 : 0;
+  const Locked locked(handle);
+  return locked && locked.File().accessed ? 1 : 0;
 }
 
 void ClearFileAccess(FileHandle handle) {
-  if (ValidFile(handle)) FileOf(handle).accessed = false;
+  const Locked locked(handle);
+  if (locked) locked.File().accessed = false;
 }
 
 int Exists(const char* fileName) {
@@ -410,6 +466,7 @@ int FileNameToPath(char* out, const char* fileName) {
 }
 
 int IsFileOpen(const char* name) {
+  std::lock_guard tables(gTables);
   return name != nullptr && FindFile(name) >= 0 ? 1 : 0;
 }
 

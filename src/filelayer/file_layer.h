@@ -5,6 +5,10 @@
 // share one open file (same name text, first open shareable, later opens for
 // reading), each with its own position. The platform handle of an open file
 // may be given back (ReleaseHandle) and is opened again by name on next use.
+//
+// Threads share the tables and their rules (a file one thread holds refuses
+// another thread's writer as it would the same thread's); operations on
+// different files run at once. A handle is for one thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace platform {
@@ -43,7 +44,8 @@ bool StartsNoCase(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 void MemoryFileSystem::Entry::Touch() {
-  modified = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  modified =
+      std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 bool MemoryFileSystem::KeyLess::operator()(std::string_view a, std::string_view b) const {
@@ -181,15 +183,18 @@ void MemoryFileSystem::Changed() {
 }
 
 void MemoryFileSystem::StopAfterChanges(int nth) {
+  const std::lock_guard lock(lock_);
   stopAt_ = nth > 0 ? changes_ + nth : 0;
 }
 
 void MemoryFileSystem::MakeDirectories(const std::string& directory) {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(directory, scratch_[0]);
   AddDirectories(name, name.parts);
 }
 
 void MemoryFileSystem::WriteFile(const std::string& text, Bytes bytes) {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(text, scratch_[0]);
   if (name.parts == 0) return;
   AddDirectories(name, name.parts - 1);
@@ -200,30 +205,36 @@ void MemoryFileSystem::WriteFile(const std::string& text, Bytes bytes) {
 }
 
 std::optional<MemoryFileSystem::Bytes> MemoryFileSystem::ReadFile(const std::string& name) const {
+  const std::lock_guard lock(lock_);
   const Entry* entry = Find(Parse(name, scratch_[0]));
   if (entry == nullptr || entry->directory) return std::nullopt;
   return entry->bytes;
 }
 
 const MemoryFileSystem::Bytes* MemoryFileSystem::FileBytes(const std::string& name) const {
+  const std::lock_guard lock(lock_);
   const Entry* entry = Find(Parse(name, scratch_[0]));
   return entry == nullptr || entry->directory ? nullptr : &entry->bytes;
 }
 
 void MemoryFileSystem::SetReadOnly(const std::string& name, bool readOnly) {
+  const std::lock_guard lock(lock_);
   if (Entry* entry = FindFile(name)) entry->readOnly = readOnly;
 }
 
 void MemoryFileSystem::SetModifiedTime(const std::string& name, int64_t seconds) {
+  const std::lock_guard lock(lock_);
   if (Entry* entry = FindFile(name)) entry->modified = seconds;
 }
 
 bool MemoryFileSystem::IsReadOnly(const std::string& name) const {
+  const std::lock_guard lock(lock_);
   const Entry* entry = Find(Parse(name, scratch_[0]));
   return entry != nullptr && entry->readOnly;
 }
 
 std::map<std::string, MemoryFileSystem::Bytes> MemoryFileSystem::Below(const std::string& directory) const {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(directory, scratch_[0]);
   const std::string key = std::string(name.text) + "/";
   std::map<std::string, Bytes> below;
@@ -245,6 +256,7 @@ std::map<std::string, MemoryFileSystem::Bytes> MemoryFileSystem::Below(const std
 }
 
 FileRef MemoryFileSystem::Open(const std::string& text, const OpenRequest& request) {
+  const std::lock_guard lock(lock_);
   if (stopped_) return nullptr;
   const bool write = request.access == Access::ReadWrite;
   const bool create = request.creation == Creation::CreateAlways;
@@ -268,6 +280,7 @@ FileRef MemoryFileSystem::Open(const std::string& text, const OpenRequest& reque
 }
 
 void MemoryFileSystem::Close(FileRef handle) {
+  const std::lock_guard lock(lock_);
   if (handle == nullptr) return;
   auto* file = static_cast<OpenFile*>(handle);
   open_.erase(std::remove(open_.begin(), open_.end(), file), open_.end());
@@ -275,6 +288,7 @@ void MemoryFileSystem::Close(FileRef handle) {
 }
 
 int64_t MemoryFileSystem::ReadAt(FileRef handle, void* buffer, uint32_t count, int64_t offset) {
+  const std::lock_guard lock(lock_);
   if (stopped_) return -1;
   const Bytes& bytes = static_cast<OpenFile*>(handle)->entry->bytes;
   if (offset >= static_cast<int64_t>(bytes.size())) return 0;
@@ -284,6 +298,7 @@ int64_t MemoryFileSystem::ReadAt(FileRef handle, void* buffer, uint32_t count, i
 }
 
 int64_t MemoryFileSystem::WriteAt(FileRef handle, const void* buffer, uint32_t count, int64_t offset) {
+  const std::lock_guard lock(lock_);
   const auto* file = static_cast<OpenFile*>(handle);
   if (stopped_ || !file->canWrite) return -1;
   if (count == 0) return 0;
@@ -297,11 +312,13 @@ int64_t MemoryFileSystem::WriteAt(FileRef handle, const void* buffer, uint32_t c
 }
 
 int64_t MemoryFileSystem::Size(FileRef handle) {
+  const std::lock_guard lock(lock_);
   if (stopped_) return -1;
   return static_cast<int64_t>(static_cast<OpenFile*>(handle)->entry->bytes.size());
 }
 
 bool MemoryFileSystem::Truncate(FileRef handle, int64_t length) {
+  const std::lock_guard lock(lock_);
   const auto* file = static_cast<OpenFile*>(handle);
   if (stopped_ || !file->canWrite) return false;
   file->entry->bytes.resize(static_cast<size_t>(length));
@@ -311,16 +328,19 @@ bool MemoryFileSystem::Truncate(FileRef handle, int64_t length) {
 }
 
 bool MemoryFileSystem::CanOpenForReading(const std::string& name) {
+  const std::lock_guard lock(lock_);
   const Entry* entry = stopped_ ? nullptr : FindFile(name);
   return entry != nullptr && SharingAllows(entry->id, true, false, true, true);
 }
 
 std::optional<int64_t> MemoryFileSystem::ModifiedTime(const std::string& name) {
+  const std::lock_guard lock(lock_);
   const Entry* entry = stopped_ ? nullptr : FindFile(name);
   return entry != nullptr ? std::optional(entry->modified) : std::nullopt;
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& name) {
+  const std::lock_guard lock(lock_);
   const Name parsed = Parse(name, scratch_[0]);
   const auto found = stopped_ ? entries_.end() : entries_.find(parsed.text);
   if (found == entries_.end()) return false;
@@ -332,6 +352,7 @@ bool MemoryFileSystem::RemoveFile(const std::string& name) {
 }
 
 bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to) {
+  const std::lock_guard lock(lock_);
   const Name source = Parse(from, scratch_[0]);
   const Name destination = Parse(to, scratch_[1]);
   const auto found = stopped_ ? entries_.end() : entries_.find(source.text);
@@ -368,6 +389,7 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
 }
 
 bool MemoryFileSystem::ReplaceFileWith(const std::string& source, const std::string& destination) {
+  const std::lock_guard lock(lock_);
   const Name from = Parse(source, scratch_[0]);
   const Name to = Parse(destination, scratch_[1]);
   const auto found = stopped_ ? entries_.end() : entries_.find(from.text);
@@ -389,6 +411,7 @@ bool MemoryFileSystem::ReplaceFileWith(const std::string& source, const std::str
 }
 
 bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
+  const std::lock_guard lock(lock_);
   const Name destination = Parse(to, scratch_[1]);
   const Entry* source = stopped_ ? nullptr : FindFile(from);
   // The source is read sharing reading and writing.
@@ -415,6 +438,7 @@ bool MemoryFileSystem::CopyFileTo(const std::string& from, const std::string& to
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(path, scratch_[0]);
   if (stopped_ || Find(name) != nullptr || !ParentExists(name)) return false;
   Add(name, true);
@@ -424,6 +448,7 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 
 bool MemoryFileSystem::ListDirectory(const std::string& directory,
                                      const std::function<bool(const DirectoryEntry&)>& visit) {
+  std::unique_lock lock(lock_);
   const Name name = Parse(directory, scratch_[0]);
   const Entry* listed = Find(name);
   if (stopped_ || (name.parts > 0 && (listed == nullptr || !listed->directory))) return false;
@@ -441,14 +466,18 @@ bool MemoryFileSystem::ListDirectory(const std::string& directory,
       continue;
     entries.push_back({std::string(path.substr(path.rfind('/') + 1)), it->second.directory});
   }
+  // Visited unlocked: a visit may call this file system again.
+  lock.unlock();
   for (const DirectoryEntry& entry : entries) {
     if (!visit(entry)) break;
   }
+  lock.lock();
   listing_ = std::move(entries);
   return true;
 }
 
 std::optional<DirectoryId> MemoryFileSystem::IdentifyDirectory(const std::string& directory) {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(directory, scratch_[0]);
   if (stopped_) return std::nullopt;
   if (name.parts == 0) return DirectoryId{kMemoryVolume, 0};
@@ -458,6 +487,7 @@ std::optional<DirectoryId> MemoryFileSystem::IdentifyDirectory(const std::string
 }
 
 NewFile MemoryFileSystem::CreateNewFile(const std::string& text) {
+  const std::lock_guard lock(lock_);
   const Name name = Parse(text, scratch_[0]);
   if (stopped_) return NewFile::Failed;
   if (Find(name) != nullptr) return NewFile::Exists;

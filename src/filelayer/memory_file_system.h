@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,11 +59,20 @@ class MemoryFileSystem {
   // Stops after the nth changing call from now (0: never).
   void StopAfterChanges(int nth);
   // Changing calls made since this file system was made.
-  int Changes() const { return changes_; }
-  bool Stopped() const { return stopped_; }
+  int Changes() const {
+    const std::lock_guard lock(lock_);
+    return changes_;
+  }
+  bool Stopped() const {
+    const std::lock_guard lock(lock_);
+    return stopped_;
+  }
   // After a stop: the next run. Handles of the stopped run may still be
   // closed.
-  void Restart() { stopped_ = false; }
+  void Restart() {
+    const std::lock_guard lock(lock_);
+    stopped_ = false;
+  }
 
   // The platform calls (platform_file.h), with no fault injected.
   FileRef Open(const std::string& name, const OpenRequest& request);
@@ -123,8 +133,10 @@ class MemoryFileSystem {
   // node keeps its entry in place while the entry is open or renamed.
   std::map<std::string, Entry, KeyLess> entries_;
   std::vector<OpenFile*> open_;
-  // Where the names of a call are taken apart (one call at a time: no
-  // thread shares a memory file system), and the listing ListDirectory lends.
+  // Every call holds it (a listing's visits aside): threads may share the
+  // file system.
+  mutable std::mutex lock_;
+  // Where the names of a call are taken apart, and the listing ListDirectory lends.
   mutable std::string scratch_[2];
   std::vector<DirectoryEntry> listing_;
   uint64_t nextId_ = 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct Faults {
   std::array<std::vector<int>, kKinds> pending;
   // Write call numbers that store only some of their bytes, and how many.
   std::vector<std::pair<int, uint32_t>> shortWrites;
+  // Calls of every thread are counted.
+  std::mutex lock;
 };
 
 Faults& State() {
@@ -34,30 +37,36 @@ size_t Index(Call kind) {
 void FailNthCall(Call kind, int nth) {
   if (nth < 1) return;
   Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
   faults.pending[Index(kind)].push_back(faults.counts[Index(kind)] + nth);
 }
 
 void ShortenNthWrite(int nth, uint32_t bytes) {
   if (nth < 1) return;
   Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
   faults.shortWrites.emplace_back(faults.counts[Index(Call::Write)] + nth, bytes);
 }
 
 void ResetFaults() {
   Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
   faults.counts.fill(0);
   for (auto& list : faults.pending) list.clear();
   faults.shortWrites.clear();
 }
 
 int CallCount(Call kind) {
-  return State().counts[Index(kind)];
+  Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
+  return faults.counts[Index(kind)];
 }
 
 namespace detail {
 
 bool CallFails(Call kind) {
   Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
   int number = ++faults.counts[Index(kind)];
   auto& list = faults.pending[Index(kind)];
   auto hit = std::find(list.begin(), list.end(), number);
@@ -68,6 +77,7 @@ bool CallFails(Call kind) {
 
 uint32_t WriteAllowance(uint32_t count, int64_t offset, const std::function<int64_t()>& size) {
   Faults& faults = State();
+  const std::lock_guard lock(faults.lock);
   const int number = faults.counts[Index(Call::Write)];
   auto& list = faults.shortWrites;
   auto hit = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.first == number; });

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -46,6 +47,13 @@ PosixFile* Posix(FileRef file) {
 std::vector<PosixFile*>& OpenFiles() {
   static std::vector<PosixFile*> files;
   return files;
+}
+
+// Held while OpenFiles is read or changed, and from the sharing rules' answer
+// to the change it allows, so that two threads cannot both be let in.
+std::mutex& SharingLock() {
+  static std::mutex lock;
+  return lock;
 }
 
 struct Wanted {
@@ -248,6 +256,7 @@ bool CopyContents(int in, int out) {
   }
 }
 
+// With SharingLock held.
 bool CopyResolved(const std::string& source, const std::string& destination, bool failIfExists) {
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
@@ -293,6 +302,7 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   if (fd < 0) return nullptr;
   struct stat info;
   Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
+  const std::lock_guard sharing(SharingLock());
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ((write || create) && ReadOnly(path, info)) ||
       !SharingAllows(info, wanted) || (create && ftruncate(fd, 0) != 0)) {
     close(fd);
@@ -306,6 +316,7 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
 void Close(FileRef handle) {
   if (handle == nullptr) return;
   PosixFile* file = Posix(handle);
+  const std::lock_guard sharing(SharingLock());
   auto& files = OpenFiles();
   files.erase(std::remove(files.begin(), files.end(), file), files.end());
   close(file->fd);
@@ -356,6 +367,7 @@ bool CanOpenForReading(const std::string& name) {
   if (fd < 0) fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
+  const std::lock_guard sharing(SharingLock());
   bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
             SharingAllows(info, {.read = true, .write = false, .shareRead = true, .shareWrite = true});
   close(fd);
@@ -371,6 +383,7 @@ std::optional<int64_t> ModifiedTime(const std::string& name) {
 bool RemoveFile(const std::string& name) {
   std::string path = Resolve(name).path;
   struct stat info;
+  const std::lock_guard sharing(SharingLock());
   if (!Exists(path, &info) || S_ISDIR(info.st_mode) || HeldOpen(info) || ReadOnly(path, info)) return false;
   return unlink(path.c_str()) == 0;
 }
@@ -379,6 +392,7 @@ bool RenameFile(const std::string& from, const std::string& to) {
   std::string source = Resolve(from).path;
   Resolved destination = Resolve(to);
   struct stat sourceInfo;
+  const std::lock_guard sharing(SharingLock());
   if (!Exists(source, &sourceInfo) || (S_ISREG(sourceInfo.st_mode) && HeldOpen(sourceInfo))) return false;
   struct stat destinationInfo;
   if (Exists(destination.path, &destinationInfo)) {
@@ -407,6 +421,7 @@ bool ReplaceFileWith(const std::string& source, const std::string& destination) 
   std::string from = Resolve(source).path;
   std::string to = Resolve(destination).path;
   struct stat info;
+  const std::lock_guard sharing(SharingLock());
   if (!Exists(from, &info) || !S_ISREG(info.st_mode) || HeldOpen(info)) return false;
   if (Exists(to, &info) && (!S_ISREG(info.st_mode) || HeldOpen(info) || ReadOnly(to, info))) return false;
   SyncFile(from);
@@ -420,6 +435,7 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExist
   Resolved destination = Resolve(to);
   struct stat sourceInfo;
   struct stat destinationInfo;
+  const std::lock_guard sharing(SharingLock());
   if (!Exists(source, &sourceInfo)) return false;
   if (Exists(destination.path, &destinationInfo)) {
     if (failIfExists || !S_ISREG(destinationInfo.st_mode) || HeldOpen(destinationInfo) ||

@@ -1,8 +1,8 @@
 // The platform backends (the same expectations for Win32 under Wine, the POSIX
 // emulation and the memory file system) with their injected faults, then the
 // open-file table on each: who may open what, positions, tracked lengths,
-// released handles, copies and replacements. Last, the memory file system's
-// stops.
+// released handles, copies and replacements, also from several threads at
+// once. Last, the memory file system's stops.
 #include "filelayer/file_layer.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -501,6 +502,67 @@ TEST_P(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) 
   }
 }
 
+// Threads at once on the one table: readers of a shared file (its platform
+// handle given back and opened again on the way), each thread's own file made,
+// written and read back, and writers of a file held by a reader refused, by
+// the table under the reader's name text and by the platform's sharing rules
+// under another.
+TEST_P(FileLayerTest, ThreadsShareTheTableAndItsSharingRules) {
+  constexpr int kThreads = 4, kRounds = 150, kRecords = 8;
+  const Bytes shared = Pattern(kRecords * kRecord, 5);
+  Make("S.DAT", shared);
+  Make("H.DAT", shared);
+  const std::string name = Name("S.DAT"), held = Name("H.DAT"), otherText = Name("h.dat");
+  ASSERT_EQ((std::pair{Open(name, 0), Open(held, 0)}), std::pair(0, 1)) << "readers for the whole run";
+  std::vector<std::string> faults(kThreads);  // each thread's first, "" for none
+  const auto work = [&](int t) {
+    const std::string own = Name("T" + std::to_string(t) + ".DAT");
+    const auto fault = [&](int round, const char* what) {
+      faults[t] = std::to_string(round) + ": " + what;
+      return false;
+    };
+    const auto runRound = [&](int round) {
+      const int r = round % kRecords;
+      const FileHandle reader = SOpenFile(name.c_str(), 0, 1, kRecord, 0);
+      Bytes record(kRecord);
+      if (ReadBlock(reader, record.data(), kRecord, r * kRecord, 0) != 1 ||
+          record != Slice(shared, r * kRecord, kRecord))
+        return fault(round, "shared read");
+      if (round % 3 == 0) ReleaseHandle(reader);
+      if (SSeek(reader, r * int(kRecord), 0) != r * int(kRecord) ||
+          ReadRecord(reader, record.data(), 1) != 1 || record != Slice(shared, r * kRecord, kRecord) ||
+          SSeek(reader, 0, 1) != (r + 1) * int(kRecord))
+        return fault(round, "shared read after a release");
+      if (SOpenFile(held.c_str(), 1, 1, kRecord, 0) != kOpenRefused ||
+          SOpenFile(otherText.c_str(), 1, 1, kRecord, 0) != kPlatformOpenFailed)
+        return fault(round, "a writer let in");
+      const FileHandle writer = SOpenFile(own.c_str(), 2, 0, kRecord, 0);
+      const Bytes mine = Pattern(3 * kRecord, unsigned(t * 1000 + round));
+      if (WriteBlock(writer, mine.data(), 3 * kRecord, 0, 0) != 1 || FileLength(writer) != 3 * int(kRecord) ||
+          ReadBlock(writer, record.data(), kRecord, kRecord, 0) != 1 ||
+          record != Slice(mine, kRecord, kRecord))
+        return fault(round, "own file");
+      const int refused = SOpenFile(own.c_str(), 0, 1, kRecord, 0);
+      SCloseFile(writer);
+      SCloseFile(reader);
+      return refused == kOpenRefused || fault(round, "own file shared");
+    };
+    for (int round = 0; round < kRounds && runRound(round); ++round) {
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(faults, std::vector<std::string>(kThreads));
+  for (int t = 0; t < kThreads; ++t) {
+    const std::string own = "T" + std::to_string(t) + ".DAT";
+    EXPECT_EQ(IsFileOpen(Name(own).c_str()), 0);
+    EXPECT_EQ(Content(own), Pattern(3 * kRecord, unsigned(t * 1000 + kRounds - 1))) << own;
+  }
+  Close(0);
+  EXPECT_EQ(IsFileOpen(name.c_str()), 0) << "every reader's reference given back";
+}
+
 }  // namespace
 
 // A stop after the nth change leaves the files as the first n changes left them, fails every later call
@@ -548,7 +610,8 @@ TEST(MemoryFileSystemTest, AStopLeavesEveryChangeBeforeItAndNoneAfter) {
       auto expected = run(size_t(complete), 0).first;
       if (complete == step) expected["F2.DAT"] = Bytes(data.begin(), data.begin() + 6);
       EXPECT_EQ(files, expected) << n;
-      EXPECT_EQ(std::count(done.begin(), done.end(), true), complete) << "only the changes before the stop work";
+      EXPECT_EQ(std::count(done.begin(), done.end(), true), complete)
+          << "only the changes before the stop work";
     }
   }
 }
