@@ -9,7 +9,7 @@
 #
 # The zip is the same bytes on every run from the same commit: its files carry
 # the time of the last commit (or $SOURCE_DATE_EPOCH) and no extra fields, in a
-# fixed order, and the programs hold no link time.
+# fixed order, and the programs hold that time, not the link's.
 #
 #   bash scripts/release.sh [win32|win64]...
 set -euo pipefail
@@ -23,6 +23,7 @@ targets=("$@")
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)  # else 1980-01-01
 fi
+export SOURCE_DATE_EPOCH
 
 for target in "${targets[@]}"; do
   case $target in
@@ -40,6 +41,7 @@ for target in "${targets[@]}"; do
   stage=$build/release/$name
   rm -rf "$stage"
   mkdir -p "$stage" dist
+  # strip writes the time into the PE header: the commit's.
   "$triple-strip" --strip-all -o "$stage/quorvex.exe" "$build/src/shell/quorvex.exe"
   "$triple-strip" --strip-all -o "$stage/qvx.exe" "$build/cli/qvx.exe"
   cp "$build/release/README.txt" "$stage/README.txt"
