@@ -33,6 +33,7 @@ for target in "${targets[@]}"; do
   esac
   build=build/$preset
   echo "== release $target ($build)"
+  rm -f dist/quorvex-*-"$target".zip  # a failed build leaves none
   cmake --preset "$preset" "-DQUORVEX_WERROR=${QUORVEX_WERROR:-ON}" >/dev/null
   cmake --build --preset "$preset" --target quorvex qvx
 

@@ -19,6 +19,7 @@ root=$(pwd)
 
 version=$(sed -n 's/^project(Quorvex VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 probe=build/win64/tests/release/frame_probe.exe
+tested=build/win64/cli/qvx.exe  # the Debug build the other tests ran
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -27,7 +28,9 @@ fail() {
 pass() { echo "ok:   $*"; }
 
 [ -n "$version" ] || { echo "FAIL: no version in CMakeLists.txt's project()"; exit 1; }
-[ -f "$probe" ] || { echo "FAIL: $probe is missing: build the win64 preset first"; exit 1; }
+for built in "$probe" "$tested"; do
+  [ -f "$built" ] || { echo "FAIL: $built is missing: build the win64 preset first"; exit 1; }
+done
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-release.XXXXXX")
 
 # Windows' own DLLs, the only ones a program may import (compared without case).
@@ -85,33 +88,55 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
   [ "$out" = "qvx $version" ] && pass "qvx.exe --version: $out" || fail "qvx.exe --version printed '$out', not 'qvx $version'"
 
   # Every command qvx lists is explained in README.txt.
-  commands=$(qvx help | sed -n '/^SUBCOMMANDS:/,$s/^  \([a-z-]*\) .*/\1/p')
+  commands=$(qvx help | sed -En '/^(SUBCOMMANDS|Subcommands):/,$ s/^  ([a-z-]+) .*/\1/p')
   [ -n "$commands" ] || fail "qvx.exe help lists no command"
   for command in $commands; do
     tr -d '\r' <"$run/README.txt" | grep -qE "qvx $command( |\$)" || fail "README.txt has no example of 'qvx $command'"
   done
   pass "README.txt shows every command qvx.exe help lists: $(echo $commands)"
 
+  # The sample as the tested (Debug) build writes it, byte for byte, and the
+  # same answers from check; then README.txt's examples in order on it.
   sample=$scratch/sample
   out=$(qvx sample "$(winepath -w "$sample")"); status=$?
-  [ $status -eq 0 ] && [ -f "$sample/Stocks/MASTER" -o -f "$sample/Stocks/master" ] \
-    && pass "qvx.exe sample wrote $(find "$sample" -type f | wc -l) files" \
-    || fail "qvx.exe sample: status $status, $out"
-  out=$(qvx check "$(winepath -w "$sample/Stocks")"); status=$?
-  [ $status -eq 0 ] && pass "qvx.exe check on the sample's Stocks: nothing found" \
-    || fail "qvx.exe check on Stocks: status $status (0 expected): $out"
-  out=$(qvx check "$(winepath -w "$sample")"); status=$?
-  [ $status -eq 1 ] && grep -q 'Damaged' <<<"$out" \
-    && pass "qvx.exe check on the whole sample: status 1, the Damaged directory's defects named" \
-    || fail "qvx.exe check on the sample: status $status (1 expected, naming Damaged): $out"
+  (cd "$scratch" && wine "$root/$tested" sample "$(winepath -w "$scratch/tested-sample")" </dev/null >/dev/null 2>&1)
+  [ $status -eq 0 ] && diff -r "$sample" "$scratch/tested-sample" >/dev/null \
+    && pass "qvx.exe sample wrote $(find "$sample" -type f | wc -l) files, those the tested build writes" \
+    || fail "qvx.exe sample: status $status, not the tested build's files: $out"
+  out=$(qvx check "$(winepath -w "$sample/Intraday")"); status=$?
+  [ $status -eq 0 ] && pass "qvx.exe check on the sample's Intraday: nothing found" \
+    || fail "qvx.exe check on Intraday: status $status (0 expected): $out"
+  out=$(qvx check "$(winepath -w "$sample")" --json); status=$?
+  tested_out=$( (cd "$scratch" && wine "$root/$tested" check "$(winepath -w "$sample")" --json </dev/null 2>&1 | tr -d '\r') )
+  [ $status -eq 1 ] && [ -n "$out" ] && [ "$out" = "$tested_out" ] \
+    && pass "qvx.exe check on the whole sample: status 1 (the Damaged directories), the tested build's findings" \
+    || fail "qvx.exe check on the sample: status $status (1 expected), $([ "$out" = "$tested_out" ] || echo "not ")the tested build's findings"
+  rm -rf "$sample"
+  examples=0
+  while IFS= read -r line; do
+    line=${line//'C:\QuorvexSample'/$(winepath -w "$sample")}
+    if [[ $line =~ [\;\&\|\<\>\$\`\(] ]]; then
+      fail "README.txt's 'qvx $line' is more than a command: not run"
+      continue
+    fi
+    eval "set -- ${line//\\/\\\\}"
+    out=$(qvx "$@"); status=$?
+    expected=0
+    case $1 in check | test-dat | test-master) expected=1 ;; esac  # the Damaged directories
+    [ $status -eq $expected ] || fail "README.txt's 'qvx $*': status $status ($expected expected): $out"
+    examples=$((examples + 1))
+  done < <(tr -d '\r' <"$run/README.txt" | sed -n 's/^  qvx //p')
+  [ $examples -gt 20 ] && pass "README.txt's $examples examples, run in order on the sample, each as it should" \
+    || fail "README.txt shows $examples examples"
 
-  stocks=$(winepath -w "$sample/Stocks")
-  out=$(cd "$run" && wine "$root/$probe" "$(winepath -w "$run/quorvex.exe")" "$stocks" </dev/null 2>&1 | tr -d '\r')
+  # quorvex.exe on the sample, as README.txt opens it.
+  directory=$(winepath -w "$sample")
+  out=$(cd "$run" && wine "$root/$probe" "$(winepath -w "$run/quorvex.exe")" "$directory" </dev/null 2>&1 | tr -d '\r')
   status=$?
   echo "$out" | sed 's/^/      /'
-  [ $status -eq 0 ] && grep -qxF "frame: Quorvex" <<<"$out" && grep -qxF "browser: $stocks\\" <<<"$out" \
+  [ $status -eq 0 ] && grep -qxF "frame: Quorvex" <<<"$out" && grep -qxF "browser: $directory\\" <<<"$out" \
     && grep -qx "exit code: 0" <<<"$out" \
-    && pass "quorvex.exe showed its frame with a browser on $stocks, closed with exit code 0" \
+    && pass "quorvex.exe showed its frame with a browser on $directory, closed with exit code 0" \
     || fail "quorvex.exe from the unpacked zip (probe status $status)"
 else
   fail "nothing of the win64 zip to run"
