@@ -5,12 +5,15 @@
 # importing only Windows' own DLLs; the project's version in its name and in
 # the programs.
 # Then the win64 zip's programs are run under Wine from there, as a user runs
-# them: qvx --version, qvx sample, qvx check, and quorvex.exe started on the
-# sample until its frame shows the browser, then closed. The win32 programs
-# cannot run here: this machine runs no 32-bit Linux program, so no 32-bit
-# Wine (wine32 installs, and its loader fails with "Exec format error"; a
-# 32-bit .exe handed to 64-bit Wine exits 0 without running). Both zips come
-# from the same sources and the same release configuration.
+# them: qvx --version; qvx help, whose every command README.txt must show; qvx
+# sample and qvx check, answering as the Debug build the other tests ran does
+# (the same files, the same findings); every example of README.txt, in order,
+# on the sample; and quorvex.exe started on the sample until its frame shows
+# the browser, then closed (exit code 0).
+# The win32 programs cannot run here: this machine runs no 32-bit Linux
+# program, so there is no 32-bit Wine (wine32 installs, and its loader fails
+# with "Exec format error"), and 64-bit Wine does not run a 32-bit .exe. Both
+# zips come from the same sources and the same release configuration.
 #
 #   bash tests/release/release_test.sh     (from the checkout; needs build/win64's frame_probe.exe)
 set -uo pipefail
@@ -36,10 +39,11 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorvex-release.XXXXXX")
 # Windows' own DLLs, the only ones a program may import (compared without case).
 system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll "
 
-# check_zip TARGET OBJDUMP_FORMAT: the static checks of dist/quorvex-<version>-TARGET.zip.
+# check_zip TARGET OBJDUMP_FORMAT TRIPLE: the checks of dist/quorvex-<version>-TARGET.zip that run
+# nothing; its files are left unpacked in $scratch/TARGET.
 check_zip() {
   local target=$1 format=$2 triple=$3
-  local zip=dist/quorvex-$version-$target.zip dir=$scratch/$target
+  local zip=dist/quorvex-$version-$target.zip dir=$scratch/$target before=$failures
   if [ ! -f "$zip" ]; then
     fail "$zip is missing (the zip's name holds the project's version $version)"
     return
@@ -57,8 +61,9 @@ check_zip() {
     grep -q "file format $format\$" <<<"$header" || fail "$target/$exe is not $format: $(head -2 <<<"$header")"
     subsystem=$([ $exe = quorvex.exe ] && echo "Windows GUI" || echo "Windows CUI")
     grep -q "^Subsystem.*($subsystem)" <<<"$header" || fail "$target/$exe is not a $subsystem program"
-    "$triple-objdump" -h "$dir/$exe" | grep -q '\.debug' && fail "$target/$exe holds debug sections"
-    "$triple-nm" "$dir/$exe" 2>&1 | grep -q 'no symbols' || fail "$target/$exe is not stripped"
+    # (Outputs kept whole: grep -q ending a pipe early would fail it under pipefail.)
+    grep -q '\.debug' <<<"$("$triple-objdump" -h "$dir/$exe")" && fail "$target/$exe holds debug sections"
+    grep -q 'no symbols' <<<"$("$triple-nm" "$dir/$exe" 2>&1)" || fail "$target/$exe is not stripped"
     local dll dlls=""
     for dll in $(sed -n 's/^\s*DLL Name: //p' <<<"$header" | tr 'A-Z' 'a-z'); do
       dlls+="$dll "
@@ -70,7 +75,7 @@ check_zip() {
   grep -aq "qvx $version" "$dir/qvx.exe" || fail "$target/qvx.exe does not hold its version 'qvx $version'"
   grep -aq "Version $version" "$dir/quorvex.exe" || fail "$target/quorvex.exe does not show 'Version $version'"
   grep -q $'\r$' "$dir/README.txt" || fail "$target/README.txt does not end its lines in CR LF"
-  pass "$zip: three files, $format, stripped, system DLLs only, version $version"
+  [ $failures -eq $before ] && pass "$zip: three files, $format, stripped, system DLLs only, version $version"
 }
 
 check_zip win32 pei-i386 i686-w64-mingw32
@@ -89,11 +94,16 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
 
   # Every command qvx lists is explained in README.txt.
   commands=$(qvx help | sed -En '/^(SUBCOMMANDS|Subcommands):/,$ s/^  ([a-z-]+) .*/\1/p')
-  [ -n "$commands" ] || fail "qvx.exe help lists no command"
+  readme=$(tr -d '\r' <"$run/README.txt")
+  missing=0
   for command in $commands; do
-    tr -d '\r' <"$run/README.txt" | grep -qE "qvx $command( |\$)" || fail "README.txt has no example of 'qvx $command'"
+    if ! grep -qE "^  qvx $command( |\$)" <<<"$readme"; then
+      missing=$((missing + 1))
+      fail "README.txt has no example of 'qvx $command'"
+    fi
   done
-  pass "README.txt shows every command qvx.exe help lists: $(echo $commands)"
+  [ -n "$commands" ] && [ $missing -eq 0 ] && pass "README.txt shows every command qvx.exe help lists: $(echo $commands)"
+  [ -n "$commands" ] || fail "qvx.exe help lists no command"
 
   # The sample as the tested (Debug) build writes it, byte for byte, and the
   # same answers from check; then README.txt's examples in order on it.
@@ -125,7 +135,7 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
     case $1 in check | test-dat | test-master) expected=1 ;; esac  # the Damaged directories
     [ $status -eq $expected ] || fail "README.txt's 'qvx $*': status $status ($expected expected): $out"
     examples=$((examples + 1))
-  done < <(tr -d '\r' <"$run/README.txt" | sed -n 's/^  qvx //p')
+  done < <(sed -n 's/^  qvx //p' <<<"$readme")
   [ $examples -gt 20 ] && pass "README.txt's $examples examples, run in order on the sample, each as it should" \
     || fail "README.txt shows $examples examples"
 
