@@ -29,7 +29,8 @@ void AddHelpCommand(CLI::App& app, int* status) {
   help->add_option("COMMAND", *topic, "A command's name");
   help->callback([&app, topic, status] {
     if (topic->empty()) {
-      std::cout << app.help();
+      // Not app.help(): that describes the command being run, help itself.
+      std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
       return;
     }
     for (const CLI::App* command : app.get_subcommands({})) {

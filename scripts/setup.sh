@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev nlohmann-json3-dev libfccp-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 zip unzip
           wine wine64 fonts-wine fonts-liberation xvfb imagemagick file)
 missing=()
 for p in "${packages[@]}"; do

@@ -8,7 +8,7 @@
 #include "winui/gdi_guards.h"
 #include "winui/window_thunk.h"
 
-const char kVersionText[] = "Version 0.1.0";
+const char kVersionText[] = "Version " QUORVEX_VERSION;
 const char kNoticeText[] = "(c) 2026 The Quorvex Team";
 const char kGeneralContactLabel[] = "Enquiries : ";
 const char kGeneralContactAddress[] = "info@quorvex.example";

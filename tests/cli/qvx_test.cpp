@@ -166,6 +166,8 @@ TEST(QvxTest, ReadCommandsPrintTheirLinesAndRefuseBadArguments) {
       {"show $D/x 301", 2, "",
        Message(kFileAccessMessage, "no instrument F301 in the XMASTER file of $D/x")}};
   for (const Call& c : xmaster) c.Check({{"$D", Bare(dir)}});
+  // help alone lists the commands, as --help does (not help's own options).
+  EXPECT_EQ(Qvx("help", {}).out, Qvx("--help", {}).out);
   // The commands that take test codes list each with its name.
   const std::string dat = Qvx("help test-dat", {}).out, master = Qvx("test-master --help", {}).out;
   for (int code = 0; code < kMasterTestCount; ++code) {
