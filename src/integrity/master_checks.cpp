@@ -128,6 +128,8 @@ std::optional<bool> IntradayData(const char* directory, int fileNumber) {
 bool CreateMissingFile(const char* directory, const MasterRecord& record, bool dop) {
   const std::string name =
       dop ? DOPFileName(directory, record.FileNumber()) : DATFileName(directory, record.FileNumber());
+  // Asked of the directory as it is now, not of a listing taken before.
+  platform::ListingScope::Forget();
   if (Present(directory, name.substr(std::strlen(directory)))) return false;
   if ((dop ? CreateDOPFile(directory, record) : CreateDATFile(directory, record)) != 0) return true;
   platform::RemoveFile(name);
@@ -391,6 +393,8 @@ const char* GetMasterRepairQuestion(int32_t code) {
 
 int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
                    int repair, int prompt, int create) {
+  // Whether each record's data files exist, and under which spelling, from one listing.
+  const platform::ListingScope listing(directory);
   ErrorListPtr errors(CreateList());
   if (!errors) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
