@@ -158,6 +158,14 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record)
   if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
   if (length < 2 * recordLength) return dates;
+  // Both dates in one read when they lie close enough.
+  unsigned char span[16384];
+  const int32_t spanBytes = length - 2 * recordLength + 4;
+  if (spanBytes <= static_cast<int32_t>(sizeof span) &&
+      ReadBlock(dat.Get(), span, static_cast<uint32_t>(spanBytes), recordLength, 0)) {
+    dates = {{true, true}, {LoadMbfWord(span), LoadMbfWord(span + spanBytes - 4)}};
+    return dates;
+  }
   for (int last = 0; last < 2; ++last) {
     unsigned char bytes[4];
     if (!ReadBlock(dat.Get(), bytes, 4, last ? length - recordLength : recordLength, 0)) continue;
