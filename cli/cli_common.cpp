@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "filelayer/file_layer.h"
+#include "json_output.h"
 #include "primitives/dates.h"
 #include "store/directory_instruments.h"
 #include "store/directory_scan.h"
@@ -55,6 +56,10 @@ void UseBinaryOutput() {
 
 bool StdoutSink::Write(const char* bytes, size_t size) {
   return std::fwrite(bytes, 1, size, stdout) == size && std::fflush(stdout) == 0;
+}
+
+void PrintJson(const Json& document) {
+  std::cout << document.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 int Fail(const std::string& message) {

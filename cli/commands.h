@@ -20,8 +20,10 @@ using CommandGroup = void (*)(CLI::App& app, int* status);
 
 // list, tree, show, find, sample.
 void RegisterReadCommands(CLI::App& app, int* status);
-// test-dat, test-master, correct, check.
+// test-dat, test-master, correct.
 void RegisterIntegrityCommands(CLI::App& app, int* status);
+// check.
+void RegisterCheckCommands(CLI::App& app, int* status);
 // insert, delete-records, truncate, split, set, append.
 void RegisterRecordCommands(CLI::App& app, int* status);
 // create, mkdir, symbol, copy, move, delete.

@@ -41,7 +41,7 @@ std::optional<float> DateBound(const std::string& option, const std::string& tex
 // The refusal of a number that no directory exported lists.
 int Unlisted(const std::vector<std::string>& directories, int fileNumber, CodePage page) {
   std::string text = "qvx export: no instrument F" + std::to_string(fileNumber) + " in ";
-  if (directories.size() == 1) return Fail(text + ExportDirectoryText(directories[0].c_str(), page));
+  if (directories.size() == 1) return Fail(text + PathTextUtf8(directories[0].c_str(), page));
   return Fail(text + "any of the " + std::to_string(directories.size()) + " data directories");
 }
 
@@ -91,7 +91,7 @@ int RunExport(const ExportRequest& request) {
     const DirectoryInstruments model = ReadDirectoryInstruments(directory.c_str());
     for (const IndexFinding& finding : model.xmaster.findings) {
       ++warnings;
-      std::cerr << "qvx export: " << ExportDirectoryText(directory.c_str(), options.codePage) << ": "
+      std::cerr << "qvx export: " << PathTextUtf8(directory.c_str(), options.codePage) << ": "
                 << finding.text << '\n';
     }
     for (const DirectoryInstrument& instrument : model.instruments) {

@@ -15,7 +15,7 @@
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "integrity/master_checks.h"
-#include "json_writer.h"
+#include "json_output.h"
 #include "primitives/dates.h"
 #include "primitives/list.h"
 #include "primitives/mbf.h"
@@ -50,32 +50,33 @@ class PrintingListBox : public InstrumentListBox {
 };
 
 // Every instrument of the directory with what the index files say of it.
-void PrintInstrumentsJson(const std::string& directory, const DirectoryInstruments& model) {
-  Json out;
-  out.BeginObject().Text("directory", NativePath(directory.c_str())).Key("instruments").BeginArray();
+void PrintInstrumentsJson(const std::string& directory, const DirectoryInstruments& model, CodePage page) {
+  Json instruments = Json::array();
   for (const DirectoryInstrument& listed : model.instruments) {
     std::string fields;
     for (int c = 0; c < listed.fieldCount && c < kMaxFields; ++c)
       fields += std::string(c > 0 ? "," : "") + EnumerateFieldType(listed.fieldTypes[c]);
-    out.BeginObject()
-        .Int("file_number", listed.fileNumber)
-        .Text("index", listed.source == InstrumentSource::Master ? "master" : "XMASTER")
-        .Text("name", listed.name)
-        .Text("symbol", listed.symbol)
-        .Text("period", std::string(1, listed.period))
-        .Int("time_base", listed.timeBase)
-        .Text("fields", fields)
-        .Int("first_date", static_cast<int64_t>(listed.firstDate))
-        .Int("last_date", static_cast<int64_t>(listed.lastDate))
-        .Text("data_file", NativePath(listed.dataFileName.c_str()))
-        .Flag("exists", Exists(listed.dataFileName.c_str()) != 0)
-        .EndObject();
+    Json object;
+    object["file_number"] = listed.fileNumber;
+    object["index"] = listed.source == InstrumentSource::Master ? "master" : "XMASTER";
+    object["name"] = ToUtf8(listed.name, page);
+    object["symbol"] = ToUtf8(listed.symbol, page);
+    object["period"] = ToUtf8(std::string(1, listed.period), page);
+    object["time_base"] = listed.timeBase;
+    object["fields"] = fields;
+    object["first_date"] = static_cast<int64_t>(listed.firstDate);
+    object["last_date"] = static_cast<int64_t>(listed.lastDate);
+    object["data_file"] = PathTextUtf8(listed.dataFileName.c_str(), page);
+    object["exists"] = Exists(listed.dataFileName.c_str()) != 0;
+    instruments.push_back(std::move(object));
   }
-  out.EndArray().EndObject();
-  std::cout << out.Document() << '\n';
+  Json out;
+  out["directory"] = PathTextUtf8(directory.c_str(), page);
+  out["instruments"] = std::move(instruments);
+  PrintJson(out);
 }
 
-int RunList(const std::string& dir, bool json) {
+int RunList(const std::string& dir, bool json, const std::string& encoding) {
   std::optional<std::string> directory = SearchableDirectory(dir);
   if (!directory) return Fail(GetError(kInvalidPathMessage), MissingDirectoryCause(dir));
   // A master too short for its header would list nothing, as an empty one does.
@@ -87,7 +88,7 @@ int RunList(const std::string& dir, bool json) {
   for (const IndexFinding& finding : model.xmaster.findings)
     std::cerr << "qvx list: " << finding.text << '\n';
   if (json) {
-    PrintInstrumentsJson(*directory, model);
+    PrintInstrumentsJson(*directory, model, CodePageNamed(encoding).value_or(CodePage::Windows1252));
     return kExitSuccess;
   }
   PrintingListBox box;
@@ -261,7 +262,10 @@ void RegisterReadCommands(CLI::App& app, int* status) {
       "list", "One line per instrument: master's in master order, then XMASTER's, marked XMASTER");
   list->add_option("DIR", *dir, "Data directory")->required();
   list->add_flag("--json", *json, "Every instrument with what the index files hold of it, as JSON");
-  list->callback([=] { *status = RunList(*dir, *json); });
+  auto encoding = std::make_shared<std::string>("windows-1252");
+  list->add_option("--encoding", *encoding, "The code page names are stored in (for --json)")
+      ->check(CodePageName());
+  list->callback([=] { *status = RunList(*dir, *json, *encoding); });
 
   CLI::App* tree = app.add_subcommand("tree", "The pruned directory tree below ROOT");
   tree->add_option("ROOT", *dir, "Root directory")->required();

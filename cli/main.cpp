@@ -15,6 +15,7 @@ namespace {
 constexpr qvx::CommandGroup kCommandGroups[] = {
     qvx::RegisterReadCommands,
     qvx::RegisterIntegrityCommands,
+    qvx::RegisterCheckCommands,
     qvx::RegisterRecordCommands,
     qvx::RegisterInstrumentCommands,
     qvx::RegisterExportCommands,

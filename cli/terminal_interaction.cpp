@@ -5,6 +5,12 @@
 
 #include "primitives/text_fields.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace qvx {
 
 TerminalInteraction::TerminalInteraction(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
@@ -25,6 +31,14 @@ bool TerminalInteraction::AskYesNo(const char* text) {
   while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) answer.pop_back();
   for (char& c : answer) c = LowerAscii(c);
   return answer == "y" || answer == "yes";
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(2) != 0;
+#else
+  return isatty(2) != 0;
+#endif
 }
 
 }  // namespace qvx

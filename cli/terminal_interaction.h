@@ -32,4 +32,7 @@ class TerminalInteraction : public UserInteraction {
   std::map<std::string, bool> answers_;
 };
 
+// Whether stderr is a terminal (where progress is shown), not a file or pipe.
+bool StderrIsTerminal();
+
 }  // namespace qvx

@@ -1,17 +1,19 @@
 #include "primitives/memory.h"
 
+#include <atomic>
 #include <cstdlib>
 
 namespace {
 
-// Calls left until the injected failure; 0 when none is due. The program
-// allocates on its one user-interface thread only.
-int allocationsUntilFailure = 0;
+// Calls left until the injected failure; 0 when none is due. Atomic: qvx
+// check tests directories on several threads at once.
+std::atomic<int> allocationsUntilFailure = 0;
 
 }  // namespace
 
 void* MemAllocate(size_t size) {
-  if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) return nullptr;
+  if (allocationsUntilFailure.load(std::memory_order_relaxed) > 0 && --allocationsUntilFailure == 0)
+    return nullptr;
   // A request for nothing still gets a block of its own, so that null always
   // means memory ran out.
   return std::calloc(size == 0 ? 1 : size, 1);

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "filelayer/file_guard.h"
 #include "filelayer/file_layer.h"
 #include "primitives/dates.h"
@@ -40,23 +42,9 @@ void AppendCsvField(std::string& line, std::string_view text) {
   line += '"';
 }
 
+// A JSON string, its text UTF-8 already (names are converted before they get here).
 void AppendJsonString(std::string& line, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  line += '"';
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      line += '\\';
-      line += c;
-    } else if (byte < 0x20) {
-      line += "\\u00";
-      line += kHex[byte >> 4];
-      line += kHex[byte & 15];
-    } else {
-      line += c;
-    }
-  }
-  line += '"';
+  line += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 // The period letter as master stores it; empty for any other byte.
@@ -114,8 +102,8 @@ std::string Unreadable(size_t value, float stored) {
 
 }  // namespace
 
-std::string ExportDirectoryText(const char* directory, CodePage page) {
-  std::string text = NativePath(directory);
+std::string PathTextUtf8(const char* path, CodePage page) {
+  std::string text = NativePath(path);
   while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
   return IsUtf8(text) ? text : ToUtf8(text, page);
 }
@@ -215,7 +203,7 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
       prefix += name;
       prefix += "\":";
     };
-    const std::string texts[] = {ExportDirectoryText(directory, options_.codePage), file, symbol,
+    const std::string texts[] = {PathTextUtf8(directory, options_.codePage), file, symbol,
                                  ToUtf8(instrument.name, options_.codePage)};
     for (size_t i = 0; i < std::size(texts); ++i) {
       key(kTableColumns[i]);
@@ -229,7 +217,7 @@ int64_t RecordExporter::ExportInstrument(const char* directory, const DirectoryI
     }
     key("date");
   } else if (options_.layout == TextLayout::Table) {
-    for (const std::string& text : {ExportDirectoryText(directory, options_.codePage), file, symbol,
+    for (const std::string& text : {PathTextUtf8(directory, options_.codePage), file, symbol,
                                     ToUtf8(instrument.name, options_.codePage), period}) {
       AppendCsvField(prefix, text);
       prefix += ',';

@@ -47,8 +47,11 @@ struct ExportOptions {
   std::optional<float> to = std::nullopt;
 };
 
-// The directory column's text for a core directory text (see above).
-std::string ExportDirectoryText(const char* directory, CodePage page);
+// A core path (a directory text, or a file in one) as UTF-8 for text that
+// leaves the program (the export's directory column, qvx's JSON): the path as
+// the system writes it, without its trailing separator, converted from the
+// page unless it is UTF-8 already.
+std::string PathTextUtf8(const char* path, CodePage page);
 
 // Where exported text goes, in large pieces and in order.
 class ExportSink {

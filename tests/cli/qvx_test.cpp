@@ -25,6 +25,12 @@
 #include "support/scenes.h"
 #include "terminal_interaction.h"
 
+#ifndef _WIN32
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using namespace fixtures;
@@ -283,21 +289,26 @@ TEST(QvxTest, RecordCommandsEditAndWriteBackOnClose) {
                     msttmp = "leftover temporary file msttmp (5 bytes)\n",
                     f9 = "data file f9.dat is listed by no master\n",
                     row = "DEFECTS  .  4 instruments, 0 master defects, 0 DAT defects\n";
-  const std::string total =
-      "Total: 1 directory (0 ok, 1 with defects, 0 failed), 0 master defects, 0 DAT "
-      "defects, 0 data files not tested\n";
-  const Call found[] = {
-      {"test-dat $M 1", 1, "No Errors Found\n" + f1, ""},
-      {"test-master $M", 1, "No Errors Found\n" + qvx + msttmp + f9, ""},
-      {"check $M", 1,
-       row + in + f1 + in + "F2.DAT: header counts 2 records, the file holds 4\n" + in +
-           "F3.DAT: header counts 0 records, the file holds 4\n" + in + qvx + in + msttmp + in + f9 + total,
-       ""},
-      {"correct $M 0 8", 0, "", ""}};
+  // Miscounts weigh as "Problems Always", what lies beside the data as "Problems Possible": only the
+  // first fail check by default.
+  const auto total = [](int always, int possible) {
+    return "Total: 1 directory (0 ok, 1 with defects, 0 failed), 0 master defects, 0 DAT defects, 0 data "
+           "files not tested\nBy severity: " +
+           std::to_string(always) + " Problems Always, " + std::to_string(possible) +
+           " Problems Possible, 0 Unlikely to cause problems\n";
+  };
+  const Call found[] = {{"test-dat $M 1", 1, "No Errors Found\n" + f1, ""},
+                        {"test-master $M", 1, "No Errors Found\n" + qvx + msttmp + f9, ""},
+                        {"check $M", 1,
+                         row + in + f1 + in + "F2.DAT: header counts 2 records, the file holds 4\n" + in +
+                             "F3.DAT: header counts 0 records, the file holds 4\n" + in + qvx + in + msttmp +
+                             in + f9 + total(3, 3),
+                         ""},
+                        {"correct $M 0 8", 0, "", ""}};
   for (const Call& c : found) c.Check(md);
   EXPECT_FALSE(fs::exists(m.Path(q)));
   for (std::string n : {"1", "2", "3", "4"}) Call{"set $M " + n + " 2 0 30/12/09", 0, "", ""}.Check(md);
-  Call{"check $M", 1, row + in + msttmp + in + f9 + total, ""}.Check(md);
+  Call{"check $M", 0, row + in + msttmp + in + f9 + total(0, 2), ""}.Check(md);
 }
 
 std::string Listed(const std::string& nativeDir) {  // the master's file numbers; "-": no master
@@ -411,6 +422,103 @@ TEST(QvxTest, ImportAndCreateFromTakeATextFileOrChangeNothing) {
   EXPECT_EQ(ViewMaster(TakeSnapshot(dir.Path("d"))).records.at(1).at(7), 'N');
 }
 
+#ifndef _WIN32
+// qvx's stderr when it runs on a pseudo-terminal (stdout discarded).
+std::string StderrOnTerminal(const std::vector<std::string>& args) {
+  int terminal = -1, side = -1;
+  if (openpty(&terminal, &side, nullptr, nullptr, nullptr) != 0) return "no pseudo-terminal";
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(side, 2), close(terminal), close(side);
+    freopen("/dev/null", "w", stdout);
+    std::vector<char*> argv{const_cast<char*>(QVX_PROGRAM)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(QVX_PROGRAM, argv.data());
+    _exit(127);
+  }
+  close(side);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  close(terminal);
+  waitpid(child, nullptr, 0);
+  return text;
+}
+#endif
+
+// check weighs each finding by its explanation's level: a missing DOP file and a leftover temporary file are
+// "Problems Possible", so only --fail-on possible or any fails on them, and --ignore leaves them out. -j
+// changes nothing printed; progress shows on a terminal only.
+TEST(QvxTest, CheckWeighsFindingsBySeverityAndTestsDirectoriesAtOnce) {
+  TempDir dir;
+  WriteSoundDirectory(dir.Path("a"), {1, 2}, 3);
+  fs::remove(dir.Path("a/F1.DOP"));
+  WriteSoundDirectory(dir.Path("b"), {1}, 3);
+  WriteBytes(dir.Path("b/msttmp"), Bytes(5));
+  const Dirs dirs = {{"$R", Bare(dir)}};
+  const auto summary = [](const std::string& a, const std::string& b, int ok, int possible) {
+    return a + "\n" + b + "\nTotal: 2 directories (" + std::to_string(ok) + " ok, " + std::to_string(2 - ok) +
+           " with defects, 0 failed), " + (a[0] == 'O' ? "0 master defects" : "1 master defect") +
+           ", 0 DAT defects, 0 data files not tested\nBy severity: 0 Problems Always, " +
+           std::to_string(possible) + " Problems Possible, 0 Unlikely to cause problems\n";
+  };
+  const std::string
+      a = "DEFECTS  a  2 instruments, 1 master defect, 0 DAT defects",
+      okA = "OK       a  2 instruments",
+      b = "DEFECTS  b  1 instrument, 0 master defects, 0 DAT defects\n         leftover temporary "
+          "file msttmp (5 bytes)",
+      okB = "OK       b  1 instrument";
+  const Call calls[] = {
+      {"check $R", 0, summary(a, b, 0, 2), ""},
+      {"check $R --fail-on possible -j 1", 1, summary(a, b, 0, 2), ""},
+      {"check $R --fail-on any -j 2", 1, summary(a, b, 0, 2), ""},
+      {"check $R --fail-on any --ignore master:1", 1, summary(okA, b, 1, 1), ""},
+      {"check $R --fail-on any --ignore MASTER:1,temporary,dat:9 -j 3", 0, summary(okA, okB, 2, 0), ""},
+      {"check $R --ignore master:12", 2, "",
+       Refusal("--ignore",
+               "\"master:12\" is not master:0 ... master:11, dat:0 ... dat:9, index, temporary or "
+               "unlisted")},
+      {"check $R --ignore 1", 2, "",
+       Refusal("--ignore",
+               "\"1\" is not master:0 ... master:11, dat:0 ... dat:9, index, temporary or unlisted")},
+      {"check $R --fail-on some", 2, "", Refusal("--fail-on", "some not in {always,possible,any}")},
+      {"check $R -j 0", 2, "", Refusal("--jobs", "Value 0 not in range 1 to 256")}};
+  for (const Call& c : calls) c.Check(dirs);
+  // The document: every finding with its place and level, and the exit status it gave.
+  const json document = json::parse(Qvx("check $R --json --fail-on possible", dirs).out);
+  json found = json::array();
+  for (const json& f : document["findings"])
+    found.push_back({f["kind"], f["file_number"], f["code"], f["name"], f["severity"], f["severity_text"]});
+  EXPECT_EQ(found, json::parse(R"j([["master", 1, 1, "Missing DOP File", 1, "Problems Possible"],
+      ["temporary", 0, null, "leftover temporary file msttmp (5 bytes)", 1, "Problems Possible"]])j"));
+  EXPECT_EQ(std::tie(document["exit_status"], document["fail_on"]), std::make_tuple(1, "possible"));
+  // The sample tree's nine directories, by one thread and by several: the same bytes.
+  Call{"sample $R/s", 0, "", ""}.Check(dirs);
+  for (const char* format : {"", " --json"}) {
+    const ProgramRun one = Qvx("check $R/s -j 1" + std::string(format), dirs);
+    for (const char* jobs : {" -j 2", " -j 5"}) {
+      const ProgramRun many = Qvx("check $R/s" + std::string(jobs) + format, dirs);
+      EXPECT_EQ(std::tie(many.status, many.out, many.err), std::tie(one.status, one.out, one.err))
+          << jobs << format;
+    }
+  }
+#ifndef _WIN32
+  // A name the system gives in UTF-8 comes out as it is; progress counts the directories on a terminal, then
+  // clears its line.
+  const std::string unicode =
+      "\xC3\x9Cn\xC3\xAF"
+      "code";
+  fs::rename(dir.Path("b"), dir.Path(unicode));
+  const json named = json::parse(Qvx("check $R --json", dirs).out);
+  EXPECT_EQ(named["directories"][0]["directory"], unicode);  // sorted as the tree is: letters before digits
+  EXPECT_EQ(named["findings"][0]["directory"], dir.Path(unicode));
+  const std::string progress = StderrOnTerminal({"check", dir.Path("s"), "-j", "2"});
+  EXPECT_NE(progress.find("\r2 of 8 directories checked; now Empty"), std::string::npos) << progress;
+  EXPECT_EQ(progress.substr(progress.rfind('\r') - 1, 2), " \r") << progress;
+#endif
+}
+
 // Without --prompt a question no option answers is No and nothing is read; with it, y or yes in any case.
 TEST(QvxTest, APromptTakesYOrYesInAnyLetterCase) {
   const std::vector<std::tuple<const char*, bool, bool>> cases{
@@ -477,22 +585,33 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   }
   const json document = json::parse(checked.out);
   EXPECT_EQ(document["totals"], json::parse(R"({"directories": 9, "ok": 4, "with_defects": 4, "failed": 1,
-      "master_defects": 14, "dat_defects": 14, "untested_data_files": 4})"));
-  // Each finding where the tree carries it: [directory, n, code] or [directory, n, record, column, code].
+      "master_defects": 14, "dat_defects": 14, "untested_data_files": 4, "by_severity": [
+      {"severity": 2, "severity_text": "Problems Always", "findings": 23},
+      {"severity": 1, "severity_text": "Problems Possible", "findings": 9},
+      {"severity": 0, "severity_text": "Unlikely to cause problems", "findings": 1}]})"));
+  EXPECT_NE(summary.out.find("\nBy severity: 23 Problems Always, 9 Problems Possible, 1 Unlikely to cause "
+                             "problems\n"),
+            std::string::npos);
+  // Each catalogue finding where the tree carries it: [directory, n, code] or [directory, n, record, column,
+  // code]; the levels of all of them add up to the totals.
   std::multiset<json> found, table;
   for (const auto& d : sample::GetSampleTree().masterDefects)
     table.insert(json::array({d.directory, d.fileNumber, d.code}));
   for (const auto& d : sample::GetSampleTree().datDefects)
     table.insert(json::array({d.directory, d.fileNumber, d.record, d.column, d.code}));
-  for (const json& d : document["directories"]) {
-    for (const json& m : d["master_findings"])
-      found.insert(json::array({d["directory"], m["file_number"], m["code"]}));
-    for (const json& file : d["data_files"]) {
-      for (const json& f : file["findings"])
-        found.insert(json::array({d["directory"], file["file_number"], f["record"], f["column"], f["code"]}));
-    }
+  std::map<json, json> relative;  // each directory's path to its name below the root
+  for (const json& d : document["directories"]) relative[d["path"]] = d["directory"];
+  std::map<int, int> levels;
+  for (const json& f : document["findings"]) {
+    ++levels[f["severity"].get<int>()];
+    if (f["kind"] == "master")
+      found.insert(json::array({relative[f["directory"]], f["file_number"], f["code"]}));
+    if (f["kind"] == "dat")
+      found.insert(
+          json::array({relative[f["directory"]], f["file_number"], f["record"], f["column"], f["code"]}));
   }
   EXPECT_EQ(found, table);
+  EXPECT_EQ(levels, (std::map<int, int>{{0, 1}, {1, 9}, {2, 23}}));
   const ProgramRun sound = Qvx("check $S/Intraday --json", dirs);
   EXPECT_EQ(std::tie(sound.status, json::parse(sound.out)["directories"][0]["directory"]),
             std::make_tuple(0, "."));
@@ -508,7 +627,8 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
   const json dat = json::parse(Qvx("test-dat $S/Damaged/Data 1 --json", dirs).out);
   EXPECT_EQ(std::tie(dat["instrument"], dat["tests"][0], dat["findings"][0]),
             std::make_tuple("CORRUPT NUMBERS", 3, json::parse(R"({"record": 10, "column": 4, "code": 0,
-                "column_name": "Close", "code_name": "Corrupt Numbers"})")));
+                "column_name": "Close", "code_name": "Corrupt Numbers", "severity": 2,
+                "severity_text": "Problems Always"})")));
   // Repairs make missing files only with --create, ask only with --prompt (no answer typed: No).
   const ProgramRun repair = Qvx("test-master $S/Damaged/Master --tests 0,10 --repair --json", dirs);
   const json findings = json::parse(repair.out)["findings"];
