@@ -4,7 +4,8 @@
 // prints the ratio of the two times next to its target. Run them with
 // `bash scripts/bench.sh`; the figures are kept in bench/README.md.
 //
-//   quorvex_bench [--reps N] [--keep DIR] [NAME...]   NAME: dat master tree records qvx xlist export import
+//   quorvex_bench [--reps N] [--keep DIR] [NAME...]
+//   NAME: dat master tree records qvx xlist export import check jobs
 #include <CLI/CLI.hpp>
 // As in store/price_text.cpp: GCC 12's false -Wstringop-truncation inside the library.
 #pragma GCC diagnostic push
@@ -14,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -437,6 +439,7 @@ int RunQvx(std::vector<std::string> args) {
   int status = 0;
   qvx::RegisterReadCommands(app, &status);
   qvx::RegisterExportCommands(app, &status);
+  qvx::RegisterCheckCommands(app, &status);
   args.insert(args.begin(), "qvx");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -655,6 +658,72 @@ void BenchExtendedList(const std::string& work, int reps) {
          listing, 2.0);
 }
 
+// --- qvx check -----------------------------------------------------------------
+
+// Reads every file below the directory in 32 KiB blocks, as cat of each would;
+// the bytes read.
+size_t ReadEveryFile(const std::string& path) {
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> files, subdirectories;
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    (entry->d_type == DT_DIR ? subdirectories : files).push_back(path + "/" + entry->d_name);
+  }
+  closedir(dir);
+  size_t read = 0;
+  for (const std::string& file : files)
+    ReadInBlocks(file, [&](const uint8_t*, size_t size, size_t) { read += size; });
+  for (const std::string& sub : subdirectories) read += ReadEveryFile(sub);
+  return read;
+}
+
+// Three data directories: the full one twice (with DOP files) and the extended
+// one (EMASTER, XMASTER and 2,591 MWD files). The largest file is left out:
+// check reports that it holds more records than its header can count.
+void BenchCheck(const std::string& work, int reps) {
+  const std::string root = work + "/check";
+  bench::WriteFullDirectory(root + "/full");
+  bench::WriteFullDirectory(root + "/full2");
+  bench::WriteExtendedDirectory(root + "/extended");
+  const auto check = [&] {
+    // One thread, as the baseline reads.
+    if (RunQvx({"check", "-j", "1", root}) != 0) Die("qvx check found something in sound data");
+  };
+  if (Captured(check).find("Total: 3 directories (3 ok") == std::string::npos)
+    Die("qvx check did not test the three directories");
+  const Timing timing =
+      MeasureQuietly(reps, check, [&] { gSink = static_cast<double>(ReadEveryFile(root)); });
+  Report("qvx check, 3 directories, 3,356 data files", "read every file in 32 KiB blocks (cat)", timing, 1.5);
+}
+
+// qvx as a process (the built program beside this one), what it prints kept
+// in the file out; its exit status.
+int RunQvxProcess(const std::string& arguments, const std::string& out) {
+  const std::string command = std::string(QUORVEX_QVX) + " " + arguments + " >" + out + " 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// check -j 2 against check -j 1 on the tree of 10,000 directories: the same
+// text, in less time.
+void BenchCheckJobs(const std::string& work, int reps) {
+  const std::string root = work + "/jobs-tree", one = work + "/jobs-1.txt", two = work + "/jobs-2.txt";
+  bench::WriteTree(root);
+  if (RunQvxProcess("check -j 1 " + root, one) != 0) {
+    std::printf("%-46s skipped: this qvx has no check -j, or it found something (%s)\n", "qvx check -j 2",
+                bench::ReadFile(one).empty() ? "no output" : "see its output");
+    return;
+  }
+  if (RunQvxProcess("check -j 2 " + root, two) != 0 || bench::ReadFile(one) != bench::ReadFile(two))
+    Die("qvx check -j 2 printed other text than -j 1");
+  const Timing timing = Measure(
+      reps, [] {}, [&] { RunQvxProcess("check -j 2 " + root, two); },
+      [&] { RunQvxProcess("check -j 1 " + root, one); });
+  // The target is a speed-up of 1.7: ours / baseline <= 1 / 1.7.
+  Report("qvx check -j 2, 10,000 directories", "qvx check -j 1, same tree, same text", timing, 1 / 1.7);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -664,7 +733,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   app.add_option("--reps", reps, "Runs of each side; the best is taken")->check(CLI::PositiveNumber);
   app.add_option("--keep", keep, "Generate the data in this directory and keep it");
-  app.add_option("NAME", names, "dat, master, tree, records, qvx, xlist, export import (default: all)");
+  app.add_option("NAME", names,
+                 "dat, master, tree, records, qvx, xlist, export, import, check, jobs (default: all)");
   CLI11_PARSE(app, argc, argv);
 
   std::string work = keep;
@@ -679,7 +749,8 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<std::string, void (*)(const std::string&, int)>> benches = {
       {"dat", BenchDatTest},       {"master", BenchMasterTest}, {"tree", BenchDirectoryScan},
       {"records", BenchRecordOps}, {"qvx", BenchQvx},           {"xlist", BenchExtendedList},
-      {"export", BenchExport},       {"import", BenchImport},
+      {"export", BenchExport},     {"import", BenchImport},     {"check", BenchCheck},
+      {"jobs", BenchCheckJobs},
   };
   std::printf("Quorvex benchmarks: best of %d runs of each side; ratio = ours / baseline\n", reps);
   for (const auto& [name, run] : benches) {

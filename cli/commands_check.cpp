@@ -21,6 +21,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "filelayer/file_layer.h"
+#include "filelayer/platform_file.h"
 #include "findings_output.h"
 #include "integrity/dat_checks.h"
 #include "integrity/error_reports.h"
@@ -201,6 +202,8 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, 
 
   // Report only: the checks answer every question No and change no file.
   TerminalInteraction ui;
+  // Every test below asks of the directory's names: one listing answers them all.
+  const platform::ListingScope listing(path);
   {
     CollectingReport report(ui);
     TestMasterFile(path.c_str(), report, kMasterDialogOrder, kMasterTestCount, 0, 0, 0);

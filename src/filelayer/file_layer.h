@@ -100,7 +100,8 @@ int FileAccessed(FileHandle handle);
 void ClearFileAccess(FileHandle handle);
 
 // 1 when the file can be opened for reading with read and write sharing
-// (not a directory).
+// (not a directory); within a platform::ListingScope of its directory, when
+// it is listed as a file (the open that reads it learns the rest).
 int Exists(const char* fileName);
 // 1 when a directory search of "<directory>*.*" finds at least one entry;
 // every existing directory does (its "." entry counts), whatever it holds.

@@ -18,6 +18,8 @@ namespace platform {
 // only its own.
 struct File {
   virtual ~File() = default;
+  // Opened sharing no reading (kept by platform_file.cpp, for ListingScope).
+  bool sharesNoReading = false;
 };
 
 class MemoryFileSystem;

@@ -1,10 +1,17 @@
-// The platform calls: an injected fault first, then the backend in use.
+// The platform calls: an injected fault first, then what a ListingScope of
+// the calling thread knows, then the backend in use.
 
 #include "filelayer/platform_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <string_view>
+#include <vector>
 
 #include "filelayer/memory_file_system.h"
 #include "filelayer/platform_backend.h"
 #include "filelayer/platform_faults.h"
+#include "primitives/text_fields.h"
 
 namespace platform {
 
@@ -12,7 +19,113 @@ namespace {
 
 MemoryFileSystem* memoryInUse = nullptr;
 
+// Counts the calls that may have made, removed or renamed a name, so that a
+// listing taken before one is known to be old.
+std::atomic<uint64_t> nameChanges{0};
+// Open files that share no reading: while there is one, a listed file may not
+// be openable for reading.
+std::atomic<int> unsharedOpens{0};
+// The innermost active scope of this thread; each links to the one it is in.
+thread_local ListingScope* innermost = nullptr;
+
+void NoteNameChange() {
+  nameChanges.fetch_add(1);
+}
+
+bool BackendList(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
+  return memoryInUse ? memoryInUse->ListDirectory(directory, visit) : os::ListDirectory(directory, visit);
+}
+
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = LowerAscii(c);
+  return folded;
+}
+
 }  // namespace
+
+struct ListingScope::Listing {
+  uint64_t generation = 0;
+  bool listed = false;                  // false: the directory could not be listed
+  std::vector<DirectoryEntry> entries;  // in the backend's order
+  std::vector<std::string> folded;      // each entry's name, ASCII letters in lower case
+  std::vector<uint32_t> byName;         // entries ordered by folded name, then by their bytes
+
+  // The entry a name reaches: the one spelt so, else the first in byte order
+  // of those that match it whatever their case, as the backends choose; null
+  // when none does.
+  const DirectoryEntry* Find(std::string_view name) const {
+    const std::string key = Folded(name);
+    auto at = std::lower_bound(byName.begin(), byName.end(), key,
+                               [&](uint32_t index, const std::string& k) { return folded[index] < k; });
+    const DirectoryEntry* first = nullptr;
+    for (; at != byName.end() && folded[*at] == key; ++at) {
+      const DirectoryEntry& entry = entries[*at];
+      if (entry.name == name) return &entry;
+      if (first == nullptr) first = &entry;
+    }
+    return first;
+  }
+};
+
+struct ScopeAccess {
+  // The listing of the innermost scope of this thread for the directory text,
+  // listed anew when a name has changed since; null without one, or when the
+  // directory cannot be listed or a stopped memory file system must answer.
+  static std::shared_ptr<const ListingScope::Listing> For(std::string_view directory) {
+    ListingScope* scope = innermost;
+    while (scope != nullptr && scope->directory_ != directory) scope = scope->outer_;
+    if (scope == nullptr || (memoryInUse != nullptr && memoryInUse->Stopped())) return nullptr;
+    const uint64_t generation = nameChanges.load();
+    if (!scope->listing_ || scope->listing_->generation != generation) {
+      auto listing = std::make_shared<ListingScope::Listing>();
+      listing->generation = generation;
+      listing->listed = BackendList(scope->directory_, [&](const DirectoryEntry& entry) {
+        listing->entries.push_back(entry);
+        return true;
+      });
+      for (const DirectoryEntry& entry : listing->entries) listing->folded.push_back(Folded(entry.name));
+      listing->byName.resize(listing->entries.size());
+      for (uint32_t i = 0; i < listing->byName.size(); ++i) listing->byName[i] = i;
+      std::sort(listing->byName.begin(), listing->byName.end(), [&](uint32_t a, uint32_t b) {
+        const int order = listing->folded[a].compare(listing->folded[b]);
+        return order != 0 ? order < 0 : listing->entries[a].name < listing->entries[b].name;
+      });
+      scope->listing_ = std::move(listing);
+    }
+    return scope->listing_->listed ? scope->listing_ : nullptr;
+  }
+
+  // What the scope covering a file name's directory says of it.
+  struct Named {
+    enum { Unknown, Missing, File } is = Unknown;
+    std::string name;  // the file's name with its listed spelling
+  };
+  static Named Name(const std::string& name) {
+    if (innermost == nullptr) return {};
+    const size_t separator = name.find_last_of("\\/");
+    const size_t leaf = separator == std::string::npos ? 0 : separator + 1;
+    if (leaf == name.size()) return {};
+    const std::shared_ptr<const ListingScope::Listing> listing = For(std::string_view(name).substr(0, leaf));
+    if (!listing) return {};
+    const DirectoryEntry* entry = listing->Find(std::string_view(name).substr(leaf));
+    if (entry == nullptr || entry->isDirectory) return {Named::Missing, {}};
+    return {Named::File, name.substr(0, leaf) + entry->name};
+  }
+};
+
+ListingScope::ListingScope(std::string directory) : directory_(std::move(directory)) {
+  for (ListingScope* scope = innermost; scope != nullptr; scope = scope->outer_) {
+    if (scope->directory_ == directory_) return;
+  }
+  active_ = true;
+  outer_ = innermost;
+  innermost = this;
+}
+
+ListingScope::~ListingScope() {
+  if (active_) innermost = outer_;
+}
 
 namespace detail {
 
@@ -24,10 +137,21 @@ void UseMemoryFileSystem(MemoryFileSystem* memory) {
 
 FileRef Open(const std::string& name, const OpenRequest& request) {
   if (detail::CallFails(Call::Open)) return nullptr;
-  return memoryInUse ? memoryInUse->Open(name, request) : os::Open(name, request);
+  const bool create = request.creation == Creation::CreateAlways;
+  const ScopeAccess::Named listed = create ? ScopeAccess::Named{} : ScopeAccess::Name(name);
+  if (listed.is == ScopeAccess::Named::Missing) return nullptr;
+  const std::string& opened = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  FileRef file = memoryInUse ? memoryInUse->Open(opened, request) : os::Open(opened, request);
+  if (create) NoteNameChange();
+  if (file != nullptr && !request.shareRead) {
+    file->sharesNoReading = true;
+    unsharedOpens.fetch_add(1);
+  }
+  return file;
 }
 
 void Close(FileRef file) {
+  if (file != nullptr && file->sharesNoReading) unsharedOpens.fetch_sub(1);
   if (memoryInUse) {
     memoryInUse->Close(file);
   } else {
@@ -67,44 +191,72 @@ bool Truncate(FileRef file, int64_t length) {
 
 bool CanOpenForReading(const std::string& name) {
   if (detail::CallFails(Call::Open)) return false;
-  return memoryInUse ? memoryInUse->CanOpenForReading(name) : os::CanOpenForReading(name);
+  const ScopeAccess::Named listed = ScopeAccess::Name(name);
+  if (listed.is == ScopeAccess::Named::Missing) return false;
+  if (listed.is == ScopeAccess::Named::File && unsharedOpens.load() == 0) return true;
+  const std::string& asked = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  return memoryInUse ? memoryInUse->CanOpenForReading(asked) : os::CanOpenForReading(asked);
 }
 
 std::optional<int64_t> ModifiedTime(const std::string& name) {
   if (detail::CallFails(Call::Size)) return std::nullopt;
-  return memoryInUse ? memoryInUse->ModifiedTime(name) : os::ModifiedTime(name);
+  const ScopeAccess::Named listed = ScopeAccess::Name(name);
+  if (listed.is == ScopeAccess::Named::Missing) return std::nullopt;
+  const std::string& asked = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  return memoryInUse ? memoryInUse->ModifiedTime(asked) : os::ModifiedTime(asked);
 }
+
+// The calls below change names: each has the listings of every scope taken anew.
 
 bool RemoveFile(const std::string& name) {
   if (detail::CallFails(Call::Delete)) return false;
-  return memoryInUse ? memoryInUse->RemoveFile(name) : os::RemoveFile(name);
+  const bool removed = memoryInUse ? memoryInUse->RemoveFile(name) : os::RemoveFile(name);
+  NoteNameChange();
+  return removed;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
   if (detail::CallFails(Call::Rename)) return false;
-  return memoryInUse ? memoryInUse->RenameFile(from, to) : os::RenameFile(from, to);
+  const bool renamed = memoryInUse ? memoryInUse->RenameFile(from, to) : os::RenameFile(from, to);
+  NoteNameChange();
+  return renamed;
 }
 
 bool ReplaceFileWith(const std::string& source, const std::string& destination) {
   if (detail::CallFails(Call::Rename)) return false;
-  return memoryInUse ? memoryInUse->ReplaceFileWith(source, destination)
-                     : os::ReplaceFileWith(source, destination);
+  const bool replaced = memoryInUse ? memoryInUse->ReplaceFileWith(source, destination)
+                                    : os::ReplaceFileWith(source, destination);
+  NoteNameChange();
+  return replaced;
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
   if (detail::CallFails(Call::Copy)) return false;
-  return memoryInUse ? memoryInUse->CopyFileTo(from, to, failIfExists)
-                     : os::CopyFileTo(from, to, failIfExists);
+  const bool copied =
+      memoryInUse ? memoryInUse->CopyFileTo(from, to, failIfExists) : os::CopyFileTo(from, to, failIfExists);
+  NoteNameChange();
+  return copied;
 }
 
 bool MakeDirectory(const std::string& path) {
   if (detail::CallFails(Call::CreateDirectory)) return false;
-  return memoryInUse ? memoryInUse->MakeDirectory(path) : os::MakeDirectory(path);
+  const bool made = memoryInUse ? memoryInUse->MakeDirectory(path) : os::MakeDirectory(path);
+  NoteNameChange();
+  return made;
 }
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
   if (detail::CallFails(Call::List)) return false;
-  return memoryInUse ? memoryInUse->ListDirectory(directory, visit) : os::ListDirectory(directory, visit);
+  if (innermost != nullptr) {
+    // Held for the visits: a visit that changes a name leaves this listing whole.
+    if (const std::shared_ptr<const ListingScope::Listing> listing = ScopeAccess::For(directory)) {
+      for (const DirectoryEntry& entry : listing->entries) {
+        if (!visit(entry)) break;
+      }
+      return true;
+    }
+  }
+  return BackendList(directory, visit);
 }
 
 std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
@@ -114,7 +266,13 @@ std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
 
 NewFile CreateNewFile(const std::string& name) {
   if (detail::CallFails(Call::Open)) return NewFile::Failed;
-  return memoryInUse ? memoryInUse->CreateNewFile(name) : os::CreateNewFile(name);
+  const NewFile made = memoryInUse ? memoryInUse->CreateNewFile(name) : os::CreateNewFile(name);
+  NoteNameChange();
+  return made;
+}
+
+void ListingScope::Forget() {
+  NoteNameChange();
 }
 
 }  // namespace platform

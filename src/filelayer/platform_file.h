@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -94,6 +95,42 @@ struct DirectoryEntry {
 // "" is the current directory); false when the directory cannot be listed.
 // visit returns false to stop.
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit);
+
+// While one lives, its thread's questions about the names of one directory
+// are answered from a single listing of it, made on the first question: a
+// name given as the directory text (as given here) followed by a name with no
+// separator. ListDirectory of that text visits the listing; a name not listed
+// (whatever its case) is missing at once to Open, CanOpenForReading and
+// ModifiedTime, and a listed one is opened under its listed spelling.
+// CanOpenForReading answers a listed file true without opening it, unless
+// this process holds a file open sharing no reading (then the file is asked
+// as without a scope). Every call through this layer that makes, removes or
+// renames a file or directory, from any thread, has the next question list
+// the directory again; what other programs change meanwhile may go unseen, so
+// a scope spans one pass over a directory. A directory that cannot be listed
+// leaves every question to the system. Injected faults apply as without a
+// scope; its own listings are not counted. Scopes nest (one for a directory
+// that an outer scope already covers does nothing).
+class ListingScope {
+ public:
+  explicit ListingScope(std::string directory);
+  ~ListingScope();
+  ListingScope(const ListingScope&) = delete;
+  ListingScope& operator=(const ListingScope&) = delete;
+
+  // Has every scope list its directory again before its next answer: for a
+  // question that must see the directory as it is at this moment.
+  static void Forget();
+
+  struct Listing;  // platform_file.cpp
+
+ private:
+  friend struct ScopeAccess;
+  std::string directory_;
+  bool active_ = false;
+  ListingScope* outer_ = nullptr;
+  std::shared_ptr<const Listing> listing_;
+};
 
 // What makes a directory itself, whichever name or link leads to it: the
 // volume and the directory's number on it (st_dev and st_ino; the volume

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "filelayer/platform_backend.h"
@@ -29,7 +30,12 @@ namespace {
 // Every open reads; none shares writing.
 struct PosixFile final : File {
   PosixFile(int descriptor, const struct stat& info, bool writes, bool sharesReading)
-      : fd(descriptor), device(info.st_dev), inode(info.st_ino), canWrite(writes), shareRead(sharesReading) {}
+      : fd(descriptor),
+        device(info.st_dev),
+        inode(info.st_ino),
+        canWrite(writes),
+        shareRead(sharesReading),
+        sizeAtOpen(info.st_size) {}
   int fd;
   dev_t device;
   ino_t inode;
@@ -37,6 +43,10 @@ struct PosixFile final : File {
   bool canWrite;
   bool shareRead;
   bool shareWrite = false;
+  // The size the open's own fstat saw, for the Size call that follows an
+  // open (the open-file table asks at once); -1 once used, or once the file
+  // was written or truncated through this handle.
+  int64_t sizeAtOpen;
 };
 
 PosixFile* Posix(FileRef file) {
@@ -309,6 +319,7 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
     return nullptr;
   }
   auto* file = new PosixFile(fd, info, write, request.shareRead);
+  if (create) file->sizeAtOpen = 0;
   OpenFiles().push_back(file);
   return file;
 }
@@ -338,8 +349,9 @@ int64_t ReadAt(FileRef handle, void* buffer, uint32_t count, int64_t offset) {
 }
 
 int64_t WriteAt(FileRef handle, const void* buffer, uint32_t count, int64_t offset) {
-  const PosixFile* file = Posix(handle);
+  PosixFile* file = Posix(handle);
   if (!file->canWrite) return -1;
+  file->sizeAtOpen = -1;
   const auto* bytes = static_cast<const char*>(buffer);
   int64_t done = 0;
   while (done < count) {
@@ -352,13 +364,16 @@ int64_t WriteAt(FileRef handle, const void* buffer, uint32_t count, int64_t offs
 }
 
 int64_t Size(FileRef handle) {
+  PosixFile* file = Posix(handle);
+  if (file->sizeAtOpen >= 0) return std::exchange(file->sizeAtOpen, -1);
   struct stat info;
-  if (fstat(Posix(handle)->fd, &info) != 0) return -1;
+  if (fstat(file->fd, &info) != 0) return -1;
   return info.st_size;
 }
 
 bool Truncate(FileRef handle, int64_t length) {
-  const PosixFile* file = Posix(handle);
+  PosixFile* file = Posix(handle);
+  file->sizeAtOpen = -1;
   return file->canWrite && ftruncate(file->fd, length) == 0;
 }
 

@@ -128,6 +128,8 @@ std::optional<bool> IntradayData(const char* directory, int fileNumber) {
 bool CreateMissingFile(const char* directory, const MasterRecord& record, bool dop) {
   const std::string name =
       dop ? DOPFileName(directory, record.FileNumber()) : DATFileName(directory, record.FileNumber());
+  // Asked of the directory as it is now, not of a listing taken before.
+  platform::ListingScope::Forget();
   if (Present(directory, name.substr(std::strlen(directory)))) return false;
   if ((dop ? CreateDOPFile(directory, record) : CreateDATFile(directory, record)) != 0) return true;
   platform::RemoveFile(name);
@@ -156,6 +158,14 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record)
   if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
   if (length < 2 * recordLength) return dates;
+  // Both dates in one read when they lie close enough.
+  unsigned char span[16384];
+  const int32_t spanBytes = length - 2 * recordLength + 4;
+  if (spanBytes <= static_cast<int32_t>(sizeof span) &&
+      ReadBlock(dat.Get(), span, static_cast<uint32_t>(spanBytes), recordLength, 0)) {
+    dates = {{true, true}, {LoadMbfWord(span), LoadMbfWord(span + spanBytes - 4)}};
+    return dates;
+  }
   for (int last = 0; last < 2; ++last) {
     unsigned char bytes[4];
     if (!ReadBlock(dat.Get(), bytes, 4, last ? length - recordLength : recordLength, 0)) continue;
@@ -391,6 +401,8 @@ const char* GetMasterRepairQuestion(int32_t code) {
 
 int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
                    int repair, int prompt, int create) {
+  // Whether each record's data files exist, and under which spelling, from one listing.
+  const platform::ListingScope listing(directory);
   ErrorListPtr errors(CreateList());
   if (!errors) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));

@@ -221,7 +221,7 @@ char* WriteDateText(char* out, float date) {
 }
 
 const char* StrDate(float date) {
-  static char text[kResultTextSize];
+  static thread_local char text[kResultTextSize];
   *WriteDateText(text, date) = '\0';
   return text;
 }
@@ -285,7 +285,7 @@ char* WriteTimeText(char* out, float time) {
 }
 
 const char* StrTime(float time) {
-  static char text[kResultTextSize];
+  static thread_local char text[kResultTextSize];
   *WriteTimeText(text, time) = '\0';
   return text;
 }

@@ -31,8 +31,9 @@ int MakeDate(float* date, int16_t day, int16_t month, int16_t year);
 // The parts are always written; the result is IsValidDate of them.
 int ExtractDate(float date, int16_t* day, int16_t* month, int16_t* year);
 int IsValidFloatDate(float date);
-// DD/MM/YY without validation. The buffer is owned by the function, lives for
-// the whole run and is overwritten by the next call.
+// DD/MM/YY without validation. The buffer is owned by the function, one for
+// each thread, lives for the whole run and is overwritten by the thread's next
+// call.
 const char* StrDate(float date);
 // The same text written at out, without a terminator; the end of the text.
 // Three 16-bit parts and two separators: kDateTextRoom bytes at most.

@@ -1,8 +1,8 @@
 // The platform backends (the same expectations for Win32 under Wine, the POSIX
-// emulation and the memory file system) with their injected faults, then the
-// open-file table on each: who may open what, positions, tracked lengths,
-// released handles, copies and replacements, also from several threads at
-// once. Last, the memory file system's stops.
+// emulation and the memory file system) with their injected faults and listing
+// scopes, then the open-file table on each: who may open what, positions,
+// tracked lengths, released handles, copies and replacements, also from
+// several threads at once. Last, the memory file system's stops.
 #include "filelayer/file_layer.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +173,56 @@ TEST_P(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
       {"C:\\DATA\\\\F1", "C:/DATA//F1"}, {"a\xEF\x81\x9Cz\\", "a\\z/"}, {"x/\xEF\x81", "x/\xEF\x81"}};
   for (const auto& [core, native] : natives) EXPECT_EQ(NativePath(core), native);
 #endif
+}
+
+// Within a listing scope a directory's names are answered as the platform answers them, from one listing:
+// a file made behind the layer's back stays unseen until a name changes through the layer, Forget or the
+// scope's end, and by other threads. A file held sharing no reading is asked; faults apply as ever.
+TEST_P(FileLayerTest, AListingScopeAnswersAsThePlatformFromOneListing) {
+  Make("F1.DAT", Pattern(12));
+  Make("MASTER", Pattern(53));
+  MakeSubdir("SUB");
+  Make("SUB/F2.DAT", Pattern(3));
+  const std::string d = dir_.Dir();
+  const auto answers = [&] {
+    std::vector<std::tuple<std::string, int, bool, int64_t>> seen;
+    for (const char* leaf : {"F1.DAT", "f1.dat", "master", "F9.DOP", "SUB", "sub\\f2.dat", "SUB\\F3.DAT"}) {
+      const std::string name = d + leaf;
+      const HeldFile held(name, {});
+      seen.emplace_back(leaf, Exists(name.c_str()), platform::ModifiedTime(name).has_value(),
+                        held.Holds() ? platform::Size(held.file) : -1);
+    }
+    return std::pair(seen, List(d));
+  };
+  const auto outside = answers();
+  const std::string late = d + "LATE.DAT", later = d + "LATER.DAT";
+  const auto seenByAnotherThread = [&](const std::string& name) {
+    int seen = -1;
+    std::thread([&] { seen = Exists(name.c_str()); }).join();
+    return seen;
+  };
+  {
+    const platform::ListingScope scope(d);
+    EXPECT_EQ(answers(), outside);
+    Make("LATE.DAT", Pattern(5));
+    const platform::ListingScope nested(d);
+    EXPECT_EQ((std::tuple{Exists(late.c_str()), HeldFile(late, {}).Holds(), seenByAnotherThread(late)}),
+              std::tuple(0, false, 1));
+    ASSERT_EQ(platform::CreateNewFile(d + "NEW.TMP"), NewFile::Created);
+    EXPECT_EQ(Exists(late.c_str()), 1);
+    Make("LATER.DAT", Pattern(5));
+    EXPECT_EQ(Exists(later.c_str()), 0);
+    platform::ListingScope::Forget();
+    EXPECT_EQ(Exists(later.c_str()), 1);
+    const FileHandle unshared = Open(d + "f1.dat", 0, 0);
+    EXPECT_EQ((std::pair{Exists((d + "F1.DAT").c_str()), Exists(late.c_str())}), std::pair(0, 1));
+    Close(unshared);
+    platform::FailNthCall(Call::Open, 1);
+    platform::FailNthCall(Call::List, 2);
+    EXPECT_EQ((std::tuple{Exists(late.c_str()), List(d).size(), List(d).size()}), std::tuple(0, 6u, 0u));
+  }
+  Make("LATEST.DAT", Pattern(5));
+  EXPECT_EQ(Exists((d + "latest.dat").c_str()), 1);
 }
 
 // A read-only file (no write permission, even for root) is not written, emptied, replaced, copied over
