@@ -77,9 +77,9 @@ std::optional<std::string> SearchableDirectory(const std::string& dir) {
   return core;
 }
 
-bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories) {
+bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories, int jobs) {
   NodeListPtr nodes(CreateList());
-  if (!nodes || ScanRootDirectory(nodes.get(), root.c_str()) == 0) return false;
+  if (!nodes || ScanRootDirectory(nodes.get(), root.c_str(), jobs - 1) == 0) return false;
   PruneDirTree(nodes.get());
   WalkDirTree(nodes.get(), [&](const DirNode& node, int) {
     if (node.hasMaster) directories->push_back(GetPathFromTree(&node));

@@ -45,8 +45,9 @@ int Fail(const std::string& message, const std::string& cause);
 // Path dialog accepts it: one that can be listed; nothing otherwise.
 std::optional<std::string> SearchableDirectory(const std::string& dir);
 // The data directories in and below the root (a core directory text) as the
-// browser's tree shows them, in its order; false when memory ran out.
-bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories);
+// browser's tree shows them, in its order; false when memory ran out. `jobs`
+// threads list the tree at once.
+bool DataDirectoriesBelow(const std::string& root, std::vector<std::string>* directories, int jobs = 1);
 
 // What keeps DIR from being read as a data directory, named as the user gave
 // it: "no such directory: DIR"; empty when it can be listed.

@@ -493,10 +493,10 @@ int RunCheck(CheckOptions options) {
   for (const std::string& text : options.ignore)
     ignored.Add(text);  // each checked when the options were read
   options.root = *searchable;
-  std::vector<std::string> directories;
-  if (!DataDirectoriesBelow(options.root, &directories)) return Fail(GetError(kOutOfMemoryMessage));
   const int jobs =
       options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  std::vector<std::string> directories;
+  if (!DataDirectoriesBelow(options.root, &directories, jobs)) return Fail(GetError(kOutOfMemoryMessage));
   const std::vector<DirectoryCheck> checks =
       CheckDirectories(options.root, directories, ignored, options.json, jobs);
   // Found enough to fail: a finding of the level asked for or a worse one; a

@@ -90,9 +90,14 @@ std::string MiscountText(const DATReadings& readings) {
 std::string LeftoverText(const TemporaryFile& file) {
   std::string text = "leftover temporary file " + file.name;
   if (file.bytes < 0) return text;
-  std::string digits = std::to_string(file.bytes);
-  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return text.append(" (").append(digits).append(file.bytes == 1 ? " byte)" : " bytes)");
+  // The digits in groups of three, built by appending (GCC 12 warns falsely of an insert here).
+  const std::string digits = std::to_string(file.bytes);
+  text.append(" (");
+  for (size_t at = 0; at < digits.size(); ++at) {
+    if (at > 0 && (digits.size() - at) % 3 == 0) text += ',';
+    text += digits[at];
+  }
+  return text.append(file.bytes == 1 ? " byte)" : " bytes)");
 }
 
 std::string UnlistedText(const std::string& file) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <utility>
@@ -14,12 +15,14 @@ namespace {
 constexpr size_t kKinds = static_cast<size_t>(Call::List) + 1;
 
 struct Faults {
-  std::array<int, kKinds> counts{};
+  // Calls of every thread are counted; the lock is taken only while a fault
+  // is set, so that threads of a run without faults never wait on each other.
+  std::array<std::atomic<int>, kKinds> counts{};
+  std::atomic<bool> armed = false;
   // For each kind, the call numbers (as counted in counts) that must fail.
   std::array<std::vector<int>, kKinds> pending;
   // Write call numbers that store only some of their bytes, and how many.
   std::vector<std::pair<int, uint32_t>> shortWrites;
-  // Calls of every thread are counted.
   std::mutex lock;
 };
 
@@ -39,6 +42,7 @@ void FailNthCall(Call kind, int nth) {
   Faults& faults = State();
   const std::lock_guard lock(faults.lock);
   faults.pending[Index(kind)].push_back(faults.counts[Index(kind)] + nth);
+  faults.armed = true;
 }
 
 void ShortenNthWrite(int nth, uint32_t bytes) {
@@ -46,28 +50,29 @@ void ShortenNthWrite(int nth, uint32_t bytes) {
   Faults& faults = State();
   const std::lock_guard lock(faults.lock);
   faults.shortWrites.emplace_back(faults.counts[Index(Call::Write)] + nth, bytes);
+  faults.armed = true;
 }
 
 void ResetFaults() {
   Faults& faults = State();
   const std::lock_guard lock(faults.lock);
-  faults.counts.fill(0);
+  for (std::atomic<int>& count : faults.counts) count = 0;
   for (auto& list : faults.pending) list.clear();
   faults.shortWrites.clear();
+  faults.armed = false;
 }
 
 int CallCount(Call kind) {
-  Faults& faults = State();
-  const std::lock_guard lock(faults.lock);
-  return faults.counts[Index(kind)];
+  return State().counts[Index(kind)];
 }
 
 namespace detail {
 
 bool CallFails(Call kind) {
   Faults& faults = State();
+  const int number = ++faults.counts[Index(kind)];
+  if (!faults.armed) return false;
   const std::lock_guard lock(faults.lock);
-  int number = ++faults.counts[Index(kind)];
   auto& list = faults.pending[Index(kind)];
   auto hit = std::find(list.begin(), list.end(), number);
   if (hit == list.end()) return false;
@@ -77,6 +82,7 @@ bool CallFails(Call kind) {
 
 uint32_t WriteAllowance(uint32_t count, int64_t offset, const std::function<int64_t()>& size) {
   Faults& faults = State();
+  if (!faults.armed) return count;
   const std::lock_guard lock(faults.lock);
   const int number = faults.counts[Index(Call::Write)];
   auto& list = faults.shortWrites;

@@ -1,9 +1,15 @@
 #include "store/directory_scan.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -70,34 +76,148 @@ Listing ListOnce(const std::string& path) {
 // cannot be learnt is scanned.
 using Visited = std::set<platform::DirectoryId>;
 
-// True when path is a directory not scanned yet (or of unknown identity),
-// which is then marked scanned.
-bool FirstVisit(Visited& visited, const std::string& path) {
-  const auto id = platform::IdentifyDirectory(path);
-  return !id || visited.insert(*id).second;
+// What the scan asks of the system about one directory.
+struct Looked {
+  std::optional<platform::DirectoryId> id;
+  Listing listing;
+};
+
+Looked Look(const std::string& path) {
+  return {platform::IdentifyDirectory(path), ListOnce(path)};
 }
+
+// The root's subtrees looked at ahead of the scan, each whole by one thread.
+// The scan still takes every directory in its own order and decides alone
+// what to follow, so its result does not depend on the helpers: they only
+// take system calls off its path. A directory no helper looked at the scan
+// looks at itself; while it waits for a subtree a helper is busy with, it
+// looks at the next subtree not yet begun.
+class LookAhead {
+ public:
+  explicit LookAhead(int helpers) {
+    for (int i = 0; i < helpers; ++i) threads_.emplace_back([this] { Help(); });
+  }
+  ~LookAhead() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  // The root and its subdirectories, in the order the scan takes them.
+  void Expect(const std::string& root, const std::vector<std::string>& subdirectories) {
+    if (threads_.empty()) return;
+    {
+      const std::lock_guard lock(mutex_);
+      root_ = root;
+      for (const std::string& name : subdirectories) queue_.push_back(root + name + "\\");
+    }
+    changed_.notify_all();
+  }
+
+  Looked Take(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    if (!threads_.empty()) {
+      const std::string subtree = SubtreeOf(path);
+      for (;;) {
+        if (const auto found = done_.find(path); found != done_.end()) {
+          Looked looked = std::move(found->second);
+          done_.erase(found);
+          return looked;
+        }
+        if (!busy_.contains(subtree)) break;
+        if (!LookAtNextSubtree(lock)) changed_.wait(lock);
+      }
+      std::erase(queue_, path);  // begun by the scan itself
+    }
+    lock.unlock();
+    return Look(path);
+  }
+
+ private:
+  using Found = std::unordered_map<std::string, Looked>;
+
+  // The root's subdirectory that path lies in (or is).
+  std::string SubtreeOf(const std::string& path) const {
+    const size_t end = path.find('\\', root_.size());
+    return path.substr(0, end == std::string::npos ? path.size() : end + 1);
+  }
+
+  // Every directory of the subtree the scan would reach, looked at as the
+  // scan would take them; a directory met again through a link is looked at
+  // but not entered.
+  static void Collect(const std::string& path, int depth, Visited& seen, Found& found) {
+    Looked& looked = found[path] = Look(path);
+    if (looked.id && !seen.insert(*looked.id).second) return;
+    if (depth + 1 >= kMaxScanDepth) return;
+    const std::vector<std::string> subdirectories = looked.listing.subdirectories;
+    for (const std::string& name : subdirectories) Collect(path + name + "\\", depth + 1, seen, found);
+  }
+
+  // Looks at the next subtree no thread has begun; false when there is none.
+  bool LookAtNextSubtree(std::unique_lock<std::mutex>& lock) {
+    if (queue_.empty()) return false;
+    const std::string subtree = std::move(queue_.front());
+    queue_.pop_front();
+    busy_.insert(subtree);
+    const std::string root = root_;
+    lock.unlock();
+    Found found;
+    try {
+      Visited seen;
+      if (const auto id = platform::IdentifyDirectory(root)) seen.insert(*id);
+      Collect(subtree, 0, seen, found);
+    } catch (const std::bad_alloc&) {
+      // What was not looked at the scan looks at itself, and meets the shortage there.
+    }
+    lock.lock();
+    done_.merge(found);
+    busy_.erase(subtree);
+    changed_.notify_all();
+    return true;
+  }
+
+  void Help() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      if (!LookAtNextSubtree(lock)) changed_.wait(lock);
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string root_;
+  std::deque<std::string> queue_;  // subtrees not begun, in the scan's order
+  std::set<std::string> busy_;     // subtrees a thread is looking at
+  Found done_;                     // directories looked at ahead, not yet taken
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
 
 // Adds the subdirectories (of path) below parent. Returns 1 when a
 // subdirectory was added; sets outOfMemory when a node could not be stored
 // (the scan then stops).
 int ScanBelow(List* nodes, const std::string& path, const std::vector<std::string>& subdirectories,
-              DirNode* parent, int depth, Visited& visited, bool& outOfMemory) {
+              DirNode* parent, int depth, Visited& visited, LookAhead& ahead, bool& outOfMemory) {
   if (depth >= kMaxScanDepth) return 0;
+  if (depth == 0) ahead.Expect(path, subdirectories);
   int added = 0;
   for (const std::string& name : subdirectories) {
     DirNode node{};
     std::string childPath = path + name + "\\";
-    if (!FirstVisit(visited, childPath)) continue;
+    Looked child = ahead.Take(childPath);
+    if (child.id && !visited.insert(*child.id).second) continue;
     node.path = CopyText(childPath);
     if (node.path == nullptr) {
       outOfMemory = true;
       return added;
     }
-    const Listing child = ListOnce(childPath);
     SetLabel(node, name);
     node.parent = parent;
     node.childCount = 0;
-    node.hasMaster = child.hasMaster ? 1 : 0;
+    node.hasMaster = child.listing.hasMaster ? 1 : 0;
     ++parent->childCount;
     DirNode* stored = AddNode(nodes, node);
     if (stored == nullptr) {
@@ -106,7 +226,7 @@ int ScanBelow(List* nodes, const std::string& path, const std::vector<std::strin
       return added;
     }
     added = 1;
-    ScanBelow(nodes, childPath, child.subdirectories, stored, depth + 1, visited, outOfMemory);
+    ScanBelow(nodes, childPath, child.listing.subdirectories, stored, depth + 1, visited, ahead, outOfMemory);
     if (outOfMemory) return added;
   }
   return added;
@@ -114,21 +234,22 @@ int ScanBelow(List* nodes, const std::string& path, const std::vector<std::strin
 
 }  // namespace
 
-int ScanRootDirectory(List* nodes, const char* rootPath) {
+int ScanRootDirectory(List* nodes, const char* rootPath, int helpers) {
   DirNode root{};
   root.path = CopyText(rootPath);
   if (root.path == nullptr) return 0;
-  const Listing listing = ListOnce(rootPath);
+  const Looked looked = Look(rootPath);
   SetLabel(root, rootPath);
   root.parent = nullptr;
   root.childCount = 0;
-  root.hasMaster = listing.hasMaster ? 1 : 0;
+  root.hasMaster = looked.listing.hasMaster ? 1 : 0;
   DirNode* stored = AddNode(nodes, root);
   if (stored == nullptr) return 0;
   bool outOfMemory = false;
   Visited visited;
-  FirstVisit(visited, rootPath);
-  ScanBelow(nodes, rootPath, listing.subdirectories, stored, 0, visited, outOfMemory);
+  if (looked.id) visited.insert(*looked.id);
+  LookAhead ahead(helpers);
+  ScanBelow(nodes, rootPath, looked.listing.subdirectories, stored, 0, visited, ahead, outOfMemory);
   return outOfMemory ? 0 : 1;
 }
 

@@ -36,7 +36,9 @@ struct DirNode {
 // and everything below it; a directory reached again, through a link, is left
 // out (not followed, not counted). nodes must be empty. Returns 1, or 0 when
 // memory ran out (the nodes added so far stay in the List for KillTreeData).
-int ScanRootDirectory(List* nodes, const char* rootPath);
+// `helpers` threads list directories ahead of the scan (qvx check -j); the
+// nodes are the same with any number.
+int ScanRootDirectory(List* nodes, const char* rootPath, int helpers = 0);
 // Removes, until nothing more goes, every node other than the root that holds
 // no master and has no child node left, freeing its path. Afterwards the List
 // holds exactly the root, the directories with a master and the directories on
