@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -48,7 +49,7 @@ struct CheckOptions {
   std::string root;
   bool json = false;
   std::string failOn = "always";
-  std::vector<std::string> ignore;  // "master:CODE" or "dat:CODE"
+  std::vector<std::string> ignore;  // as --ignore takes them (see Ignored)
   int jobs = 0;                     // 0: one a core
   std::string encoding = "windows-1252";
 

@@ -130,7 +130,7 @@ class LookAhead {
         if (!busy_.contains(subtree)) break;
         if (!LookAtNextSubtree(lock)) changed_.wait(lock);
       }
-      std::erase(queue_, path);  // begun by the scan itself
+      if (path == subtree) std::erase(queue_, path);  // begun by the scan itself
     }
     lock.unlock();
     return Look(path);
