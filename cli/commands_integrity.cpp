@@ -1,4 +1,5 @@
-// The integrity commands: test-dat, test-master, correct and check.
+// The integrity commands: test-dat, test-master and correct (check has a
+// file of its own).
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -17,8 +18,8 @@
 #include "integrity/error_reports.h"
 #include "integrity/index_checks.h"
 #include "integrity/master_checks.h"
-#include "integrity/report_target.h"
 #include "findings_output.h"
+#include "integrity/report_target.h"
 #include "json_output.h"
 #include "primitives/list.h"
 #include "store/dat_file.h"
