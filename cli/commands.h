@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "primitives/code_page.h"
+
 namespace qvx {
 
 using CommandGroup = void (*)(CLI::App& app, int* status);
@@ -65,6 +67,12 @@ inline CLI::Validator MaxLength(size_t limit) {
 
 // A code page as CodePageNamed takes its name (import, create --from).
 CLI::Validator CodePageName();
+// --encoding of a command that prints names in JSON (list, test-dat,
+// test-master, check): the code page they are stored in.
+void AddJsonEncodingOption(CLI::App* command, std::string* encoding);
+// The code page of an --encoding value (checked by CodePageName), Windows-1252
+// by default.
+CodePage EncodingPage(const std::string& encoding);
 // An import's warnings on stderr (the first twenty, then how many more).
 void ReportWarnings(const std::vector<std::string>& warnings);
 

@@ -56,7 +56,7 @@ struct CheckOptions {
   int32_t Threshold() const {
     return failOn == "any" ? kUnlikely : failOn == "possible" ? kPossible : kAlways;
   }
-  CodePage Page() const { return CodePageNamed(encoding).value_or(CodePage::Windows1252); }
+  CodePage Page() const { return EncodingPage(encoding); }
 };
 
 // What --ignore leaves out: codes of either catalogue ("master:4", "dat:7"),
@@ -118,7 +118,6 @@ struct DirectoryCheck {
   std::string path;       // the core's directory text
   std::string failure;    // why master was not tested; empty when it was
   std::vector<Defect> masterDefects;
-  std::optional<InstrumentNames> names;  // for the JSON only
   std::vector<IndexCheckFinding> indexFindings;
   std::vector<TemporaryFile> temporaries;
   std::vector<std::string> unlisted;
@@ -129,6 +128,14 @@ struct DirectoryCheck {
     int64_t sum = 0;
     for (const DATCheck& dat : instruments) sum += count(dat);
     return sum;
+  }
+  // The stored name of instrument `fileNumber` (master's first record of that
+  // number, else XMASTER's); empty for 0, which names no instrument.
+  const std::string& NameOf(int fileNumber) const {
+    static const std::string kNone;
+    const auto found = std::find_if(instruments.begin(), instruments.end(),
+                                    [&](const DATCheck& dat) { return dat.fileNumber == fileNumber; });
+    return fileNumber != 0 && found != instruments.end() ? found->name : kNone;
   }
   int64_t MasterDefects() const { return std::ssize(masterDefects); }
   int64_t DATDefects() const {
@@ -195,8 +202,7 @@ std::string RelativeDirectory(const std::string& root, const std::string& path) 
   return relative.empty() ? "." : relative;
 }
 
-DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, const Ignored& ignored,
-                              bool json) {
+DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, const Ignored& ignored) {
   DirectoryCheck check;
   check.path = path;
   check.directory = RelativeDirectory(root, path);
@@ -214,7 +220,6 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, 
     }
     check.masterDefects = ignored.Without(MasterDefects(report.Findings()));
   }
-  if (json) check.names.emplace(path.c_str());
   const DirectoryInstruments model = ReadDirectoryInstruments(path.c_str());
   if (!ignored.Kind("index"))
     check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
@@ -289,7 +294,7 @@ class Progress {
 // directory not yet taken; the results in the directories' order.
 std::vector<DirectoryCheck> CheckDirectories(const std::string& root,
                                              const std::vector<std::string>& directories,
-                                             const Ignored& ignored, bool json, int jobs) {
+                                             const Ignored& ignored, int jobs) {
   std::vector<DirectoryCheck> checks(directories.size());
   std::atomic<size_t> next = 0;
   Progress progress(directories.size());
@@ -297,7 +302,7 @@ std::vector<DirectoryCheck> CheckDirectories(const std::string& root,
     for (size_t i; (i = next++) < directories.size();) {
       progress.Starting(RelativeDirectory(root, directories[i]));
       try {
-        checks[i] = CheckDirectory(root, directories[i], ignored, json);
+        checks[i] = CheckDirectory(root, directories[i], ignored);
       } catch (const std::bad_alloc&) {
         checks[i] = DirectoryCheck{};
         checks[i].directory = RelativeDirectory(root, directories[i]);
@@ -396,10 +401,8 @@ void AddFindings(Json& list, const DirectoryCheck& check, const CheckOptions& op
     object["severity"] = level;
     object["severity_text"] = GetSeverityText(level);
   };
-  const std::string none;
   for (const Defect& defect : check.masterDefects) {
-    Json object =
-        finding("master", defect.fileNumber, check.names ? check.names->Name(defect.fileNumber) : none);
+    Json object = finding("master", defect.fileNumber, check.NameOf(defect.fileNumber));
     object["record"] = object["column"] = object["column_name"] = nullptr;
     object["code"] = defect.code;
     object["name"] = defect.Name();
@@ -419,10 +422,7 @@ void AddFindings(Json& list, const DirectoryCheck& check, const CheckOptions& op
     }
   }
   for (const Remark& remark : check.Remarks()) {
-    const auto named = std::find_if(check.instruments.begin(), check.instruments.end(),
-                                    [&](const DATCheck& dat) { return dat.fileNumber == remark.fileNumber; });
-    Json object =
-        finding(remark.kind, remark.fileNumber, named != check.instruments.end() ? named->name : none);
+    Json object = finding(remark.kind, remark.fileNumber, check.NameOf(remark.fileNumber));
     object["record"] = object["column"] = object["column_name"] = object["code"] = nullptr;
     object["name"] = ToUtf8(remark.text, options.Page());
     severity(object, remark.severity);
@@ -498,8 +498,7 @@ int RunCheck(CheckOptions options) {
       options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   std::vector<std::string> directories;
   if (!DataDirectoriesBelow(options.root, &directories, jobs)) return Fail(GetError(kOutOfMemoryMessage));
-  const std::vector<DirectoryCheck> checks =
-      CheckDirectories(options.root, directories, ignored, options.json, jobs);
+  const std::vector<DirectoryCheck> checks = CheckDirectories(options.root, directories, ignored, jobs);
   // Found enough to fail: a finding of the level asked for or a worse one; a
   // directory whose master could not be tested counts as the worst.
   const std::vector<int64_t> counts = BySeverity(checks);
@@ -547,8 +546,7 @@ void RegisterCheckCommands(CLI::App& app, int* status) {
           "master:CODE, dat:CODE, index, temporary or unlisted"));
   check->add_option("-j,--jobs", options->jobs, "Directories tested at once (default: one a processor core)")
       ->check(CLI::Range(1, 256));
-  check->add_option("--encoding", options->encoding, "The code page names are stored in (for --json)")
-      ->check(CodePageName());
+  AddJsonEncodingOption(check, &options->encoding);
   check->footer(MasterCodes() + DATCodes() +
                 "Exit status: 0 nothing found at the --fail-on level or worse; 1 found; 2 a refusal.\n");
   check->callback([=] { *status = RunCheck(*options); });

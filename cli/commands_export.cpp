@@ -51,7 +51,7 @@ int RunExport(const ExportRequest& request) {
   options.format = request.format == "jsonl" ? ExportFormat::JsonLines : ExportFormat::Csv;
   if (options.format == ExportFormat::JsonLines && options.layout == TextLayout::MetaStock)
     return Fail("qvx export: JSON Lines carry the table layout's fields; --layout metastock is for CSV");
-  options.codePage = CodePageNamed(request.encoding).value_or(CodePage::Windows1252);
+  options.codePage = EncodingPage(request.encoding);
   int failure = kExitSuccess;
   options.from = DateBound("--from", request.from, &failure);
   options.to = DateBound("--to", request.to, &failure);
@@ -91,8 +91,8 @@ int RunExport(const ExportRequest& request) {
     const DirectoryInstruments model = ReadDirectoryInstruments(directory.c_str());
     for (const IndexFinding& finding : model.xmaster.findings) {
       ++warnings;
-      std::cerr << "qvx export: " << PathTextUtf8(directory.c_str(), options.codePage) << ": "
-                << finding.text << '\n';
+      std::cerr << "qvx export: " << PathTextUtf8(directory.c_str(), options.codePage) << ": " << finding.text
+                << '\n';
     }
     for (const DirectoryInstrument& instrument : model.instruments) {
       if (request.instruments.empty() ||

@@ -53,6 +53,15 @@ CLI::Validator CodePageName() {
       "windows-1252 or iso-8859-1");
 }
 
+void AddJsonEncodingOption(CLI::App* command, std::string* encoding) {
+  command->add_option("--encoding", *encoding, "The code page names are stored in (for --json)")
+      ->check(CodePageName());
+}
+
+CodePage EncodingPage(const std::string& encoding) {
+  return CodePageNamed(encoding).value_or(CodePage::Windows1252);
+}
+
 void ReportWarnings(const std::vector<std::string>& warnings) {
   // The first ones in full; a file of many gaps says how many more.
   constexpr size_t kShown = 20;

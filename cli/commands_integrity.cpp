@@ -71,7 +71,7 @@ struct TestOptions {
   bool prompt = false;
   bool create = false;
 
-  CodePage Page() const { return CodePageNamed(encoding).value_or(CodePage::Windows1252); }
+  CodePage Page() const { return EncodingPage(encoding); }
 };
 
 int RunTestDat(const std::string& dir, int fileNumber, const TestOptions& options) {
@@ -177,8 +177,7 @@ void RegisterIntegrityCommands(CLI::App& app, int* status) {
     command->add_option("--report", options->reportFile,
                         "Also write the saved report (LF CR line ends) to FILE");
     command->add_flag("--json", options->json, "The findings as JSON, each with its severity");
-    command->add_option("--encoding", options->encoding, "The code page names are stored in (for --json)")
-        ->check(CodePageName());
+    AddJsonEncodingOption(command, &options->encoding);
   };
 
   CLI::App* testDat = app.add_subcommand("test-dat", "The DAT test of instrument N's data file");

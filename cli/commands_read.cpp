@@ -88,7 +88,7 @@ int RunList(const std::string& dir, bool json, const std::string& encoding) {
   for (const IndexFinding& finding : model.xmaster.findings)
     std::cerr << "qvx list: " << finding.text << '\n';
   if (json) {
-    PrintInstrumentsJson(*directory, model, CodePageNamed(encoding).value_or(CodePage::Windows1252));
+    PrintInstrumentsJson(*directory, model, EncodingPage(encoding));
     return kExitSuccess;
   }
   PrintingListBox box;
@@ -263,8 +263,7 @@ void RegisterReadCommands(CLI::App& app, int* status) {
   list->add_option("DIR", *dir, "Data directory")->required();
   list->add_flag("--json", *json, "Every instrument with what the index files hold of it, as JSON");
   auto encoding = std::make_shared<std::string>("windows-1252");
-  list->add_option("--encoding", *encoding, "The code page names are stored in (for --json)")
-      ->check(CodePageName());
+  AddJsonEncodingOption(list, encoding.get());
   list->callback([=] { *status = RunList(*dir, *json, *encoding); });
 
   CLI::App* tree = app.add_subcommand("tree", "The pruned directory tree below ROOT");
