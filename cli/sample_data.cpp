@@ -774,6 +774,7 @@ bool WriteSampleData(const std::string& root, std::string* error) {
     if (error != nullptr) *error = message;
     return false;
   };
+  if (trimmed.empty()) return fail("no directory given: name the directory to write the sample into");
   std::error_code code;
   // The sample's names are the names real data has: written anywhere else,
   // it would replace someone's master or data files.

@@ -26,16 +26,16 @@ trap 'quorvex_wine_stop "$root/$build"' EXIT
 sample="$root/$build/sample"
 rm -rf "$sample"
 mkdir -p "$sample"
-wine "$build/cli/qvx.exe" sample "$(winepath -w "$sample")" </dev/null
+wine "$build/cli/qvx.exe" sample "$(quorvex_windows_path "$sample")" </dev/null
 
 # Wine's own launcher would quote the arguments again (PATH:\"...\"), so the
 # program is started from a batch file, whose line cmd passes on as written.
-program=$(winepath -w "$root/$build/src/shell/quorvex.exe")
-directory=$(winepath -w "$sample")
+program=$(quorvex_windows_path "$root/$build/src/shell/quorvex.exe")
+directory=$(quorvex_windows_path "$sample")
 directory="${directory%\\}\\"
 launcher="$root/$build/run-quorvex.bat"
 printf '@"%s" PATH:"%s"\r\n@exit %%ERRORLEVEL%%\r\n' "$program" "$directory" >"$launcher"
 
 status=0
-wine cmd /c "$(winepath -w "$launcher")" </dev/null || status=$?
+wine cmd /c "$(quorvex_windows_path "$launcher")" </dev/null || status=$?
 exit $status

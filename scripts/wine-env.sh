@@ -4,6 +4,8 @@
 # configures the prefix once (virtual desktop, fonts, font replacements), starts
 # Xvfb when no display is set and keeps one persistent wineserver running.
 # Safe to call from several processes at once (flock).
+#   quorvex_windows_path PATH
+# Prints the Windows name of PATH.
 
 quorvex_wine_env() {
   local build
@@ -61,6 +63,15 @@ quorvex_wine_env() {
   fi
   flock -u 9
   exec 9>&-
+}
+
+# quorvex_windows_path PATH: the name Wine's programs know PATH by (drive Z: is
+# the root of the file system in every prefix), made without starting a Wine
+# process as winepath does.
+quorvex_windows_path() {
+  local path
+  path=$(realpath -m "$1")
+  printf 'Z:%s\n' "${path//\//\\}"
 }
 
 quorvex_wine_stop() {

@@ -557,6 +557,8 @@ TEST(QvxTest, SampleTreeIsWrittenListedCheckedTestedAndRepaired) {
        "qvx sample: $S is not empty (it holds Damaged, Empty, Intraday and 2 more); the sample is written "
        "only into an empty or new directory\n"}
       .Check(dirs);
+  Call{"sample ''", 2, "", "qvx sample: no directory given: name the directory to write the sample into\n"}
+      .Check(RunProgram(QVX_PROGRAM, {"sample", ""}));
   EXPECT_TRUE(TakeSnapshot(root) == tree);
   std::istringstream listing(Qvx("tree $S", dirs).out);
   std::multiset<std::string> lines;

@@ -108,23 +108,23 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
   # The sample as the tested (Debug) build writes it, byte for byte, and the
   # same answers from check; then README.txt's examples in order on it.
   sample=$scratch/sample
-  out=$(qvx sample "$(winepath -w "$sample")"); status=$?
-  (cd "$scratch" && wine "$root/$tested" sample "$(winepath -w "$scratch/tested-sample")" </dev/null >/dev/null 2>&1)
+  out=$(qvx sample "$(quorvex_windows_path "$sample")"); status=$?
+  (cd "$scratch" && wine "$root/$tested" sample "$(quorvex_windows_path "$scratch/tested-sample")" </dev/null >/dev/null 2>&1)
   [ $status -eq 0 ] && diff -r "$sample" "$scratch/tested-sample" >/dev/null \
     && pass "qvx.exe sample wrote $(find "$sample" -type f | wc -l) files, those the tested build writes" \
     || fail "qvx.exe sample: status $status, not the tested build's files: $out"
-  out=$(qvx check "$(winepath -w "$sample/Intraday")"); status=$?
+  out=$(qvx check "$(quorvex_windows_path "$sample/Intraday")"); status=$?
   [ $status -eq 0 ] && pass "qvx.exe check on the sample's Intraday: nothing found" \
     || fail "qvx.exe check on Intraday: status $status (0 expected): $out"
-  out=$(qvx check "$(winepath -w "$sample")" --json); status=$?
-  tested_out=$( (cd "$scratch" && wine "$root/$tested" check "$(winepath -w "$sample")" --json </dev/null 2>&1 | tr -d '\r') )
+  out=$(qvx check "$(quorvex_windows_path "$sample")" --json); status=$?
+  tested_out=$( (cd "$scratch" && wine "$root/$tested" check "$(quorvex_windows_path "$sample")" --json </dev/null 2>&1 | tr -d '\r') )
   [ $status -eq 1 ] && [ -n "$out" ] && [ "$out" = "$tested_out" ] \
     && pass "qvx.exe check on the whole sample: status 1 (the Damaged directories), the tested build's findings" \
     || fail "qvx.exe check on the sample: status $status (1 expected), $([ "$out" = "$tested_out" ] || echo "not ")the tested build's findings"
   rm -rf "$sample"
   examples=0
   while IFS= read -r line; do
-    line=${line//'C:\QuorvexSample'/$(winepath -w "$sample")}
+    line=${line//'C:\QuorvexSample'/$(quorvex_windows_path "$sample")}
     if [[ $line =~ [\;\&\|\<\>\$\`\(] ]]; then
       fail "README.txt's 'qvx $line' is more than a command: not run"
       continue
@@ -140,8 +140,8 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
     || fail "README.txt shows $examples examples"
 
   # quorvex.exe on the sample, as README.txt opens it.
-  directory=$(winepath -w "$sample")
-  out=$(cd "$run" && wine "$root/$probe" "$(winepath -w "$run/quorvex.exe")" "$directory" </dev/null 2>&1 | tr -d '\r')
+  directory=$(quorvex_windows_path "$sample")
+  out=$(cd "$run" && wine "$root/$probe" "$(quorvex_windows_path "$run/quorvex.exe")" "$directory" </dev/null 2>&1 | tr -d '\r')
   status=$?
   echo "$out" | sed 's/^/      /'
   [ $status -eq 0 ] && grep -qxF "frame: Quorvex" <<<"$out" && grep -qxF "browser: $directory\\" <<<"$out" \
