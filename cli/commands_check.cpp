@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdint>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -211,32 +212,25 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, 
   TerminalInteraction ui;
   // Every test below asks of the directory's names: one listing answers them all.
   const platform::ListingScope listing(path);
-  {
-    CollectingReport report(ui);
-    TestMasterFile(path.c_str(), report, kMasterDialogOrder, kMasterTestCount, 0, 0, 0);
-    if (report.Failed()) {
-      check.failure = report.Notice();
-      return check;
-    }
-    check.masterDefects = ignored.Without(MasterDefects(report.Findings()));
-  }
   const DirectoryInstruments model = ReadDirectoryInstruments(path.c_str());
-  if (!ignored.Kind("index"))
-    check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
-  if (!ignored.Kind("temporary")) check.temporaries = ListTemporaryFiles(path.c_str());
-  if (!ignored.Kind("unlisted")) check.unlisted = UnlistedDataFiles(path.c_str());
+  const std::vector<MasterRecord> records = ReadMasterRecords(path.c_str());
   const auto add = [&](const MasterRecord& layout, int fileNumber, const std::string& name,
                        std::string file) {
     DATCheck& dat = check.instruments.emplace_back();
     dat.record = layout, dat.fileNumber = fileNumber, dat.name = name, dat.fileName = std::move(file);
   };
-  for (const MasterRecord& record : ReadMasterRecords(path.c_str()))
+  check.instruments.reserve(model.instruments.size() + records.size());
+  for (const MasterRecord& record : records)
     add(record, record.FileNumber(), record.Name(), DATFileName("", record.FileNumber()));
   for (const DirectoryInstrument& listed : model.instruments) {
     if (listed.source == InstrumentSource::Xmaster)
       add(listed.layout, listed.fileNumber, listed.name, MWDFileName("", listed.fileNumber));
   }
-  for (DATCheck& dat : check.instruments) {
+  // The data files first: the master test then compares its dates with the
+  // ends they read instead of opening each file again.
+  std::map<int, DataFileEnds> ends;
+  for (size_t n = 0; n < check.instruments.size(); ++n) {
+    DATCheck& dat = check.instruments[n];
     const std::string name = path + dat.fileName;
     if (!Exists(name.c_str())) {
       dat.failure = GetError(kNoSuchFileMessage);
@@ -246,12 +240,27 @@ DirectoryCheck CheckDirectory(const std::string& root, const std::string& path, 
     TestDataFile(path.c_str(), dat.fileName.c_str(), report, kDATDialogOrder, kDATTestCount, dat.record,
                  &dat.readings);
     dat.readings.previous = {};
+    if (n < records.size()) ends.emplace(dat.fileNumber, dat.readings.ends);  // master's instruments
     if (report.Failed()) {
       dat.failure = report.Notice();
       continue;
     }
     dat.defects = ignored.Without(DATDefects(report.Findings(), dat.record, dat.fileNumber));
   }
+  {
+    CollectingReport report(ui);
+    TestMasterFile(path.c_str(), report, kMasterDialogOrder, kMasterTestCount, 0, 0, 0, &ends);
+    if (report.Failed()) {
+      DirectoryCheck failed;
+      failed.path = check.path, failed.directory = check.directory, failed.failure = report.Notice();
+      return failed;
+    }
+    check.masterDefects = ignored.Without(MasterDefects(report.Findings()));
+  }
+  if (!ignored.Kind("index"))
+    check.indexFindings = CheckIndexFiles(path.c_str(), model.emaster, model.xmaster);
+  if (!ignored.Kind("temporary")) check.temporaries = ListTemporaryFiles(path.c_str());
+  if (!ignored.Kind("unlisted")) check.unlisted = UnlistedDataFiles(path.c_str());
   return check;
 }
 

@@ -181,16 +181,22 @@ class RecordTests {
 };
 
 // Reads the records from r on into block, at most blockRecords of them and
-// none beyond the last whole record; *count is how many. A block that cannot
-// be read is read again record by record, so that the scan ends exactly at
-// the first record that cannot be read. False when not even record r can be.
+// none beyond the last whole record; *count is how many. With header (given
+// for r 0), the same read brings the header record into the recordLength
+// bytes before block, and *header says so. A block that cannot be read is
+// read again record by record (without the header), so that the scan ends
+// exactly at the first record that cannot be read. False when not even
+// record r can be.
 bool ReadAhead(FileHandle dat, int32_t r, int64_t wholeRecords, int32_t blockRecords, int recordLength,
-               unsigned char* block, int32_t* count) {
+               unsigned char* block, int32_t* count, bool* header) {
   const int64_t want = std::min<int64_t>(blockRecords, wholeRecords - r);
   const int64_t offset = (int64_t{r} + 1) * recordLength;
   if (want <= 0 || offset + want * recordLength > INT32_MAX) return false;
-  if (ReadBlock(dat, block, static_cast<uint32_t>(want * recordLength), static_cast<int32_t>(offset), 0)) {
+  const int64_t from = header != nullptr ? offset - recordLength : offset;
+  if (ReadBlock(dat, block - (offset - from), static_cast<uint32_t>(offset + want * recordLength - from),
+                static_cast<int32_t>(from), 0)) {
     *count = static_cast<int32_t>(want);
+    if (header != nullptr) *header = true;
     return true;
   }
   int32_t read = 0;
@@ -231,7 +237,7 @@ int TestDATFile(const char* directory, ReportTarget& report, const int32_t* test
 
 int TestDataFile(const char* directory, const char* fileName, ReportTarget& report, const int32_t* testCodes,
                  int testCount, const MasterRecord& record, DATReadings* readings) {
-  if (readings != nullptr) *readings = DATReadings{record, fileName, 0, {}, -1};
+  if (readings != nullptr) *readings = DATReadings{record, fileName, 0, {}, -1, {}};
   DATLayout layout{};
   const int recordLength = record.RecordLength();
   if (!AssignFieldTypes(&layout, record) || recordLength < kColumnBytes) {
@@ -242,8 +248,9 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
   // stays in memory for the order tests instead of being read again.
   const int32_t blockRecords = std::max(1, kReadAhead / recordLength);
   ErrorListPtr errors(CreateList());
+  // (One record more: the first block may bring the header record with it.)
   BlockPtr<unsigned char> block =
-      AllocateBlock(static_cast<size_t>(blockRecords) * static_cast<size_t>(recordLength));
+      AllocateBlock(static_cast<size_t>(blockRecords + 1) * static_cast<size_t>(recordLength));
   BlockPtr<unsigned char> previous = AllocateBlock(static_cast<size_t>(recordLength));
   if (!errors || !block || !previous) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
@@ -258,16 +265,27 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
   const Columns columns = TestedColumns(layout, record);
   // The header record is not examined; a trailing partial record cannot be
   // read whole and ends the scan.
-  const int64_t wholeRecords = FileLength(dat.Get()) / recordLength - 1;
-  if (readings != nullptr) readings->fileRecords = wholeRecords + 1;
+  const int32_t fileLength = FileLength(dat.Get());
+  const int64_t wholeRecords = fileLength / recordLength - 1;
+  if (readings != nullptr) {
+    readings->fileRecords = wholeRecords + 1;
+    readings->ends = {recordLength, fileLength, std::nullopt, std::nullopt};
+  }
+  unsigned char* const records = block.get() + recordLength;  // after room for the header record
+  bool headerRead = false;
   int32_t inBlock = 0;  // records read into the block
   int32_t used = 0;     // of which tested
   for (int32_t r = 0;; ++r, ++used) {
     if (used == inBlock) {
-      if (!ReadAhead(dat.Get(), r, wholeRecords, blockRecords, recordLength, block.get(), &inBlock)) break;
+      if (!ReadAhead(dat.Get(), r, wholeRecords, blockRecords, recordLength, records, &inBlock,
+                     r == 0 && readings != nullptr ? &headerRead : nullptr))
+        break;
       used = 0;
     }
-    const unsigned char* bytes = block.get() + static_cast<size_t>(used) * static_cast<size_t>(recordLength);
+    const unsigned char* bytes = records + static_cast<size_t>(used) * static_cast<size_t>(recordLength);
+    if (readings != nullptr && r == 0) readings->ends.firstDateWord = LoadMbfWord(bytes);
+    if (readings != nullptr && r == wholeRecords - 1 && fileLength % recordLength == 0)
+      readings->ends.lastDateWord = LoadMbfWord(bytes);
     DATErrorEntry entry{r, nullptr};
     RecordTests tests(r > 0 ? previous.get() : nullptr, record, columns, bytes, &entry);
     bool memoryLeft = true;
@@ -286,7 +304,8 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
     std::memcpy(previous.get(), bytes, static_cast<size_t>(recordLength));
   }
   DATHeader header;
-  if (readings != nullptr && ReadBlock(dat.Get(), header.raw, sizeof header.raw, 0, 0))
+  if (headerRead) std::memcpy(header.raw, block.get(), sizeof header.raw);
+  if (readings != nullptr && (headerRead || ReadBlock(dat.Get(), header.raw, sizeof header.raw, 0, 0)))
     readings->headerCount = header.RecordCount();
   dat.Close();
   Deliver(report, std::move(errors));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "integrity/report_target.h"
@@ -20,6 +21,16 @@ inline constexpr int32_t kDATDialogOrder[kDATTestCount] = {3, 2, 0, 9, 8, 1, 6, 
 // The text shown when the master record's field count and period match no
 // layout this program knows, or its record length cannot hold a single column.
 inline constexpr const char* kUnknownDATFormatText = "Unable to test files of this format.";
+
+// The data file's ends as the DAT test read them: what the master test's
+// date tests compare with master. The last date is the first four bytes of
+// the file's last record length of bytes (as the master test reads it),
+// known when those bytes make a whole record the test read.
+struct DataFileEnds {
+  int32_t recordLength = 0;  // the length the file was read with
+  int64_t fileLength = -1;   // -1: the file could not be opened
+  std::optional<uint32_t> firstDateWord, lastDateWord;
+};
 
 // What the DAT report prints beside the ErrorList, kept by the test as it
 // reads so that the report need not read master or the data file again.
@@ -36,6 +47,7 @@ struct DATReadings {
   int64_t fileRecords = 0;               // whole records the file holds, header included
   std::vector<PreviousRecord> previous;  // ascending, one per faulty record after record 0
   int32_t headerCount = -1;              // header bytes 2-3; -1 when they cannot be read
+  DataFileEnds ends;
 
   // Whether the header counts other than the records the file holds. Beyond
   // 65,535 records it can hold only 0, which is no disagreement. Programs

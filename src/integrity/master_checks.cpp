@@ -149,10 +149,23 @@ struct DATDateWords {
   uint32_t words[2] = {0, 0};
 };
 
-DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record) {
+DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record,
+                              const std::map<int, DataFileEnds>* known) {
   DATDateWords dates;
   const int32_t recordLength = record.RecordLength();
   if (recordLength < 4) return dates;
+  if (known != nullptr) {
+    const auto found = known->find(record.FileNumber());
+    if (found != known->end() && found->second.recordLength == recordLength &&
+        found->second.fileLength >= 0) {
+      const DataFileEnds& ends = found->second;
+      if (ends.fileLength < 2 * recordLength) return dates;
+      if (ends.firstDateWord && ends.lastDateWord) {
+        dates = {{true, true}, {*ends.firstDateWord, *ends.lastDateWord}};
+        return dates;
+      }
+    }
+  }
   FileGuard dat(SOpenFile(DATFileName(directory, record.FileNumber()).c_str(), kOpenReadOnly, kOpenShared,
                           static_cast<uint32_t>(recordLength), 0));
   if (!dat.Valid()) return dates;
@@ -187,13 +200,14 @@ MasterDefect* LatestDefect(const MasterErrorEntry& entry, int32_t code) {
 class MasterScan {
  public:
   MasterScan(const char* directory, ReportTarget& report, FileHandle master, int repair, int prompt,
-             int create)
+             int create, const std::map<int, DataFileEnds>* known)
       : directory_(directory),
         report_(report),
         master_(master),
         repair_(repair),
         prompt_(prompt),
-        create_(create) {}
+        create_(create),
+        known_(known) {}
 
   // False when memory ran out.
   bool TestHeader(int32_t code, MasterHeader& header, uint32_t actualCount, MasterErrorEntry* entry) {
@@ -268,7 +282,7 @@ class MasterScan {
         const bool last = code == C(Code::EndDateOutOfSync);
         if (record.FieldCount() < 4 || record.FieldCount() > 8) return true;
         // Both date tests of a record read the data file once.
-        if (!dateWords_) dateWords_ = ReadDATDateWords(directory_, record);
+        if (!dateWords_) dateWords_ = ReadDATDateWords(directory_, record, known_);
         if (!dateWords_->found[last ? 1 : 0]) return true;
         const uint32_t datWord = dateWords_->words[last ? 1 : 0];
         const uint32_t masterWord = last ? record.LastDateWord() : record.FirstDateWord();
@@ -362,8 +376,9 @@ class MasterScan {
   int repair_;
   int prompt_;
   int create_;
-  std::optional<DATDateWords> dateWords_;  // of the record under test, once read
-  int pass_ = 0;                           // over the record under test, from 0
+  const std::map<int, DataFileEnds>* known_;  // what the caller read of the data files, or null
+  std::optional<DATDateWords> dateWords_;     // of the record under test, once read
+  int pass_ = 0;                              // over the record under test, from 0
   bool correctedInPass_ = false;
   std::bitset<kMasterTestCount> found_;   // codes found on the record
   std::bitset<kMasterTestCount> agreed_;  // codes whose correction it was allowed to make
@@ -400,7 +415,7 @@ const char* GetMasterRepairQuestion(int32_t code) {
 }
 
 int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
-                   int repair, int prompt, int create) {
+                   int repair, int prompt, int create, const std::map<int, DataFileEnds>* known) {
   // Whether each record's data files exist, and under which spelling, from one listing.
   const platform::ListingScope listing(directory);
   ErrorListPtr errors(CreateList());
@@ -430,7 +445,8 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
   }
   const auto actualCount =
       static_cast<uint32_t>((FileLength(master.Get()) - kMasterRecordSize) / kMasterRecordSize);
-  MasterScan scan(directory, report, master.Get(), repair, prompt, create);
+  // Repairs change the files: ends read before hold only for a test that only reads.
+  MasterScan scan(directory, report, master.Get(), repair, prompt, create, repair ? nullptr : known);
 
   bool memoryLeft = true;
   MasterErrorEntry headerEntry{0, nullptr};
@@ -439,9 +455,10 @@ int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* t
   }
   memoryLeft = AddEntry(errors.get(), headerEntry) && memoryLeft;
 
-  for (int32_t offset = kMasterRecordSize; memoryLeft; offset += kMasterRecordSize) {
-    MasterRecord record;
-    if (!ReadBlock(master.Get(), record.raw, kMasterRecordSize, offset, 0)) break;
+  std::vector<MasterRecord> records = ReadMasterRecords(master.Get());
+  for (size_t n = 0; n < records.size() && memoryLeft; ++n) {
+    MasterRecord& record = records[n];
+    const auto offset = static_cast<int32_t>((n + 1) * kMasterRecordSize);
     MasterErrorEntry entry{record.FileNumber(), nullptr};
     scan.BeginRecord();
     while (memoryLeft && scan.BeginPass()) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
+#include "integrity/dat_checks.h"
 #include "integrity/report_target.h"
 #include "primitives/list.h"
 
@@ -72,8 +74,12 @@ inline constexpr const char* kMasterTooShortText = "The master file is too short
 // notice and Close — "No Errors Found"; message 1 when memory ran out;
 // message 2 when master cannot be opened for reading and writing;
 // kMasterTooShortText. Always returns 0.
+//
+// known: the ends of data files a caller's DAT tests read already, by file
+// number; the date tests take them instead of opening a file again when they
+// were read with the record's length.
 int TestMasterFile(const char* directory, ReportTarget& report, const int32_t* testCodes, int testCount,
-                   int repair, int prompt, int create);
+                   int repair, int prompt, int create, const std::map<int, DataFileEnds>* known = nullptr);
 
 // The master report's Correct: repairs the defect of this code on the record
 // with this file number (0: the header, codes 8 and 9) through the store's

@@ -110,12 +110,28 @@ int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord
 }
 
 std::vector<MasterRecord> ReadMasterRecords(const char* directory) {
-  std::vector<MasterRecord> records;
   FileGuard master = OpenMaster(directory, kOpenReadOnly, kOpenTemporary);
-  if (!master.Valid() || SSeek(master.Get(), kMasterRecordSize, 0) != kMasterRecordSize) return records;
-  MasterRecord record;
-  while (ReadRecord(master.Get(), record.raw, 1)) records.push_back(record);
-  return records;
+  return master.Valid() ? ReadMasterRecords(master.Get()) : std::vector<MasterRecord>();
+}
+
+std::vector<MasterRecord> ReadMasterRecords(FileHandle master) {
+  static_assert(sizeof(MasterRecord) == kMasterRecordSize);
+  constexpr int32_t kBlockRecords = 256;  // a full master in one read
+  std::vector<MasterRecord> records;
+  for (int32_t offset = kMasterRecordSize;;) {
+    const int32_t count = std::min((FileLength(master) - offset) / kMasterRecordSize, kBlockRecords);
+    if (count <= 0) return records;
+    const size_t at = records.size();
+    records.resize(at + static_cast<size_t>(count));
+    if (!ReadBlock(master, records[at].raw, static_cast<uint32_t>(count * kMasterRecordSize), offset, 0)) {
+      records.resize(at);
+      MasterRecord record;
+      for (; ReadBlock(master, record.raw, kMasterRecordSize, offset, 0); offset += kMasterRecordSize)
+        records.push_back(record);
+      return records;
+    }
+    offset += count * kMasterRecordSize;
+  }
 }
 
 int UpdateMetaStockMasterRecord(const char* directory, int fileNumber, const MasterRecord& record) {

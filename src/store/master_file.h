@@ -146,6 +146,9 @@ int GetMetaStockMasterRecord(const char* directory, int fileNumber, MasterRecord
 // Every record after the header in file order, up to the first that cannot
 // be read whole; none when master cannot be opened.
 std::vector<MasterRecord> ReadMasterRecords(const char* directory);
+// The same from an open master, read a block of records at a time (a block
+// that cannot be read is read again record by record).
+std::vector<MasterRecord> ReadMasterRecords(FileHandle master);
 
 // 1 when a record with that file number was found; the first such record is
 // overwritten in place with the given bytes. 0 when master cannot be opened

@@ -9,6 +9,8 @@
 #include <functional>
 #include <set>
 
+#include "filelayer/platform_file.h"
+#include "integrity/dat_checks.h"
 #include "integrity/index_checks.h"
 #include "sample_data.h"
 #include "store/emaster_follower.h"
@@ -162,6 +164,47 @@ TEST_P(MasterBorders, FindsOnlyWhatTheRuleSaysAndWritesOnlyWhatItRepairs) {
 INSTANTIATE_TEST_SUITE_P(Rules, MasterBorders, ::testing::ValuesIn(kBorders),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// A caller that tested the data file first hands its ends over: the date tests find the same without opening
+// the file again, and open it when the ends it read are not the ones they compare.
+TEST(MasterChecks, DateTestsFindTheSameFromTheEndsTheDATTestRead) {
+  const std::vector<int32_t> dates = {4, 5};
+  const Bytes partial = {1, 2, 3, 4, 5};
+  const struct {
+    const char* name;
+    std::function<void(Plant&)> damage;
+    Findings found;
+    int opens;  // with the ends: master, and the data file when they cannot answer
+  } kCases[] = {
+      {"Agreeing", [](Plant&) {}, {}, 1},
+      {"FirstOff", [](Plant& p) { p.e.firstDateWord = MbfWord(StoredDate(2009, 1, 2)); }, {{1, 4, 0}}, 1},
+      {"LastOff", [](Plant& p) { p.e.lastDateWord = 0; }, {{1, 5, 0}}, 1},
+      {"HeaderOnly", [](Plant& p) { WriteDat(p.dir, 1, DatBuilder(28)), p.e.lastDateWord = 7; }, {}, 1},
+      {"PartialRecordLast",
+       [&](Plant& p) { WriteDat(p.dir, 1, DataOf(1, false).Dat(7, 'D').Append(partial)); },
+       {{1, 5, 0}},
+       2},
+      {"NoLayoutToRead",
+       [](Plant& p) { p.e.fieldCount = 5, p.e.recordLength = 22; },
+       {{1, 4, 0}, {1, 5, 0}},
+       2},
+  };
+  for (const auto& c : kCases) {
+    TempDir dir;
+    Build(dir, {{"", 0, c.damage}});
+    Report alone, dat, given;
+    RunTest(dir, alone, dates);
+    DATReadings readings;
+    const MasterRecord record = ReadMasterRecords(dir.Dir().c_str()).at(0);
+    TestDATFile(dir.Dir().c_str(), dat, kDATDialogOrder, kDATTestCount, record, &readings);
+    const std::map<int, DataFileEnds> ends = {{1, readings.ends}};
+    platform::ResetFaults();
+    TestMasterFile(dir.Dir().c_str(), given, dates.data(), 2, 0, 0, 0, &ends);
+    EXPECT_EQ(std::tuple(alone.Found(true), given.Found(true), platform::CallCount(platform::Call::Open)),
+              std::tuple(c.found, c.found, c.opens))
+        << c.name;
+  }
+}
+
 // Every defect at once: found in order; refused, nothing changes; Correct refuses what it cannot make; the
 // report marks a repair; repaired in place, EMASTER with it. A missing master is named as not opened.
 TEST(MasterChecks, EveryDefectAtOnceFoundRefusedMarkedAndRepaired) {
@@ -262,13 +305,14 @@ TEST(MasterChecks, UnderAFailingCallARepairIsMarkedExactlyWhenItIsInTheFiles) {
     return result;
   };
   for (const bool emaster : {false, true}) {
-    EXPECT_GT(SweepEveryStop({.name = emaster ? "repair stopped with EMASTER" : "repair stopped",
-                              .build = [emaster](const TempDir& dir) { Build(dir, kDefects, false, emaster); },
-                              .run = repair,
-                              .check = eachAsBeforeOrAfter,
-                              .directories = {},
-                              .putRightByRunningAgain = true}),
-              10);
+    EXPECT_GT(
+        SweepEveryStop({.name = emaster ? "repair stopped with EMASTER" : "repair stopped",
+                        .build = [emaster](const TempDir& dir) { Build(dir, kDefects, false, emaster); },
+                        .run = repair,
+                        .check = eachAsBeforeOrAfter,
+                        .directories = {},
+                        .putRightByRunningAgain = true}),
+        10);
   }
 }
 
