@@ -470,10 +470,15 @@ bool MakeDirectory(const std::string& path) {
 }
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
-  std::string path = Resolve(directory).path;
-  if (path.empty()) path = ".";
-  DIR* dir = opendir(path.c_str());
+  // Named as spelt (as a scan names what it listed), it needs no search.
+  std::string path = Spelt(directory);
+  DIR* dir = opendir(path.empty() ? "." : path.c_str());
+  if (dir == nullptr) {
+    path = Resolve(directory).path;
+    dir = opendir(path.empty() ? "." : path.c_str());
+  }
   if (dir == nullptr) return false;
+  if (path.empty()) path = ".";
   if (path.back() != '/') path += '/';
   std::vector<DirectoryEntry> entries;
   while (const dirent* entry = readdir(dir)) {
@@ -505,9 +510,12 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
 }
 
 std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
-  const std::string path = Resolve(directory).path;
+  const auto look = [](const std::string& path, struct stat& info) {
+    return stat(path.empty() ? "." : path.c_str(), &info) == 0;
+  };
   struct stat info;
-  if (stat(path.empty() ? "." : path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  if ((!look(Spelt(directory), info) && !look(Resolve(directory).path, info)) || !S_ISDIR(info.st_mode))
+    return std::nullopt;
   return DirectoryId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
