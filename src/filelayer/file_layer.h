@@ -35,6 +35,8 @@ inline constexpr int kOpenCreate = 2;
 inline constexpr int kOpenShared = 1;
 inline constexpr int kOpenTemporary = 1;
 inline constexpr int kOpenNotTemporary = 0;
+// The record size of a file read in byte ranges with ReadBlock.
+inline constexpr uint32_t kByteRecords = 1;
 
 // mode 0: read an existing file; 1: read and write an existing file;
 // 2: create (or empty) and read and write. share: 1 allows later mode 0 opens

@@ -54,8 +54,6 @@
 
 namespace {
 
-constexpr uint32_t kByteRecords = 1;
-
 constexpr int kCandidateLengths[] = {16, 20, 24, 28, 32};
 constexpr int kHeaderCountOffset = 2;
 constexpr float kLastTime = 240000.0f;

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kByteRecords = 1;
-
 uint16_t LoadU16(const uint8_t* bytes) {
   return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
@@ -104,18 +102,18 @@ bool CountFits(size_t count, std::span<const uint8_t> file, IndexFile kind, size
   return false;
 }
 
-struct TextField {
+struct IndexTextField {
   size_t offset;
   size_t span;
   const char* what;
 };
 
-constexpr TextField kEmasterTexts[] = {
+constexpr IndexTextField kEmasterTexts[] = {
     {emaster_offset::kSymbol, emaster_offset::kSymbolSpan, "symbol"},
     {emaster_offset::kName, emaster_offset::kNameSpan, "name"},
     {emaster_offset::kLongName, emaster_offset::kLongNameSpan, "long name"},
 };
-constexpr TextField kXmasterTexts[] = {
+constexpr IndexTextField kXmasterTexts[] = {
     {xmaster_offset::kSymbol, xmaster_offset::kSymbolSpan, "symbol"},
     {xmaster_offset::kName, xmaster_offset::kNameSpan, "name"},
 };
@@ -134,7 +132,7 @@ IndexFinding UnknownLayoutFinding(const XmasterRecord& record, int index) {
 // XMASTER record kept whose layout is not known.
 template <typename Record>
 std::vector<Record> AcceptedRecords(std::span<const uint8_t> file, IndexFile kind, int lowest,
-                                    const char* range, std::span<const TextField> texts,
+                                    const char* range, std::span<const IndexTextField> texts,
                                     std::vector<IndexFinding>* findings) {
   std::vector<Record> records;
   int index = 1;
@@ -150,7 +148,7 @@ std::vector<Record> AcceptedRecords(std::span<const uint8_t> file, IndexFile kin
       findings->push_back(Finding(kind, IndexDamage::FileNumberOutOfRange, index, text));
       continue;
     }
-    const auto open = std::ranges::find_if(texts, [&](const TextField& field) {
+    const auto open = std::ranges::find_if(texts, [&](const IndexTextField& field) {
       const uint8_t* begin = record.raw + field.offset;
       return std::find(begin, begin + field.span, 0) == begin + field.span;
     });

@@ -233,7 +233,7 @@ bool CheckColumns(const PriceText& text, const Layout& layout, const MasterRecor
 }
 
 // The name of a file as messages give it.
-std::string Shown(const std::string& name) {
+std::string ShownName(const std::string& name) {
   return NativePath(name.c_str());
 }
 
@@ -278,7 +278,7 @@ bool ReadKept(const std::string& name, int32_t recordLength, bool whole, KeptDat
     if (ReadBlock(file.Get(), kept->bytes.data(), static_cast<uint32_t>(kept->bytes.size()), 0, 0))
       return true;
   }
-  *fault = JoinParts({Shown(name), " cannot be read"});
+  *fault = JoinParts({ShownName(name), " cannot be read"});
   return false;
 }
 
@@ -405,7 +405,7 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
   if (fileNumber < 1 || fileNumber > kMaxInstruments ||
       !GetMetaStockMasterRecord(directory, fileNumber, &record)) {
     *fault = JoinParts({GetError(kInvalidInstrumentMessage), " (no instrument ", instrument,
-                        " in the master file of ", Shown(directory), ")"});
+                        " in the master file of ", ShownName(directory), ")"});
     return false;
   }
   const int32_t recordLength = record.RecordLength();
@@ -427,13 +427,13 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
     return false;
   }
   if (mode == ImportMode::IntoEmpty && old.after > 0) {
-    *fault = JoinParts({Shown(dataFile), " holds ", std::to_string(old.after),
+    *fault = JoinParts({ShownName(dataFile), " holds ", std::to_string(old.after),
                         " bytes after its header, less than a record: give --replace to replace them"});
     return false;
   }
   if (mode == ImportMode::Append && old.after % recordLength != 0) {
     *fault = JoinParts(
-        {Shown(dataFile), " ends in a partial record, which an append would lose (see qvx test-dat)"});
+        {ShownName(dataFile), " ends in a partial record, which an append would lose (see qvx test-dat)"});
     return false;
   }
   // The record the first row follows, apart: the records go on behind it.
@@ -449,7 +449,7 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
   }
   CountRecords(&checked.bytes, recordLength);
   if (!WriteWhole(directory, dataFile, checked.bytes)) {
-    *fault = JoinParts({Shown(dataFile), " could not be replaced: ", GetError(kFileAccessMessage)});
+    *fault = JoinParts({ShownName(dataFile), " could not be replaced: ", GetError(kFileAccessMessage)});
     return false;
   }
   result->imported = checked.count;
@@ -458,7 +458,8 @@ bool ImportRecords(const char* directory, int fileNumber, const char* textFile, 
   FileGuard written(SOpenFile(dataFile.c_str(), kOpenReadOnly, kOpenShared,
                               static_cast<uint32_t>(recordLength), kOpenNotTemporary));
   if (!written.Valid() || UpdateMaster(written.Get(), directory, record) == 0) {
-    *fault = JoinParts({"the records are in ", Shown(dataFile), ", but master's dates could not be written"});
+    *fault =
+        JoinParts({"the records are in ", ShownName(dataFile), ", but master's dates could not be written"});
     return false;
   }
   return true;
@@ -505,15 +506,15 @@ int16_t CreateInstrumentFromText(const char* directory, const char* textFile, co
   entry.SetFileNumber(static_cast<uint8_t>(number));
   const std::string dataFile = DATFileName(directory, number);
   if (!WriteWhole(directory, dataFile, checked.bytes)) {
-    *fault = JoinParts({Shown(dataFile), " could not be written"});
+    *fault = JoinParts({ShownName(dataFile), " could not be written"});
     return -1;
   }
   CreateDOPFile(directory, entry);
   if (CreateInstrument(directory, &record, 0, {}, number) != number) {
     for (InstrumentFile file : {InstrumentFile::DAT, InstrumentFile::DOP})
       platform::RemoveFile(InstrumentFileName(directory, number, file));
-    *fault =
-        JoinParts({"Unable to create instrument (master of ", Shown(directory), " could not be written)"});
+    *fault = JoinParts(
+        {"Unable to create instrument (master of ", ShownName(directory), " could not be written)"});
     return -1;
   }
   result->imported = result->held = checked.count;
