@@ -71,10 +71,10 @@ struct Outcome {
 // faults to learn how many calls of each kind it makes and what it leaves,
 // then once for every one of those calls with that call failing (with
 // shortWrites: every write meeting a full disk with one byte free instead).
-// Under Windows (the Wine run, where a file operation costs some fifty times
-// what it costs natively) the first eight calls of each kind fail in turn and
-// then every third: each kind of failure still meets the Windows backend,
-// while the native run fails every call.
+// Under Windows (the Wine run, where every file operation costs far more
+// than natively) the first eight calls of each kind fail in turn and then
+// every third: each kind of failure still meets the Windows backend, while
+// the native run fails every call.
 // After each run it checks, besides spec.check:
 //   - no temporary file is left, and no file stays open in the file layer;
 //   - every directory of spec.directories passes LostOrUnlisted;
