@@ -9,4 +9,4 @@ if [ ! -f "$build/CMakeCache.txt" ]; then build=$(pwd); fi
 # shellcheck source=../scripts/wine-env.sh
 . "$here/scripts/wine-env.sh"
 quorvex_wine_env "$build" || exit 125
-exec wine "$@"
+exec "${quorvex_wine_command[@]}" "$@"

@@ -6,6 +6,20 @@
 # Safe to call from several processes at once (flock).
 #   quorvex_windows_path PATH
 # Prints the Windows name of PATH.
+#   quorvex_wine PROGRAM ARGS... (or "${quorvex_wine_command[@]}")
+# Runs a program under Wine as the tests do: with the address space laid out
+# without randomisation (setarch -R), which every process it starts inherits.
+# Debian's Wine 8 has no preloader to keep Wine's address ranges free before the
+# system's libraries are mapped; with randomisation, about one whole test run
+# in eight here lost a process before any of its code ran (Wine's loader
+# exiting with status 1 within 3 ms of its start; CreateProcess failing with
+# error 1359, the child gone before it was initialised).
+
+quorvex_wine_command=(wine)
+if setarch "$(uname -m)" -R true 2>/dev/null; then
+  quorvex_wine_command=(setarch "$(uname -m)" -R wine)
+fi
+quorvex_wine() { "${quorvex_wine_command[@]}" "$@"; }
 
 quorvex_wine_env() {
   local build

@@ -87,7 +87,7 @@ run=$scratch/win64
 if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
   . scripts/wine-env.sh
   quorvex_wine_env build/win64
-  qvx() { (cd "$run" && wine ./qvx.exe "$@" </dev/null 2>&1 | tr -d '\r'); }
+  qvx() { (cd "$run" && quorvex_wine ./qvx.exe "$@" </dev/null 2>&1 | tr -d '\r'); }
 
   out=$(qvx --version)
   [ "$out" = "qvx $version" ] && pass "qvx.exe --version: $out" || fail "qvx.exe --version printed '$out', not 'qvx $version'"
@@ -109,7 +109,7 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
   # same answers from check; then README.txt's examples in order on it.
   sample=$scratch/sample
   out=$(qvx sample "$(quorvex_windows_path "$sample")"); status=$?
-  (cd "$scratch" && wine "$root/$tested" sample "$(quorvex_windows_path "$scratch/tested-sample")" </dev/null >/dev/null 2>&1)
+  (cd "$scratch" && quorvex_wine "$root/$tested" sample "$(quorvex_windows_path "$scratch/tested-sample")" </dev/null >/dev/null 2>&1)
   [ $status -eq 0 ] && diff -r "$sample" "$scratch/tested-sample" >/dev/null \
     && pass "qvx.exe sample wrote $(find "$sample" -type f | wc -l) files, those the tested build writes" \
     || fail "qvx.exe sample: status $status, not the tested build's files: $out"
@@ -117,7 +117,7 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
   [ $status -eq 0 ] && pass "qvx.exe check on the sample's Intraday: nothing found" \
     || fail "qvx.exe check on Intraday: status $status (0 expected): $out"
   out=$(qvx check "$(quorvex_windows_path "$sample")" --json); status=$?
-  tested_out=$( (cd "$scratch" && wine "$root/$tested" check "$(quorvex_windows_path "$sample")" --json </dev/null 2>&1 | tr -d '\r') )
+  tested_out=$( (cd "$scratch" && quorvex_wine "$root/$tested" check "$(quorvex_windows_path "$sample")" --json </dev/null 2>&1 | tr -d '\r') )
   [ $status -eq 1 ] && [ -n "$out" ] && [ "$out" = "$tested_out" ] \
     && pass "qvx.exe check on the whole sample: status 1 (the Damaged directories), the tested build's findings" \
     || fail "qvx.exe check on the sample: status $status (1 expected), $([ "$out" = "$tested_out" ] || echo "not ")the tested build's findings"
@@ -141,7 +141,7 @@ if [ -f "$run/qvx.exe" ] && [ -f "$run/quorvex.exe" ]; then
 
   # quorvex.exe on the sample, as README.txt opens it.
   directory=$(quorvex_windows_path "$sample")
-  out=$(cd "$run" && wine "$root/$probe" "$(quorvex_windows_path "$run/quorvex.exe")" "$directory" </dev/null 2>&1 | tr -d '\r')
+  out=$(cd "$run" && quorvex_wine "$root/$probe" "$(quorvex_windows_path "$run/quorvex.exe")" "$directory" </dev/null 2>&1 | tr -d '\r')
   status=$?
   echo "$out" | sed 's/^/      /'
   [ $status -eq 0 ] && grep -qxF "frame: Quorvex" <<<"$out" && grep -qxF "browser: $directory\\" <<<"$out" \
