@@ -26,7 +26,7 @@ trap 'quorvex_wine_stop "$root/$build"' EXIT
 sample="$root/$build/sample"
 rm -rf "$sample"
 mkdir -p "$sample"
-wine "$build/cli/qvx.exe" sample "$(quorvex_windows_path "$sample")" </dev/null
+quorvex_wine "$build/cli/qvx.exe" sample "$(quorvex_windows_path "$sample")" </dev/null
 
 # Wine's own launcher would quote the arguments again (PATH:\"...\"), so the
 # program is started from a batch file, whose line cmd passes on as written.
@@ -37,5 +37,5 @@ launcher="$root/$build/run-quorvex.bat"
 printf '@"%s" PATH:"%s"\r\n@exit %%ERRORLEVEL%%\r\n' "$program" "$directory" >"$launcher"
 
 status=0
-wine cmd /c "$(quorvex_windows_path "$launcher")" </dev/null || status=$?
+quorvex_wine cmd /c "$(quorvex_windows_path "$launcher")" </dev/null || status=$?
 exit $status

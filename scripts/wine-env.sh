@@ -7,7 +7,7 @@
 #   quorvex_windows_path PATH
 # Prints the Windows name of PATH.
 #   quorvex_wine PROGRAM ARGS... (or "${quorvex_wine_command[@]}")
-# Runs a program under Wine as the tests do: with the address space laid out
+# Runs a program under Wine as every script here does: with the address space laid out
 # without randomisation (setarch -R), which every process it starts inherits.
 # Debian's Wine 8 has no preloader to keep Wine's address ranges free before the
 # system's libraries are mapped; with randomisation, about one whole test run
@@ -54,14 +54,15 @@ quorvex_wine_env() {
     rm -rf "$WINEPREFIX"
     wineboot --init </dev/null >/dev/null 2>&1
     wineserver -w
-    local reg='HKCU\Software\Wine'
-    wine reg add "$reg\\Explorer" /v Desktop /t REG_SZ /d Default /f </dev/null >/dev/null 2>&1
-    wine reg add "$reg\\Explorer\\Desktops" /v Default /t REG_SZ /d 1024x768 /f </dev/null >/dev/null 2>&1
+    local reg='HKCU\Software\Wine' font
+    quorvex_wine reg add "$reg\\Explorer" /v Desktop /t REG_SZ /d Default /f </dev/null >/dev/null 2>&1
+    quorvex_wine reg add "$reg\\Explorer\\Desktops" /v Default /t REG_SZ /d 1024x768 /f </dev/null >/dev/null 2>&1
     # The fonts the windows ask for by name, mapped to metric-compatible free fonts.
-    wine reg add "$reg\\Fonts\\Replacements" /v "Times New Roman" /t REG_SZ /d "Liberation Serif" /f </dev/null >/dev/null 2>&1
-    wine reg add "$reg\\Fonts\\Replacements" /v "Arial" /t REG_SZ /d "Liberation Sans" /f </dev/null >/dev/null 2>&1
-    wine reg add "$reg\\Fonts\\Replacements" /v "MS Sans Serif" /t REG_SZ /d "Liberation Sans" /f </dev/null >/dev/null 2>&1
-    wine reg add "$reg\\Fonts\\Replacements" /v "Courier New" /t REG_SZ /d "Liberation Mono" /f </dev/null >/dev/null 2>&1
+    for font in "Times New Roman=Liberation Serif" "Arial=Liberation Sans" "MS Sans Serif=Liberation Sans" \
+      "Courier New=Liberation Mono"; do
+      quorvex_wine reg add "$reg\\Fonts\\Replacements" /v "${font%%=*}" /t REG_SZ /d "${font#*=}" /f \
+        </dev/null >/dev/null 2>&1
+    done
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     cp /usr/share/fonts/truetype/liberation/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
@@ -72,7 +73,7 @@ quorvex_wine_env() {
   # One persistent server for the whole run; its services start off any pipe.
   if ! wineserver -p </dev/null >/dev/null 2>&1; then :; fi
   if [ ! -f "$build/.wine-services" ] || [ "$(cat "$build/.wine-services")" != "$DISPLAY" ]; then
-    wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+    quorvex_wine cmd /c exit 0 </dev/null >/dev/null 2>&1
     echo "$DISPLAY" >"$build/.wine-services"
   fi
   flock -u 9

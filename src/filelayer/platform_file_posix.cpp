@@ -228,6 +228,14 @@ Resolved Resolve(const std::string& name) {
   return result;
 }
 
+// Makes attempt on the name as spelt (no lookup: the common case, and what a
+// scan or an earlier call hands back) and, when it fails there, on the path
+// Resolve finds; whether either succeeded.
+template <typename Attempt>
+bool OnSpeltOrResolved(const std::string& name, Attempt&& attempt) {
+  return attempt(Spelt(name)) || attempt(Resolve(name).path);
+}
+
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -301,15 +309,16 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   // Never O_TRUNC here: a create that the sharing rules refuse must leave the
   // file as it was.
   int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | (create ? O_CREAT : 0);
+  std::string path;
+  int fd = -1;
+  const auto openAt = [&](const std::string& at) {
+    path = at;
+    fd = open(path.c_str(), flags, 0666);
+    return fd >= 0;
+  };
   // An existing file named as spelt is the one Resolve would find; a create
   // must look for another letter case first.
-  std::string path = create ? Resolve(name).path : Spelt(name);
-  int fd = open(path.c_str(), flags, 0666);
-  if (fd < 0 && !create) {
-    path = Resolve(name).path;
-    fd = open(path.c_str(), flags, 0666);
-  }
-  if (fd < 0) return nullptr;
+  if (!(create ? openAt(Resolve(name).path) : OnSpeltOrResolved(name, openAt))) return nullptr;
   struct stat info;
   Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
   const std::lock_guard sharing(SharingLock());
@@ -378,9 +387,11 @@ bool Truncate(FileRef handle, int64_t length) {
 }
 
 bool CanOpenForReading(const std::string& name) {
-  int fd = open(Spelt(name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fd = open(Resolve(name).path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  int fd = -1;
+  if (!OnSpeltOrResolved(name, [&](const std::string& path) {
+        return (fd = open(path.c_str(), O_RDONLY | O_CLOEXEC)) >= 0;
+      }))
+    return false;
   struct stat info;
   const std::lock_guard sharing(SharingLock());
   bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
@@ -470,15 +481,13 @@ bool MakeDirectory(const std::string& path) {
 }
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
-  // Named as spelt (as a scan names what it listed), it needs no search.
-  std::string path = Spelt(directory);
-  DIR* dir = opendir(path.empty() ? "." : path.c_str());
-  if (dir == nullptr) {
-    path = Resolve(directory).path;
-    dir = opendir(path.empty() ? "." : path.c_str());
-  }
-  if (dir == nullptr) return false;
-  if (path.empty()) path = ".";
+  std::string path;
+  DIR* dir = nullptr;
+  if (!OnSpeltOrResolved(directory, [&](const std::string& at) {
+        path = at.empty() ? "." : at;
+        return (dir = opendir(path.c_str())) != nullptr;
+      }))
+    return false;
   if (path.back() != '/') path += '/';
   std::vector<DirectoryEntry> entries;
   while (const dirent* entry = readdir(dir)) {
@@ -510,12 +519,11 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
 }
 
 std::optional<DirectoryId> IdentifyDirectory(const std::string& directory) {
-  const auto look = [](const std::string& path, struct stat& info) {
+  struct stat info;
+  const auto look = [&](const std::string& path) {
     return stat(path.empty() ? "." : path.c_str(), &info) == 0;
   };
-  struct stat info;
-  if ((!look(Spelt(directory), info) && !look(Resolve(directory).path, info)) || !S_ISDIR(info.st_mode))
-    return std::nullopt;
+  if (!OnSpeltOrResolved(directory, look) || !S_ISDIR(info.st_mode)) return std::nullopt;
   return DirectoryId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
