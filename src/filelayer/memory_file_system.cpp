@@ -6,6 +6,8 @@
 #include <mutex>
 #include <utility>
 
+#include "primitives/text_fields.h"
+
 namespace platform {
 
 namespace {
@@ -13,30 +15,14 @@ namespace {
 // The identity IdentifyDirectory gives: a volume no disk has.
 constexpr uint64_t kMemoryVolume = 0x4D454D4F5259;
 
-// LowerAscii, inline: names are compared a character at a time on every call.
-char Fold(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
-}
-
-// Whether a comes before b with ASCII letters taken in lower case.
-bool LessNoCase(std::string_view a, std::string_view b) {
-  const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    if (a[i] == b[i]) continue;
-    const char x = Fold(a[i]), y = Fold(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
 }
 
 bool StartsNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Fold(text[i]) != Fold(prefix[i])) return false;
+    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
   }
   return true;
 }

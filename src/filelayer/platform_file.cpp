@@ -87,10 +87,13 @@ struct ScopeAccess {
       for (const DirectoryEntry& entry : listing->entries) listing->folded.push_back(Folded(entry.name));
       listing->byName.resize(listing->entries.size());
       for (uint32_t i = 0; i < listing->byName.size(); ++i) listing->byName[i] = i;
-      std::sort(listing->byName.begin(), listing->byName.end(), [&](uint32_t a, uint32_t b) {
+      const auto before = [&](uint32_t a, uint32_t b) {
         const int order = listing->folded[a].compare(listing->folded[b]);
         return order != 0 ? order < 0 : listing->entries[a].name < listing->entries[b].name;
-      });
+      };
+      // The backends mostly list in this order already.
+      if (!std::is_sorted(listing->byName.begin(), listing->byName.end(), before))
+        std::sort(listing->byName.begin(), listing->byName.end(), before);
       scope->listing_ = std::move(listing);
     }
     return scope->listing_->listed ? scope->listing_ : nullptr;

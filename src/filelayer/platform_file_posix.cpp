@@ -101,11 +101,6 @@ bool ReadOnly(const std::string& path, const struct stat& info) {
          ((info.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0);
 }
 
-bool LessNoCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
-}
-
 bool Exists(const std::string& path, struct stat* info = nullptr) {
   struct stat local;
   return lstat(path.c_str(), info ? info : &local) == 0;
@@ -176,6 +171,18 @@ struct NameParts {
 // The native path of a name whose components all exist as spelt, which is
 // then also what Resolve gives; the common case, tried first by the opens.
 std::string Spelt(const std::string& name) {
+  // Most names need only their separators turned: no kNameBackslash, no
+  // empty component.
+  if (name.find(kNameBackslash[0]) == std::string::npos) {
+    std::string native(name);
+    bool emptyComponent = false;
+    for (size_t i = 0; i < native.size(); ++i) {
+      if (native[i] != '\\' && native[i] != '/') continue;
+      native[i] = '/';
+      emptyComponent = emptyComponent || (i > 0 && native[i - 1] == '/');
+    }
+    if (!emptyComponent) return native;
+  }
   const NameParts nameParts(name);
   return nameParts.Joined(nameParts.parts.size());
 }

@@ -41,7 +41,7 @@ bool ReadOnly(const std::string& name) {
          (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool LessNoCase(const std::string& a, const std::string& b) {
+bool LessInCapitals(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char x, char y) { return UpperAscii(x) < UpperAscii(y); });
 }
@@ -150,7 +150,7 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
   FindClose(search);
   // NTFS lists in this order; other file systems (and Wine) need not.
   std::sort(entries.begin(), entries.end(),
-            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessInCapitals(a.name, b.name); });
   for (const DirectoryEntry& entry : entries) {
     if (!visit(entry)) break;
   }

@@ -62,122 +62,188 @@ Columns TestedColumns(const DATLayout& layout, const MasterRecord& record) {
   return columns;
 }
 
+// What the date or time tests make of one stored column word: whether it
+// is a valid date (time) and the value the order tests take it for, as
+// StoredDateOf (StoredTimeOf) reads it; for a word that is no corrupt number
+// the first is also what IsValidFloatDate (IsValidFloatTime) says of its
+// value. A word recurs (the records of one day share their date; each
+// record's date is the next one's previous date), so the answers for the
+// two latest words are kept.
+class StoredWords {
+ public:
+  using Reader = bool (*)(const unsigned char* column, float* value);
+  explicit StoredWords(Reader read) : read_(read) {}
+
+  // Whether the word is valid; *value the value the order tests take.
+  bool Of(uint32_t word, float* value) {
+    Known* known = nullptr;
+    for (Known& k : known_) {
+      if (k.filled && k.word == word) known = &k;
+    }
+    if (known == nullptr) {
+      known = &known_[next_];
+      next_ ^= 1;
+      unsigned char bytes[4];
+      StoreMbfWord(bytes, word);
+      *known = {true, word, false, 0.0f};
+      known->valid = read_(bytes, &known->value);
+    }
+    *value = known->value;
+    return known->valid;
+  }
+
+ private:
+  struct Known {
+    bool filled = false;
+    uint32_t word = 0;
+    bool valid = false;
+    float value = 0.0f;
+  };
+  Reader read_;
+  Known known_[2];
+  int next_ = 0;
+};
+
+// The stored dates and times of one file's records.
+struct StoredDatesAndTimes {
+  StoredWords dates{StoredDateOf};
+  StoredWords times{StoredTimeOf};
+};
+
 // The tests of one record, read into bytes; previous holds the record before
 // it (null for record 0). They add to entry.
 class RecordTests {
  public:
   RecordTests(const unsigned char* previous, const MasterRecord& record, const Columns& columns,
-              const unsigned char* bytes, DATErrorEntry* entry)
-      : previous_(previous), record_(record), columns_(columns), bytes_(bytes), entry_(entry) {}
+              const unsigned char* bytes, StoredDatesAndTimes& stored, DATErrorEntry* entry)
+      : previous_(previous),
+        intraday_(record.Period() == 'I'),
+        columns_(columns),
+        bytes_(bytes),
+        stored_(stored),
+        entry_(entry) {
+    // Each column is converted once per record, whichever tests read it.
+    for (int c = 0; c < columns.count; ++c) values_[c] = MBF_IEEE(LoadMbfWord(bytes + kColumnBytes * c));
+  }
+
+  // The codes as bits (bit c: code c is tested).
+  static unsigned Selection(const int32_t* codes, int count) {
+    unsigned selected = 0;
+    for (int i = 0; i < count; ++i) {
+      if (codes[i] >= 0 && codes[i] < kDATTestCount) selected |= 1u << codes[i];
+    }
+    return selected;
+  }
+
+  // Whether no selected test finds anything: the tests then need not run one
+  // by one, which is what almost every record of a file comes to.
+  bool KeepsEveryRule(unsigned selected) {
+    const auto tested = [selected](DATErrorCode code) {
+      return (selected & (1u << static_cast<int>(code))) != 0;
+    };
+    using C = DATErrorCode;
+    return !(tested(C::CorruptNumbers) && AnyCorrupt()) &&
+           !(tested(C::HighBelowLow) && Exceeds(columns_.low, columns_.high)) &&
+           !(tested(C::CloseAboveHigh) && Exceeds(columns_.close, columns_.high)) &&
+           !(tested(C::CloseBelowLow) && Exceeds(columns_.low, columns_.close)) &&
+           !(tested(C::OpenBelowLow) && OpenOutside(columns_.low, columns_.open)) &&
+           !(tested(C::OpenAboveHigh) && OpenOutside(columns_.open, columns_.high)) &&
+           !(tested(C::InvalidDates) && Invalid(columns_.date, stored_.dates)) &&
+           !(tested(C::InvalidTimes) && Invalid(columns_.time, stored_.times)) &&
+           !(tested(C::DatesOutOfOrder) && DateBeforePrevious()) &&
+           !(tested(C::DateTimesOutOfOrder) && DateTimeBeforePrevious());
+  }
 
   // False when memory ran out.
   bool Run(int32_t code) {
-    switch (code) {
-      case 0:
-        return CorruptNumbers();
-      case 1:
-        return Relation(columns_.low, columns_.high, columns_.low, code);
-      case 2:
-        return Relation(columns_.close, columns_.high, columns_.close, code);
-      case 3:
-        return Relation(columns_.low, columns_.close, columns_.low, code);
-      case 4:
-        return OpenRelation(columns_.low, columns_.open, code);
-      case 5:
-        return OpenRelation(columns_.open, columns_.high, code);
-      case 6:
-        return InvalidValue(columns_.date, IsValidFloatDate, code);
-      case 7:
-        return InvalidValue(columns_.time, IsValidFloatTime, code);
-      case 8:
-        return DatesOutOfOrder();
-      case 9:
-        return DateTimesOutOfOrder();
+    switch (static_cast<DATErrorCode>(code)) {
+      case DATErrorCode::CorruptNumbers:
+        for (int c = 0; c < columns_.count; ++c) {
+          if (values_[c] < 0.0f && !Add(c, code)) return false;
+        }
+        return true;
+      case DATErrorCode::HighBelowLow:
+        return Exceeds(columns_.low, columns_.high) ? Add(columns_.low, code) : true;
+      case DATErrorCode::CloseAboveHigh:
+        return Exceeds(columns_.close, columns_.high) ? Add(columns_.close, code) : true;
+      case DATErrorCode::CloseBelowLow:
+        return Exceeds(columns_.low, columns_.close) ? Add(columns_.low, code) : true;
+      case DATErrorCode::OpenBelowLow:
+        return OpenOutside(columns_.low, columns_.open) ? Add(columns_.open, code) : true;
+      case DATErrorCode::OpenAboveHigh:
+        return OpenOutside(columns_.open, columns_.high) ? Add(columns_.open, code) : true;
+      case DATErrorCode::InvalidDates:
+        return Invalid(columns_.date, stored_.dates) ? Add(columns_.date, code) : true;
+      case DATErrorCode::InvalidTimes:
+        return Invalid(columns_.time, stored_.times) ? Add(columns_.time, code) : true;
+      case DATErrorCode::DatesOutOfOrder:
+        return DateBeforePrevious() ? Add(0, code) : true;
+      case DATErrorCode::DateTimesOutOfOrder:
+        return DateTimeBeforePrevious() ? Add(0, code) : true;
       default:
         return true;
     }
   }
 
  private:
-  // Each column is converted once per record, whichever tests read it.
-  float Value(int column) {
-    if (!(converted_ & (1u << column))) {
-      values_[column] = MBF_IEEE(LoadMbfWord(bytes_ + kColumnBytes * column));
-      converted_ |= 1u << column;
-    }
-    return values_[column];
-  }
   bool Add(int column, int32_t code) { return AddDATError(static_cast<uint8_t>(column), code, entry_) != 0; }
-  bool Intraday() const { return record_.Period() == 'I'; }
 
-  bool CorruptNumbers() {
-    for (int c = 0; c < columns_.count; ++c) {
-      if (Value(c) < 0.0f && !Add(c, 0)) return false;
-    }
-    return true;
+  bool AnyCorrupt() const {
+    bool corrupt = false;
+    for (int c = 0; c < columns_.count; ++c) corrupt |= values_[c] < 0.0f;
+    return corrupt;
   }
 
-  bool Relation(int aColumn, int bColumn, int recordedColumn, int32_t code) {
-    if (aColumn < 0 || bColumn < 0) return true;
-    return ValueExceeds(Value(aColumn), Value(bColumn)) ? Add(recordedColumn, code) : true;
+  // Codes 1-3: the value of column a above that of column b.
+  bool Exceeds(int aColumn, int bColumn) const {
+    return aColumn >= 0 && bColumn >= 0 && ValueExceeds(values_[aColumn], values_[bColumn]);
+  }
+
+  // Codes 4 and 5: an open price outside the range.
+  bool OpenOutside(int aColumn, int bColumn) const {
+    return columns_.open >= 0 && aColumn >= 0 && bColumn >= 0 &&
+           OpenExceeds(values_[columns_.open], values_[aColumn], values_[bColumn]);
+  }
+
+  // Codes 6 and 7: a readable value that is no date (time).
+  bool Invalid(int column, StoredWords& words) const {
+    if (column < 0 || values_[column] < 0.0f) return false;
+    float value = 0.0f;
+    return !words.Of(LoadMbfWord(bytes_ + kColumnBytes * column), &value);
   }
 
   // The previous record's date; false when there is none or it is not a
-  // valid date. Worked out once for both order tests.
-  bool PreviousDate(float* date) {
-    if (!previousDateKnown_) {
-      previousDateValid_ = previous_ != nullptr && StoredDateOf(previous_, &previousDate_);
-      previousDateKnown_ = true;
-    }
-    *date = previousDate_;
-    return previousDateValid_;
+  // valid date.
+  bool PreviousDate(float* date) const {
+    *date = 0.0f;
+    return previous_ != nullptr && stored_.dates.Of(LoadMbfWord(previous_), date);
   }
 
-  bool OpenRelation(int aColumn, int bColumn, int32_t code) {
-    if (columns_.open < 0 || aColumn < 0 || bColumn < 0) return true;
-    return OpenExceeds(Value(columns_.open), Value(aColumn), Value(bColumn)) ? Add(columns_.open, code)
-                                                                             : true;
-  }
-
-  bool InvalidValue(int column, int (*isValid)(float), int32_t code) {
-    if (column < 0) return true;
-    const float value = Value(column);
-    if (value < 0.0f || isValid(value)) return true;
-    return Add(column, code);
-  }
-
-  bool DatesOutOfOrder() {
-    if (columns_.date < 0 || entry_->recordNumber <= 0) return true;
-    const float current = Value(columns_.date);
-    if (current < 0.0f) return true;
+  bool DateBeforePrevious() const {
+    if (columns_.date < 0 || entry_->recordNumber <= 0) return false;
+    const float current = values_[columns_.date];
     float previous = 0.0f;
-    if (!PreviousDate(&previous)) return true;
-    return ::DatesOutOfOrder(previous, current, Intraday()) ? Add(0, 8) : true;
+    return current >= 0.0f && PreviousDate(&previous) && DatesOutOfOrder(previous, current, intraday_);
   }
 
-  bool DateTimesOutOfOrder() {
-    if (!Intraday() || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return true;
+  bool DateTimeBeforePrevious() const {
+    if (!intraday_ || columns_.date < 0 || columns_.time < 0 || entry_->recordNumber <= 0) return false;
     float previousDate = 0.0f;
-    if (!PreviousDate(&previousDate)) return true;
+    if (!PreviousDate(&previousDate)) return false;
     // A previous time that is not a time is reported on its record by code 7.
     float previousTime = 0.0f;
-    const bool previousTimeValid = StoredTimeOf(previous_ + kColumnBytes, &previousTime);
-    return ::DateTimesOutOfOrder(previousDate, previousTimeValid, previousTime, Value(columns_.date),
-                                 Value(columns_.time))
-               ? Add(0, 9)
-               : true;
+    const bool previousTimeValid = stored_.times.Of(LoadMbfWord(previous_ + kColumnBytes), &previousTime);
+    return DateTimesOutOfOrder(previousDate, previousTimeValid, previousTime, values_[columns_.date],
+                               values_[columns_.time]);
   }
 
   const unsigned char* previous_;
-  const MasterRecord& record_;
+  bool intraday_;
   const Columns& columns_;
   const unsigned char* bytes_;
+  StoredDatesAndTimes& stored_;
   DATErrorEntry* entry_;
   float values_[kMaxFields] = {};
-  unsigned converted_ = 0;  // bit c: values_[c] holds column c
-  bool previousDateKnown_ = false;
-  bool previousDateValid_ = false;
-  float previousDate_ = 0.0f;
 };
 
 // Reads the records from r on into block, at most blockRecords of them and
@@ -244,15 +310,9 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
     CloseWithNotice(report, kUnknownDATFormatText);
     return 0;
   }
-  // Records are read a block at a time; the record before the one under test
-  // stays in memory for the order tests instead of being read again.
-  const int32_t blockRecords = std::max(1, kReadAhead / recordLength);
   ErrorListPtr errors(CreateList());
-  // (One record more: the first block may bring the header record with it.)
-  BlockPtr<unsigned char> block =
-      AllocateBlock(static_cast<size_t>(blockRecords + 1) * static_cast<size_t>(recordLength));
   BlockPtr<unsigned char> previous = AllocateBlock(static_cast<size_t>(recordLength));
-  if (!errors || !block || !previous) {
+  if (!errors || !previous) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;
   }
@@ -267,16 +327,35 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
   // read whole and ends the scan.
   const int32_t fileLength = FileLength(dat.Get());
   const int64_t wholeRecords = fileLength / recordLength - 1;
+  // Records are read a block at a time (no larger than the file); the record
+  // before the one under test stays in memory for the order tests instead of
+  // being read again.
+  const auto blockRecords =
+      static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(kReadAhead / recordLength, wholeRecords)));
+  // (One record more: the first block may bring the header record with it.)
+  BlockPtr<unsigned char> block =
+      AllocateBlock(static_cast<size_t>(blockRecords + 1) * static_cast<size_t>(recordLength));
+  if (!block) {
+    CloseWithNotice(report, GetError(kOutOfMemoryMessage));
+    return 0;
+  }
   if (readings != nullptr) {
     readings->fileRecords = wholeRecords + 1;
     readings->ends = {recordLength, fileLength, std::nullopt, std::nullopt};
   }
   unsigned char* const records = block.get() + recordLength;  // after room for the header record
   bool headerRead = false;
+  StoredDatesAndTimes stored;
+  const unsigned selected = RecordTests::Selection(testCodes, testCount);
   int32_t inBlock = 0;  // records read into the block
   int32_t used = 0;     // of which tested
+  // The record before the one under test: in the block, or kept in previous
+  // when the next block is read over it.
+  const unsigned char* before = nullptr;
   for (int32_t r = 0;; ++r, ++used) {
     if (used == inBlock) {
+      if (before != nullptr)
+        before = static_cast<unsigned char*>(std::memcpy(previous.get(), before, recordLength));
       if (!ReadAhead(dat.Get(), r, wholeRecords, blockRecords, recordLength, records, &inBlock,
                      r == 0 && readings != nullptr ? &headerRead : nullptr))
         break;
@@ -287,12 +366,14 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
     if (readings != nullptr && r == wholeRecords - 1 && fileLength % recordLength == 0)
       readings->ends.lastDateWord = LoadMbfWord(bytes);
     DATErrorEntry entry{r, nullptr};
-    RecordTests tests(r > 0 ? previous.get() : nullptr, record, columns, bytes, &entry);
+    RecordTests tests(before, record, columns, bytes, stored, &entry);
     bool memoryLeft = true;
-    for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
+    if (!tests.KeepsEveryRule(selected)) {
+      for (int i = 0; i < testCount && memoryLeft; ++i) memoryLeft = tests.Run(testCodes[i]);
+    }
     ListPtr defects(entry.defects);
     if (memoryLeft && defects) {
-      memoryLeft = KeepPreviousRecord(readings, r, previous.get(), bytes, recordLength) &&
+      memoryLeft = KeepPreviousRecord(readings, r, before, bytes, recordLength) &&
                    AddItem(errors.get(), &entry, sizeof entry) != 0;
     }
     if (!memoryLeft) {
@@ -301,7 +382,7 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
     }
     // The list owns the defects now.
     (void)defects.release();
-    std::memcpy(previous.get(), bytes, static_cast<size_t>(recordLength));
+    before = bytes;
   }
   DATHeader header;
   if (headerRead) std::memcpy(header.raw, block.get(), sizeof header.raw);

@@ -171,8 +171,9 @@ DATDateWords ReadDATDateWords(const char* directory, const MasterRecord& record,
   if (!dat.Valid()) return dates;
   const int32_t length = FileLength(dat.Get());
   if (length < 2 * recordLength) return dates;
-  // Both dates in one read when they lie close enough.
-  unsigned char span[16384];
+  // Both dates in one read when they lie close together (copying a longer
+  // span costs more than a second read).
+  unsigned char span[512];
   const int32_t spanBytes = length - 2 * recordLength + 4;
   if (spanBytes <= static_cast<int32_t>(sizeof span) &&
       ReadBlock(dat.Get(), span, static_cast<uint32_t>(spanBytes), recordLength, 0)) {

@@ -36,9 +36,15 @@ std::string XmasterFileName(const char* directory) {
 std::string InstrumentFileName(const char* directory, int fileNumber, InstrumentFile file) {
   constexpr const char* kExtensions[] = {"DAT", "DOP", "CHT", "MWD"};
   const char* extension = kExtensions[static_cast<int>(file)];
-  char leaf[32];
-  std::snprintf(leaf, sizeof leaf, "F%d.%s", fileNumber, extension);
-  return std::string(directory) + leaf;
+  char number[12];
+  char* end = std::to_chars(number, number + sizeof number, fileNumber).ptr;
+  std::string name(directory);
+  name.reserve(name.size() + 6 + static_cast<size_t>(end - number));
+  name += 'F';
+  name.append(number, static_cast<size_t>(end - number));
+  name += '.';
+  name += extension;
+  return name;
 }
 
 std::string RecordTempFileName(const char* directory, uint32_t tag) {
@@ -68,7 +74,8 @@ bool IsTemporaryFileName(std::string_view name) {
 
 std::optional<int> NumberedFileNumber(std::string_view name, std::string_view extension) {
   if (name.size() <= extension.size() + 1 || name.size() > extension.size() + 5 ||
-      (name[0] != 'F' && name[0] != 'f') || !EqualNoCase(name.substr(name.size() - extension.size()), extension))
+      (name[0] != 'F' && name[0] != 'f') ||
+      !EqualNoCase(name.substr(name.size() - extension.size()), extension))
     return std::nullopt;
   const std::string_view digits = name.substr(1, name.size() - extension.size() - 1);
   int number = 0;

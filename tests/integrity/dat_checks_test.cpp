@@ -77,6 +77,13 @@ const Case kCases[] = {
     {"NoOpenColumn", {.fieldCount = 5}, {V(1, 1, 8)}, {4, 5}, {}},
     {"SameDateDaily", kDaily, {V(2, kDate, 1100105)}, {8, 9}, {{2, 8, 0}}},
     {"FirstRecordNeverOutOfOrder", kDaily, {V(0, kDate, 1110101)}, {8}, {{1, 8, 0}}},
+    // Records are read 1,365 at a time: record 1,365 is ordered after the last of the block read over.
+    {"OrderAcrossBlocks",
+     kDaily,
+     {V(1364, kDate, 1100301), V(1365, kDate, 1100301)},
+     {8},
+     {{1365, 8, 0}},
+     2731},
     {"Century", kDaily, {V(0, kDate, 991231), V(1, kDate, 1000103), V(2, kDate, 991230)}, {8}, {{2, 8, 0}}},
     {"EarlierTimeSameDay", kIntra, {V(1, kTime, 95959)}, {8, 9}, {{1, 9, 0}}},
     {"EqualTimes", kIntra, {V(2, kTime, 100500)}, {9}, {}},
