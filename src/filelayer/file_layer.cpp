@@ -1,6 +1,7 @@
 #include "filelayer/file_layer.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -31,6 +32,9 @@ struct FileEntry {
   // The file was replaced but its size could not be learnt yet; the next
   // operation that opens the platform handle learns it.
   bool lengthPending = false;
+  // Held for an open that is asking the platform for the file (without
+  // gTables held); nothing else uses the entry meanwhile.
+  bool opening = false;
 };
 
 struct HandleEntry {
@@ -40,10 +44,17 @@ struct HandleEntry {
 };
 
 // Fixed tables, so that opening and closing never allocate (the name copy
-// aside).
-FileEntry gFiles[kMaxOpenHandles];
+// aside, and a block of file entries the first time an open reaches it: a
+// process that opens a few files neither makes nor destroys thousands of
+// entries).
+constexpr int kFileBlock = 256;
+std::unique_ptr<FileEntry[]> gFileBlocks[kMaxOpenHandles / kFileBlock];
 HandleEntry gHandles[kMaxOpenHandles];
-bool gTablesCleared = false;
+
+// An entry LowestFreeFile has reached.
+FileEntry& FileAt(int index) {
+  return gFileBlocks[index / kFileBlock][index % kFileBlock];
+}
 
 // Threads share the tables. gTables guards which entries are in use, their
 // names, reference counts and the handles' links to them: every open, close
@@ -54,19 +65,14 @@ bool gTablesCleared = false;
 // lock is taken after gTables is let go, never both the other way round.
 std::mutex gTables;
 std::mutex gFileLocks[kMaxOpenHandles];
+// Told (under gTables) each time an entry's open has come to an end.
+std::condition_variable gOpened;
 // No free entry lies below these indexes, and no file entry in use at or
 // above gFilesEnd: they keep opening a long run of handles from scanning the
 // tables quadratically.
 int gFirstFreeHandle = 0;
 int gFirstFreeFile = 0;
 int gFilesEnd = 0;
-
-void ClearTables() {
-  for (FileEntry& entry : gFiles) entry = FileEntry{};
-  for (HandleEntry& entry : gHandles) entry = HandleEntry{};
-  gFirstFreeHandle = gFirstFreeFile = gFilesEnd = 0;
-  gTablesCleared = true;
-}
 
 int LowestFreeHandle() {
   for (int i = gFirstFreeHandle; i < kMaxOpenHandles; ++i) {
@@ -77,25 +83,38 @@ int LowestFreeHandle() {
 
 int LowestFreeFile() {
   for (int i = gFirstFreeFile; i < kMaxOpenHandles; ++i) {
-    if (!gFiles[i].inUse) return i;
+    std::unique_ptr<FileEntry[]>& block = gFileBlocks[i / kFileBlock];
+    if (!block) {
+      block.reset(new (std::nothrow) FileEntry[kFileBlock]);
+      return block ? i : -1;
+    }
+    if (!block[i % kFileBlock].inUse) return i;
   }
   return -1;
 }
 
 int FindFile(const char* name) {
   for (int i = 0; i < gFilesEnd; ++i) {
-    if (gFiles[i].inUse && gFiles[i].name == name) return i;
+    if (FileAt(i).inUse && FileAt(i).name == name) return i;
   }
   return -1;
 }
 
+// FindFile, once an open of the name under way on another thread has come to
+// an end (it decides whether there is an entry to share).
+int FindSettledFile(std::unique_lock<std::mutex>& tables, const char* name) {
+  int found;
+  while ((found = FindFile(name)) >= 0 && FileAt(found).opening) gOpened.wait(tables);
+  return found;
+}
+
 void FreeFileEntry(int index) {
-  FileEntry& entry = gFiles[index];
+  FileEntry& entry = FileAt(index);
   if (entry.platformHandleOpen) platform::Close(entry.platformHandle);
   std::string().swap(entry.name);
   entry = FileEntry{};
   gFirstFreeFile = std::min(gFirstFreeFile, index);
-  while (gFilesEnd > 0 && !gFiles[gFilesEnd - 1].inUse) --gFilesEnd;
+  while (gFilesEnd > 0 && !FileAt(gFilesEnd - 1).inUse) --gFilesEnd;
 }
 
 platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform::Creation creation) {
@@ -107,26 +126,33 @@ platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform:
   return request;
 }
 
-// Opens the file of a new entry; false (nothing kept) when the platform
-// refuses. Files whose length does not fit the 32-bit tracked length are
-// refused too.
-bool OpenNewEntry(int index, const char* name, int mode, int share, uint32_t recordSize, int temporary) {
+// Opens the file of an entry being opened, with gTables let go meanwhile (the
+// platform's open lists a directory or waits on the disk); false (the entry
+// freed) when the platform refuses. Files whose length does not fit the
+// 32-bit tracked length are refused too.
+bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* name, int mode, int share,
+                  uint32_t recordSize, int temporary) {
+  tables.unlock();
   auto creation = mode == 2 ? platform::Creation::CreateAlways : platform::Creation::OpenExisting;
   platform::FileRef file = platform::Open(name, RequestFor(mode, share != 0, temporary != 0, creation));
-  if (file == nullptr) return false;
   int64_t length = 0;
-  if (mode != 2) {
+  if (file != nullptr && mode != 2) {
     length = platform::Size(file);
     if (length < 0 || length > kMaxTrackedLength) {
       platform::Close(file);
-      return false;
+      file = nullptr;
     }
   }
-  FileEntry& entry = gFiles[index];
-  entry.inUse = true;
+  tables.lock();
+  gOpened.notify_all();
+  if (file == nullptr) {
+    FreeFileEntry(index);
+    return false;
+  }
+  FileEntry& entry = FileAt(index);
+  entry.opening = false;
   entry.referenceCount = 1;
   entry.length = static_cast<int32_t>(length);
-  entry.name = name;
   entry.shareable = share != 0;
   entry.platformHandle = file;
   entry.recordSize = recordSize;
@@ -136,9 +162,17 @@ bool OpenNewEntry(int index, const char* name, int mode, int share, uint32_t rec
   entry.platformHandleOpen = true;
   entry.accessed = mode == 2;
   entry.lengthPending = false;
+  return true;
+}
+
+// Takes a free entry for an open of name: in use and opening.
+void ReserveEntry(int index, const char* name) {
+  FileEntry& entry = FileAt(index);
+  entry.inUse = true;
+  entry.opening = true;
+  entry.name = name;
   gFilesEnd = std::max(gFilesEnd, index + 1);
   if (index == gFirstFreeFile) gFirstFreeFile = index + 1;
-  return true;
 }
 
 // Opens the platform handle again after a release; false when the platform
@@ -175,7 +209,8 @@ void RaiseLength(FileEntry& entry, int64_t end) {
 bool ValidLocked(FileHandle handle) {
   if (handle < 0 || handle >= kMaxOpenHandles || !gHandles[handle].inUse) return false;
   const int32_t fileIndex = gHandles[handle].fileIndex;
-  return fileIndex >= 0 && fileIndex < kMaxOpenHandles && gFiles[fileIndex].inUse;
+  return fileIndex >= 0 && fileIndex < kMaxOpenHandles && FileAt(fileIndex).inUse &&
+         !FileAt(fileIndex).opening;
 }
 
 // The entry of a handle found valid, locked for one operation.
@@ -189,7 +224,7 @@ class Locked {
     if (index_ >= 0) lock_ = std::unique_lock(gFileLocks[index_]);
   }
   explicit operator bool() const { return index_ >= 0; }
-  FileEntry& File() const { return gFiles[index_]; }
+  FileEntry& File() const { return FileAt(index_); }
   HandleEntry& Slot() const { return gHandles[handle_]; }
 
  private:
@@ -201,36 +236,32 @@ class Locked {
 }  // namespace
 
 FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize, int temporary) {
-  std::lock_guard tables(gTables);
-  if (!gTablesCleared) ClearTables();
+  std::unique_lock tables(gTables);
+  if (name == nullptr) name = "";
+  const int found = FindSettledFile(tables, name);
   const int handle = LowestFreeHandle();
   if (handle < 0) return kNoFreeHandle;
-  if (name == nullptr) name = "";
-  const int found = FindFile(name);
-  if (found >= 0 && !gFiles[found].shareable) return kOpenRefused;
-  int fileIndex = found;
-  if (found < 0) {
-    fileIndex = LowestFreeFile();
-    if (fileIndex < 0) return kNoFreeFileEntry;
+  if (found >= 0 && !FileAt(found).shareable) return kOpenRefused;
+  if (found >= 0) {
+    if (mode < 0 || mode > 2) return kNoFreeHandle;
+    if (mode != 0) return kOpenRefused;
+    ++FileAt(found).referenceCount;
+    gHandles[handle] = HandleEntry{true, 0, found};
+    gFirstFreeHandle = handle + 1;
+    return handle;
   }
-  switch (mode) {
-    case 0:
-      if (found >= 0) {
-        ++gFiles[found].referenceCount;
-      } else if (!OpenNewEntry(fileIndex, name, mode, share, recordSize, temporary)) {
-        return kOpenRefused;
-      }
-      break;
-    case 1:
-    case 2:
-      if (found >= 0) return kOpenRefused;
-      if (!OpenNewEntry(fileIndex, name, mode, share, recordSize, temporary)) return kPlatformOpenFailed;
-      break;
-    default:
-      return kNoFreeHandle;
-  }
+  const int fileIndex = LowestFreeFile();
+  if (fileIndex < 0) return kNoFreeFileEntry;
+  if (mode < 0 || mode > 2) return kNoFreeHandle;
+  // The handle and the entry are held while the platform opens the file.
+  ReserveEntry(fileIndex, name);
   gHandles[handle] = HandleEntry{true, 0, fileIndex};
   gFirstFreeHandle = handle + 1;
+  if (!OpenNewEntry(tables, fileIndex, name, mode, share, recordSize, temporary)) {
+    gHandles[handle] = HandleEntry{};
+    gFirstFreeHandle = std::min(gFirstFreeHandle, handle);
+    return mode == 0 ? kOpenRefused : kPlatformOpenFailed;
+  }
   return handle;
 }
 
@@ -242,7 +273,7 @@ FileHandle SCloseFile(FileHandle handle) {
   entry = HandleEntry{};
   gFirstFreeHandle = std::min(gFirstFreeHandle, static_cast<int>(handle));
   // No other handle is left to use the entry.
-  if (--gFiles[fileIndex].referenceCount == 0) FreeFileEntry(fileIndex);
+  if (--FileAt(fileIndex).referenceCount == 0) FreeFileEntry(fileIndex);
   return kClosedHandle;
 }
 
@@ -370,8 +401,8 @@ void CopyFromRecord(FileHandle source, FileHandle destination, int32_t record, i
   std::unique_lock<std::mutex> first(gFileLocks[std::min(fromIndex, toIndex)]);
   std::unique_lock<std::mutex> second;
   if (fromIndex != toIndex) second = std::unique_lock(gFileLocks[std::max(fromIndex, toIndex)]);
-  FileEntry& from = gFiles[fromIndex];
-  FileEntry& to = gFiles[toIndex];
+  FileEntry& from = FileAt(fromIndex);
+  FileEntry& to = FileAt(toIndex);
   if (!EnsurePlatformHandle(from) || !EnsurePlatformHandle(to)) return;
   from.accessed = true;
   to.accessed = true;
@@ -466,8 +497,8 @@ int FileNameToPath(char* out, const char* fileName) {
 }
 
 int IsFileOpen(const char* name) {
-  std::lock_guard tables(gTables);
-  return name != nullptr && FindFile(name) >= 0 ? 1 : 0;
+  std::unique_lock tables(gTables);
+  return name != nullptr && FindSettledFile(tables, name) >= 0 ? 1 : 0;
 }
 
 std::string NativePath(const char* name) {

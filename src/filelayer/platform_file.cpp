@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "filelayer/memory_file_system.h"
@@ -50,14 +51,18 @@ struct ListingScope::Listing {
   std::vector<DirectoryEntry> entries;  // in the backend's order
   std::vector<std::string> folded;      // each entry's name, ASCII letters in lower case
   std::vector<uint32_t> byName;         // entries ordered by folded name, then by their bytes
+  // Each folded name's first place in byName (a directory is asked about
+  // each of its files, thousands of them).
+  std::unordered_map<std::string_view, uint32_t> firstByName;
 
   // The entry a name reaches: the one spelt so, else the first in byte order
   // of those that match it whatever their case, as the backends choose; null
   // when none does.
   const DirectoryEntry* Find(std::string_view name) const {
     const std::string key = Folded(name);
-    auto at = std::lower_bound(byName.begin(), byName.end(), key,
-                               [&](uint32_t index, const std::string& k) { return folded[index] < k; });
+    const auto found = firstByName.find(key);
+    if (found == firstByName.end()) return nullptr;
+    auto at = byName.begin() + found->second;
     const DirectoryEntry* first = nullptr;
     for (; at != byName.end() && folded[*at] == key; ++at) {
       const DirectoryEntry& entry = entries[*at];
@@ -73,6 +78,13 @@ struct ScopeAccess {
   // listed anew when a name has changed since; null without one, or when the
   // directory cannot be listed or a stopped memory file system must answer.
   static std::shared_ptr<const ListingScope::Listing> For(std::string_view directory) {
+    ListingScope* scope = Covering(directory);
+    return scope != nullptr ? scope->listing_ : nullptr;
+  }
+
+  // The scope whose listing answers for the directory, its listing taken
+  // anew when old; null when none does.
+  static ListingScope* Covering(std::string_view directory) {
     ListingScope* scope = innermost;
     while (scope != nullptr && scope->directory_ != directory) scope = scope->outer_;
     if (scope == nullptr || (memoryInUse != nullptr && memoryInUse->Stopped())) return nullptr;
@@ -94,25 +106,33 @@ struct ScopeAccess {
       // The backends mostly list in this order already.
       if (!std::is_sorted(listing->byName.begin(), listing->byName.end(), before))
         std::sort(listing->byName.begin(), listing->byName.end(), before);
+      listing->firstByName.reserve(listing->byName.size());
+      for (uint32_t at = 0; at < listing->byName.size(); ++at)
+        listing->firstByName.emplace(listing->folded[listing->byName[at]], at);
       scope->listing_ = std::move(listing);
     }
-    return scope->listing_->listed ? scope->listing_ : nullptr;
+    return scope->listing_->listed ? scope : nullptr;
   }
 
   // What the scope covering a file name's directory says of it.
   struct Named {
     enum { Unknown, Missing, File } is = Unknown;
-    std::string name;  // the file's name with its listed spelling
+    std::string respelt;  // a File listed in another spelling: its name so spelt
+
+    // The name to ask the backend for.
+    const std::string& Of(const std::string& name) const { return respelt.empty() ? name : respelt; }
   };
   static Named Name(const std::string& name) {
     if (innermost == nullptr) return {};
     const size_t separator = name.find_last_of("\\/");
     const size_t leaf = separator == std::string::npos ? 0 : separator + 1;
     if (leaf == name.size()) return {};
-    const std::shared_ptr<const ListingScope::Listing> listing = For(std::string_view(name).substr(0, leaf));
-    if (!listing) return {};
-    const DirectoryEntry* entry = listing->Find(std::string_view(name).substr(leaf));
+    const ListingScope* scope = Covering(std::string_view(name).substr(0, leaf));
+    if (scope == nullptr) return {};
+    const std::string_view asked = std::string_view(name).substr(leaf);
+    const DirectoryEntry* entry = scope->listing_->Find(asked);
     if (entry == nullptr || entry->isDirectory) return {Named::Missing, {}};
+    if (entry->name == asked) return {Named::File, {}};
     return {Named::File, name.substr(0, leaf) + entry->name};
   }
 };
@@ -143,7 +163,7 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   const bool create = request.creation == Creation::CreateAlways;
   const ScopeAccess::Named listed = create ? ScopeAccess::Named{} : ScopeAccess::Name(name);
   if (listed.is == ScopeAccess::Named::Missing) return nullptr;
-  const std::string& opened = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  const std::string& opened = listed.Of(name);
   FileRef file = memoryInUse ? memoryInUse->Open(opened, request) : os::Open(opened, request);
   if (create) NoteNameChange();
   if (file != nullptr && !request.shareRead) {
@@ -197,7 +217,7 @@ bool CanOpenForReading(const std::string& name) {
   const ScopeAccess::Named listed = ScopeAccess::Name(name);
   if (listed.is == ScopeAccess::Named::Missing) return false;
   if (listed.is == ScopeAccess::Named::File && unsharedOpens.load() == 0) return true;
-  const std::string& asked = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  const std::string& asked = listed.Of(name);
   return memoryInUse ? memoryInUse->CanOpenForReading(asked) : os::CanOpenForReading(asked);
 }
 
@@ -205,7 +225,7 @@ std::optional<int64_t> ModifiedTime(const std::string& name) {
   if (detail::CallFails(Call::Size)) return std::nullopt;
   const ScopeAccess::Named listed = ScopeAccess::Name(name);
   if (listed.is == ScopeAccess::Named::Missing) return std::nullopt;
-  const std::string& asked = listed.is == ScopeAccess::Named::File ? listed.name : name;
+  const std::string& asked = listed.Of(name);
   return memoryInUse ? memoryInUse->ModifiedTime(asked) : os::ModifiedTime(asked);
 }
 

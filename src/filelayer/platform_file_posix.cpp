@@ -516,11 +516,20 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
     entries.push_back({std::move(name), isDirectory});
   }
   closedir(dir);
-  // The order of an NTFS directory, so that listings agree across systems.
-  std::sort(entries.begin(), entries.end(),
-            [](const DirectoryEntry& a, const DirectoryEntry& b) { return LessNoCase(a.name, b.name); });
-  for (const DirectoryEntry& entry : entries) {
-    if (!visit(entry)) break;
+  // The order of an NTFS directory, so that listings agree across systems:
+  // LessNoCase's, by keys that compare in it byte by byte (letters folded,
+  // the top bit flipped, as LessNoCase takes bytes as signed chars). A
+  // directory of thousands of names is listed whole.
+  std::vector<std::string> keys(entries.size());
+  std::vector<uint32_t> order(entries.size());
+  for (uint32_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+    keys[i] = entries[i].name;
+    for (char& c : keys[i]) c = static_cast<char>(LowerAscii(c) ^ 0x80);
+  }
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  for (const uint32_t i : order) {
+    if (!visit(entries[i])) break;
   }
   return true;
 }

@@ -123,7 +123,10 @@ class RecordTests {
         stored_(stored),
         entry_(entry) {
     // Each column is converted once per record, whichever tests read it.
-    for (int c = 0; c < columns.count; ++c) values_[c] = MBF_IEEE(LoadMbfWord(bytes + kColumnBytes * c));
+    for (int c = 0; c < columns.count; ++c) {
+      values_[c] = MBF_IEEE(LoadMbfWord(bytes + kColumnBytes * c));
+      anyCorrupt_ |= IsCorruptValue(values_[c]);
+    }
   }
 
   // The codes as bits (bit c: code c is tested).
@@ -142,7 +145,7 @@ class RecordTests {
       return (selected & (1u << static_cast<int>(code))) != 0;
     };
     using C = DATErrorCode;
-    return !(tested(C::CorruptNumbers) && AnyCorrupt()) &&
+    return !(tested(C::CorruptNumbers) && anyCorrupt_) &&
            !(tested(C::HighBelowLow) && Exceeds(columns_.low, columns_.high)) &&
            !(tested(C::CloseAboveHigh) && Exceeds(columns_.close, columns_.high)) &&
            !(tested(C::CloseBelowLow) && Exceeds(columns_.low, columns_.close)) &&
@@ -187,12 +190,6 @@ class RecordTests {
 
  private:
   bool Add(int column, int32_t code) { return AddDATError(static_cast<uint8_t>(column), code, entry_) != 0; }
-
-  bool AnyCorrupt() const {
-    bool corrupt = false;
-    for (int c = 0; c < columns_.count; ++c) corrupt |= values_[c] < 0.0f;
-    return corrupt;
-  }
 
   // Codes 1-3: the value of column a above that of column b.
   bool Exceeds(int aColumn, int bColumn) const {
@@ -244,6 +241,7 @@ class RecordTests {
   StoredDatesAndTimes& stored_;
   DATErrorEntry* entry_;
   float values_[kMaxFields] = {};
+  bool anyCorrupt_ = false;
 };
 
 // Reads the records from r on into block, at most blockRecords of them and
@@ -334,7 +332,7 @@ int TestDataFile(const char* directory, const char* fileName, ReportTarget& repo
       static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(kReadAhead / recordLength, wholeRecords)));
   // (One record more: the first block may bring the header record with it.)
   BlockPtr<unsigned char> block =
-      AllocateBlock(static_cast<size_t>(blockRecords + 1) * static_cast<size_t>(recordLength));
+      AllocateUnclearedBlock(static_cast<size_t>(blockRecords + 1) * static_cast<size_t>(recordLength));
   if (!block) {
     CloseWithNotice(report, GetError(kOutOfMemoryMessage));
     return 0;

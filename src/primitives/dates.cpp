@@ -215,6 +215,23 @@ int IsValidFloatDate(float date) {
   return IsValidDate(parts.third, parts.second, parts.first);
 }
 
+int RemakeDate(float date, float* remade) {
+  if (const std::optional<uint32_t> whole = WholeValue(date)) {
+    // SplitDate's parts of a whole value, without its cap on the year (a
+    // year beyond it is invalid either way); a valid date is made again as
+    // the value it was split from.
+    const uint32_t year = *whole / 10000;
+    if (year > static_cast<uint32_t>(kMaxYearSince1900) ||
+        !IsValidDate(static_cast<int16_t>(*whole % 100), static_cast<int16_t>(*whole / 100 % 100),
+                     static_cast<int16_t>(year)))
+      return 0;
+    *remade = date;
+    return 1;
+  }
+  const SplitNumber parts = SplitDate(date);
+  return MakeDate(remade, parts.third, parts.second, parts.first);
+}
+
 char* WriteDateText(char* out, float date) {
   const SplitNumber parts = SplitDate(date);
   return WriteThreeParts(out, parts.third, parts.second, parts.yearOfCentury, '/');
@@ -277,6 +294,21 @@ int ExtractTime(float time, int16_t* hour, int16_t* minute, int16_t* second) {
 int IsValidFloatTime(float time) {
   const SplitNumber parts = SplitTime(time);
   return IsValidTime(parts.first, parts.second, parts.third);
+}
+
+int RemakeTime(float time, float* remade) {
+  if (const std::optional<uint32_t> whole = WholeValue(time)) {
+    // SplitTime's parts of a whole value; a valid time is made again as the
+    // six digits it was split from.
+    const uint32_t six = FirstSixDigits(*whole);
+    if (!IsValidTime(static_cast<int16_t>(six / 10000), static_cast<int16_t>(six / 100 % 100),
+                     static_cast<int16_t>(six % 100)))
+      return 0;
+    *remade = static_cast<float>(six);
+    return 1;
+  }
+  const SplitNumber parts = SplitTime(time);
+  return MakeTime(remade, parts.first, parts.second, parts.third);
 }
 
 char* WriteTimeText(char* out, float time) {

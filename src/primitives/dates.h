@@ -31,6 +31,9 @@ int MakeDate(float* date, int16_t day, int16_t month, int16_t year);
 // The parts are always written; the result is IsValidDate of them.
 int ExtractDate(float date, int16_t* day, int16_t* month, int16_t* year);
 int IsValidFloatDate(float date);
+// ExtractDate, then MakeDate of the parts, in one call (the order tests ask
+// it of every record's date): 1 and *remade written, or 0 and nothing.
+int RemakeDate(float date, float* remade);
 // DD/MM/YY without validation. The buffer is owned by the function, one for
 // each thread, lives for the whole run and is overwritten by the thread's next
 // call.
@@ -52,6 +55,8 @@ int MakeTime(float* time, int16_t hour, int16_t minute, int16_t second);
 // The parts are always written; always returns 1.
 int ExtractTime(float time, int16_t* hour, int16_t* minute, int16_t* second);
 int IsValidFloatTime(float time);
+// ExtractTime, then MakeTime of the parts, as RemakeDate.
+int RemakeTime(float time, float* remade);
 // HH:MM:SS without validation; buffer as for StrDate.
 const char* StrTime(float time);
 // The same written at out as WriteDateText writes (kDateTextRoom at most).

@@ -20,12 +20,9 @@ const char* GetDATError(int32_t code) {
 }
 
 bool StoredDateOf(const unsigned char* column, float* date) {
-  int16_t day = 0, month = 0, year = 0;
-  return ExtractDate(ColumnValue(column), &day, &month, &year) && MakeDate(date, day, month, year);
+  return RemakeDate(ColumnValue(column), date) != 0;
 }
 
 bool StoredTimeOf(const unsigned char* column, float* time) {
-  int16_t hour = 0, minute = 0, second = 0;
-  ExtractTime(ColumnValue(column), &hour, &minute, &second);
-  return MakeTime(time, hour, minute, second) != 0;
+  return RemakeTime(ColumnValue(column), time) != 0;
 }

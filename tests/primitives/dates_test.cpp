@@ -75,6 +75,32 @@ TEST(Dates, StoredValuesSplitIntoPartsValidityAndText) {
   }
 }
 
+// The order tests' one call is ExtractDate (ExtractTime) and then MakeDate (MakeTime) of the parts: every
+// whole value up to 2,500,000, one in 101 of them negated and plus a half, and the wild values.
+TEST(Dates, RemakingIsExtractingThenMaking) {
+  const auto agree = [](float value) {
+    int16_t a, b, c;
+    float made = -5.0f, remade = -5.0f;
+    const bool date = ExtractDate(value, &a, &b, &c) && MakeDate(&made, a, b, c);
+    ASSERT_EQ(RemakeDate(value, &remade), date ? 1 : 0) << value;
+    ASSERT_EQ(remade, made) << value;
+    made = remade = -5.0f;
+    ExtractTime(value, &a, &b, &c);
+    ASSERT_EQ(RemakeTime(value, &remade), MakeTime(&made, a, b, c)) << value;
+    ASSERT_EQ(remade, made) << value;
+  };
+  for (int n = 0; n <= 2500000; ++n) {
+    agree(static_cast<float>(n));
+    if (n % 101 == 0) {
+      agree(-static_cast<float>(n));
+      agree(n + 0.5f);
+    }
+  }
+  for (float wild : {std::numeric_limits<float>::max(), -std::numeric_limits<float>::infinity(),
+                     std::numeric_limits<float>::quiet_NaN(), 1e20f, 4294967296.0f, -0.0f})
+    agree(wild);
+}
+
 TEST(Dates, TypedTextsTakeTwoSeparatorsThreePartsAndTwoDigitYears) {
   // Blanks lead a part, the first non-digit ends it, an empty part is 0; a part
   // holds at most 11 characters and must fit 16 bits without wrapping round.
