@@ -553,16 +553,19 @@ TEST_P(FileLayerTest, OpensRefusedOrTableFullThenSlotsReusedAndQueriesAnswered) 
 }
 
 // Threads at once on the one table: readers of a shared file (its platform
-// handle given back and opened again on the way), each thread's own file made,
-// written and read back, and writers of a file held by a reader refused, by
-// the table under the reader's name text and by the platform's sharing rules
-// under another.
+// handle given back and opened again on the way), readers of a file no one
+// else holds (its entry made and freed by whichever thread comes first and
+// last), each thread's own file made, written and read back, and writers of a
+// file held by a reader refused, by the table under the reader's name text and
+// by the platform's sharing rules under another.
 TEST_P(FileLayerTest, ThreadsShareTheTableAndItsSharingRules) {
   constexpr int kThreads = 4, kRounds = 150, kRecords = 8;
   const Bytes shared = Pattern(kRecords * kRecord, 5);
   Make("S.DAT", shared);
   Make("H.DAT", shared);
-  const std::string name = Name("S.DAT"), held = Name("H.DAT"), otherText = Name("h.dat");
+  Make("C.DAT", shared);
+  const std::string name = Name("S.DAT"), held = Name("H.DAT"), otherText = Name("h.dat"),
+                    common = Name("C.DAT");
   ASSERT_EQ((std::pair{Open(name, 0), Open(held, 0)}), std::pair(0, 1)) << "readers for the whole run";
   std::vector<std::string> faults(kThreads);  // each thread's first, "" for none
   const auto work = [&](int t) {
@@ -578,6 +581,10 @@ TEST_P(FileLayerTest, ThreadsShareTheTableAndItsSharingRules) {
       if (ReadBlock(reader, record.data(), kRecord, r * kRecord, 0) != 1 ||
           record != Slice(shared, r * kRecord, kRecord))
         return fault(round, "shared read");
+      const FileHandle commonReader = SOpenFile(common.c_str(), 0, 1, kRecord, 0);
+      if (ReadRecord(commonReader, record.data(), 1) != 1 || record != Slice(shared, 0, kRecord) ||
+          SCloseFile(commonReader) != kClosedHandle)
+        return fault(round, "read of a file no one else holds");
       if (round % 3 == 0) ReleaseHandle(reader);
       if (SSeek(reader, r * int(kRecord), 0) != r * int(kRecord) ||
           ReadRecord(reader, record.data(), 1) != 1 || record != Slice(shared, r * kRecord, kRecord) ||
@@ -610,7 +617,8 @@ TEST_P(FileLayerTest, ThreadsShareTheTableAndItsSharingRules) {
     EXPECT_EQ(Content(own), Pattern(3 * kRecord, unsigned(t * 1000 + kRounds - 1))) << own;
   }
   Close(0);
-  EXPECT_EQ(IsFileOpen(name.c_str()), 0) << "every reader's reference given back";
+  for (const std::string& file : {name, common})
+    EXPECT_EQ(IsFileOpen(file.c_str()), 0) << "every reference given back";
 }
 
 }  // namespace
