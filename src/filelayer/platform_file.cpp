@@ -50,26 +50,37 @@ struct ListingScope::Listing {
   bool listed = false;                  // false: the directory could not be listed
   std::vector<DirectoryEntry> entries;  // in the backend's order
   std::vector<std::string> folded;      // each entry's name, ASCII letters in lower case
-  std::vector<uint32_t> byName;         // entries ordered by folded name, then by their bytes
-  // Each folded name's first place in byName (a directory is asked about
-  // each of its files, thousands of them).
-  std::unordered_map<std::string_view, uint32_t> firstByName;
+  // Each folded name's entry that comes first in byte order (a directory is
+  // asked about each of its files, thousands of them), and whether two
+  // entries share a folded name.
+  std::unordered_map<std::string_view, uint32_t> firstOfFolded;
+  bool foldedTwice = false;
+
+  void Index() {
+    folded.reserve(entries.size());
+    for (const DirectoryEntry& entry : entries) folded.push_back(Folded(entry.name));
+    firstOfFolded.reserve(entries.size());
+    for (uint32_t i = 0; i < entries.size(); ++i) {
+      const auto [at, added] = firstOfFolded.emplace(folded[i], i);
+      if (added) continue;
+      foldedTwice = true;
+      if (entries[i].name < entries[at->second].name) at->second = i;
+    }
+  }
 
   // The entry a name reaches: the one spelt so, else the first in byte order
   // of those that match it whatever their case, as the backends choose; null
   // when none does.
   const DirectoryEntry* Find(std::string_view name) const {
-    const std::string key = Folded(name);
-    const auto found = firstByName.find(key);
-    if (found == firstByName.end()) return nullptr;
-    auto at = byName.begin() + found->second;
-    const DirectoryEntry* first = nullptr;
-    for (; at != byName.end() && folded[*at] == key; ++at) {
-      const DirectoryEntry& entry = entries[*at];
-      if (entry.name == name) return &entry;
-      if (first == nullptr) first = &entry;
+    const auto found = firstOfFolded.find(Folded(name));
+    if (found == firstOfFolded.end()) return nullptr;
+    const DirectoryEntry& first = entries[found->second];
+    if (foldedTwice && first.name != name) {
+      for (const DirectoryEntry& entry : entries) {
+        if (entry.name == name) return &entry;
+      }
     }
-    return first;
+    return &first;
   }
 };
 
@@ -96,19 +107,7 @@ struct ScopeAccess {
         listing->entries.push_back(entry);
         return true;
       });
-      for (const DirectoryEntry& entry : listing->entries) listing->folded.push_back(Folded(entry.name));
-      listing->byName.resize(listing->entries.size());
-      for (uint32_t i = 0; i < listing->byName.size(); ++i) listing->byName[i] = i;
-      const auto before = [&](uint32_t a, uint32_t b) {
-        const int order = listing->folded[a].compare(listing->folded[b]);
-        return order != 0 ? order < 0 : listing->entries[a].name < listing->entries[b].name;
-      };
-      // The backends mostly list in this order already.
-      if (!std::is_sorted(listing->byName.begin(), listing->byName.end(), before))
-        std::sort(listing->byName.begin(), listing->byName.end(), before);
-      listing->firstByName.reserve(listing->byName.size());
-      for (uint32_t at = 0; at < listing->byName.size(); ++at)
-        listing->firstByName.emplace(listing->folded[listing->byName[at]], at);
+      listing->Index();
       scope->listing_ = std::move(listing);
     }
     return scope->listing_->listed ? scope : nullptr;

@@ -505,31 +505,37 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
       struct stat info;
       isDirectory = stat((path + entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     }
-    std::string name;
-    for (char c : native) {
-      if (c == '\\') {
-        name += kNameBackslash;
-      } else {
-        name += c;
-      }
-    }
+    std::string name(native);
+    for (size_t at = name.find('\\'); at != std::string::npos; at = name.find('\\', at + 1))
+      name.replace(at, 1, kNameBackslash);
     entries.push_back({std::move(name), isDirectory});
   }
   closedir(dir);
   // The order of an NTFS directory, so that listings agree across systems:
   // LessNoCase's, by keys that compare in it byte by byte (letters folded,
-  // the top bit flipped, as LessNoCase takes bytes as signed chars). A
-  // directory of thousands of names is listed whole.
+  // the top bit flipped, as LessNoCase takes bytes as signed chars), their
+  // first eight bytes compared as one number first. A directory of
+  // thousands of names is listed whole.
+  struct Keyed {
+    uint64_t prefix;
+    uint32_t entry;
+  };
   std::vector<std::string> keys(entries.size());
-  std::vector<uint32_t> order(entries.size());
+  std::vector<Keyed> order(entries.size());
   for (uint32_t i = 0; i < order.size(); ++i) {
-    order[i] = i;
     keys[i] = entries[i].name;
-    for (char& c : keys[i]) c = static_cast<char>(LowerAscii(c) ^ 0x80);
+    uint64_t prefix = 0;
+    for (size_t at = 0; at < keys[i].size(); ++at) {
+      keys[i][at] = static_cast<char>(LowerAscii(keys[i][at]) ^ 0x80);
+      if (at < 8) prefix |= uint64_t{static_cast<unsigned char>(keys[i][at])} << (56 - 8 * at);
+    }
+    order[i] = {prefix, i};
   }
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
-  for (const uint32_t i : order) {
-    if (!visit(entries[i])) break;
+  std::sort(order.begin(), order.end(), [&](const Keyed& a, const Keyed& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : keys[a.entry] < keys[b.entry];
+  });
+  for (const Keyed& keyed : order) {
+    if (!visit(entries[keyed.entry])) break;
   }
   return true;
 }

@@ -177,16 +177,19 @@ TEST_P(FileLayerTest, PlatformDirectoriesNamesAndNewFiles) {
 
 // Within a listing scope a directory's names are answered as the platform answers them, from one listing:
 // a file made behind the layer's back stays unseen until a name changes through the layer, Forget or the
-// scope's end, and by other threads. A file held sharing no reading is asked; faults apply as ever.
+// scope's end, and by other threads. A file held sharing no reading is asked; faults apply as ever. Names
+// that differ only in case (a POSIX directory can hold both) reach the one spelt so, else the first in bytes.
 TEST_P(FileLayerTest, AListingScopeAnswersAsThePlatformFromOneListing) {
   Make("F1.DAT", Pattern(12));
   Make("MASTER", Pattern(53));
+  Make("Master", Pattern(7));
   MakeSubdir("SUB");
   Make("SUB/F2.DAT", Pattern(3));
   const std::string d = dir_.Dir();
   const auto answers = [&] {
     std::vector<std::tuple<std::string, int, bool, int64_t>> seen;
-    for (const char* leaf : {"F1.DAT", "f1.dat", "master", "F9.DOP", "SUB", "sub\\f2.dat", "SUB\\F3.DAT"}) {
+    for (const char* leaf :
+         {"F1.DAT", "f1.dat", "master", "Master", "F9.DOP", "SUB", "sub\\f2.dat", "SUB\\F3.DAT"}) {
       const std::string name = d + leaf;
       const HeldFile held(name, {});
       seen.emplace_back(leaf, Exists(name.c_str()), platform::ModifiedTime(name).has_value(),
@@ -219,7 +222,8 @@ TEST_P(FileLayerTest, AListingScopeAnswersAsThePlatformFromOneListing) {
     Close(unshared);
     platform::FailNthCall(Call::Open, 1);
     platform::FailNthCall(Call::List, 2);
-    EXPECT_EQ((std::tuple{Exists(late.c_str()), List(d).size(), List(d).size()}), std::tuple(0, 6u, 0u));
+    EXPECT_EQ((std::tuple{Exists(late.c_str()), List(d).size(), List(d).size()}),
+              std::tuple(0, outside.second.size() + 3, 0u));
   }
   Make("LATEST.DAT", Pattern(5));
   EXPECT_EQ(Exists((d + "latest.dat").c_str()), 1);
