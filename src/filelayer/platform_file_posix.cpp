@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -101,6 +102,44 @@ bool ReadOnly(const std::string& path, const struct stat& info) {
          ((info.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0);
 }
 
+// A directory's entries, read with getdents64 into a buffer each thread
+// keeps: opendir allocates 32 KiB for every directory it opens, and a scan
+// lists thousands, on several threads at once. One reader at a time a thread.
+class DirectoryReader {
+ public:
+  explicit DirectoryReader(const std::string& path)
+      : fd_(open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~DirectoryReader() {
+    if (fd_ >= 0) close(fd_);
+  }
+  DirectoryReader(const DirectoryReader&) = delete;
+  DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+  bool Opened() const { return fd_ >= 0; }
+  // The next entry ("." and ".." included), or null at the end.
+  const dirent64* Next() {
+    if (at_ >= filled_) {
+      const ssize_t got = getdents64(fd_, Buffer(), kBufferSize);
+      if (got <= 0) return nullptr;
+      filled_ = static_cast<size_t>(got);
+      at_ = 0;
+    }
+    const auto* entry = reinterpret_cast<const dirent64*>(Buffer() + at_);
+    at_ += entry->d_reclen;
+    return entry;
+  }
+
+ private:
+  static constexpr size_t kBufferSize = 32768;
+  static char* Buffer() {
+    alignas(alignof(dirent64)) static thread_local char buffer[kBufferSize];
+    return buffer;
+  }
+  int fd_;
+  size_t filled_ = 0;
+  size_t at_ = 0;
+};
+
 bool Exists(const std::string& path, struct stat* info = nullptr) {
   struct stat local;
   return lstat(path.c_str(), info ? info : &local) == 0;
@@ -121,14 +160,13 @@ std::string FindNoCase(const std::string& directory, std::string_view name) {
   // case variant in byte order: when it exists, the search would pick it.
   std::string upper = UpperAscii(name);
   if (Exists(directory + upper)) return upper;
-  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
-  if (dir == nullptr) return {};
+  DirectoryReader dir(directory);
+  if (!dir.Opened()) return {};
   std::string best;
-  while (const dirent* entry = readdir(dir)) {
+  while (const dirent64* entry = dir.Next()) {
     std::string_view candidate(entry->d_name);
     if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
   }
-  closedir(dir);
   return best;
 }
 
@@ -327,25 +365,42 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   // must look for another letter case first.
   if (!(create ? openAt(Resolve(name).path) : OnSpeltOrResolved(name, openAt))) return nullptr;
   struct stat info;
-  Wanted wanted{.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false};
-  const std::lock_guard sharing(SharingLock());
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ((write || create) && ReadOnly(path, info)) ||
-      !SharingAllows(info, wanted) || (create && ftruncate(fd, 0) != 0)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ((write || create) && ReadOnly(path, info))) {
     close(fd);
     return nullptr;
   }
   auto* file = new PosixFile(fd, info, write, request.shareRead);
   if (create) file->sizeAtOpen = 0;
-  OpenFiles().push_back(file);
+  bool allowed = false;
+  {
+    // Only the sharing rules' answer and the change it allows are made under
+    // the lock: other threads' opens and closes go on meanwhile.
+    const std::lock_guard sharing(SharingLock());
+    allowed = SharingAllows(
+        info, {.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false});
+    if (allowed) OpenFiles().push_back(file);
+  }
+  if (!allowed) {
+    close(fd);
+    delete file;
+    return nullptr;
+  }
+  // Emptied only once the rules have let the create in.
+  if (create && ftruncate(fd, 0) != 0) {
+    os::Close(file);
+    return nullptr;
+  }
   return file;
 }
 
 void Close(FileRef handle) {
   if (handle == nullptr) return;
   PosixFile* file = Posix(handle);
-  const std::lock_guard sharing(SharingLock());
-  auto& files = OpenFiles();
-  files.erase(std::remove(files.begin(), files.end(), file), files.end());
+  {
+    const std::lock_guard sharing(SharingLock());
+    auto& files = OpenFiles();
+    files.erase(std::remove(files.begin(), files.end(), file), files.end());
+  }
   close(file->fd);
   delete file;
 }
@@ -489,15 +544,15 @@ bool MakeDirectory(const std::string& path) {
 
 bool ListDirectory(const std::string& directory, const std::function<bool(const DirectoryEntry&)>& visit) {
   std::string path;
-  DIR* dir = nullptr;
+  std::optional<DirectoryReader> dir;
   if (!OnSpeltOrResolved(directory, [&](const std::string& at) {
         path = at.empty() ? "." : at;
-        return (dir = opendir(path.c_str())) != nullptr;
+        return dir.emplace(path).Opened();
       }))
     return false;
   if (path.back() != '/') path += '/';
   std::vector<DirectoryEntry> entries;
-  while (const dirent* entry = readdir(dir)) {
+  while (const dirent64* entry = dir->Next()) {
     const std::string_view native(entry->d_name);
     if (native == "." || native == "..") continue;
     bool isDirectory = entry->d_type == DT_DIR;
@@ -510,7 +565,7 @@ bool ListDirectory(const std::string& directory, const std::function<bool(const 
       name.replace(at, 1, kNameBackslash);
     entries.push_back({std::move(name), isDirectory});
   }
-  closedir(dir);
+  dir.reset();
   // The order of an NTFS directory, so that listings agree across systems:
   // LessNoCase's, by keys that compare in it byte by byte (letters folded,
   // the top bit flipped, as LessNoCase takes bytes as signed chars), their
