@@ -118,26 +118,44 @@ class LookAhead {
   }
 
   Looked Take(const std::string& path) {
+    if (threads_.empty()) return Look(path);
     std::unique_lock lock(mutex_);
-    if (!threads_.empty()) {
-      const std::string subtree = SubtreeOf(path);
-      for (;;) {
-        if (const auto found = done_.find(path); found != done_.end()) {
-          Looked looked = std::move(found->second);
-          done_.erase(found);
-          return looked;
-        }
-        if (!busy_.contains(subtree)) break;
-        if (!LookAtNextSubtree(lock)) changed_.wait(lock);
-      }
-      if (path == subtree) std::erase(queue_, path);  // begun by the scan itself
+    const std::string subtree = SubtreeOf(path);
+    if (subtree != current_) {
+      // The scan has left the subtree it was taking: what is left of it will not be asked for.
+      done_.erase(current_);
+      current_ = subtree;
     }
+    for (;;) {
+      if (const auto found = done_.find(subtree); found != done_.end()) {
+        if (std::optional<Looked> looked = found->second.Take(path)) return std::move(*looked);
+        break;
+      }
+      if (!busy_.contains(subtree)) break;
+      if (!LookAtNextSubtree(lock)) changed_.wait(lock);
+    }
+    if (path == subtree) std::erase(queue_, path);  // begun by the scan itself
     lock.unlock();
     return Look(path);
   }
 
  private:
-  using Found = std::unordered_map<std::string, Looked>;
+  // A subtree's directories as a helper looked at them, in the order the
+  // scan takes them; the scan asks for them in that order, passing over
+  // those below a directory it does not enter.
+  struct Collected {
+    std::vector<std::pair<std::string, Looked>> looked;
+    size_t next = 0;  // the first not yet asked for
+
+    std::optional<Looked> Take(const std::string& path) {
+      for (size_t at = next; at < looked.size(); ++at) {
+        if (looked[at].first != path) continue;
+        next = at + 1;
+        return std::move(looked[at].second);
+      }
+      return std::nullopt;
+    }
+  };
 
   // The root's subdirectory that path lies in (or is).
   std::string SubtreeOf(const std::string& path) const {
@@ -145,15 +163,16 @@ class LookAhead {
     return path.substr(0, end == std::string::npos ? path.size() : end + 1);
   }
 
-  // Every directory of the subtree the scan would reach, looked at as the
-  // scan would take them; a directory met again through a link is looked at
-  // but not entered.
-  static void Collect(const std::string& path, int depth, Visited& seen, Found& found) {
-    Looked& looked = found[path] = Look(path);
+  // Every directory of the subtree the scan would reach, looked at in the
+  // order the scan takes them; a directory met again through a link is
+  // looked at but not entered.
+  static void Collect(const std::string& path, int depth, Visited& seen, Collected& collected) {
+    collected.looked.emplace_back(path, Look(path));
+    const Looked& looked = collected.looked.back().second;
     if (looked.id && !seen.insert(*looked.id).second) return;
     if (depth + 1 >= kMaxScanDepth) return;
     const std::vector<std::string> subdirectories = looked.listing.subdirectories;
-    for (const std::string& name : subdirectories) Collect(path + name + "\\", depth + 1, seen, found);
+    for (const std::string& name : subdirectories) Collect(path + name + "\\", depth + 1, seen, collected);
   }
 
   // Looks at the next subtree no thread has begun; false when there is none.
@@ -164,16 +183,16 @@ class LookAhead {
     busy_.insert(subtree);
     const std::string root = root_;
     lock.unlock();
-    Found found;
+    Collected collected;
     try {
       Visited seen;
       if (const auto id = platform::IdentifyDirectory(root)) seen.insert(*id);
-      Collect(subtree, 0, seen, found);
+      Collect(subtree, 0, seen, collected);
     } catch (const std::bad_alloc&) {
       // What was not looked at the scan looks at itself, and meets the shortage there.
     }
     lock.lock();
-    done_.merge(found);
+    done_.emplace(subtree, std::move(collected));
     busy_.erase(subtree);
     changed_.notify_all();
     return true;
@@ -189,9 +208,10 @@ class LookAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::string root_;
-  std::deque<std::string> queue_;  // subtrees not begun, in the scan's order
-  std::set<std::string> busy_;     // subtrees a thread is looking at
-  Found done_;                     // directories looked at ahead, not yet taken
+  std::deque<std::string> queue_;                    // subtrees not begun, in the scan's order
+  std::set<std::string> busy_;                       // subtrees a thread is looking at
+  std::unordered_map<std::string, Collected> done_;  // subtrees looked at ahead, not yet left by the scan
+  std::string current_;                              // the subtree the scan is taking
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };
