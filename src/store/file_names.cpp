@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "primitives/text_fields.h"
 
@@ -38,8 +39,9 @@ std::string InstrumentFileName(const char* directory, int fileNumber, Instrument
   const char* extension = kExtensions[static_cast<int>(file)];
   char number[12];
   char* end = std::to_chars(number, number + sizeof number, fileNumber).ptr;
-  std::string name(directory);
-  name.reserve(name.size() + 6 + static_cast<size_t>(end - number));
+  std::string name;
+  name.reserve(std::strlen(directory) + 6 + static_cast<size_t>(end - number));
+  name += directory;
   name += 'F';
   name.append(number, static_cast<size_t>(end - number));
   name += '.';

@@ -258,9 +258,15 @@ MasterRecord XmasterRecord::Layout() const {
 
 bool XmasterRecord::LayoutKnown() const {
   std::array<FieldType, kMaxFields> named;
-  FieldTypesOfBits(FieldBits(), &named);
+  const int fieldCount = FieldTypesOfBits(FieldBits(), &named);
+  // A layout's columns follow from its field count and period alone (the
+  // names and dates Layout copies are not needed, and every instrument of a
+  // large XMASTER is asked).
+  MasterRecord layout = {};
+  layout.SetFieldCount(static_cast<uint8_t>(fieldCount));
+  layout.SetPeriod(Period());
   DATLayout assigned = {};
-  return AssignFieldTypes(&assigned, Layout()) == 1 && std::ranges::equal(named, assigned.fieldTypes);
+  return AssignFieldTypes(&assigned, layout) == 1 && std::ranges::equal(named, assigned.fieldTypes);
 }
 
 int FieldTypesOfBits(uint8_t bits, std::array<FieldType, kMaxFields>* types) {
