@@ -127,9 +127,9 @@ platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform:
 }
 
 // Opens the file of an entry being opened, with gTables let go meanwhile (the
-// platform's open lists a directory or waits on the disk); false (the entry
-// freed) when the platform refuses. Files whose length does not fit the
-// 32-bit tracked length are refused too.
+// platform's open lists a directory or waits on the disk); false when the
+// platform refuses. Files whose length does not fit the 32-bit tracked
+// length are refused too. gTables is held again on return.
 bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* name, int mode, int share,
                   uint32_t recordSize, int temporary) {
   tables.unlock();
@@ -144,11 +144,7 @@ bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* n
     }
   }
   tables.lock();
-  gOpened.notify_all();
-  if (file == nullptr) {
-    FreeFileEntry(index);
-    return false;
-  }
+  if (file == nullptr) return false;
   FileEntry& entry = FileAt(index);
   entry.opening = false;
   entry.referenceCount = 1;
@@ -165,15 +161,43 @@ bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* n
   return true;
 }
 
-// Takes a free entry for an open of name: in use and opening.
-void ReserveEntry(int index, const char* name) {
-  FileEntry& entry = FileAt(index);
-  entry.inUse = true;
-  entry.opening = true;
-  entry.name = name;
-  gFilesEnd = std::max(gFilesEnd, index + 1);
-  if (index == gFirstFreeFile) gFirstFreeFile = index + 1;
-}
+// A free entry and handle held for an open of a name while the platform
+// opens the file: given back unless Keep is called, whatever ends the open
+// (a refusal, or memory running out in the platform's open). Made and
+// ended with gTables held, or the lock is taken again to end it.
+class Reservation {
+ public:
+  Reservation(std::unique_lock<std::mutex>& tables, int index, int handle, const char* name)
+      : tables_(tables), index_(index), handle_(handle) {
+    FileEntry& entry = FileAt(index);
+    entry.name = name;
+    entry.inUse = true;
+    entry.opening = true;
+    gFilesEnd = std::max(gFilesEnd, index + 1);
+    if (index == gFirstFreeFile) gFirstFreeFile = index + 1;
+    gHandles[handle] = HandleEntry{true, 0, index};
+    gFirstFreeHandle = handle + 1;
+  }
+  ~Reservation() {
+    if (!tables_.owns_lock()) tables_.lock();
+    if (!kept_) {
+      FreeFileEntry(index_);
+      gHandles[handle_] = HandleEntry{};
+      gFirstFreeHandle = std::min(gFirstFreeHandle, handle_);
+    }
+    gOpened.notify_all();
+  }
+  Reservation(const Reservation&) = delete;
+  Reservation& operator=(const Reservation&) = delete;
+
+  void Keep() { kept_ = true; }
+
+ private:
+  std::unique_lock<std::mutex>& tables_;
+  int index_;
+  int handle_;
+  bool kept_ = false;
+};
 
 // Opens the platform handle again after a release; false when the platform
 // refuses (the entry stays released, so the next operation tries again).
@@ -253,15 +277,10 @@ FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize,
   const int fileIndex = LowestFreeFile();
   if (fileIndex < 0) return kNoFreeFileEntry;
   if (mode < 0 || mode > 2) return kNoFreeHandle;
-  // The handle and the entry are held while the platform opens the file.
-  ReserveEntry(fileIndex, name);
-  gHandles[handle] = HandleEntry{true, 0, fileIndex};
-  gFirstFreeHandle = handle + 1;
-  if (!OpenNewEntry(tables, fileIndex, name, mode, share, recordSize, temporary)) {
-    gHandles[handle] = HandleEntry{};
-    gFirstFreeHandle = std::min(gFirstFreeHandle, handle);
+  Reservation reservation(tables, fileIndex, handle, name);
+  if (!OpenNewEntry(tables, fileIndex, name, mode, share, recordSize, temporary))
     return mode == 0 ? kOpenRefused : kPlatformOpenFailed;
-  }
+  reservation.Keep();
   return handle;
 }
 
