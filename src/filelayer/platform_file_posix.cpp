@@ -373,24 +373,20 @@ FileRef Open(const std::string& name, const OpenRequest& request) {
   if (create) file->sizeAtOpen = 0;
   bool allowed = false;
   {
-    // Only the sharing rules' answer and the change it allows are made under
-    // the lock: other threads' opens and closes go on meanwhile.
+    // Only the sharing rules' answer and the change it allows (a create
+    // empties the file only once they let it in) are made under the lock:
+    // other threads' opens and closes go on meanwhile.
     const std::lock_guard sharing(SharingLock());
-    allowed = SharingAllows(
-        info, {.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false});
+    allowed =
+        SharingAllows(info,
+                      {.read = true, .write = write, .shareRead = request.shareRead, .shareWrite = false}) &&
+        (!create || ftruncate(fd, 0) == 0);
     if (allowed) OpenFiles().push_back(file);
   }
-  if (!allowed) {
-    close(fd);
-    delete file;
-    return nullptr;
-  }
-  // Emptied only once the rules have let the create in.
-  if (create && ftruncate(fd, 0) != 0) {
-    os::Close(file);
-    return nullptr;
-  }
-  return file;
+  if (allowed) return file;
+  close(fd);
+  delete file;
+  return nullptr;
 }
 
 void Close(FileRef handle) {
