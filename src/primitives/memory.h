@@ -33,7 +33,7 @@ BlockPtr<Item> AllocateUnclearedBlock(size_t count) {
 }
 
 // Fault injection for tests of what the program does when memory runs out:
-// the nth MemAllocate or MemAllocateUncleared call from now (1: the next one) returns null, as if
-// memory had run out; the calls after it succeed again. 0 cancels a failure
-// not yet reached.
+// the nth MemAllocate or MemAllocateUncleared call from now (1: the next
+// one) returns null, as if memory had run out; the calls after it succeed
+// again. 0 cancels a failure not yet reached.
 void FailNthAllocation(int n);
