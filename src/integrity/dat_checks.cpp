@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "filelayer/file_guard.h"
 #include "integrity/error_list.h"
@@ -74,8 +75,9 @@ class StoredWords {
   using Reader = bool (*)(const unsigned char* column, float* value);
   explicit StoredWords(Reader read) : read_(read) {}
 
-  // Whether the word is valid; *value the value the order tests take.
-  bool Of(uint32_t word, float* value) {
+  // Whether the column's word is valid; *value the value the order tests take.
+  bool Of(const unsigned char* column, float* value) {
+    const uint32_t word = LoadMbfWord(column);
     Known* known = nullptr;
     for (Known& k : known_) {
       if (k.filled && k.word == word) known = &k;
@@ -83,10 +85,8 @@ class StoredWords {
     if (known == nullptr) {
       known = &known_[next_];
       next_ ^= 1;
-      unsigned char bytes[4];
-      StoreMbfWord(bytes, word);
       *known = {true, word, false, 0.0f};
-      known->valid = read_(bytes, &known->value);
+      known->valid = read_(column, &known->value);
     }
     *value = known->value;
     return known->valid;
@@ -139,57 +139,60 @@ class RecordTests {
   }
 
   // Whether no selected test finds anything: the tests then need not run one
-  // by one, which is what almost every record of a file comes to.
-  bool KeepsEveryRule(unsigned selected) {
-    const auto tested = [selected](DATErrorCode code) {
-      return (selected & (1u << static_cast<int>(code))) != 0;
-    };
-    using C = DATErrorCode;
-    return !(tested(C::CorruptNumbers) && anyCorrupt_) &&
-           !(tested(C::HighBelowLow) && Exceeds(columns_.low, columns_.high)) &&
-           !(tested(C::CloseAboveHigh) && Exceeds(columns_.close, columns_.high)) &&
-           !(tested(C::CloseBelowLow) && Exceeds(columns_.low, columns_.close)) &&
-           !(tested(C::OpenBelowLow) && OpenOutside(columns_.low, columns_.open)) &&
-           !(tested(C::OpenAboveHigh) && OpenOutside(columns_.open, columns_.high)) &&
-           !(tested(C::InvalidDates) && Invalid(columns_.date, stored_.dates)) &&
-           !(tested(C::InvalidTimes) && Invalid(columns_.time, stored_.times)) &&
-           !(tested(C::DatesOutOfOrder) && DateBeforePrevious()) &&
-           !(tested(C::DateTimesOutOfOrder) && DateTimeBeforePrevious());
+  // by one, which is what almost every record of a file comes to. (Each code
+  // is a constant here, so each rule is tested in line.)
+  bool KeepsEveryRule(unsigned selected) const {
+    return [&]<size_t... code>(std::index_sequence<code...>) {
+      return ((!(selected >> code & 1u) || BrokenAt(static_cast<DATErrorCode>(code)) < 0) && ...);
+    }
+    (std::make_index_sequence<kDATTestCount>{});
   }
 
   // False when memory ran out.
   bool Run(int32_t code) {
-    switch (static_cast<DATErrorCode>(code)) {
-      case DATErrorCode::CorruptNumbers:
-        for (int c = 0; c < columns_.count; ++c) {
-          if (values_[c] < 0.0f && !Add(c, code)) return false;
-        }
-        return true;
-      case DATErrorCode::HighBelowLow:
-        return Exceeds(columns_.low, columns_.high) ? Add(columns_.low, code) : true;
-      case DATErrorCode::CloseAboveHigh:
-        return Exceeds(columns_.close, columns_.high) ? Add(columns_.close, code) : true;
-      case DATErrorCode::CloseBelowLow:
-        return Exceeds(columns_.low, columns_.close) ? Add(columns_.low, code) : true;
-      case DATErrorCode::OpenBelowLow:
-        return OpenOutside(columns_.low, columns_.open) ? Add(columns_.open, code) : true;
-      case DATErrorCode::OpenAboveHigh:
-        return OpenOutside(columns_.open, columns_.high) ? Add(columns_.open, code) : true;
-      case DATErrorCode::InvalidDates:
-        return Invalid(columns_.date, stored_.dates) ? Add(columns_.date, code) : true;
-      case DATErrorCode::InvalidTimes:
-        return Invalid(columns_.time, stored_.times) ? Add(columns_.time, code) : true;
-      case DATErrorCode::DatesOutOfOrder:
-        return DateBeforePrevious() ? Add(0, code) : true;
-      case DATErrorCode::DateTimesOutOfOrder:
-        return DateTimeBeforePrevious() ? Add(0, code) : true;
-      default:
-        return true;
+    if (code == static_cast<int32_t>(DATErrorCode::CorruptNumbers)) {
+      for (int c = 0; c < columns_.count; ++c) {
+        if (IsCorruptValue(values_[c]) && !Add(c, code)) return false;
+      }
+      return true;
     }
+    const int column = BrokenAt(static_cast<DATErrorCode>(code));
+    return column < 0 || Add(column, code);
   }
 
  private:
   bool Add(int column, int32_t code) { return AddDATError(static_cast<uint8_t>(column), code, entry_) != 0; }
+
+  // The column a break of the rule is recorded on, or -1 when the record
+  // keeps it (and for codes that are no rule). Code 0 is recorded on every
+  // corrupt column (Run); here it answers column 0 when there is one.
+  int BrokenAt(DATErrorCode code) const {
+    const auto at = [](bool broken, int column) { return broken ? column : -1; };
+    switch (code) {
+      case DATErrorCode::CorruptNumbers:
+        return at(anyCorrupt_, 0);
+      case DATErrorCode::HighBelowLow:
+        return at(Exceeds(columns_.low, columns_.high), columns_.low);
+      case DATErrorCode::CloseAboveHigh:
+        return at(Exceeds(columns_.close, columns_.high), columns_.close);
+      case DATErrorCode::CloseBelowLow:
+        return at(Exceeds(columns_.low, columns_.close), columns_.low);
+      case DATErrorCode::OpenBelowLow:
+        return at(OpenOutside(columns_.low, columns_.open), columns_.open);
+      case DATErrorCode::OpenAboveHigh:
+        return at(OpenOutside(columns_.open, columns_.high), columns_.open);
+      case DATErrorCode::InvalidDates:
+        return at(Invalid(columns_.date, stored_.dates), columns_.date);
+      case DATErrorCode::InvalidTimes:
+        return at(Invalid(columns_.time, stored_.times), columns_.time);
+      case DATErrorCode::DatesOutOfOrder:
+        return at(DateBeforePrevious(), 0);
+      case DATErrorCode::DateTimesOutOfOrder:
+        return at(DateTimeBeforePrevious(), 0);
+      default:
+        return -1;
+    }
+  }
 
   // Codes 1-3: the value of column a above that of column b.
   bool Exceeds(int aColumn, int bColumn) const {
@@ -206,14 +209,14 @@ class RecordTests {
   bool Invalid(int column, StoredWords& words) const {
     if (column < 0 || values_[column] < 0.0f) return false;
     float value = 0.0f;
-    return !words.Of(LoadMbfWord(bytes_ + kColumnBytes * column), &value);
+    return !words.Of(bytes_ + kColumnBytes * column, &value);
   }
 
   // The previous record's date; false when there is none or it is not a
   // valid date.
   bool PreviousDate(float* date) const {
     *date = 0.0f;
-    return previous_ != nullptr && stored_.dates.Of(LoadMbfWord(previous_), date);
+    return previous_ != nullptr && stored_.dates.Of(previous_, date);
   }
 
   bool DateBeforePrevious() const {
@@ -229,7 +232,7 @@ class RecordTests {
     if (!PreviousDate(&previousDate)) return false;
     // A previous time that is not a time is reported on its record by code 7.
     float previousTime = 0.0f;
-    const bool previousTimeValid = stored_.times.Of(LoadMbfWord(previous_ + kColumnBytes), &previousTime);
+    const bool previousTimeValid = stored_.times.Of(previous_ + kColumnBytes, &previousTime);
     return DateTimesOutOfOrder(previousDate, previousTimeValid, previousTime, values_[columns_.date],
                                values_[columns_.time]);
   }

@@ -106,12 +106,15 @@ class LookAhead {
     for (std::thread& thread : threads_) thread.join();
   }
 
-  // The root and its subdirectories, in the order the scan takes them.
-  void Expect(const std::string& root, const std::vector<std::string>& subdirectories) {
+  // The root (with its identity, when known) and its subdirectories, in the
+  // order the scan takes them.
+  void Expect(const std::string& root, std::optional<platform::DirectoryId> rootId,
+              const std::vector<std::string>& subdirectories) {
     if (threads_.empty()) return;
     {
       const std::lock_guard lock(mutex_);
       root_ = root;
+      rootId_ = rootId;
       for (const std::string& name : subdirectories) queue_.push_back(root + name + "\\");
     }
     changed_.notify_all();
@@ -120,12 +123,12 @@ class LookAhead {
   Looked Take(const std::string& path) {
     if (threads_.empty()) return Look(path);
     std::unique_lock lock(mutex_);
-    const std::string subtree = SubtreeOf(path);
-    if (subtree != current_) {
+    if (current_.empty() || !path.starts_with(current_)) {
       // The scan has left the subtree it was taking: what is left of it will not be asked for.
       done_.erase(current_);
-      current_ = subtree;
+      current_ = SubtreeOf(path);
     }
+    const std::string& subtree = current_;
     for (;;) {
       if (const auto found = done_.find(subtree); found != done_.end()) {
         if (std::optional<Looked> looked = found->second.Take(path)) return std::move(*looked);
@@ -167,12 +170,15 @@ class LookAhead {
   // order the scan takes them; a directory met again through a link is
   // looked at but not entered.
   static void Collect(const std::string& path, int depth, Visited& seen, Collected& collected) {
+    const size_t at = collected.looked.size();
     collected.looked.emplace_back(path, Look(path));
-    const Looked& looked = collected.looked.back().second;
-    if (looked.id && !seen.insert(*looked.id).second) return;
+    const std::optional<platform::DirectoryId> id = collected.looked[at].second.id;
+    if (id && !seen.insert(*id).second) return;
     if (depth + 1 >= kMaxScanDepth) return;
-    const std::vector<std::string> subdirectories = looked.listing.subdirectories;
-    for (const std::string& name : subdirectories) Collect(path + name + "\\", depth + 1, seen, collected);
+    // By index: the recursion adds to collected.looked, moving its elements.
+    for (size_t i = 0; i < collected.looked[at].second.listing.subdirectories.size(); ++i)
+      Collect(path + collected.looked[at].second.listing.subdirectories[i] + "\\", depth + 1, seen,
+              collected);
   }
 
   // Looks at the next subtree no thread has begun; false when there is none.
@@ -181,12 +187,12 @@ class LookAhead {
     const std::string subtree = std::move(queue_.front());
     queue_.pop_front();
     busy_.insert(subtree);
-    const std::string root = root_;
+    const std::optional<platform::DirectoryId> rootId = rootId_;
     lock.unlock();
     Collected collected;
     try {
       Visited seen;
-      if (const auto id = platform::IdentifyDirectory(root)) seen.insert(*id);
+      if (rootId) seen.insert(*rootId);
       Collect(subtree, 0, seen, collected);
     } catch (const std::bad_alloc&) {
       // What was not looked at the scan looks at itself, and meets the shortage there.
@@ -208,6 +214,7 @@ class LookAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::string root_;
+  std::optional<platform::DirectoryId> rootId_;
   std::deque<std::string> queue_;                    // subtrees not begun, in the scan's order
   std::set<std::string> busy_;                       // subtrees a thread is looking at
   std::unordered_map<std::string, Collected> done_;  // subtrees looked at ahead, not yet left by the scan
@@ -222,7 +229,6 @@ class LookAhead {
 int ScanBelow(List* nodes, const std::string& path, const std::vector<std::string>& subdirectories,
               DirNode* parent, int depth, Visited& visited, LookAhead& ahead, bool& outOfMemory) {
   if (depth >= kMaxScanDepth) return 0;
-  if (depth == 0) ahead.Expect(path, subdirectories);
   int added = 0;
   for (const std::string& name : subdirectories) {
     DirNode node{};
@@ -269,6 +275,7 @@ int ScanRootDirectory(List* nodes, const char* rootPath, int helpers) {
   Visited visited;
   if (looked.id) visited.insert(*looked.id);
   LookAhead ahead(helpers);
+  ahead.Expect(rootPath, looked.id, looked.listing.subdirectories);
   ScanBelow(nodes, rootPath, looked.listing.subdirectories, stored, 0, visited, ahead, outOfMemory);
   return outOfMemory ? 0 : 1;
 }
