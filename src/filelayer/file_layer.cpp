@@ -10,6 +10,7 @@
 #include <string>
 
 #include "filelayer/platform_file.h"
+#include "primitives/brief_lock.h"
 
 namespace {
 
@@ -63,10 +64,12 @@ FileEntry& FileAt(int index) {
 // that two threads read two files at once. A handle is used by one thread at
 // a time, and keeps its entry in use while an operation runs: the entry's
 // lock is taken after gTables is let go, never both the other way round.
-std::mutex gTables;
+// gTables is held for a few look-ups at a time, by every open, close and
+// operation of every thread: a brief lock.
+BriefLock gTables;
 std::mutex gFileLocks[kMaxOpenHandles];
 // Told (under gTables) each time an entry's open has come to an end.
-std::condition_variable gOpened;
+std::condition_variable_any gOpened;
 // No free entry lies below these indexes, and no file entry in use at or
 // above gFilesEnd: they keep opening a long run of handles from scanning the
 // tables quadratically.
@@ -102,7 +105,7 @@ int FindFile(const char* name) {
 
 // FindFile, once an open of the name under way on another thread has come to
 // an end (it decides whether there is an entry to share).
-int FindSettledFile(std::unique_lock<std::mutex>& tables, const char* name) {
+int FindSettledFile(std::unique_lock<BriefLock>& tables, const char* name) {
   int found;
   while ((found = FindFile(name)) >= 0 && FileAt(found).opening) gOpened.wait(tables);
   return found;
@@ -130,7 +133,7 @@ platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform:
 // platform's open lists a directory or waits on the disk); false when the
 // platform refuses. Files whose length does not fit the 32-bit tracked
 // length are refused too. gTables is held again on return.
-bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* name, int mode, int share,
+bool OpenNewEntry(std::unique_lock<BriefLock>& tables, int index, const char* name, int mode, int share,
                   uint32_t recordSize, int temporary) {
   tables.unlock();
   auto creation = mode == 2 ? platform::Creation::CreateAlways : platform::Creation::OpenExisting;
@@ -167,7 +170,7 @@ bool OpenNewEntry(std::unique_lock<std::mutex>& tables, int index, const char* n
 // ended with gTables held, or the lock is taken again to end it.
 class Reservation {
  public:
-  Reservation(std::unique_lock<std::mutex>& tables, int index, int handle, const char* name)
+  Reservation(std::unique_lock<BriefLock>& tables, int index, int handle, const char* name)
       : tables_(tables), index_(index), handle_(handle) {
     FileEntry& entry = FileAt(index);
     entry.name = name;
@@ -193,7 +196,7 @@ class Reservation {
   void Keep() { kept_ = true; }
 
  private:
-  std::unique_lock<std::mutex>& tables_;
+  std::unique_lock<BriefLock>& tables_;
   int index_;
   int handle_;
   bool kept_ = false;
@@ -285,14 +288,25 @@ FileHandle SOpenFile(const char* name, int mode, int share, uint32_t recordSize,
 }
 
 FileHandle SCloseFile(FileHandle handle) {
-  std::lock_guard tables(gTables);
-  if (!ValidLocked(handle)) return kClosedHandle;
-  HandleEntry& entry = gHandles[handle];
-  const int fileIndex = entry.fileIndex;
-  entry = HandleEntry{};
-  gFirstFreeHandle = std::min(gFirstFreeHandle, static_cast<int>(handle));
-  // No other handle is left to use the entry.
-  if (--FileAt(fileIndex).referenceCount == 0) FreeFileEntry(fileIndex);
+  platform::FileRef closing = nullptr;
+  {
+    std::lock_guard tables(gTables);
+    if (!ValidLocked(handle)) return kClosedHandle;
+    HandleEntry& entry = gHandles[handle];
+    const int fileIndex = entry.fileIndex;
+    entry = HandleEntry{};
+    gFirstFreeHandle = std::min(gFirstFreeHandle, static_cast<int>(handle));
+    // No other handle is left to use the entry: the system closes its file
+    // once the tables are let go (before this returns, so that an open begun
+    // after it finds the file closed).
+    FileEntry& file = FileAt(fileIndex);
+    if (--file.referenceCount == 0) {
+      if (file.platformHandleOpen) closing = file.platformHandle;
+      file.platformHandleOpen = false;
+      FreeFileEntry(fileIndex);
+    }
+  }
+  if (closing != nullptr) platform::Close(closing);
   return kClosedHandle;
 }
 

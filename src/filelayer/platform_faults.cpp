@@ -15,9 +15,12 @@ namespace {
 constexpr size_t kKinds = static_cast<size_t>(Call::List) + 1;
 
 struct Faults {
-  // Calls of every thread are counted; the lock is taken only while a fault
-  // is set, so that threads of a run without faults never wait on each other.
+  // Calls of every thread are counted once a test has used any of the calls
+  // above (a program that never does makes no shared count bounce between
+  // processors on every system call); the lock is taken only while a fault is
+  // set, so that threads of a run without faults never wait on each other.
   std::array<std::atomic<int>, kKinds> counts{};
+  std::atomic<bool> counting = false;
   std::atomic<bool> armed = false;
   // For each kind, the call numbers (as counted in counts) that must fail.
   std::array<std::vector<int>, kKinds> pending;
@@ -40,6 +43,7 @@ size_t Index(Call kind) {
 void FailNthCall(Call kind, int nth) {
   if (nth < 1) return;
   Faults& faults = State();
+  faults.counting = true;
   const std::lock_guard lock(faults.lock);
   faults.pending[Index(kind)].push_back(faults.counts[Index(kind)] + nth);
   faults.armed = true;
@@ -48,6 +52,7 @@ void FailNthCall(Call kind, int nth) {
 void ShortenNthWrite(int nth, uint32_t bytes) {
   if (nth < 1) return;
   Faults& faults = State();
+  faults.counting = true;
   const std::lock_guard lock(faults.lock);
   faults.shortWrites.emplace_back(faults.counts[Index(Call::Write)] + nth, bytes);
   faults.armed = true;
@@ -55,6 +60,7 @@ void ShortenNthWrite(int nth, uint32_t bytes) {
 
 void ResetFaults() {
   Faults& faults = State();
+  faults.counting = true;
   const std::lock_guard lock(faults.lock);
   for (std::atomic<int>& count : faults.counts) count = 0;
   for (auto& list : faults.pending) list.clear();
@@ -63,6 +69,7 @@ void ResetFaults() {
 }
 
 int CallCount(Call kind) {
+  State().counting = true;
   return State().counts[Index(kind)];
 }
 
@@ -70,6 +77,7 @@ namespace detail {
 
 bool CallFails(Call kind) {
   Faults& faults = State();
+  if (!faults.counting.load(std::memory_order_relaxed)) return false;
   const int number = ++faults.counts[Index(kind)];
   if (!faults.armed) return false;
   const std::lock_guard lock(faults.lock);

@@ -173,6 +173,7 @@ void FailNthCall(Call kind, int nth);
 void ShortenNthWrite(int nth, uint32_t bytes);
 void ResetFaults();
 // Calls of the kind made since the last ResetFaults (for sizing fault loops).
+// Calls are counted from the first use of any of the four calls above on.
 int CallCount(Call kind);
 
 }  // namespace platform

@@ -22,6 +22,7 @@
 
 #include "filelayer/platform_backend.h"
 #include "filelayer/platform_file.h"
+#include "primitives/brief_lock.h"
 #include "primitives/text_fields.h"
 
 namespace platform {
@@ -62,8 +63,8 @@ std::vector<PosixFile*>& OpenFiles() {
 
 // Held while OpenFiles is read or changed, and from the sharing rules' answer
 // to the change it allows, so that two threads cannot both be let in.
-std::mutex& SharingLock() {
-  static std::mutex lock;
+BriefLock& SharingLock() {
+  static BriefLock lock;
   return lock;
 }
 
