@@ -15,10 +15,11 @@ namespace {
 constexpr size_t kKinds = static_cast<size_t>(Call::List) + 1;
 
 struct Faults {
-  // Calls of every thread are counted once a test has used any of the calls
-  // above (a program that never does makes no shared count bounce between
-  // processors on every system call); the lock is taken only while a fault is
-  // set, so that threads of a run without faults never wait on each other.
+  // Calls of every thread are counted once a test has used FailNthCall,
+  // ShortenNthWrite, ResetFaults or CallCount (a program that never does makes
+  // no shared count bounce between processors on every system call); the lock
+  // is taken only while a fault is set, so that threads of a run without
+  // faults never wait on each other.
   std::array<std::atomic<int>, kKinds> counts{};
   std::atomic<bool> counting = false;
   std::atomic<bool> armed = false;
