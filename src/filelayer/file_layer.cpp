@@ -111,13 +111,16 @@ int FindSettledFile(std::unique_lock<BriefLock>& tables, const char* name) {
   return found;
 }
 
-void FreeFileEntry(int index) {
+// Frees the entry; the platform handle it held open (null when none), for
+// the caller to close once gTables is let go.
+platform::FileRef FreeFileEntry(int index) {
   FileEntry& entry = FileAt(index);
-  if (entry.platformHandleOpen) platform::Close(entry.platformHandle);
+  const platform::FileRef open = entry.platformHandleOpen ? entry.platformHandle : nullptr;
   std::string().swap(entry.name);
   entry = FileEntry{};
   gFirstFreeFile = std::min(gFirstFreeFile, index);
   while (gFilesEnd > 0 && !FileAt(gFilesEnd - 1).inUse) --gFilesEnd;
+  return open;
 }
 
 platform::OpenRequest RequestFor(int mode, bool share, bool temporary, platform::Creation creation) {
@@ -184,7 +187,7 @@ class Reservation {
   ~Reservation() {
     if (!tables_.owns_lock()) tables_.lock();
     if (!kept_) {
-      FreeFileEntry(index_);
+      FreeFileEntry(index_);  // an entry being opened holds no platform handle
       gHandles[handle_] = HandleEntry{};
       gFirstFreeHandle = std::min(gFirstFreeHandle, handle_);
     }
@@ -299,12 +302,7 @@ FileHandle SCloseFile(FileHandle handle) {
     // No other handle is left to use the entry: the system closes its file
     // once the tables are let go (before this returns, so that an open begun
     // after it finds the file closed).
-    FileEntry& file = FileAt(fileIndex);
-    if (--file.referenceCount == 0) {
-      if (file.platformHandleOpen) closing = file.platformHandle;
-      file.platformHandleOpen = false;
-      FreeFileEntry(fileIndex);
-    }
+    if (--FileAt(fileIndex).referenceCount == 0) closing = FreeFileEntry(fileIndex);
   }
   if (closing != nullptr) platform::Close(closing);
   return kClosedHandle;
